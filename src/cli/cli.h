@@ -1,0 +1,54 @@
+#pragma once
+
+// Shared pieces of the command-line tool's subcommands.
+
+#include "tags/metataggenerator.h"
+
+#include <QByteArray>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace brindle::cli {
+
+// Bad command line: a one-line message, exit status 2.
+struct UsageError : std::runtime_error
+{
+    explicit UsageError(const QString &message) : std::runtime_error(message.toStdString()) {}
+};
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// The tag options shared by every subcommand that generates tags:
+// --xhtml, --TAG VALUE for the thirteen tags, --use LIST.
+class TagOptions
+{
+public:
+    void addTo(QCommandLineParser &parser);
+    // Values and ticks as the window would hold them. Starts from `base`
+    // (a new profile, or one read from a file) and lets the command line
+    // override single values; --use overrides the ticks.
+    void apply(const QCommandLineParser &parser, tags::TagValues &values, tags::RowTicks &ticks,
+               bool baseHasTicks) const;
+    static QString mode(const QCommandLineParser &parser);
+
+    // Option name of a tag: its row text in lower case ("revisit-after").
+    static QString optionName(int tagIndex);
+    // Parses a --use list ("all", "basic" or tag names separated by commas).
+    static tags::RowTicks parseUse(const QString &list);
+};
+
+void writeStdout(const QByteArray &bytes);
+void writeStderrLine(const QString &text);
+
+// Parses the arguments of one subcommand; throws UsageError for unknown
+// options and prints the help text for --help.
+bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const QString &command);
+
+int runTags(const QStringList &arguments);
+
+} // namespace brindle::cli

@@ -1,0 +1,34 @@
+#include "cli/cli.h"
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::cli {
+
+int runTags(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Prints the title and meta tag lines, each followed by CR LF, exactly as \"Save to TXT\" "
+        u"writes them. Empty text tags are left out; when no tag is left, the notice goes to "
+        u"standard error and the exit status is 1."_s);
+    TagOptions options;
+    options.addTo(parser);
+    if (!parseOrHelp(parser, arguments, u"tags"_s))
+        return kExitOk;
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError(u"unexpected argument \"%1\""_s.arg(parser.positionalArguments().constFirst()));
+
+    tags::TagValues values = tags::TagValues::defaults();
+    tags::RowTicks ticks{};
+    options.apply(parser, values, ticks, false);
+
+    const tags::GeneratedTags generated = tags::generateTags(values, ticks, TagOptions::mode(parser));
+    if (generated.noticeDue) {
+        writeStderrLine(QString::fromUtf16(tags::kNoTagsNotice));
+        return kExitFailure;
+    }
+    writeStdout(tags::joinLines(generated.lines).toUtf8());
+    return kExitOk;
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,73 @@
+// brindle-cli: the tag generator and its outputs for scripts and build
+// pipelines, built on the same core as the windows so that nothing it prints
+// can differ from what they produce.
+
+#include "cli/cli.h"
+
+#include "core/error.h"
+
+#include <QCoreApplication>
+
+#include <functional>
+#include <map>
+
+using namespace Qt::StringLiterals;
+using namespace brindle::cli;
+
+namespace {
+
+struct Command
+{
+    std::function<int(const QStringList &)> run;
+    const char16_t *summary;
+};
+
+const std::map<QString, Command> &commands()
+{
+    static const std::map<QString, Command> table = {
+        {u"tags"_s, {runTags, u"print the tag lines for the given values"}},
+    };
+    return table;
+}
+
+void printUsage()
+{
+    QString text = u"Usage: brindle-cli COMMAND [OPTIONS]\n\nCommands:\n"_s;
+    for (const auto &[name, command] : commands())
+        text += u"  %1  %2\n"_s.arg(name, -10).arg(QString::fromUtf16(command.summary));
+    text += u"\n'brindle-cli COMMAND --help' describes the options of a command.\n"_s;
+    writeStdout(text.toUtf8());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"brindle-cli"_s);
+    QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        writeStderrLine(u"brindle-cli: missing command (try 'brindle-cli --help')"_s);
+        return kExitUsage;
+    }
+    const QString name = args.at(1);
+    if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
+        printUsage();
+        return kExitOk;
+    }
+    const auto it = commands().find(name);
+    if (it == commands().end()) {
+        writeStderrLine(u"brindle-cli: unknown command \"%1\" (try 'brindle-cli --help')"_s.arg(name));
+        return kExitUsage;
+    }
+    args.removeAt(1); // the subcommand's parser sees "brindle-cli OPTIONS..."
+    try {
+        return it->second.run(args);
+    } catch (const UsageError &e) {
+        writeStderrLine(u"brindle-cli %1: "_s.arg(name) + QString::fromUtf8(e.what()));
+        return kExitUsage;
+    } catch (const std::exception &e) {
+        writeStderrLine(brindle::errorReportText(brindle::messageOf(e)));
+        return kExitFailure;
+    }
+}

@@ -1,0 +1,123 @@
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(BRINDLE_CLI), args);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tags_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("out");
+        const QStringList example = {u"tags"_s, u"--title"_s, u"Home Page"_s, u"--description"_s, u"Fish & Chips"_s,
+                                     u"--use"_s, u"title,description,keywords,robots,charset"_s};
+        QTest::addRow("worked example, HTML")
+            << example
+            << QByteArray("<title>Home Page</title>\r\n"
+                          "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
+                          "<meta name=\"robots\" content=\"index,follow\">\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n");
+        QTest::addRow("worked example, XHTML")
+            << (QStringList(example) << u"--xhtml"_s)
+            << QByteArray("<title>Home Page</title>\r\n"
+                          "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"
+                          "<meta name=\"robots\" content=\"index,follow\" />\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n");
+        QTest::addRow("charset code")
+            << QStringList{u"tags"_s, u"--charset"_s, u"koi8-ru"_s, u"--use"_s, u"charset"_s}
+            << QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">\r\n");
+        QTest::addRow("given tags are ticked without --use")
+            << QStringList{u"tags"_s, u"--robots"_s, u"noindex"_s, u"--author"_s, u"Zoë"_s}
+            << QByteArray("<meta name=\"author\" content=\"Zo\xc3\xab\">\r\n"
+                          "<meta name=\"robots\" content=\"noindex\">\r\n");
+        QTest::addRow("basic uses defaults of a new profile")
+            << QStringList{u"tags"_s, u"--use"_s, u"basic"_s, u"--title"_s, u"T"_s}
+            << QByteArray("<title>T</title>\r\n"
+                          "<meta name=\"revisit-after\" content=\"7 days\">\r\n"
+                          "<meta name=\"robots\" content=\"index,follow\">\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n"
+                          "<meta http-equiv=\"content-language\" content=\"English\">\r\n");
+    }
+    void tags()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, out);
+        const Run r = cli(args);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, out);
+        QCOMPARE(r.status, 0);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("errContains");
+        QTest::addRow("nothing ticked") << QStringList{u"tags"_s} << 1
+                                        << QByteArray("Plese select tag(s) to be used!\n");
+        QTest::addRow("only empty text tags") << QStringList{u"tags"_s, u"--use"_s, u"title,owner"_s} << 1
+                                              << QByteArray("Plese select tag(s) to be used!");
+        QTest::addRow("unknown option") << QStringList{u"tags"_s, u"--colour"_s, u"red"_s} << 2
+                                        << QByteArray("colour");
+        QTest::addRow("unknown tag in --use") << QStringList{u"tags"_s, u"--use"_s, u"title,summary"_s} << 2
+                                              << QByteArray("summary");
+        QTest::addRow("unknown charset lists the codes")
+            << QStringList{u"tags"_s, u"--charset"_s, u"koi8-u"_s} << 2 << QByteArray("koi8-ru");
+        QTest::addRow("unknown command") << QStringList{u"frobnicate"_s} << 2 << QByteArray("frobnicate");
+        QTest::addRow("no command") << QStringList{} << 2 << QByteArray("missing command");
+    }
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, errContains);
+        const Run r = cli(args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(errContains), r.err.constData());
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.err.count('\n'), 1); // one line
+    }
+
+    void help()
+    {
+        const Run top = cli({u"--help"_s});
+        QCOMPARE(top.status, 0);
+        QVERIFY(top.out.contains("tags"));
+        const Run tags = cli({u"tags"_s, u"--help"_s});
+        QCOMPARE(tags.status, 0);
+        for (const char *opt : {"--revisit-after", "--content-language", "--use", "--xhtml", "--charset"})
+            QVERIFY2(tags.out.contains(opt), opt);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,47 @@
+#include "core/error.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestError : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullStopRule_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("letter gets a full stop") << u"Disk full"_s << u"Disk full."_s;
+        QTest::addRow("digit") << u"Line: 3"_s << u"Line: 3."_s;
+        QTest::addRow("closing quote sorts after the stop")
+            << u"Invalid data type for 'Left'"_s << u"Invalid data type for 'Left'."_s;
+        QTest::addRow("closing bracket") << u"List index out of bounds (5)"_s << u"List index out of bounds (5)."_s;
+        QTest::addRow("already a full stop") << u"Done."_s << u"Done."_s;
+        QTest::addRow("question mark") << u"Why?"_s << u"Why?"_s;
+        QTest::addRow("exclamation") << u"Stop!"_s << u"Stop!"_s;
+        QTest::addRow("colon") << u"Reason:"_s << u"Reason:"_s;
+        QTest::addRow("trailing blank") << u"text "_s << u"text "_s;
+        QTest::addRow("trailing line break") << u"text\r\n"_s << u"text\r\n"_s;
+        QTest::addRow("non-ASCII letter") << u"Größe"_s << u"Größe."_s;
+        QTest::addRow("empty") << QString() << QString();
+    }
+    void fullStopRule()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(brindle::errorReportText(message), shown);
+    }
+
+    void messageOfKeepsExactText()
+    {
+        const brindle::Error e(u"'%1' is not a valid integer value"_s.arg(u"ä1"_s));
+        QCOMPARE(brindle::messageOf(e), u"'ä1' is not a valid integer value"_s);
+        const std::runtime_error plain("File access denied");
+        QCOMPARE(brindle::messageOf(plain), u"File access denied"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestError)
+#include "tst_error.moc"
