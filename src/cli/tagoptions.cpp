@@ -26,7 +26,8 @@ void TagOptions::addTo(QCommandLineParser &parser)
             help = u"Charset code, one of the charset table's codes (default utf-8)."_s;
         else if (tagInfo(t).kind == InputKind::Choice)
             help = u"Value of the %1 tag, any text (default \"%2\")."_s.arg(
-                toQString(tagInfo(t).rowText), toQString(tagInfo(t).items[std::size_t(tagInfo(t).defaultItem)]));
+                toQString(tagInfo(t).rowText),
+                toQString(tagInfo(t).items[std::size_t(tagInfo(t).defaultItem)]));
         else
             help = u"Value of the %1 tag (default empty)."_s.arg(toQString(tagInfo(t).rowText));
         parser.addOption({optionName(t), help, u"value"_s});
@@ -84,7 +85,8 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
             QStringList codes;
             for (auto code : CharsetCodes)
                 codes << toQString(code);
-            throw UsageError(u"unknown charset code \"%1\"; valid codes: %2"_s.arg(value, codes.join(u", "_s)));
+            throw UsageError(
+                u"unknown charset code \"%1\"; valid codes: %2"_s.arg(value, codes.join(u", "_s)));
         }
         values.charsetItem = item;
     }

@@ -11,7 +11,8 @@ TagValues TagValues::defaults()
     TagValues v;
     for (int t = kTextTagCount; t < kTagCount; ++t) {
         const TagInfo &info = tagInfo(t);
-        v.values[static_cast<std::size_t>(t)] = toQString(info.items[static_cast<std::size_t>(info.defaultItem)]);
+        v.values[static_cast<std::size_t>(t)] =
+            toQString(info.items[static_cast<std::size_t>(info.defaultItem)]);
     }
     v.charsetItem = tagInfo(Charset).defaultItem;
     return v;

@@ -15,7 +15,8 @@ inline constexpr int kRowCount = 16;
 inline constexpr int kTextTagCount = 6; // TagIndex 0..5 are text tags, 6..12 choice tags
 inline constexpr int kNoLimit = 0;      // maximum length of an input without a limit
 
-enum TagIndex : int {
+enum TagIndex : int
+{
     Title,
     Description,
     Keywords,
@@ -31,7 +32,11 @@ enum TagIndex : int {
     ContentLanguage,
 };
 
-enum class InputKind { Text, Choice };
+enum class InputKind
+{
+    Text,
+    Choice
+};
 
 struct TagInfo
 {
@@ -39,10 +44,10 @@ struct TagInfo
     std::string_view rowText;   // also the name the main window looks the row up by
     std::string_view inputName; // object name of the main window's input
     InputKind kind;
-    int maxLength;                         // kNoLimit for none
+    int maxLength;                           // kNoLimit for none
     std::span<const std::string_view> items; // empty for text tags
-    int defaultItem;                       // -1 for text tags
-    std::string_view templ;                // "#CNT#" = value, "#CL#" = closer
+    int defaultItem;                         // -1 for text tags
+    std::string_view templ;                  // "#CNT#" = value, "#CL#" = closer
 };
 
 // Row texts by ListRow; rows starting with the group prefix head a group.

@@ -38,8 +38,13 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("out");
-        const QStringList example = {u"tags"_s, u"--title"_s, u"Home Page"_s, u"--description"_s, u"Fish & Chips"_s,
-                                     u"--use"_s, u"title,description,keywords,robots,charset"_s};
+        const QStringList example = {u"tags"_s,
+                                     u"--title"_s,
+                                     u"Home Page"_s,
+                                     u"--description"_s,
+                                     u"Fish & Chips"_s,
+                                     u"--use"_s,
+                                     u"title,description,keywords,robots,charset"_s};
         QTest::addRow("worked example, HTML")
             << example
             << QByteArray("<title>Home Page</title>\r\n"
@@ -82,14 +87,14 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("errContains");
-        QTest::addRow("nothing ticked") << QStringList{u"tags"_s} << 1
-                                        << QByteArray("Plese select tag(s) to be used!\n");
+        QTest::addRow("nothing ticked")
+            << QStringList{u"tags"_s} << 1 << QByteArray("Plese select tag(s) to be used!\n");
         QTest::addRow("only empty text tags") << QStringList{u"tags"_s, u"--use"_s, u"title,owner"_s} << 1
                                               << QByteArray("Plese select tag(s) to be used!");
-        QTest::addRow("unknown option") << QStringList{u"tags"_s, u"--colour"_s, u"red"_s} << 2
-                                        << QByteArray("colour");
-        QTest::addRow("unknown tag in --use") << QStringList{u"tags"_s, u"--use"_s, u"title,summary"_s} << 2
-                                              << QByteArray("summary");
+        QTest::addRow("unknown option")
+            << QStringList{u"tags"_s, u"--colour"_s, u"red"_s} << 2 << QByteArray("colour");
+        QTest::addRow("unknown tag in --use")
+            << QStringList{u"tags"_s, u"--use"_s, u"title,summary"_s} << 2 << QByteArray("summary");
         QTest::addRow("unknown charset lists the codes")
             << QStringList{u"tags"_s, u"--charset"_s, u"koi8-u"_s} << 2 << QByteArray("koi8-ru");
         QTest::addRow("unknown command") << QStringList{u"frobnicate"_s} << 2 << QByteArray("frobnicate");

@@ -5,7 +5,7 @@
 // without a queued answer is recorded as unexpected and answered with
 // "cancel", so no test ever hangs on a modal box.
 
-#include "ui/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QStringList>
 
@@ -14,7 +14,7 @@
 
 namespace brindle::test {
 
-class FakeDialogs final : public ui::Dialogs
+class FakeDialogs final : public Dialogs
 {
 public:
     struct Shown
@@ -22,19 +22,19 @@ public:
         QString kind; // "information", "confirm", "open", "save", "error"
         QString caption;
         QString text; // message text, or the file dialog's initial file
-        ui::FileDialogOptions options;
+        FileDialogOptions options;
     };
 
-    FakeDialogs() { ui::setDialogs(this); }
-    ~FakeDialogs() override { ui::setDialogs(nullptr); }
+    FakeDialogs() { setDialogs(this); }
+    ~FakeDialogs() override { setDialogs(nullptr); }
     FakeDialogs(const FakeDialogs &) = delete;
     FakeDialogs &operator=(const FakeDialogs &) = delete;
 
     // Answers, consumed in order by the dialog kinds that ask for them.
     void answerYes() { m_confirm.push_back(true); }
     void answerNo() { m_confirm.push_back(false); }
-    void chooseFile(const QString &path) { m_files.push_back(path); }
-    void cancelFile() { m_files.push_back(std::nullopt); }
+    void chooseFile(const QString &path) { m_files.push_back({false, path}); }
+    void cancelFile() { m_files.push_back({true, {}}); }
 
     const std::vector<Shown> &shown() const { return m_shown; }
     QStringList kinds() const
@@ -76,36 +76,43 @@ public:
         m_confirm.pop_front();
         return yes;
     }
-    std::optional<QString> openFileName(QWidget *, const ui::FileDialogOptions &options,
+    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &options,
                                         const QString &initialFile) override
     {
         return file(QStringLiteral("open"), options, initialFile);
     }
-    std::optional<QString> saveFileName(QWidget *, const ui::FileDialogOptions &options,
+    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &options,
                                         const QString &initialFile) override
     {
         return file(QStringLiteral("save"), options, initialFile);
     }
     void errorReport(QWidget *, const QString &text) override
     {
-        m_shown.push_back({QStringLiteral("error"), QString::fromUtf16(ui::kApplicationTitle), text, {}});
+        m_shown.push_back({QStringLiteral("error"), QString::fromUtf16(kApplicationTitle), text, {}});
     }
 
 private:
-    std::optional<QString> file(const QString &kind, const ui::FileDialogOptions &options, const QString &initial)
+    std::optional<QString> file(const QString &kind, const FileDialogOptions &options, const QString &initial)
     {
         m_shown.push_back({kind, options.title, initial, options});
         if (m_files.empty()) {
             m_unexpected << QStringLiteral("unexpected %1 dialog: ").arg(kind) + options.title;
             return std::nullopt;
         }
-        auto answer = m_files.front();
+        const FileAnswer answer = m_files.front();
         m_files.pop_front();
-        return answer;
+        if (answer.cancel)
+            return std::nullopt;
+        return answer.path;
     }
 
     std::deque<bool> m_confirm;
-    std::deque<std::optional<QString>> m_files;
+    struct FileAnswer
+    {
+        bool cancel;
+        QString path;
+    };
+    std::deque<FileAnswer> m_files;
     std::vector<Shown> m_shown;
     QStringList m_unexpected;
 };

@@ -1,3 +1,5 @@
+#include "common/fakedialogs.h"
+#include "core/dialogs.h"
 #include "core/error.h"
 
 #include <QTest>
@@ -17,7 +19,8 @@ private slots:
         QTest::addRow("digit") << u"Line: 3"_s << u"Line: 3."_s;
         QTest::addRow("closing quote sorts after the stop")
             << u"Invalid data type for 'Left'"_s << u"Invalid data type for 'Left'."_s;
-        QTest::addRow("closing bracket") << u"List index out of bounds (5)"_s << u"List index out of bounds (5)."_s;
+        QTest::addRow("closing bracket")
+            << u"List index out of bounds (5)"_s << u"List index out of bounds (5)."_s;
         QTest::addRow("already a full stop") << u"Done."_s << u"Done."_s;
         QTest::addRow("question mark") << u"Why?"_s << u"Why?"_s;
         QTest::addRow("exclamation") << u"Stop!"_s << u"Stop!"_s;
@@ -40,6 +43,47 @@ private slots:
         QCOMPARE(brindle::messageOf(e), u"'ä1' is not a valid integer value"_s);
         const std::runtime_error plain("File access denied");
         QCOMPARE(brindle::messageOf(plain), u"File access denied"_s);
+    }
+
+    void guardedShowsTheReportOnce()
+    {
+        brindle::test::FakeDialogs fake;
+        int after = 0;
+        const bool ok = brindle::guarded(nullptr, [&] {
+            throw brindle::Error(u"Invalid data type for 'Left'"_s);
+            ++after;
+        });
+        QVERIFY(!ok);
+        QCOMPARE(after, 0);
+        QCOMPARE(fake.kinds(), QStringList{u"error"_s});
+        QCOMPARE(fake.last().caption, u"Brindle"_s);
+        QCOMPARE(fake.last().text, u"Invalid data type for 'Left'."_s);
+        QVERIFY(brindle::guarded(nullptr, [] {}));
+        QCOMPARE(fake.shown().size(), std::size_t(1));
+    }
+
+    void fileDialogRemembersNameAndAddsSuffix_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::addRow("no extension") << u"/tmp/shop"_s << u"/tmp/shop.wmp"_s;
+        QTest::addRow("own extension kept") << u"/tmp/shop.xml"_s << u"/tmp/shop.xml"_s;
+        QTest::addRow("dot in folder only") << u"/tmp/a.b/shop"_s << u"/tmp/a.b/shop.wmp"_s;
+    }
+    void fileDialogRemembersNameAndAddsSuffix()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        brindle::test::FakeDialogs fake;
+        brindle::FileDialog dialog(
+            {u"Save Meta Tags Profile"_s, u"Meta Tags Profile"_s, u"*.wmp"_s, u"wmp"_s, true});
+        fake.chooseFile(typed);
+        QCOMPARE(dialog.askSave(nullptr), std::optional<QString>(chosen));
+        fake.cancelFile();
+        QCOMPARE(dialog.askSave(nullptr), std::optional<QString>());
+        QCOMPARE(fake.last().text, chosen); // offered again, also after a cancel
+        QCOMPARE(dialog.lastFile(), chosen);
+        QVERIFY2(fake.problems().isEmpty(), qPrintable(fake.problems()));
     }
 };
 

@@ -81,7 +81,7 @@ private slots:
     void newProfileDefaults()
     {
         const TagValues v = TagValues::defaults();
-        const QStringList expected = {u"Global"_s, u"General"_s, u"7 days"_s, u"index,follow"_s,
+        const QStringList expected = {u"Global"_s, u"General"_s,         u"7 days"_s, u"index,follow"_s,
                                       u"Public"_s, u"Unicode (UTF-8)"_s, u"English"_s};
         for (int t = 0; t < kTextTagCount; ++t)
             QVERIFY(v.values[std::size_t(t)].isEmpty());
@@ -96,18 +96,20 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("pageMode");
-        QTest::addRow("HTML") << u"HTML"_s
-                              << QStringList{u"<title>Home Page</title>"_s,
-                                             u"<meta name=\"description\" content=\"Fish & Chips\">"_s,
-                                             u"<meta name=\"robots\" content=\"index,follow\">"_s,
-                                             u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">"_s}
-                              << u"Meta Tags For HTML Documents"_s << 1;
-        QTest::addRow("XHTML") << u"XHTML"_s
-                               << QStringList{u"<title>Home Page</title>"_s,
-                                              u"<meta name=\"description\" content=\"Fish & Chips\" />"_s,
-                                              u"<meta name=\"robots\" content=\"index,follow\" />"_s,
-                                              u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />"_s}
-                               << u"Meta Tags For XHTML Documents"_s << 2;
+        QTest::addRow("HTML")
+            << u"HTML"_s
+            << QStringList{u"<title>Home Page</title>"_s,
+                           u"<meta name=\"description\" content=\"Fish & Chips\">"_s,
+                           u"<meta name=\"robots\" content=\"index,follow\">"_s,
+                           u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">"_s}
+            << u"Meta Tags For HTML Documents"_s << 1;
+        QTest::addRow("XHTML")
+            << u"XHTML"_s
+            << QStringList{u"<title>Home Page</title>"_s,
+                           u"<meta name=\"description\" content=\"Fish & Chips\" />"_s,
+                           u"<meta name=\"robots\" content=\"index,follow\" />"_s,
+                           u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />"_s}
+            << u"Meta Tags For XHTML Documents"_s << 2;
         // Any mode but "HTML" exactly is XHTML; the caption names it as given.
         QTest::addRow("lower-case html is not HTML")
             << u"html"_s
@@ -148,24 +150,29 @@ private slots:
             << int(Keywords) << u"x#CNT#y"_s << u"<meta name=\"keywords\" content=\"x#CNT#y\">"_s
             << u"<meta name=\"keywords\" content=\"x#CNT#y\" />"_s;
         QTest::addRow("title keeps markers and quotes")
-            << int(Title) << u"a#CL#\"b\"<i>"_s << u"<title>a#CL#\"b\"<i></title>"_s << u"<title>a#CL#\"b\"<i></title>"_s;
+            << int(Title) << u"a#CL#\"b\"<i>"_s << u"<title>a#CL#\"b\"<i></title>"_s
+            << u"<title>a#CL#\"b\"<i></title>"_s;
         QTest::addRow("quote in content is escaped")
-            << int(Author) << u"Joe \"JJ\" Doe"_s << u"<meta name=\"author\" content=\"Joe &quot;JJ&quot; Doe\">"_s
+            << int(Author) << u"Joe \"JJ\" Doe"_s
+            << u"<meta name=\"author\" content=\"Joe &quot;JJ&quot; Doe\">"_s
             << u"<meta name=\"author\" content=\"Joe &quot;JJ&quot; Doe\" />"_s;
         QTest::addRow("ampersand and brackets stay")
             << int(Owner) << u"<A & B>"_s << u"<meta name=\"owner\" content=\"<A & B>\">"_s
             << u"<meta name=\"owner\" content=\"<A & B>\" />"_s;
-        QTest::addRow("spaces are kept") << int(Copyright) << u"  "_s << u"<meta name=\"copyright\" content=\"  \">"_s
-                                         << u"<meta name=\"copyright\" content=\"  \" />"_s;
-        QTest::addRow("typed choice text") << int(CacheControl) << u"max-age=60"_s
-                                           << u"<meta http-equiv=\"cache-control\" content=\"max-age=60\">"_s
-                                           << u"<meta http-equiv=\"cache-control\" content=\"max-age=60\" />"_s;
+        QTest::addRow("spaces are kept")
+            << int(Copyright) << u"  "_s << u"<meta name=\"copyright\" content=\"  \">"_s
+            << u"<meta name=\"copyright\" content=\"  \" />"_s;
+        QTest::addRow("typed choice text")
+            << int(CacheControl) << u"max-age=60"_s
+            << u"<meta http-equiv=\"cache-control\" content=\"max-age=60\">"_s
+            << u"<meta http-equiv=\"cache-control\" content=\"max-age=60\" />"_s;
         QTest::addRow("language name with comma")
             << int(ContentLanguage) << u"Latvian, Lettish"_s
             << u"<meta http-equiv=\"content-language\" content=\"Latvian, Lettish\">"_s
             << u"<meta http-equiv=\"content-language\" content=\"Latvian, Lettish\" />"_s;
         QTest::addRow("non-ASCII and controls pass through")
-            << int(Description) << u"Grüße \t東京 😀"_s << u"<meta name=\"description\" content=\"Grüße \t東京 😀\">"_s
+            << int(Description) << u"Grüße \t東京 😀"_s
+            << u"<meta name=\"description\" content=\"Grüße \t東京 😀\">"_s
             << u"<meta name=\"description\" content=\"Grüße \t東京 😀\" />"_s;
     }
     void singleLines()
@@ -185,9 +192,12 @@ private slots:
     {
         QTest::addColumn<int>("item");
         QTest::addColumn<QString>("line");
-        QTest::addRow("koi8") << 15 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">"_s;
-        QTest::addRow("no item") << -1 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
-        QTest::addRow("out of range") << 99 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
+        QTest::addRow("koi8")
+            << 15 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">"_s;
+        QTest::addRow("no item") << -1
+                                 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
+        QTest::addRow("out of range")
+            << 99 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
     }
     void charsetLineUsesSelectedItemOnly()
     {

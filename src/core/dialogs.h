@@ -1,7 +1,8 @@
 #pragma once
 
 // Every modal notice, question and file dialog of the program goes through
-// one Dialogs object, so tests can replace it with scripted answers.
+// one Dialogs object, so tests can replace it with scripted answers. The
+// interface has no widgets in it, so the flows that use it live in the core.
 
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,7 @@
 
 class QWidget;
 
-namespace brindle::ui {
+namespace brindle {
 
 inline constexpr char16_t kApplicationTitle[] = u"Brindle";
 
@@ -43,10 +44,12 @@ public:
     virtual void errorReport(QWidget *parent, const QString &text) = 0;
 };
 
-// The program-wide instance; the real one until a test installs its own.
+// The program-wide instance: a replacement installed by a test, else the
+// default that start-up installs (the Qt message boxes and file dialogs).
 Dialogs &dialogs();
-// Installs a replacement (not owned); nullptr restores the real dialogs.
+// Installs a replacement (not owned); nullptr goes back to the default.
 void setDialogs(Dialogs *replacement);
+void setDefaultDialogs(Dialogs *real);
 
 // A file dialog that keeps the name last chosen in it, as one dialog
 // instance does for the life of its window.
@@ -88,4 +91,4 @@ bool guarded(QWidget *parent, Action &&action)
     }
 }
 
-} // namespace brindle::ui
+} // namespace brindle
