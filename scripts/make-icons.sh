@@ -30,9 +30,10 @@ render() {
     rm -f "$out/$1.png.tmp"
 }
 
-# The hover image: a little brighter and more saturated.
+# The hover image: more saturated, and brighter in the mid-tones only, so that white
+# areas do not wash out and the outlines keep their contrast.
 hover() {
-    convert "$out/$1.png" -modulate 115,120 "${png_opts[@]}" "$out/$1-hover.png"
+    convert "$out/$1.png" -modulate 100,125 -gamma 1.15 "${png_opts[@]}" "$out/$1-hover.png"
 }
 
 # Main tool bar, 32 x 32 and the homepage button 24 x 24.
@@ -52,7 +53,7 @@ copy html-page 32 apps/internet-web-browser
 copy close 24 actions/process-stop
 
 # Hint buttons 20 x 20 and the charset reset button 16 x 16.
-render hint 20 status/dialog-information
+render hint 20 apps/help-browser
 copy reset 16 actions/edit-undo
 
 for name in new open save html xhtml homepage copy txt html-page close hint reset; do

@@ -19,7 +19,6 @@ constexpr qreal kRadius = 3.0; // of the hover and pressed background
 ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::TabFocus);
-    setAttribute(Qt::WA_Hover);
 }
 
 QPixmap ImageButton::load(const QString &path)
@@ -50,7 +49,7 @@ QPixmap ImageButton::currentImage() const
     return m_normal;
 }
 
-QSize ImageButton::sizeHint() const
+QSize ImageButton::minimumSizeHint() const
 {
     QSize size = m_normal.deviceIndependentSize().toSize();
     if (!text().isEmpty()) {
@@ -58,12 +57,12 @@ QSize ImageButton::sizeHint() const
         size.rwidth() += kSpacing + fm.horizontalAdvance(text());
         size.rheight() = std::max(size.height(), fm.height());
     }
-    return size + QSize(2 * kMargin, 2);
+    return size;
 }
 
-QSize ImageButton::minimumSizeHint() const
+QSize ImageButton::sizeHint() const
 {
-    return sizeHint();
+    return minimumSizeHint() + QSize(2 * kMargin, 2);
 }
 
 void ImageButton::paintEvent(QPaintEvent *)

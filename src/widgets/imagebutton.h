@@ -22,6 +22,7 @@ public:
     bool isHovered() const { return m_hovered; }
 
     QSize sizeHint() const override;
+    // Room for the image and the whole caption, without margins.
     QSize minimumSizeHint() const override;
 
 protected:
