@@ -18,7 +18,7 @@ QFont arialFont(int pointSize = 8);
 // Courier New, or its substitute (Liberation Mono), or any fixed-pitch font.
 QFont courierFont(int pointSize = 10);
 
-// The family uiFont uses.
+// The family uiFont uses. Like the functions above it needs a QGuiApplication.
 QString uiFontFamily();
 
 } // namespace brindle::widgets
