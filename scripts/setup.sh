@@ -8,6 +8,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-dev
             fonts-dejavu-core fonts-liberation2)
+# A free Tahoma, in Wine's font folder; the program registers it for itself.
+build_pkgs+=(fonts-wine)
 test_pkgs=(xvfb xauth imagemagick)
 # The DTDs and validators that check the pages Brindle writes.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)

@@ -1,0 +1,260 @@
+#pragma once
+
+// An owner-drawn, single-selection list whose rows carry a check state and an
+// enabled flag. Rows whose text begins with "//" are group headings: drawn
+// bold across the full width, without a box, and never toggled or counted.
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace brindle::ui {
+
+enum TCheckBoxState : quint8
+{
+    cbUnchecked = 0,
+    cbChecked = 1,
+    cbGrayed = 2
+};
+
+// Per-row record, kept parallel to the row texts.
+struct TPacket
+{
+    TCheckBoxState State = cbUnchecked;
+    bool Enabled = true;
+
+    friend bool operator==(const TPacket &, const TPacket &) = default;
+};
+
+class TOvCheckList;
+
+// The list's rows: texts with their records at the same index. Every change
+// is reported to the owning list so that it can keep its current row, its
+// scroll range and its picture in step.
+class TOvCheckListStrings
+{
+public:
+    static constexpr char16_t kGroupPrefix[] = u"//";
+
+    TOvCheckListStrings(const TOvCheckListStrings &) = delete;
+    TOvCheckListStrings &operator=(const TOvCheckListStrings &) = delete;
+
+    int Count() const { return int(m_texts.size()); }
+    const QStringList &Texts() const { return m_texts; }
+    QString Strings(int index) const;
+    // Replaces the text; the row keeps its record and stays current if it was.
+    void SetStrings(int index, const QString &text);
+    const TPacket &Packet(int index) const;
+
+    int Add(const QString &text);
+    // index may equal Count (append).
+    void Insert(int index, const QString &text);
+    void Delete(int index);
+    void Move(int currentIndex, int newIndex);
+    void Exchange(int index1, int index2);
+    void Clear();
+    // Replaces all rows; every row unchecked and enabled.
+    void Assign(const QStringList &texts);
+
+private:
+    friend class TOvCheckList;
+    explicit TOvCheckListStrings(TOvCheckList *owner) : m_owner(owner) {}
+
+    void checkIndex(int index) const;
+    TPacket &packetRef(int index);
+
+    TOvCheckList *m_owner;
+    QStringList m_texts;
+    QList<TPacket> m_packets;
+};
+
+class TOvCheckList : public QAbstractScrollArea
+{
+    Q_OBJECT
+    Q_PROPERTY(bool AllowGrayed READ AllowGrayed WRITE SetAllowGrayed)
+    Q_PROPERTY(bool ToggleOnItemClick READ ToggleOnItemClick WRITE SetToggleOnItemClick)
+    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE SetItemHeight)
+    Q_PROPERTY(bool IncrementalSearch READ IncrementalSearch WRITE SetIncrementalSearch)
+    Q_PROPERTY(bool BeepOnInvalidKey READ BeepOnInvalidKey WRITE SetBeepOnInvalidKey)
+    Q_PROPERTY(bool FrameVisible READ FrameVisible WRITE SetFrameVisible)
+    Q_PROPERTY(QFont GroupFont READ GroupFont WRITE SetGroupFont)
+    Q_PROPERTY(QColor GroupColor READ GroupColor WRITE SetGroupColor)
+    Q_PROPERTY(bool UseGradients READ UseGradients WRITE SetUseGradients)
+    Q_PROPERTY(QColor ItemFrameColor READ ItemFrameColor WRITE SetItemFrameColor)
+    Q_PROPERTY(QColor ItemFillColor READ ItemFillColor WRITE SetItemFillColor)
+    Q_PROPERTY(QColor ItemFocusColor READ ItemFocusColor WRITE SetItemFocusColor)
+    Q_PROPERTY(QColor HighlightColor READ HighlightColor WRITE SetHighlightColor)
+    Q_PROPERTY(QColor DisabledColor READ DisabledColor WRITE SetDisabledColor)
+
+public:
+    static constexpr int kBoxSize = 13;
+    static constexpr int kBoxColumn = kBoxSize + 4; // presses left of this x toggle
+    static constexpr int kTextIndent = kBoxSize + 8;
+    static constexpr int kSearchTimeoutMs = 1500;
+
+    explicit TOvCheckList(QWidget *parent = nullptr);
+    ~TOvCheckList() override;
+
+    TOvCheckListStrings &Items() { return m_items; }
+    const TOvCheckListStrings &Items() const { return m_items; }
+    void setRows(const QStringList &texts);
+    int Count() const { return m_items.Count(); }
+
+    bool IsRowChecked(int row) const;
+    void SetRowChecked(int row, bool checked);
+    TCheckBoxState RowState(int row) const;
+    // Stores the state without any signal; repaints only the row's box area.
+    void SetRowState(int row, TCheckBoxState state);
+    bool IsRowEnabled(int row) const;
+    void SetRowEnabled(int row, bool enabled);
+    bool IsGroupRow(int row) const;
+    void CheckAllRows();
+    void UncheckAllRows();
+    // Group rows and grayed rows are not counted.
+    int CountCheckedRows() const;
+    int FindRowByText(const QString &text) const;
+
+    int ItemIndex() const { return m_itemIndex; }
+    // Moves the highlight without a signal; -1 removes it.
+    void SetItemIndex(int row);
+
+    // The user's toggle of the current row: OnChanging may veto, then the
+    // state is stored and OnChange fires.
+    void ToggleCurrentRow();
+
+    bool AllowGrayed() const { return m_allowGrayed; }
+    void SetAllowGrayed(bool value) { m_allowGrayed = value; }
+    bool ToggleOnItemClick() const { return m_toggleOnItemClick; }
+    void SetToggleOnItemClick(bool value) { m_toggleOnItemClick = value; }
+    int ItemHeight() const { return m_itemHeight; }
+    void SetItemHeight(int value);
+    bool IncrementalSearch() const { return m_incrementalSearch; }
+    void SetIncrementalSearch(bool value);
+    bool BeepOnInvalidKey() const { return m_beepOnInvalidKey; }
+    void SetBeepOnInvalidKey(bool value) { m_beepOnInvalidKey = value; }
+    bool FrameVisible() const { return m_frameVisible; }
+    void SetFrameVisible(bool value);
+    bool UseGradients() const { return m_useGradients; }
+    void SetUseGradients(bool value);
+
+    // Defaults to the list's font in bold.
+    QFont GroupFont() const;
+    void SetGroupFont(const QFont &font);
+
+    // Colours follow the palette until set; an invalid colour restores that.
+    QColor GroupColor() const; // Base
+    void SetGroupColor(const QColor &color);
+    QColor ItemFrameColor() const; // Dark
+    void SetItemFrameColor(const QColor &color);
+    QColor ItemFillColor() const; // Base
+    void SetItemFillColor(const QColor &color);
+    QColor ItemFocusColor() const; // Base
+    void SetItemFocusColor(const QColor &color);
+    QColor HighlightColor() const; // Highlight
+    void SetHighlightColor(const QColor &color);
+    QColor DisabledColor() const; // Button
+    void SetDisabledColor(const QColor &color);
+
+    // With themes the boxes come from the style and there is no frame;
+    // without, boxes are flat squares and FrameVisible draws a 1-px frame.
+    bool isThemed() const { return m_themed; }
+    void setThemed(bool themed);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // Geometry in viewport coordinates, for the visible rows.
+    QRect rowRect(int row) const;
+    QRect boxRect(int row) const;
+    // The area a state change repaints: the box column, inset vertically.
+    QRect boxArea(int row) const;
+    // -1 when no row lies at that point.
+    int rowAt(const QPoint &viewportPos) const;
+    int TopIndex() const;
+
+signals:
+    // Handlers must be connected directly: allowChange points to a local.
+    void OnChanging(int index, brindle::ui::TCheckBoxState newState, bool *allowChange);
+    void OnChange(int index, brindle::ui::TCheckBoxState newState);
+    // The user moved the current row (mouse or keyboard); not SetItemIndex.
+    void currentRowChanged(int row);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+    // Seams for tests: the invalid-key signal and the search clock.
+    virtual void beep();
+    virtual qint64 msecsNow() const;
+
+private:
+    friend class TOvCheckListStrings;
+
+    void checkRow(int row) const;
+    void rowsInserted(int index);
+    void rowRemoved(int index);
+    void rowMoved(int from, int to);
+    void rowsExchanged(int index1, int index2);
+    void rowsReset();
+    void rowTextChanged(int index);
+
+    void userSetCurrent(int row);
+    void setCurrent(int row, bool notify);
+    void ensureVisible(int row);
+    int visibleRows() const;
+    void updateScrollRange();
+    void updateFrameMargins();
+    void forgetSearch();
+    void searchTyped(const QString &text);
+    void searchBackspace();
+    void searchFor(const QString &text);
+    bool navigate(int key);
+
+    QRect visual(const QRect &logical) const;
+    Qt::Alignment textAlignment() const;
+    bool inBoxColumn(const QPoint &viewportPos) const;
+    QColor listBackground() const;
+    QColor resolved(const QColor &set, QPalette::ColorRole role) const;
+    void paintRow(QPainter &p, int row, const QRect &r) const;
+    void paintBox(QPainter &p, const QRect &box, const TPacket &packet) const;
+    void paintFocusRect(QPainter &p, const QRect &r, const QColor &color) const;
+
+    TOvCheckListStrings m_items{this};
+    int m_itemIndex = -1;
+    int m_itemHeight = 16;
+    bool m_allowGrayed = false;
+    bool m_toggleOnItemClick = false;
+    bool m_incrementalSearch = true;
+    bool m_beepOnInvalidKey = true;
+    bool m_frameVisible = true;
+    bool m_useGradients = false;
+    bool m_themed = true;
+    std::optional<QFont> m_groupFont;
+    QColor m_groupColor, m_itemFrameColor, m_itemFillColor, m_itemFocusColor, m_highlightColor,
+        m_disabledColor;
+
+    int m_mouseArmedRow = -1;
+    bool m_spaceArmed = false;
+    QString m_searchText;
+    qint64 m_lastSearchKey = 0;
+    QElapsedTimer m_clock;
+};
+
+} // namespace brindle::ui

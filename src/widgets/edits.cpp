@@ -1,0 +1,109 @@
+#include "widgets/edits.h"
+
+#include <QAbstractItemView>
+#include <QStyledItemDelegate>
+
+namespace brindle::widgets {
+
+Edit::Edit(int maxLength, QWidget *parent) : QLineEdit(parent)
+{
+    setMaxLength(maxLength);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+namespace {
+
+class ItemDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(ComboBox::kItemHeight, option.fontMetrics.height()));
+        return size;
+    }
+};
+
+} // namespace
+
+ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Completion is done here rather than by a QCompleter so that the item index follows
+    // every edit, not only Enter.
+    setCompleter(nullptr);
+    setItemDelegate(new ItemDelegate(this));
+    setMaxLength(0);
+
+    connect(lineEdit(), &QLineEdit::textEdited, this, &ComboBox::onTextEdited);
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString &text) { m_lastText = text; });
+}
+
+void ComboBox::setMaxLength(int length)
+{
+    lineEdit()->setMaxLength(length > 0 ? length : 32767);
+}
+
+int ComboBox::maxLength() const
+{
+    const int length = lineEdit()->maxLength();
+    return length == 32767 ? 0 : length;
+}
+
+int ComboBox::findPrefix(const QString &text) const
+{
+    if (text.isEmpty())
+        return -1;
+    for (int i = 0; i < count(); ++i) {
+        if (itemText(i).startsWith(text, Qt::CaseInsensitive))
+            return i;
+    }
+    return -1;
+}
+
+void ComboBox::selectKeepingText(int index, const QString &text, int cursor)
+{
+    // QComboBox writes the item's text (or nothing, for -1) into the edit; put the
+    // user's text back.
+    QLineEdit *edit = lineEdit();
+    setCurrentIndex(index);
+    if (edit->text() != text)
+        edit->setText(text);
+    edit->setCursorPosition(cursor);
+}
+
+void ComboBox::onTextEdited(const QString &text)
+{
+    QLineEdit *edit = lineEdit();
+    const int cursor = edit->cursorPosition();
+    const bool typedAtEnd =
+        text.size() > m_lastText.size() && cursor == text.size() && !edit->hasSelectedText();
+    m_lastText = text;
+
+    // An exact match (ignoring case) wins over an earlier item that merely begins with
+    // the text, so "No-Cache" typed in full selects that item and not a longer one.
+    int index = -1;
+    for (int i = 0; i < count() && index < 0 && !text.isEmpty(); ++i) {
+        if (itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            index = i;
+    }
+    if (index < 0)
+        index = findPrefix(text);
+
+    // An item longer than the maximum length cannot be shown whole; it is not offered.
+    if (typedAtEnd && index >= 0 && itemText(index).size() <= edit->maxLength()) {
+        const QString item = itemText(index);
+        setCurrentIndex(index);
+        edit->setText(item);
+        // The completed part stays selected so that the next typed character replaces it.
+        edit->setSelection(item.size(), text.size() - item.size());
+        return;
+    }
+    selectKeepingText(index, text, cursor);
+}
+
+} // namespace brindle::widgets

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QPixmap>
+
+namespace brindle::widgets {
+
+// A frameless button showing a PNG image, with an optional caption to its right.
+// The hover image shows while the pointer is over the button, the pressed image while
+// it is held down. It takes the focus only from the keyboard, as tool bar buttons do.
+class ImageButton : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    explicit ImageButton(QWidget *parent = nullptr);
+
+    // Qt resource paths; an empty pressed path means the normal image.
+    void setImages(const QString &normal, const QString &hover, const QString &pressed = {});
+    // The image the button draws in its current state.
+    QPixmap currentImage() const;
+    bool isHovered() const { return m_hovered; }
+
+    QSize sizeHint() const override;
+    // Room for the image and the whole caption, without margins.
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    static QPixmap load(const QString &path);
+
+    QPixmap m_normal;
+    QPixmap m_hover;
+    QPixmap m_pressed;
+    bool m_hovered = false;
+};
+
+} // namespace brindle::widgets
