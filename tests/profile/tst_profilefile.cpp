@@ -2,6 +2,7 @@
 #include "core/error.h"
 #include "profile/profilefile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
