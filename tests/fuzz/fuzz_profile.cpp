@@ -1,0 +1,66 @@
+// libFuzzer harness for the profile reader. Besides crashes and sanitizer
+// reports it checks the reader's promises: the caller's arrays change only
+// when a whole file was accepted, nothing is stored beyond thirteen entries
+// (an out-of-range index would throw std::out_of_range and end the run), and
+// whatever was accepted survives being written and read back unchanged.
+
+#include "core/error.h"
+#include "profile/profilefile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace brindle::profile;
+
+namespace {
+
+TOvStringArray marked(char prefix)
+{
+    TOvStringArray a;
+    for (int i = 0; i < TOvStringArray::Count; ++i)
+        a[i] = QString(QChar::fromLatin1(prefix)) + QString::number(i);
+    return a;
+}
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "fuzz_profile: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const TOvStringArray valuesBefore = marked('v');
+    const TOvStringArray usedBefore = marked('u');
+    TOvStringArray values = valuesBefore;
+    TOvStringArray used = usedBefore;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+
+    ReadOutcome outcome{};
+    try {
+        outcome = readProfileBytes(bytes, values, used);
+    } catch (const brindle::Error &e) {
+        if (values != valuesBefore || used != usedBefore)
+            fail("a failed read changed the caller's arrays");
+        if (e.message() != QString::fromUtf16(kMissingAttributeError) && !e.message().contains(u"\r\nLine: "))
+            fail("an error message in neither known format");
+        return 0;
+    }
+    if (outcome == ReadOutcome::NotAProfile) {
+        if (values != valuesBefore || used != usedBefore)
+            fail("a rejected file changed the caller's arrays");
+        return 0;
+    }
+
+    // The writer must escape everything the reader could have delivered.
+    TOvStringArray valuesAgain = marked('x');
+    TOvStringArray usedAgain = marked('y');
+    if (readProfileBytes(profileBytes(values, used), valuesAgain, usedAgain) != ReadOutcome::Accepted)
+        fail("a written profile was rejected");
+    if (valuesAgain != values || usedAgain != used)
+        fail("a written profile read back differently");
+    return 0;
+}
