@@ -9,6 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-dev
             fonts-dejavu-core fonts-liberation2)
 test_pkgs=(xvfb xauth imagemagick)
+test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do

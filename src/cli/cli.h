@@ -50,5 +50,6 @@ void writeStderrLine(const QString &text);
 bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const QString &command);
 
 int runTags(const QStringList &arguments);
+int runColorize(const QStringList &arguments);
 
 } // namespace brindle::cli
