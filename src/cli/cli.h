@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <stdexcept>
 
 namespace brindle::cli {
@@ -40,6 +41,26 @@ public:
     static QString optionName(int tagIndex);
     // Parses a --use list ("all", "basic" or tag names separated by commas).
     static tags::RowTicks parseUse(const QString &list);
+};
+
+// --profile FILE and --save-profile FILE of the tags command: start from a
+// profile as the window shows it after opening the file, and write the
+// profile that the window's Save would write for the final values.
+class ProfileOptions
+{
+public:
+    void addTo(QCommandLineParser &parser);
+    // Replaces values and ticks by those of the --profile file; false when no
+    // file was given. Throws brindle::Error for a rejected or unreadable file.
+    bool load(const QCommandLineParser &parser, tags::TagValues &values, tags::RowTicks &ticks);
+    // Writes the --save-profile file; false when none was given. A choice
+    // given on the command line is stored as the index of the item with
+    // exactly that text (-1 for none), the charset by its code.
+    bool save(const QCommandLineParser &parser, const tags::TagValues &values, const tags::RowTicks &ticks);
+
+private:
+    std::array<int, tags::kTagCount> m_items = defaultItems(); // the choice inputs' selected items
+    static std::array<int, tags::kTagCount> defaultItems();
 };
 
 void writeStdout(const QByteArray &bytes);

@@ -13,6 +13,8 @@ int runTags(const QStringList &arguments)
         u"standard error and the exit status is 1."_s);
     TagOptions options;
     options.addTo(parser);
+    ProfileOptions profile;
+    profile.addTo(parser);
     if (!parseOrHelp(parser, arguments, u"tags"_s))
         return kExitOk;
     if (!parser.positionalArguments().isEmpty())
@@ -20,7 +22,10 @@ int runTags(const QStringList &arguments)
 
     tags::TagValues values = tags::TagValues::defaults();
     tags::RowTicks ticks{};
-    options.apply(parser, values, ticks, false);
+    const bool fromProfile = profile.load(parser, values, ticks);
+    options.apply(parser, values, ticks, fromProfile);
+    if (profile.save(parser, values, ticks))
+        return kExitOk;
 
     const tags::GeneratedTags generated = tags::generateTags(values, ticks, TagOptions::mode(parser));
     if (generated.noticeDue) {

@@ -1,0 +1,140 @@
+#include "cli/cli.h"
+
+#include "core/error.h"
+#include "core/textutil.h"
+#include "profile/profilefile.h"
+#include "profile/profileworkflow.h"
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::cli {
+
+using namespace brindle::tags;
+
+namespace {
+
+const QString kProfileOption = u"profile"_s;
+const QString kSaveProfileOption = u"save-profile"_s;
+
+// The window's inputs and check list, as the profile workflow sees them.
+class InputsView final : public profile::ProfileView
+{
+public:
+    std::array<QString, kTagCount> texts;
+    std::array<int, kTagCount> items{};
+    RowTicks rows{};
+
+    QString tagText(int tagIndex) const override { return texts.at(std::size_t(tagIndex)); }
+    void setTagText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
+    int choiceItem(int tagIndex) const override { return items.at(std::size_t(tagIndex)); }
+    void setChoiceItem(int tagIndex, int item) override
+    {
+        const auto list = tagInfo(tagIndex).items;
+        if (item >= 0 && std::size_t(item) < list.size()) {
+            items.at(std::size_t(tagIndex)) = item;
+            texts.at(std::size_t(tagIndex)) = toQString(list[std::size_t(item)]);
+            return;
+        }
+        items.at(std::size_t(tagIndex)) = -1;
+        if (item == -1)
+            texts.at(std::size_t(tagIndex)).clear();
+    }
+    bool isRowChecked(int listRow) const override { return rows.at(std::size_t(listRow)); }
+    void setRowChecked(int listRow, bool checked) override { rows.at(std::size_t(listRow)) = checked; }
+    void uncheckAllRows() override { rows.fill(false); }
+    void setProfileStatus(const QString &) override {}
+    QWidget *dialogParent() override { return nullptr; }
+};
+
+// Keeps the reader's notice so that it can be printed; nothing else is ever asked.
+class NoticeDialogs final : public Dialogs
+{
+public:
+    QString notice;
+
+    void information(QWidget *, const QString &, const QString &text) override { notice = text; }
+    bool confirm(QWidget *, const QString &, const QString &) override { return false; }
+    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    void errorReport(QWidget *, const QString &text) override { notice = text; }
+};
+
+int exactItem(int tagIndex, const QString &text)
+{
+    const auto list = tagInfo(tagIndex).items;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (toQString(list[i]) == text)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+std::array<int, kTagCount> ProfileOptions::defaultItems()
+{
+    std::array<int, kTagCount> items{};
+    for (int t = 0; t < kTagCount; ++t)
+        items[std::size_t(t)] = tagInfo(t).defaultItem;
+    return items;
+}
+
+void ProfileOptions::addTo(QCommandLineParser &parser)
+{
+    parser.addOption({kProfileOption,
+                      u"Start from the values and ticks of a .wmp profile, as the window shows them after "
+                      u"opening it. Tag options override single values, --use overrides the ticks."_s,
+                      u"file"_s});
+    parser.addOption({kSaveProfileOption,
+                      u"Write the values and ticks as a .wmp profile, byte for byte as the window's Save, "
+                      u"instead of printing the tags. A choice text is saved as the index of the item with "
+                      u"exactly that text, or -1."_s,
+                      u"file"_s});
+}
+
+bool ProfileOptions::load(const QCommandLineParser &parser, TagValues &values, RowTicks &ticks)
+{
+    if (!parser.isSet(kProfileOption))
+        return false;
+    InputsView view;
+    NoticeDialogs dialogs;
+    profile::ProfileWorkflow workflow(view, dialogs);
+    workflow.ResetProfile(); // the window right after start-up
+    if (!workflow.openProfileFile(parser.value(kProfileOption)))
+        throw Error(dialogs.notice);
+    for (int t = 0; t < kTagCount; ++t)
+        values.values[std::size_t(t)] = view.texts[std::size_t(t)];
+    values.charsetItem = view.items[Charset];
+    ticks = view.rows;
+    m_items = view.items;
+    return true;
+}
+
+bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &values, const RowTicks &ticks)
+{
+    if (!parser.isSet(kSaveProfileOption))
+        return false;
+    InputsView view;
+    NoticeDialogs dialogs;
+    profile::ProfileWorkflow workflow(view, dialogs);
+    view.items = m_items;
+    for (int t = 0; t < kTagCount; ++t) {
+        view.texts[std::size_t(t)] = values.values[std::size_t(t)];
+        if (t < kTextTagCount || !parser.isSet(TagOptions::optionName(t)))
+            continue;
+        view.items[std::size_t(t)] =
+            t == Charset ? values.charsetItem : exactItem(t, values.values[std::size_t(t)]);
+    }
+    view.rows = ticks;
+    workflow.CaptureInputs();
+    workflow.writeProfile(parser.value(kSaveProfileOption));
+    return true;
+}
+
+} // namespace brindle::cli

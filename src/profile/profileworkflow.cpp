@@ -1,0 +1,266 @@
+#include "profile/profileworkflow.h"
+
+#include "core/error.h"
+#include "profile/profilefile.h"
+#include "tags/tagcatalogue.h"
+
+#include <QFileInfo>
+
+#include <array>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::profile {
+
+namespace {
+
+using tags::kTagCount;
+using tags::kTextTagCount;
+
+constexpr int kChoiceCount = kTagCount - kTextTagCount;
+
+const QString kUsedYes = u"Y"_s;
+const QString kUsedNo = u"N"_s;
+
+FileDialogOptions dialogOptions(const char16_t *title, bool confirmOverwrite)
+{
+    return {QString::fromUtf16(title), QString::fromUtf16(kProfileFilterName),
+            QString::fromUtf16(kProfilePattern), QString::fromUtf16(kProfileSuffix), confirmOverwrite};
+}
+
+// The value entries of a new profile: empty texts, default item indexes.
+TOvStringArray defaultValues()
+{
+    TOvStringArray values;
+    for (int t = kTextTagCount; t < kTagCount; ++t)
+        values[t] = QString::number(tags::tagInfo(t).defaultItem);
+    return values;
+}
+
+// Checks every choice entry before anything is changed, so a bad entry
+// leaves the window exactly as it was.
+std::array<int, kChoiceCount> choiceItemsOf(const TOvStringArray &values)
+{
+    std::array<int, kChoiceCount> items{};
+    for (int t = kTextTagCount; t < kTagCount; ++t)
+        items[static_cast<std::size_t>(t - kTextTagCount)] = choiceItemOfEntry(values[t]);
+    return items;
+}
+
+} // namespace
+
+QString profileNameFromPath(const QString &path)
+{
+    return QFileInfo(path).fileName().remove(u".wmp"_s, Qt::CaseSensitive);
+}
+
+QString savePromptText(const QString &profileName)
+{
+    return u"Do you want to save the changes to "_s + u'"' + profileName + u'"' + u" ?"_s;
+}
+
+int choiceItemOfEntry(const QString &entry)
+{
+    if (entry.isEmpty())
+        return 0;
+    const auto invalid = [&entry] { return Error(u"'%1' is not a valid integer value"_s.arg(entry)); };
+    qsizetype i = 0;
+    while (i < entry.size() && entry[i] == u' ')
+        ++i;
+    bool negative = false;
+    if (i < entry.size() && (entry[i] == u'+' || entry[i] == u'-')) {
+        negative = entry[i] == u'-';
+        ++i;
+    }
+    if (i == entry.size())
+        throw invalid();
+    const qint64 limit =
+        negative ? -qint64(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
+    qint64 value = 0;
+    for (; i < entry.size(); ++i) {
+        const char16_t c = entry[i].unicode();
+        if (c < u'0' || c > u'9')
+            throw invalid();
+        value = value * 10 + (c - u'0');
+        if (value > limit)
+            throw invalid();
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
+    : m_view(view), m_dialogs(dialogs), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()),
+      m_loadedUsed(kUsedNo), m_profileName(QString::fromUtf16(kUntitledCaption)),
+      m_untitledCaption(QString::fromUtf16(kUntitledCaption)), m_odi(dialogOptions(kOpenDialogTitle, false)),
+      m_sadi(dialogOptions(kSaveDialogTitle, true))
+{}
+
+void ProfileWorkflow::CaptureInputs()
+{
+    for (int t = 0; t < kTextTagCount; ++t)
+        m_currentValues[t] = m_view.tagText(t);
+    for (int t = kTextTagCount; t < kTagCount; ++t)
+        m_currentValues[t] = QString::number(m_view.choiceItem(t));
+    for (int t = 0; t < kTagCount; ++t)
+        m_currentUsed[t] = m_view.isRowChecked(tags::listRowOfTag(t)) ? kUsedYes : kUsedNo;
+}
+
+void ProfileWorkflow::ApplyLoaded(const QString &path)
+{
+    const std::array<int, kChoiceCount> items = choiceItemsOf(m_loadedValues);
+    // Texts longer than an input's limit are shown whole; the view must not cut them.
+    for (int t = 0; t < kTextTagCount; ++t)
+        m_view.setTagText(t, m_loadedValues[t]);
+    for (int t = kTextTagCount; t < kTagCount; ++t)
+        m_view.setChoiceItem(t, items[static_cast<std::size_t>(t - kTextTagCount)]);
+    // Exactly "Y" ticks; "y", "yes" and "" untick.
+    for (int t = 0; t < kTagCount; ++t)
+        m_view.setRowChecked(tags::listRowOfTag(t), m_loadedUsed[t] == kUsedYes);
+    m_currentValues = m_loadedValues;
+    m_currentUsed = m_loadedUsed;
+    m_profileUntitled = false;
+    m_profilePath = path;
+    m_profileName = profileNameFromPath(path);
+    showName();
+}
+
+bool ProfileWorkflow::TestModified()
+{
+    CaptureInputs();
+    // Entry by entry: joined texts would take "AN"+"" for "A"+"N".
+    m_profileModified = m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed;
+    return m_profileModified;
+}
+
+void ProfileWorkflow::ResetProfile()
+{
+    for (int t = 0; t < kTextTagCount; ++t)
+        m_view.setTagText(t, QString());
+    for (int t = kTextTagCount; t < kTagCount; ++t)
+        m_view.setChoiceItem(t, tags::tagInfo(t).defaultItem);
+    m_view.uncheckAllRows();
+    m_currentValues = TOvStringArray();
+    m_currentUsed = TOvStringArray(kUsedNo);
+    m_loadedUsed = TOvStringArray(kUsedNo);
+    m_loadedValues = defaultValues();
+    m_profileName = m_untitledCaption;
+    m_view.setProfileStatus(QString::fromUtf16(kStatusPrefix) + m_untitledCaption);
+    m_profileUntitled = true;
+}
+
+void ProfileWorkflow::btNewClick()
+{
+    if (!TestModified() || !askSaveChanges()) {
+        ResetProfile();
+        return;
+    }
+    CaptureInputs();
+    if (m_profileUntitled) {
+        const std::optional<QString> file = askSaveFile();
+        if (!file)
+            return;
+        writeProfile(*file);
+    } else {
+        writeProfile(m_profilePath);
+    }
+    ResetProfile();
+}
+
+void ProfileWorkflow::btOpenClick()
+{
+    // A cancelled save dialog here does not stop the open.
+    if (TestModified() && askSaveChanges())
+        btSaveClick();
+    const std::optional<QString> file = m_odi.askOpen(m_view.dialogParent());
+    if (!file)
+        return;
+    openProfileFile(*file);
+}
+
+void ProfileWorkflow::btSaveClick()
+{
+    CaptureInputs();
+    if (m_profileUntitled) {
+        // Saving an untitled profile keeps it untitled: the next Save asks again.
+        const std::optional<QString> file = askSaveFile();
+        if (!file)
+            return;
+        writeProfile(*file);
+        return;
+    }
+    writeProfile(m_profilePath);
+}
+
+void ProfileWorkflow::SaveProfileAs1Click()
+{
+    // The title is put back on every way out, errors included.
+    struct TitleRestorer
+    {
+        FileDialog &dialog;
+        ~TitleRestorer() { dialog.options().title = QString::fromUtf16(kSaveDialogTitle); }
+    } restore{m_sadi};
+    m_sadi.options().title = QString::fromUtf16(kSaveAsDialogTitle);
+    const std::optional<QString> file = askSaveFile();
+    if (!file)
+        return;
+    CaptureInputs();
+    writeProfile(*file);
+    openProfileFile(*file);
+}
+
+bool ProfileWorkflow::FormClose()
+{
+    if (!TestModified() || !askSaveChanges())
+        return true;
+    CaptureInputs();
+    if (m_profileUntitled) {
+        const std::optional<QString> file = askSaveFile();
+        if (!file)
+            return false;
+        writeProfile(*file);
+        return true;
+    }
+    writeProfile(m_profilePath);
+    return true;
+}
+
+bool ProfileWorkflow::openProfileFile(const QString &path)
+{
+    // Read into copies: a rejected or failed read, or a bad choice entry,
+    // leaves the loaded arrays and the window as they were.
+    TOvStringArray values = m_loadedValues;
+    TOvStringArray used = m_loadedUsed;
+    if (!ReadProfile(path, values, used, m_dialogs, m_view.dialogParent()))
+        return false;
+    choiceItemsOf(values);
+    m_loadedValues = values;
+    m_loadedUsed = used;
+    ApplyLoaded(path);
+    return true;
+}
+
+void ProfileWorkflow::writeProfile(const QString &path)
+{
+    WriteProfile(m_currentValues, m_currentUsed, path);
+    m_loadedValues = m_currentValues;
+    m_loadedUsed = m_currentUsed;
+}
+
+bool ProfileWorkflow::askSaveChanges()
+{
+    return m_dialogs.confirm(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
+                             savePromptText(m_profileName));
+}
+
+std::optional<QString> ProfileWorkflow::askSaveFile()
+{
+    return m_sadi.askSave(m_view.dialogParent());
+}
+
+void ProfileWorkflow::showName()
+{
+    m_view.setProfileStatus(QString::fromUtf16(kStatusPrefix) + m_profileName);
+}
+
+} // namespace brindle::profile

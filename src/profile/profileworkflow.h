@@ -1,0 +1,138 @@
+#pragma once
+
+// Keeps the main window's thirteen inputs and check-list ticks in step with a
+// profile file: the four profile arrays, the profile's name, path and flags,
+// and the New / Open / Save / Save Profile As / Close flows. The window is
+// reached only through ProfileView, every question and file dialog through
+// the dialogs facade, so all of it runs headless under test.
+//
+// Errors are not caught here: a failed write, an unreadable or malformed
+// file, or a choice entry that is not an integer throws brindle::Error out of
+// the running flow. The window runs each flow inside brindle::guarded(), which
+// shows the general error report; for FormClose an error means the window
+// stays open:
+//
+//     bool mayClose = false;
+//     brindle::guarded(this, [&] { mayClose = m_profile.FormClose(); });
+//     if (!mayClose) event->ignore();
+
+#include "core/dialogs.h"
+#include "profile/ovstringarray.h"
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace brindle::profile {
+
+// Implemented by the main window.
+class ProfileView
+{
+public:
+    virtual ~ProfileView() = default;
+    virtual QString tagText(int tagIndex) const = 0; // text inputs, TagIndex 0..5
+    virtual void setTagText(int tagIndex, const QString &text) = 0;
+    virtual int choiceItem(int tagIndex) const = 0; // choice inputs 6..12: selected item, -1 none
+    // Selects an item. -1: no item and the text emptied; an index outside the
+    // list: no item, text kept. For the charset input this also brings the
+    // code label and the reset button in line, as a change by the user does.
+    virtual void setChoiceItem(int tagIndex, int item) = 0;
+    virtual bool isRowChecked(int listRow) const = 0;
+    virtual void setRowChecked(int listRow, bool checked) = 0;
+    virtual void uncheckAllRows() = 0;
+    virtual void setProfileStatus(const QString &text) = 0; // left status pane
+    virtual QWidget *dialogParent() = 0;
+};
+
+inline constexpr char16_t kUntitledCaption[] = u"Untitled";
+inline constexpr char16_t kStatusPrefix[] = u"Profile : ";
+inline constexpr char16_t kOpenDialogTitle[] = u"Open Meta Tags Profile";
+inline constexpr char16_t kSaveDialogTitle[] = u"Save Meta Tags Profile";
+inline constexpr char16_t kSaveAsDialogTitle[] = u"Save Meta Tags Profile As...";
+inline constexpr char16_t kProfileFilterName[] = u"Meta Tags Profile";
+inline constexpr char16_t kProfilePattern[] = u"*.wmp";
+inline constexpr char16_t kProfileSuffix[] = u"wmp";
+
+// The file name without its folder and with every ".wmp" removed, exactly
+// and case-sensitively: "x.wmpold.wmp" gives "xold", "Shop.WMP" stays.
+QString profileNameFromPath(const QString &path);
+
+// Do you want to save the changes to "shop" ?
+QString savePromptText(const QString &profileName);
+
+// The item index a choice entry stands for: empty selects item 0, otherwise a
+// decimal integer with leading blanks and one sign allowed and nothing after
+// the digits. Throws "'%s' is not a valid integer value".
+int choiceItemOfEntry(const QString &entry);
+
+class ProfileWorkflow
+{
+public:
+    // The file dialogs go through brindle::FileDialog, which asks the
+    // program-wide brindle::dialogs(); pass that same instance here.
+    // Construction touches no input: the window calls ResetProfile() once its
+    // inputs exist, as the last step of its creation.
+    ProfileWorkflow(ProfileView &view, Dialogs &dialogs);
+
+    // Operations.
+    void CaptureInputs();
+    // LoadedValues/LoadedUsed into the inputs, ticks and current arrays; the
+    // profile is named after path. Every choice entry is checked before any
+    // input changes, so a bad entry throws and leaves everything as it was.
+    void ApplyLoaded(const QString &path);
+    // Compares the captured inputs with the loaded arrays entry by entry.
+    bool TestModified();
+    void ResetProfile();
+
+    // Flows, one per user action.
+    void btNewClick();
+    void btOpenClick();
+    void btSaveClick();
+    void SaveProfileAs1Click();
+    // Whether the main window may close now.
+    bool FormClose();
+
+    // Steps of the flows, also used by brindle-cli. openProfileFile reads
+    // path and applies it; false when the file was rejected (the notice has
+    // been shown), and then nothing has changed. writeProfile writes the
+    // current arrays to path and makes them the loaded ones.
+    bool openProfileFile(const QString &path);
+    void writeProfile(const QString &path);
+
+    const TOvStringArray &CurrentValues() const { return m_currentValues; }
+    const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
+    const TOvStringArray &LoadedValues() const { return m_loadedValues; }
+    const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
+    const QString &ProfileName() const { return m_profileName; }
+    const QString &ProfilePath() const { return m_profilePath; }
+    bool ProfileUntitled() const { return m_profileUntitled; }
+    bool ProfileModified() const { return m_profileModified; }
+    const QString &UntitledCaption() const { return m_untitledCaption; }
+    FileDialog &odi() { return m_odi; }
+    FileDialog &sadi() { return m_sadi; }
+
+private:
+    bool askSaveChanges();
+    std::optional<QString> askSaveFile();
+    void showName();
+
+    ProfileView &m_view;
+    Dialogs &m_dialogs;
+
+    TOvStringArray m_currentValues;
+    TOvStringArray m_currentUsed;
+    TOvStringArray m_loadedValues;
+    TOvStringArray m_loadedUsed;
+    QString m_profileName;
+    QString m_profilePath;
+    bool m_profileUntitled = true;
+    bool m_profileModified = false;
+    const QString m_untitledCaption;
+
+    FileDialog m_odi;
+    FileDialog m_sadi;
+};
+
+} // namespace brindle::profile

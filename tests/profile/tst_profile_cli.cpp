@@ -1,0 +1,225 @@
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(BRINDLE_CLI), QStringList{u"tags"_s} + args);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// A profile with the given entries in place of the defaults.
+QByteArray profileWith(const QMap<int, QByteArray> &values, const QMap<int, QByteArray> &used)
+{
+    static const QList<QByteArray> defaults = {"", "", "", "", "", "", "0", "0", "1", "0", "0", "28", "28"};
+    QByteArray out = "<OvalinBrindleProfile Author=\"OvalinBrindle\">";
+    for (int t = 0; t < 13; ++t)
+        out += "<tagname content=\"" + values.value(t, defaults[t]) + "\" isused=\"" + used.value(t, "N") +
+               "\"/>";
+    return out + "</OvalinBrindleProfile>";
+}
+
+const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
+                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
+                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"1\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"28\" isused=\"Y\"/>"
+                                "<tagname content=\"28\" isused=\"N\"/>"
+                                "</OvalinBrindleProfile>";
+
+} // namespace
+
+class TestProfileCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void savesTheExampleByteForByte()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"x.wmp"_s);
+        const Run r = cli({u"--title"_s, u"Home & garden"_s, u"--description"_s, u"Tips for small gardens"_s,
+                           u"--use"_s, u"title,description,charset"_s, u"--save-profile"_s, path});
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, QByteArray()); // saving replaces printing
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readFile(path), kExampleFile);
+    }
+
+    void savesChoicesAsItemIndexes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addRow("item text gives its index")
+            << QStringList{u"--rating"_s, u"Mature"_s, u"--content-language"_s, u"Zulu"_s}
+            << profileWith({{7, "1"}, {12, "135"}}, {{7, "Y"}, {12, "Y"}});
+        QTest::addRow("text of no item gives -1")
+            << QStringList{u"--robots"_s, u"noindex"_s, u"--distribution"_s, u"global"_s}
+            << profileWith({{6, "-1"}, {9, "-1"}}, {{6, "Y"}, {9, "Y"}});
+        QTest::addRow("charset by its code")
+            << QStringList{u"--charset"_s, u"koi8-ru"_s, u"--use"_s, u"all"_s}
+            << profileWith({{11, "15"}}, {{0, "Y"},
+                                          {1, "Y"},
+                                          {2, "Y"},
+                                          {3, "Y"},
+                                          {4, "Y"},
+                                          {5, "Y"},
+                                          {6, "Y"},
+                                          {7, "Y"},
+                                          {8, "Y"},
+                                          {9, "Y"},
+                                          {10, "Y"},
+                                          {11, "Y"},
+                                          {12, "Y"}});
+        // As the window's Save after opening: "yes" unticks, an index past the list selects no item.
+        QTest::addRow("profile kept where no option overrides")
+            << QStringList{u"--profile"_s, u"in.wmp"_s, u"--owner"_s, u"Me"_s}
+            << profileWith({{0, "T"}, {5, "Me"}, {6, "-1"}, {10, "3"}}, {{0, "Y"}});
+    }
+    void savesChoicesAsItemIndexes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, file);
+        QTemporaryDir dir;
+        QFile in(dir.filePath(u"in.wmp"_s));
+        QVERIFY(in.open(QIODevice::WriteOnly));
+        in.write(profileWith({{0, "T"}, {6, "9"}, {10, "3"}}, {{0, "Y"}, {1, "yes"}}));
+        in.close();
+        args.replaceInStrings(u"in.wmp"_s, in.fileName());
+        const QString out = dir.filePath(u"out.wmp"_s);
+        const Run r = cli(args << u"--save-profile"_s << out);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readFile(out), file);
+    }
+
+    void generatesFromAProfile_data()
+    {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addRow("the example")
+            << kExampleFile << QStringList()
+            << QByteArray("<title>Home & garden</title>\r\n"
+                          "<meta name=\"description\" content=\"Tips for small gardens\">\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; "
+                          "charset=utf-8\">\r\n");
+        QTest::addRow("option overrides one value, ticks stay")
+            << kExampleFile << QStringList{u"--title"_s, u"Other"_s, u"--xhtml"_s}
+            << QByteArray("<title>Other</title>\r\n"
+                          "<meta name=\"description\" content=\"Tips for small gardens\" />\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n");
+        QTest::addRow("--use overrides the ticks")
+            << kExampleFile << QStringList{u"--use"_s, u"robots"_s}
+            << QByteArray("<meta name=\"robots\" content=\"index,follow\">\r\n");
+        QTest::addRow("item indexes become texts; only Y ticks")
+            << profileWith({{7, "3"}, {8, " 04"}, {11, "15"}, {12, "36"}},
+                           {{7, "Y"}, {8, "Y"}, {9, "y"}, {11, "Y"}, {12, "Y"}})
+            << QStringList()
+            << QByteArray("<meta name=\"rating\" content=\"Restricted\">\r\n"
+                          "<meta name=\"revisit-after\" content=\"60 days\">\r\n"
+                          "<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">\r\n"
+                          "<meta http-equiv=\"content-language\" content=\"Gaelic (Scots Gaelic)\">\r\n");
+        QTest::addRow("-1 empties the text, an index past the list keeps it")
+            << profileWith({{9, "-1"}, {10, "4"}}, {{9, "Y"}, {10, "Y"}}) << QStringList()
+            << QByteArray("<meta name=\"robots\" content=\"\">\r\n"
+                          "<meta http-equiv=\"cache-control\" content=\"Public\">\r\n");
+        QTest::addRow("empty text tags unticked as in the window")
+            << profileWith({{1, "D"}}, {{0, "Y"}, {1, "Y"}}) << QStringList()
+            << QByteArray("<meta name=\"description\" content=\"D\">\r\n");
+    }
+    void generatesFromAProfile()
+    {
+        QFETCH(QByteArray, profile);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, out);
+        QTemporaryDir dir;
+        QFile f(dir.filePath(u"p.wmp"_s));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(profile);
+        f.close();
+        const Run r = cli(QStringList{u"--profile"_s, f.fileName()} + args);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, out);
+        QCOMPARE(r.status, 0);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("profile"); // empty: no file
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addRow("rejected profile") << QByteArray("<!-- c -->" + kExampleFile) << QStringList()
+                                          << QByteArray("The file is not a valid meta tags profile data.\n");
+        QTest::addRow("missing profile")
+            << QByteArray() << QStringList() << QByteArray("No such file or directory\r\nLine: 0\r\n\n");
+        QTest::addRow("malformed profile")
+            << QByteArray(
+                   "<OvalinBrindleProfile>\n<tagname content=\"a\" isused=\"Y\">\n</OvalinBrindleProfile>")
+            << QStringList() << QByteArray("Start-end tags mismatch\r\nLine: 3\r\nOvalinBrindleProfile>.\n");
+        QTest::addRow("node without attributes")
+            << QByteArray("<OvalinBrindleProfile><tagname/></OvalinBrindleProfile>") << QStringList()
+            << QByteArray("Could not convert variant of type (Null) into type (String).\n");
+        QTest::addRow("choice entry not an integer")
+            << profileWith({{8, "7 days"}}, {}) << QStringList()
+            << QByteArray("'7 days' is not a valid integer value.\n");
+        QTest::addRow("profile cannot be written")
+            << kExampleFile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
+            << QByteArray("No such file or directory.\n");
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, profile);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, err);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"p.wmp"_s);
+        if (!profile.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(profile);
+        }
+        const Run r = cli(QStringList{u"--profile"_s, path} + args);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.status, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfileCli)
+#include "tst_profile_cli.moc"

@@ -1,0 +1,408 @@
+#include "common/fakedialogs.h"
+#include "core/error.h"
+#include "profile/profilefile.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using namespace brindle::profile;
+
+namespace {
+
+TOvStringArray arrayOf(const QStringList &entries)
+{
+    TOvStringArray a;
+    for (int i = 0; i < TOvStringArray::Count; ++i)
+        a[i] = entries.value(i);
+    return a;
+}
+
+// Fills both arrays with markers, so an entry the reader did not touch shows.
+TOvStringArray marked(const QString &prefix)
+{
+    TOvStringArray a;
+    for (int i = 0; i < TOvStringArray::Count; ++i)
+        a[i] = prefix + QString::number(i);
+    return a;
+}
+
+const QStringList kExampleValues = {u"Home & garden"_s,
+                                    u"Tips for small gardens"_s,
+                                    {},
+                                    {},
+                                    {},
+                                    {},
+                                    u"0"_s,
+                                    u"0"_s,
+                                    u"1"_s,
+                                    u"0"_s,
+                                    u"0"_s,
+                                    u"28"_s,
+                                    u"28"_s};
+const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s,
+                                  u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"Y"_s, u"N"_s};
+
+const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
+                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
+                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"1\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"28\" isused=\"Y\"/>"
+                                "<tagname content=\"28\" isused=\"N\"/>"
+                                "</OvalinBrindleProfile>";
+
+// A root holding the given inner text.
+QByteArray rootWith(const QByteArray &inner)
+{
+    return "<OvalinBrindleProfile Author=\"OvalinBrindle\">" + inner + "</OvalinBrindleProfile>";
+}
+
+QByteArray tagElements(int count, const char *prefix = "v")
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "<tagname content=\"" + QByteArray(prefix) + QByteArray::number(i) + "\" isused=\"Y\"/>";
+    return out;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<unreadable>";
+    return f.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return u"<no error>"_s;
+}
+
+} // namespace
+
+class TestProfileFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesTheExampleByteForByte()
+    {
+        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed)), kExampleFile);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"home.wmp"_s);
+        WriteProfile(arrayOf(kExampleValues), arrayOf(kExampleUsed), path);
+        QCOMPARE(readFile(path), kExampleFile);
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("used");
+        QTest::addRow("markup characters")
+            << QStringList{u"Fish & Chips"_s,     u"a<b>c"_s, u"say \"hi\""_s, u"it's"_s,
+                           u"&amp; stays text"_s, u"]]>"_s}
+            << kExampleUsed;
+        QTest::addRow("non-ASCII") << QStringList{u"Zoë Müller"_s, u"日本語のページ"_s, u"€ ½ ©"_s,
+                                                  u"\U0001F33B sunflower"_s, u"\u00A0nbsp"_s}
+                                   << kExampleUsed;
+        QTest::addRow("control characters")
+            << QStringList{u"tab\there"_s,    u"line\nbreak"_s, u"cr\rlf\r\nend"_s,
+                           u"\x01\x02\x1f"_s, u"del\x7f"_s,     u"\t\n"_s}
+            << kExampleUsed;
+        QTest::addRow("blanks kept") << QStringList{u"  padded  "_s, u" "_s, {}, u"a  b"_s} << kExampleUsed;
+        QTest::addRow("all empty") << QStringList{} << QStringList{};
+        QTest::addRow("all thirteen set")
+            << QStringList{u"t"_s, u"d"_s, u"k"_s, u"a"_s,  u"c"_s,  u"o"_s,  u"2"_s,
+                           u"3"_s, u"4"_s, u"3"_s, u"-1"_s, u"30"_s, u"135"_s}
+            << QStringList{u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s,
+                           u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s, u"Y"_s};
+        QTest::addRow("ticks stored as they are")
+            << kExampleValues << QStringList{u"y"_s, u"yes"_s, {}, u"Y "_s, u"&"_s, u"\""_s};
+    }
+    void roundTrip()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, used);
+        const TOvStringArray v = arrayOf(values);
+        const TOvStringArray u = arrayOf(used);
+
+        TOvStringArray readValues = marked(u"old"_s);
+        TOvStringArray readUsed = marked(u"old"_s);
+        QCOMPARE(readProfileBytes(profileBytes(v, u), readValues, readUsed), ReadOutcome::Accepted);
+        QCOMPARE(readValues.toList(), v.toList());
+        QCOMPARE(readUsed.toList(), u.toList());
+
+        // The same through the files, and the writer puts nothing raw that
+        // a reader would normalise away.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"p.wmp"_s);
+        WriteProfile(v, u, path);
+        const QByteArray bytes = readFile(path);
+        QVERIFY(!bytes.contains('\t') && !bytes.contains('\n') && !bytes.contains('\r'));
+        test::FakeDialogs dialogs;
+        readValues = marked(u"old"_s);
+        readUsed = marked(u"old"_s);
+        QVERIFY(ReadProfile(path, readValues, readUsed, dialogs, nullptr));
+        QCOMPARE(readValues.toList(), v.toList());
+        QCOMPARE(readUsed.toList(), u.toList());
+        QCOMPARE(dialogs.kinds(), QStringList());
+    }
+
+    void readsOtherLayouts_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QByteArray indented = kExampleFile;
+        indented.replace("><", ">\n    <");
+        QTest::addRow("line breaks and indentation") << indented + "\n";
+        QByteArray crlf = kExampleFile;
+        crlf.replace("><", ">\r\n\t<");
+        QTest::addRow("CR LF and tabs") << crlf + "\r\n";
+        QTest::addRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + kExampleFile;
+        QStringEncoder toUtf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+        QTest::addRow("UTF-16 with byte order mark") << QByteArray(toUtf16(QString::fromUtf8(kExampleFile)));
+        QByteArray longForm = kExampleFile;
+        longForm.replace("/>", "></tagname>");
+        QTest::addRow("end tags instead of empty elements") << longForm;
+        QByteArray single = kExampleFile;
+        single.replace('"', '\'');
+        QTest::addRow("single quotes") << single;
+        QByteArray other = kExampleFile;
+        other.replace("tagname", "t").replace(" Author=\"OvalinBrindle\"", "");
+        QTest::addRow("element names and Author not looked at") << other;
+        QByteArray reordered = kExampleFile;
+        reordered.replace("content=\"Home &amp; garden\" isused=\"Y\"",
+                          "isused=\"Y\" content=\"Home &#38; garden\"");
+        QTest::addRow("attribute order and character references") << reordered;
+        QTest::addRow("trailing comment after the root") << kExampleFile + "<!-- end -->\n";
+    }
+    void readsOtherLayouts()
+    {
+        QFETCH(QByteArray, file);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"old"_s);
+        QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+        QCOMPARE(values.toList(), kExampleValues);
+        QCOMPARE(used.toList(), kExampleUsed);
+    }
+
+    void rejectsFilesNotStartingWithTheRoot_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addRow("leading XML declaration") << "<?xml version=\"1.0\"?>" + kExampleFile;
+        QTest::addRow("leading declaration with encoding")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + kExampleFile;
+        QTest::addRow("leading comment") << "<!-- profile -->" + kExampleFile;
+        QTest::addRow("leading processing instruction") << "<?style sheet?>" + kExampleFile;
+        QTest::addRow("root in other letter case")
+            << QByteArray(kExampleFile).replace("OvalinBrindleProfile", "ovalinbrindleprofile");
+        QTest::addRow("other root") << rootWith(tagElements(13)).replace("OvalinBrindleProfile", "Profile");
+    }
+    void rejectsFilesNotStartingWithTheRoot()
+    {
+        QFETCH(QByteArray, file);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::NotAProfile);
+        QCOMPARE(values, marked(u"old"_s));
+        QCOMPARE(used, marked(u"used"_s));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"x.wmp"_s);
+        writeFile(path, file);
+        test::FakeDialogs dialogs;
+        QVERIFY(!ReadProfile(path, values, used, dialogs, nullptr));
+        QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
+        QCOMPARE(dialogs.last().caption, u"Brindle"_s);
+        QCOMPARE(dialogs.last().text, u"The file is not a valid meta tags profile data."_s);
+        QCOMPARE(values, marked(u"old"_s));
+    }
+
+    void failsWithExactMessages_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("empty file") << QByteArray() << u"No document element found\r\nLine: 1\r\n"_s;
+        QTest::addRow("blanks only") << QByteArray(" \n\n ") << u"No document element found\r\nLine: 3\r\n"_s;
+        QTest::addRow("unclosed start tag, excerpt cut at 40 characters")
+            << QByteArray("<OvalinBrindleProfile Author=\"OvalinBrindle\">\n"
+                          "  <tagname content=\"a\" isused=\"Y\"/>\n"
+                          "  <tagname content=\"b\" isused=\"Y\" <tagname content=\"c\" isused=\"N\"/>\n"
+                          "</OvalinBrindleProfile>")
+            << u"Error parsing start element tag\r\nLine: 3\r\n<tagname content=\"c\" isused=\"N\"/>\n</Oval"_s;
+        QTest::addRow("mismatched end tag")
+            << rootWith("\r\n<tagname content=\"a\" isused=\"Y\">\r\n</OvalinBrindleProfile>")
+            << u"Start-end tags mismatch\r\nLine: 3\r\nOvalinBrindleProfile></OvalinBrindleProf"_s;
+        QTest::addRow("missing end of root")
+            << QByteArray("<OvalinBrindleProfile>\n<tagname content=\"é\" isused=\"Y\"/>")
+            << u"Start-end tags mismatch\r\nLine: 2\r\n>"_s;
+        QTest::addRow("node without attributes: comment between two elements")
+            << rootWith(tagElements(2) + "<!-- between -->" + tagElements(2))
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("content without isused")
+            << rootWith(tagElements(1) + "<tagname content=\"stored only in temporaries\"/>")
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("isused without content")
+            << rootWith("<tagname isused=\"Y\"/>")
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("text inside the root")
+            << rootWith(tagElements(3) + "stray text")
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("nested comment")
+            << rootWith("<tagname content=\"a\" isused=\"Y\"><!-- c --></tagname>")
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+    }
+    void failsWithExactMessages()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        // Whatever was read before the failure stays in the reader's copies.
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
+        QCOMPARE(values, marked(u"old"_s));
+        QCOMPARE(used, marked(u"used"_s));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"x.wmp"_s);
+        writeFile(path, file);
+        test::FakeDialogs dialogs;
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
+        QCOMPARE(dialogs.kinds(), QStringList());
+        QCOMPARE(values, marked(u"old"_s));
+    }
+
+    void missingFileFailsInTheParserFormat()
+    {
+        QTemporaryDir dir;
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        test::FakeDialogs dialogs;
+        QCOMPARE(errorOf([&] { ReadProfile(dir.filePath(u"none.wmp"_s), values, used, dialogs, nullptr); }),
+                 u"No such file or directory\r\nLine: 0\r\n"_s);
+        QCOMPARE(errorOf([&] { ReadProfile(dir.path(), values, used, dialogs, nullptr); }).section(u'\r', 1),
+                 u"\nLine: 0\r\n"_s);
+        QCOMPARE(values, marked(u"old"_s));
+        QCOMPARE(dialogs.kinds(), QStringList());
+    }
+
+    void fillsByVisitOrder_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("values");
+        QStringList twelve;
+        for (int i = 0; i < 12; ++i)
+            twelve << u"v%1"_s.arg(i);
+        QTest::addRow("12 elements keep entry 12")
+            << rootWith(tagElements(12)) << (QStringList(twelve) << u"old12"_s);
+        QStringList first13 = twelve;
+        first13 << u"v12"_s;
+        QTest::addRow("20 elements use the first 13") << rootWith(tagElements(20)) << first13;
+        QTest::addRow("anything after the 13th is not looked at")
+            << rootWith(tagElements(13) + "<!-- c --><x/>text") << first13;
+        QTest::addRow("nested element shifts the indexes")
+            << rootWith(
+                   "<tagname content=\"v0\" isused=\"Y\"><inner content=\"in\" isused=\"Y\"/></tagname>" +
+                   tagElements(12, "w"))
+            << QStringList{u"v0"_s, u"in"_s, u"w0"_s, u"w1"_s, u"w2"_s, u"w3"_s, u"w4"_s,
+                           u"w5"_s, u"w6"_s, u"w7"_s, u"w8"_s, u"w9"_s, u"w10"_s};
+        QTest::addRow("deep nesting counts only the first 13 nodes")
+            << rootWith(QByteArray("<a content=\"d\" isused=\"Y\">").repeated(30) +
+                        QByteArray("</a>").repeated(30))
+            << QStringList(13, u"d"_s);
+        QTest::addRow("empty root changes nothing")
+            << rootWith({})
+            << QStringList{u"old0"_s, u"old1"_s, u"old2"_s, u"old3"_s,  u"old4"_s,  u"old5"_s, u"old6"_s,
+                           u"old7"_s, u"old8"_s, u"old9"_s, u"old10"_s, u"old11"_s, u"old12"_s};
+        QTest::addRow("choice texts stored unchecked")
+            << rootWith("<tagname content=\"abc\" isused=\"y\"/><tagname content=\" 05\" isused=\"yes\"/>")
+            << QStringList{u"abc"_s,  u" 05"_s,  u"old2"_s, u"old3"_s,  u"old4"_s,  u"old5"_s, u"old6"_s,
+                           u"old7"_s, u"old8"_s, u"old9"_s, u"old10"_s, u"old11"_s, u"old12"_s};
+    }
+    void fillsByVisitOrder()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, values);
+        TOvStringArray readValues = marked(u"old"_s);
+        TOvStringArray readUsed = marked(u"old"_s);
+        QCOMPARE(readProfileBytes(file, readValues, readUsed), ReadOutcome::Accepted);
+        QCOMPARE(readValues.toList(), values);
+    }
+
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addRow("read-only folder") << u"readonly"_s;
+        QTest::addRow("file size limit hit while writing") << u"fsize"_s;
+    }
+    void failedWriteKeepsTheOldFile()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"keep.wmp"_s);
+        writeFile(path, kExampleFile);
+        const TOvStringArray values(QString(200, u'x'));
+        const TOvStringArray used(u"Y"_s);
+        QString message;
+        if (how == u"readonly"_s) {
+            if (geteuid() == 0)
+                QSKIP("permissions do not stop root");
+            QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+            message = errorOf([&] { WriteProfile(values, used, path); });
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        } else {
+            // Works for root too: the kernel refuses to grow a file past the limit.
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            rlimit small = old;
+            small.rlim_cur = 1000;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            message = errorOf([&] { WriteProfile(values, used, path); });
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(message, how == u"readonly"_s ? u"Permission denied"_s : u"File too large"_s);
+        QCOMPARE(readFile(path), kExampleFile);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"keep.wmp"_s}); // no temporary left
+    }
+
+    void writeFailsWithTheSystemsReason()
+    {
+        QTemporaryDir dir;
+        const TOvStringArray values;
+        QCOMPARE(errorOf([&] { WriteProfile(values, values, dir.filePath(u"no/such/folder.wmp"_s)); }),
+                 u"No such file or directory"_s);
+        QVERIFY(errorOf([&] { WriteProfile(values, values, QString()); }) != u"<no error>"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfileFile)
+#include "tst_profilefile.moc"
