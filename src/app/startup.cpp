@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QProxyStyle>
 #include <QToolTip>
 
@@ -28,6 +29,11 @@ public:
 void applyApplicationSettings(QApplication &app)
 {
     QApplication::setApplicationName(u"Brindle"_s);
+    QIcon icon;
+    for (const QString &file :
+         {u"app.png"_s, u"app-48.png"_s, u"app-64.png"_s, u"app-128.png"_s, u"app-256.png"_s})
+        icon.addFile(u":/images/"_s + file);
+    QApplication::setWindowIcon(icon);
     app.setStyle(new ToolTipDelayStyle); // the application owns the style
     QPalette tips = QToolTip::palette();
     tips.setColor(QPalette::ToolTipBase, QColor(QRgb(kToolTipColor)));

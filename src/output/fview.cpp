@@ -71,11 +71,12 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
     std::vector<QRgb> colours(colourIndex.size());
     for (const auto &[rgb, index] : colourIndex)
         colours[std::size_t(index - 1)] = rgb;
-    QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab720{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}}\r\n"
-                     "{\\colortbl\\red0\\green0\\blue0;";
+    QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab720{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}}\r\n"
+        "{\\colortbl\\red0\\green0\\blue0;";
     for (QRgb rgb : colours) {
-        rtf += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) + "\\blue" +
-               QByteArray::number(qBlue(rgb)) + ';';
+        rtf += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
+               "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
     }
     rtf += "}\r\n\\deflang1033\\pard\\plain\\f0\\fs20\\f0 " + body + " }";
     return rtf;
@@ -112,8 +113,8 @@ Tfview::Tfview(QWidget *parent)
     const ButtonDef buttons[] = {
         {&btCopy, u"btCopy", 6, 67, u"Copy", u"Copy to Clipboard", u"copy", &Tfview::CopyAll1Click},
         {&btTxt, u"btTxt", 92, 101, u"Save to TXT", u"Save as Text File", u"txt", &Tfview::btTxtClick},
-        {&btHtml, u"btHtml", 212, 141, u"Create HTML Page", u"Create Web Page Using The Meta Tags", u"html-page",
-         &Tfview::btHtmlClick},
+        {&btHtml, u"btHtml", 212, 141, u"Create HTML Page", u"Create Web Page Using The Meta Tags",
+         u"html-page", &Tfview::btHtmlClick},
         {&btClose, u"btClose", 542, 67, u"Close", u"Close", u"close", &Tfview::btCloseClick},
     };
     for (const ButtonDef &def : buttons) {
@@ -125,7 +126,8 @@ Tfview::Tfview(QWidget *parent)
         const QString image = u":/images/"_s + QString::fromUtf16(def.image);
         b->setImages(image + u".png"_s, image + u"-hover.png"_s);
         const auto action = def.action;
-        connect(b, &QAbstractButton::clicked, this, [this, action] { guarded(this, [&] { (this->*action)(); }); });
+        connect(b, &QAbstractButton::clicked, this,
+                [this, action] { guarded(this, [&] { (this->*action)(); }); });
         *def.button = b;
     }
 

@@ -49,7 +49,10 @@ public:
     void btCloseClick();
 
     // Opens the web page builder over the viewer for a page mode.
-    void setPageBuilder(std::function<void(int pageMode, QWidget *over)> open) { m_openBuilder = std::move(open); }
+    void setPageBuilder(std::function<void(int pageMode, QWidget *over)> open)
+    {
+        m_openBuilder = std::move(open);
+    }
 
     QTextEdit *textArea() const { return htsyn; }
     FileDialog &saveDialog() { return sadi; }

@@ -44,9 +44,9 @@ struct InputPlace
 
 // By TagIndex: the input's y in the field panel and its hint button.
 constexpr InputPlace kPlaces[kTagCount] = {
-    {26, u"btHintTitle", 636, 24},  {74, u"btHintDes", 636, 73},    {98, u"btHintKeys", 636, 97},
-    {122, u"btHintAuth", 636, 121}, {146, u"btHintCprg", 636, 144}, {170, u"btHintowner", 636, 169},
-    {194, u"btHintDist", 335, 194}, {218, u"btHintRati", 335, 218}, {242, u"btHintRev", 335, 242},
+    {26, u"btHintTitle", 636, 24},  {74, u"btHintDes", 636, 73},     {98, u"btHintKeys", 636, 97},
+    {122, u"btHintAuth", 636, 121}, {146, u"btHintCprg", 636, 144},  {170, u"btHintowner", 636, 169},
+    {194, u"btHintDist", 335, 194}, {218, u"btHintRati", 335, 218},  {242, u"btHintRev", 335, 242},
     {266, u"btHintRob", 335, 266},  {313, u"btHintCache", 335, 313}, {338, u"btHintChars", 335, 339},
     {362, u"btHintLang", 335, 362},
 };
@@ -54,8 +54,9 @@ constexpr InputPlace kPlaces[kTagCount] = {
 } // namespace
 
 Tovalinform::Tovalinform(QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint)
 {
     setObjectName(u"ovalinform"_s);
     setWindowTitle(u"Ovalin Brindle"_s);
@@ -73,14 +74,11 @@ Tovalinform::Tovalinform(QWidget *parent)
     buildToolBar(client);
 
     // Body: 7 px below the tool bar, 6 px side margins, a one-pixel flat frame.
-    auto *body = new QFrame(client);
+    auto *body = new widgets::GradientPanel(client);
     body->setObjectName(u"pnbody"_s);
     body->setGeometry(6, 46, kClientWidth - 12, 413);
-    body->setFrameStyle(QFrame::Box | QFrame::Plain);
-    body->setLineWidth(1);
-    QPalette framePal = body->palette();
-    framePal.setColor(QPalette::WindowText, widgets::clBtnShadow());
-    body->setPalette(framePal);
+    body->setGradientColors(widgets::clWindow(), widgets::clWindow());
+    body->setBorderSides(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
     buildFields(body);
 
     sabar = new widgets::StatusBar(client);
@@ -136,7 +134,8 @@ void Tovalinform::buildToolBar(QWidget *client)
         b->setImages(image + u".png"_s, image + u"-hover.png"_s);
         if (def.action) {
             const auto action = def.action;
-            connect(b, &QAbstractButton::clicked, this, [this, action] { guarded(this, [&] { (this->*action)(); }); });
+            connect(b, &QAbstractButton::clicked, this,
+                    [this, action] { guarded(this, [&] { (this->*action)(); }); });
         }
     }
     connect(pntulbar->findChild<QAbstractButton *>(u"btCreHTML"_s), &QAbstractButton::clicked, this,
@@ -208,7 +207,8 @@ void Tovalinform::buildFields(QWidget *body)
         hint->setFocusPolicy(Qt::NoFocus);
         hint->setImages(u":/images/hint.png"_s, u":/images/hint-hover.png"_s);
         const int row = info.listRow;
-        connect(hint, &QAbstractButton::clicked, this, [this, row] { guarded(this, [&] { showHint(row); }); });
+        connect(hint, &QAbstractButton::clicked, this,
+                [this, row] { guarded(this, [&] { showHint(row); }); });
     }
 
     btDefCharset = new widgets::ImageButton(pnfields);
@@ -218,7 +218,8 @@ void Tovalinform::buildFields(QWidget *body)
     btDefCharset->setFocusPolicy(Qt::NoFocus);
     btDefCharset->setImages(u":/images/reset.png"_s, u":/images/reset-hover.png"_s);
     btDefCharset->hide();
-    connect(btDefCharset, &QAbstractButton::clicked, this, [this] { guarded(this, [&] { btDefCharsetClick(); }); });
+    connect(btDefCharset, &QAbstractButton::clicked, this,
+            [this] { guarded(this, [&] { btDefCharsetClick(); }); });
 
     lchars = new QLabel(pnfields);
     lchars->setObjectName(u"lchars"_s);
@@ -260,7 +261,8 @@ void Tovalinform::buildMenus()
 
     QMenu *tagsMenu = menuBar()->addMenu(u"&Tags"_s);
     tagsMenu->setObjectName(u"Tags1"_s);
-    add(tagsMenu, u"Create for &HTML Documents"_s, u"CreateforHTMLDocuments1"_s, [this] { CreateTags(kModeHtml); });
+    add(tagsMenu, u"Create for &HTML Documents"_s, u"CreateforHTMLDocuments1"_s,
+        [this] { CreateTags(kModeHtml); });
     tagsMenu->addSeparator();
     add(tagsMenu, u"Create for &XHTML Documents"_s, u"CreateforXHTMLDocuments1"_s,
         [this] { CreateTags(kModeXhtml); });

@@ -87,10 +87,20 @@ private slots:
     void enterChain()
     {
         Window w;
-        const QStringList order = {u"eTitle"_s,          u"eDescription"_s, u"eKeywords"_s,      u"eAuthor"_s,
-                                   u"eCopyright"_s,      u"eOwner"_s,       u"cbDistribution"_s, u"cbRating"_s,
-                                   u"cbRevisitAfter"_s,  u"cbRobots"_s,     u"cbCacheControl"_s, u"cbCharset"_s,
-                                   u"cbContentLanguage"_s, u"eTitle"_s};
+        const QStringList order = {u"eTitle"_s,
+                                   u"eDescription"_s,
+                                   u"eKeywords"_s,
+                                   u"eAuthor"_s,
+                                   u"eCopyright"_s,
+                                   u"eOwner"_s,
+                                   u"cbDistribution"_s,
+                                   u"cbRating"_s,
+                                   u"cbRevisitAfter"_s,
+                                   u"cbRobots"_s,
+                                   u"cbCacheControl"_s,
+                                   u"cbCharset"_s,
+                                   u"cbContentLanguage"_s,
+                                   u"eTitle"_s};
         QWidget *first = w.main.findChild<QWidget *>(order.first());
         first->setFocus();
         for (qsizetype i = 1; i < order.size(); ++i) {
@@ -129,7 +139,8 @@ private slots:
         QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
         QVERIFY(!w.main.charsetResetButton()->isVisible());
         // Text that selects no item: empty code, the reset button offered.
-        charset->setEditText(u"zzz"_s);
+        charset->lineEdit()->selectAll();
+        QTest::keyClicks(charset->lineEdit(), u"zzz"_s);
         QCOMPARE(charset->currentIndex(), -1);
         QCOMPARE(w.main.charsetCodeLabel()->text(), QString());
         QVERIFY(w.main.charsetResetButton()->isVisible());
@@ -157,18 +168,20 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("pageMode");
-        QTest::addRow("HTML") << u"HTML"_s
-                              << u"<title>Home Page</title>\r\n"
-                                 "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
-                                 "<meta name=\"robots\" content=\"index,follow\">\r\n"
-                                 "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n"_s
-                              << u"Meta Tags For HTML Documents"_s << 1;
-        QTest::addRow("XHTML") << u"XHTML"_s
-                               << u"<title>Home Page</title>\r\n"
-                                  "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"
-                                  "<meta name=\"robots\" content=\"index,follow\" />\r\n"
-                                  "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n"_s
-                               << u"Meta Tags For XHTML Documents"_s << 2;
+        QTest::addRow("HTML")
+            << u"HTML"_s
+            << u"<title>Home Page</title>\r\n"
+               "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
+               "<meta name=\"robots\" content=\"index,follow\">\r\n"
+               "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n"_s
+            << u"Meta Tags For HTML Documents"_s << 1;
+        QTest::addRow("XHTML")
+            << u"XHTML"_s
+            << u"<title>Home Page</title>\r\n"
+               "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"
+               "<meta name=\"robots\" content=\"index,follow\" />\r\n"
+               "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n"_s
+            << u"Meta Tags For XHTML Documents"_s << 2;
     }
     void createTagsWorkedExample()
     {
@@ -188,7 +201,7 @@ private slots:
         w.main.CreateTags(mode);
         QVERIFY(wasModal);
         QTEST(shownText, "text");
-        QCOMPARE(shownPlain + u'\n', QString(shownText).replace(u"\r\n"_s, u"\n"_s));
+        QCOMPARE(shownPlain, QString(shownText).replace(u"\r\n"_s, u"\n"_s));
         QTEST(w.viewer.windowTitle(), "caption");
         QTEST(w.viewer.pageMode(), "pageMode");
         QVERIFY(!w.main.tagList()->IsRowChecked(4));
@@ -224,7 +237,7 @@ private slots:
         QVERIFY(!cursor.hasSelection());
         const QMimeData *mime = QApplication::clipboard()->mimeData();
         QVERIFY(mime);
-        QCOMPARE(mime->text(), viewer.text().chopped(2));
+        QCOMPARE(mime->text(), viewer.text());
         for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s}) {
             const QByteArray rtf = mime->data(type);
             QVERIFY2(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252"), qPrintable(type));
@@ -244,7 +257,8 @@ private slots:
         viewer.btTxtClick();
         QFile file(dir.filePath(u"tags.txt"_s));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("<title>a</title>\r\n<meta name=\"b\" content=\"\xc3\xbc\">\r\nx\r\n"));
+        QCOMPARE(file.readAll(),
+                 QByteArray("<title>a</title>\r\n<meta name=\"b\" content=\"\xc3\xbc\">\r\nx\r\n"));
         QCOMPARE(fake.last().options.title, u"Save Meta Tags as Text File"_s);
         // The name chosen last is offered again.
         fake.cancelFile();
