@@ -13,6 +13,7 @@ build_pkgs+=(fonts-wine)
 test_pkgs=(xvfb xauth imagemagick)
 # The DTDs and validators that check the pages Brindle writes.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
+test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do

@@ -72,5 +72,6 @@ bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const
 
 int runTags(const QStringList &arguments);
 int runPage(const QStringList &arguments);
+int runColorize(const QStringList &arguments);
 
 } // namespace brindle::cli

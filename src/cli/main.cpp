@@ -27,6 +27,7 @@ const std::map<QString, Command> &commands()
     static const std::map<QString, Command> table = {
         {u"tags"_s, {runTags, u"print the tag lines for the given values"}},
         {u"page"_s, {runPage, u"print the blank web page for the given values"}},
+        {u"colorize"_s, {runColorize, u"write an HTML file as RTF in the tags viewer's colours"}},
     };
     return table;
 }

@@ -21,7 +21,9 @@ bool registerWineTahoma()
 {
     const QDir dir(u"/usr/share/wine/fonts"_s);
     bool found = false;
-    for (const QString &file : {u"tahoma.ttf"_s, u"tahomabd.ttf"_s}) {
+    // Only the regular face: its bold face is drawn nearly as thin as the
+    // regular one, while the emboldened regular face reads as bold.
+    for (const QString &file : {u"tahoma.ttf"_s}) {
         if (dir.exists(file) && QFontDatabase::addApplicationFont(dir.filePath(file)) >= 0)
             found = true;
     }

@@ -1,0 +1,23 @@
+#include "output/colorize.h"
+
+#include "output/syxhtmlrtf.h"
+#include "output/viewercolors.h"
+
+namespace brindle::output {
+
+QByteArray colorizeHtml(const QByteArray &text)
+{
+    QByteArray rtf;
+    TsyxHTMLRTF converter;
+    converter.SetupColors(kViewerColors);
+    converter.SetText(text.constData());
+    RtfStream stream(rtf);
+    // Typical HTML grows to about twice its size; reserving more than that
+    // spares the copies of geometric growth, and untouched pages cost nothing.
+    stream.reserve(3 * text.size() + 1024);
+    converter.ConvertToStream(stream);
+    stream.finish();
+    return rtf;
+}
+
+} // namespace brindle::output

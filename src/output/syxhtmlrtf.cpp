@@ -1,0 +1,617 @@
+#include "output/syxhtmlrtf.h"
+
+#include <charconv>
+
+namespace brindle::output {
+
+using TokenClass = TsyxHTMLRTF::TokenClass;
+using ScanState = TsyxHTMLRTF::ScanState;
+
+namespace {
+
+// Opening names first, then the closing forms of those that have one.
+constexpr std::array<std::string_view, 198> kTagNames = {
+    "!DOCTYPE",  "A",        "ABBR",      "ACRONYM",   "ADDRESS",   "APPLET",      "AREA",      "B",
+    "BASE",      "BASEFONT", "BGSOUND",   "BIG",       "BLINK",     "BLOCKQUOTE",  "BODY",      "BR",
+    "BUTTON",    "CAPTION",  "CENTER",    "CITE",      "CODE",      "COL",         "COLGROUP",  "COMMENT",
+    "DD",        "DEL",      "DFN",       "DIR",       "DIV",       "DL",          "DT",        "EM",
+    "EMBED",     "FIELDSET", "FONT",      "FORM",      "FRAME",     "FRAMESET",    "H1",        "H2",
+    "H3",        "H4",       "H5",        "H6",        "HEAD",      "HR",          "HTML",      "I",
+    "IFRAME",    "ILAYER",   "IMG",       "INPUT",     "INS",       "ISINDEX",     "KBD",       "KEYGEN",
+    "LABEL",     "LAYER",    "LEGEND",    "LI",        "LINK",      "LISTING",     "MAP",       "MARQUEE",
+    "MENU",      "META",     "MULTICOL",  "NEXTID",    "NOBR",      "NOEMBED",     "NOFRAMES",  "NOLAYER",
+    "NOSCRIPT",  "OBJECT",   "OL",        "OPTION",    "P",         "PARAM",       "PLAINTEXT", "PRE",
+    "Q",         "S",        "SAMP",      "SCRIPT",    "SELECT",    "SERVER",      "SMALL",     "SPACER",
+    "SPAN",      "STRIKE",   "STRONG",    "STYLE",     "SUB",       "SUP",         "TABLE",     "TBODY",
+    "TD",        "TEXTAREA", "TFOOT",     "TH",        "THEAD",     "TITLE",       "TR",        "TT",
+    "U",         "UL",       "VAR",       "WBR",       "XMP",       "/A",          "/ABBR",     "/ACRONYM",
+    "/ADDRESS",  "/APPLET",  "/B",        "/BIG",      "/BLINK",    "/BLOCKQUOTE", "/BODY",     "/BUTTON",
+    "/CAPTION",  "/CENTER",  "/CITE",     "/CODE",     "/COLGROUP", "/COMMENT",    "/DD",       "/DEL",
+    "/DFN",      "/DIR",     "/DIV",      "/DL",       "/DT",       "/EM",         "/EMBED",    "/FIELDSET",
+    "/FONT",     "/FORM",    "/FRAMESET", "/H1",       "/H2",       "/H3",         "/H4",       "/H5",
+    "/H6",       "/HEAD",    "/HTML",     "/I",        "/IFRAME",   "/ILAYER",     "/INS",      "/KBD",
+    "/LABEL",    "/LAYER",   "/LEGEND",   "/LI",       "/LISTING",  "/MAP",        "/MARQUEE",  "/MENU",
+    "/MULTICOL", "/NOBR",    "/NOEMBED",  "/NOFRAMES", "/NOLAYER",  "/NOSCRIPT",   "/OBJECT",   "/OL",
+    "/OPTION",   "/P",       "/PRE",      "/Q",        "/S",        "/SAMP",       "/SCRIPT",   "/SELECT",
+    "/SERVER",   "/SMALL",   "/SPAN",     "/STRIKE",   "/STRONG",   "/STYLE",      "/SUB",      "/SUP",
+    "/TABLE",    "/TBODY",   "/TD",       "/TEXTAREA", "/TFOOT",    "/TH",         "/THEAD",    "/TITLE",
+    "/TR",       "/TT",      "/U",        "/UL",       "/VAR",      "/XMP",
+};
+
+// Tested in this order; the first that matches wins. "&divide" has no
+// semicolon and "&ldots;" stands where "&#133;" would.
+constexpr std::array<std::string_view, 151> kEntities = {
+    "&amp;",    "&lt;",     "&gt;",     "&quot;",   "&trade;",  "&nbsp;",   "&copy;",   "&reg;",
+    "&Agrave;", "&Aacute;", "&Acirc;",  "&Atilde;", "&Auml;",   "&Aring;",  "&AElig;",  "&Ccedil;",
+    "&Egrave;", "&Eacute;", "&Ecirc;",  "&Euml;",   "&Igrave;", "&Iacute;", "&Icirc;",  "&Iuml;",
+    "&ETH;",    "&Ntilde;", "&Ograve;", "&Oacute;", "&Ocirc;",  "&Otilde;", "&Ouml;",   "&Oslash;",
+    "&Ugrave;", "&Uacute;", "&Ucirc;",  "&Uuml;",   "&Yacute;", "&THORN;",  "&szlig;",  "&agrave;",
+    "&aacute;", "&acirc;",  "&atilde;", "&auml;",   "&aring;",  "&aelig;",  "&ccedil;", "&egrave;",
+    "&eacute;", "&ecirc;",  "&euml;",   "&igrave;", "&iacute;", "&icirc;",  "&iuml;",   "&eth;",
+    "&ntilde;", "&ograve;", "&oacute;", "&ocirc;",  "&otilde;", "&ouml;",   "&oslash;", "&ugrave;",
+    "&uacute;", "&ucirc;",  "&uuml;",   "&yacute;", "&thorn;",  "&yuml;",   "&iexcl;",  "&cent;",
+    "&pound;",  "&curren;", "&yen;",    "&brvbar;", "&sect;",   "&uml;",    "&ordf;",   "&laquo;",
+    "&shy;",    "&macr;",   "&deg;",    "&plusmn;", "&sup2;",   "&sup3;",   "&acute;",  "&micro;",
+    "&middot;", "&cedil;",  "&sup1;",   "&ordm;",   "&raquo;",  "&frac14;", "&frac12;", "&frac34;",
+    "&iquest;", "&times;",  "&divide",  "&euro;",   "&#9;",     "&#127;",   "&#128;",   "&#129;",
+    "&#130;",   "&#131;",   "&#132;",   "&ldots;",  "&#134;",   "&#135;",   "&#136;",   "&#137;",
+    "&#138;",   "&#139;",   "&#140;",   "&#141;",   "&#142;",   "&#143;",   "&#144;",   "&#152;",
+    "&#153;",   "&#154;",   "&#155;",   "&#156;",   "&#157;",   "&#158;",   "&#159;",   "&#161;",
+    "&#162;",   "&#163;",   "&#164;",   "&#165;",   "&#166;",   "&#167;",   "&#168;",   "&#170;",
+    "&#175;",   "&#176;",   "&#177;",   "&#178;",   "&#180;",   "&#181;",   "&#183;",   "&#184;",
+    "&#185;",   "&#186;",   "&#188;",   "&#189;",   "&#190;",   "&#191;",   "&#215;",
+};
+
+constexpr std::array<TsyxColor, 11> kDefaultColors = {
+    0x00008000, 0x00000080, 0, 0x00FF0000, 0, 0x00008000, 0x00FF0000, 0, 0x000000FF, 0, 0};
+
+// Colour index of each token class; any other class value takes 11.
+constexpr std::array<int, 12> kClassColors = {11, 1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10};
+
+// Letters weigh 1 to 26 regardless of case; "/" and "!" weigh 122 and 123.
+// A byte of weight 0 ends the letter run of a tag name.
+constexpr std::array<quint8, 256> kWeights = [] {
+    std::array<quint8, 256> weights{};
+    for (int c = 'A'; c <= 'Z'; ++c) {
+        weights[std::size_t(c)] = quint8(c - 'A' + 1);
+        weights[std::size_t(c - 'A' + 'a')] = quint8(c - 'A' + 1);
+    }
+    weights['/'] = 122;
+    weights['!'] = 123;
+    return weights;
+}();
+
+constexpr bool isDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Length of the tag name at the start of `name` (letter run, then digit run)
+// and its hash.
+struct MeasuredName
+{
+    std::size_t length = 0;
+    qint64 hash = 0;
+};
+
+template<typename Byte>
+constexpr MeasuredName measureName(const Byte *p, std::size_t limit)
+{
+    MeasuredName m;
+    while (m.length < limit && kWeights[static_cast<unsigned char>(p[m.length])] != 0)
+        m.hash += kWeights[static_cast<unsigned char>(p[m.length++])];
+    while (m.length < limit && isDigit(static_cast<unsigned char>(p[m.length])))
+        m.hash += static_cast<unsigned char>(p[m.length++]) - '0';
+    return m;
+}
+
+struct Bucket
+{
+    std::array<quint8, 3> names{};
+    quint8 count = 0;
+};
+
+// Every name sits in the bucket numbered by its hash. Should a name ever hash
+// past the table or a bucket overflow, the table stops being a constant
+// expression and the build fails.
+constexpr std::array<Bucket, TsyxHTMLRTF::kTagBuckets> kBuckets = [] {
+    std::array<Bucket, TsyxHTMLRTF::kTagBuckets> buckets{};
+    for (std::size_t i = 0; i < kTagNames.size(); ++i) {
+        const MeasuredName m = measureName(kTagNames[i].data(), kTagNames[i].size());
+        if (m.length != kTagNames[i].size())
+            throw "tag name with bytes outside the name alphabet";
+        Bucket &bucket = buckets.at(std::size_t(m.hash));
+        bucket.names.at(bucket.count++) = quint8(i);
+    }
+    return buckets;
+}();
+
+// Byte classes of the scanner's loops.
+enum : quint8
+{
+    kTextStop = 1,       // below 32, "&", "<"
+    kAttributeStop = 2,  // 0 to 32, double quote, "=", ">"
+    kValueStop = 4,      // 0 to 32, ">"
+    kQuoteStop = 8,      // double quote, CR, LF, NUL
+    kBlankContinue = 16, // 1 to 32 except TAB, LF, CR
+    kBlockStop = 32,     // NUL, LF, CR, ">": where a comment or script scan looks closer
+    kNeedsEscape = 64,   // backslash, braces, and every byte above 127
+};
+
+constexpr std::array<quint8, 256> kByteClasses = [] {
+    std::array<quint8, 256> classes{};
+    for (int b = 0; b < 256; ++b) {
+        quint8 c = 0;
+        if (b < 32 || b == '&' || b == '<')
+            c |= kTextStop;
+        if (b <= 32 || b == '"' || b == '=' || b == '>')
+            c |= kAttributeStop;
+        if (b <= 32 || b == '>')
+            c |= kValueStop;
+        if (b == '"' || b == '\r' || b == '\n' || b == 0)
+            c |= kQuoteStop;
+        if (b >= 1 && b <= 32 && b != '\t' && b != '\n' && b != '\r')
+            c |= kBlankContinue;
+        if (b == 0 || b == '\n' || b == '\r' || b == '>')
+            c |= kBlockStop;
+        if (b == '\\' || b == '{' || b == '}' || b > 127)
+            c |= kNeedsEscape;
+        classes[std::size_t(b)] = c;
+    }
+    return classes;
+}();
+
+constexpr unsigned char lowerAscii(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// Index of the first entity that the text at `p` begins with, or -1. The
+// comparison stops at the first difference, so it never passes a NUL.
+int matchEntity(const char *p)
+{
+    for (std::size_t i = 0; i < kEntities.size(); ++i) {
+        const std::string_view entity = kEntities[i];
+        std::size_t j = 0;
+        while (j < entity.size() && lowerAscii(static_cast<unsigned char>(p[j])) ==
+                                        lowerAscii(static_cast<unsigned char>(entity[j])))
+            ++j;
+        if (j == entity.size())
+            return int(i);
+    }
+    return -1;
+}
+
+// Length of the valid UTF-8 sequence at the start of p[0..n) and its code
+// point; 0 when the bytes there are not valid UTF-8 (overlong forms,
+// surrogates and values past U+10FFFF included).
+int decodeUtf8(const unsigned char *p, qsizetype n, char32_t &codePoint)
+{
+    const unsigned char b0 = p[0];
+    int length;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        codePoint = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        codePoint = b0 & 0x0F;
+        if (b0 == 0xE0)
+            low = 0xA0;
+        else if (b0 == 0xED)
+            high = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        codePoint = b0 & 0x07;
+        if (b0 == 0xF0)
+            low = 0x90;
+        else if (b0 == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        const unsigned char b = p[i];
+        if (b < low || b > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+        codePoint = (codePoint << 6) | (b & 0x3F);
+    }
+    return length;
+}
+
+void appendNumber(std::string &out, int number)
+{
+    char digits[12];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, std::size_t(result.ptr - digits));
+}
+
+// \uN? with N the UTF-16 unit as a signed 16-bit number; "?" is the fallback
+// that readers without Unicode show and the others skip.
+void appendUnicodeEscape(std::string &out, char16_t unit)
+{
+    out += "\\u";
+    appendNumber(out, unit > 0x7FFF ? int(unit) - 0x10000 : int(unit));
+    out += '?';
+}
+
+} // namespace
+
+TsyxHTMLRTF::TsyxHTMLRTF()
+{
+    FillTagTable(std::make_index_sequence<kTagBuckets>());
+    m_dispatch.fill(&TsyxHTMLRTF::HandleWord);
+    m_dispatch[0] = &TsyxHTMLRTF::HandleEnd;
+    for (int b = 1; b <= 32; ++b)
+        m_dispatch[std::size_t(b)] = &TsyxHTMLRTF::HandleBlankRun;
+    m_dispatch['\n'] = &TsyxHTMLRTF::HandleLineFeed;
+    m_dispatch['\r'] = &TsyxHTMLRTF::HandleCarriageReturn;
+    m_dispatch['"'] = &TsyxHTMLRTF::HandleQuote;
+    m_dispatch['&'] = &TsyxHTMLRTF::HandleEntity;
+    m_dispatch['<'] = &TsyxHTMLRTF::HandleOpen;
+    m_dispatch['='] = &TsyxHTMLRTF::HandleEquals;
+    m_dispatch['>'] = &TsyxHTMLRTF::HandleClose;
+    SetupColors(kDefaultColors);
+    m_pendingEntity = -1;
+    m_state = ScanState::EntityPending;
+    m_position = 0;
+}
+
+TsyxHTMLRTF::~TsyxHTMLRTF() = default;
+
+template<std::size_t... Buckets>
+void TsyxHTMLRTF::FillTagTable(std::index_sequence<Buckets...>)
+{
+    ((m_tagTable[Buckets] = kBuckets[Buckets].count > 0 ? &TsyxHTMLRTF::CheckBucket<int(Buckets)>
+                                                        : &TsyxHTMLRTF::CheckEmptyBucket),
+     ...);
+}
+
+std::span<const std::string_view> TsyxHTMLRTF::TagNames()
+{
+    return kTagNames;
+}
+
+std::span<const std::string_view> TsyxHTMLRTF::Entities()
+{
+    return kEntities;
+}
+
+int TsyxHTMLRTF::TagNameHash(std::string_view name)
+{
+    const qint64 hash = measureName(name.data(), name.size()).hash;
+    return hash > kTagBuckets ? kTagBuckets : int(hash);
+}
+
+const std::array<TsyxColor, 11> &TsyxHTMLRTF::DefaultColors()
+{
+    return kDefaultColors;
+}
+
+void TsyxHTMLRTF::SetDefaultColors()
+{
+    SetupColors(kDefaultColors);
+}
+
+void TsyxHTMLRTF::SetInput(const char *text, int lineNumber)
+{
+    m_input = text ? text : "";
+    m_position = 0;
+    m_lineNumber = lineNumber;
+    NextToken();
+}
+
+bool TsyxHTMLRTF::AtEnd() const
+{
+    return m_tokenClass == TokenClass::EndOfText;
+}
+
+QByteArrayView TsyxHTMLRTF::CurrentToken() const
+{
+    return {m_input + m_tokenStart, m_position - m_tokenStart};
+}
+
+int TsyxHTMLRTF::CurrentColorIndex() const
+{
+    const auto value = std::size_t(m_tokenClass);
+    return value < kClassColors.size() ? kClassColors[value] : 11;
+}
+
+void TsyxHTMLRTF::NextToken()
+{
+    m_tokenStart = m_position;
+    switch (m_state) {
+    case ScanState::InServerScript:
+        ScanServerScript();
+        break;
+    case ScanState::InComment:
+        ScanComment();
+        break;
+    case ScanState::InText:
+        ScanText();
+        break;
+    default:
+        Dispatch();
+        break;
+    }
+}
+
+void TsyxHTMLRTF::HandleEnd()
+{
+    m_tokenClass = TokenClass::EndOfText;
+}
+
+void TsyxHTMLRTF::HandleLineFeed()
+{
+    m_tokenClass = TokenClass::Whitespace;
+    ++m_position;
+}
+
+void TsyxHTMLRTF::HandleCarriageReturn()
+{
+    m_tokenClass = TokenClass::Whitespace;
+    ++m_position;
+    if (ByteAt(m_position) == '\n')
+        ++m_position;
+}
+
+void TsyxHTMLRTF::HandleBlankRun()
+{
+    ++m_position;
+    m_tokenClass = TokenClass::Whitespace;
+    while (kByteClasses[ByteAt(m_position)] & kBlankContinue)
+        ++m_position;
+}
+
+void TsyxHTMLRTF::HandleQuote()
+{
+    if (m_state == ScanState::ExpectValue) {
+        m_state = ScanState::InTag;
+        m_tokenClass = TokenClass::AttributeValue;
+    } else {
+        m_tokenClass = TokenClass::QuotedString;
+    }
+    ++m_position;
+    while (!(kByteClasses[ByteAt(m_position)] & kQuoteStop))
+        ++m_position;
+    if (ByteAt(m_position) == '"')
+        ++m_position;
+}
+
+void TsyxHTMLRTF::HandleEntity()
+{
+    if (m_pendingEntity >= 0) {
+        m_tokenClass = TokenClass::Entity;
+        // The entity matched right here, unless a new text was set since the
+        // match; the NUL test keeps that case inside the new text.
+        const auto length = qsizetype(kEntities[std::size_t(m_pendingEntity)].size());
+        for (qsizetype i = 0; i < length && ByteAt(m_position) != 0; ++i)
+            ++m_position;
+    }
+    m_pendingEntity = -1;
+    m_state = ScanState::InText;
+}
+
+void TsyxHTMLRTF::HandleOpen()
+{
+    ++m_position;
+    if (ByteAt(m_position) == '!' && ByteAt(m_position + 1) == '-' && ByteAt(m_position + 2) == '-') {
+        m_state = ScanState::InComment;
+        m_tokenClass = TokenClass::Comment;
+        m_position += 3;
+    } else if (ByteAt(m_position) == '%') {
+        m_state = ScanState::InServerScript;
+        m_tokenClass = TokenClass::ServerScript;
+        ++m_position;
+    } else {
+        m_state = ScanState::ExpectTagName;
+        m_tokenClass = TokenClass::Symbol;
+    }
+}
+
+void TsyxHTMLRTF::HandleEquals()
+{
+    m_state = ScanState::ExpectValue;
+    m_tokenClass = TokenClass::Symbol;
+    ++m_position;
+}
+
+void TsyxHTMLRTF::HandleClose()
+{
+    m_state = ScanState::InText;
+    m_tokenClass = TokenClass::Symbol;
+    ++m_position;
+}
+
+void TsyxHTMLRTF::HandleWord()
+{
+    switch (m_state) {
+    case ScanState::ExpectTagName:
+        m_state = ScanState::InTag;
+        m_tokenClass = LookupTagName();
+        m_position += m_nameLength;
+        break;
+    case ScanState::ExpectValue:
+        m_state = ScanState::InTag;
+        m_tokenClass = TokenClass::AttributeValue;
+        ++m_position;
+        while (!(kByteClasses[ByteAt(m_position)] & kValueStop))
+            ++m_position;
+        break;
+    default:
+        m_tokenClass = TokenClass::AttributeName;
+        ++m_position;
+        while (!(kByteClasses[ByteAt(m_position)] & kAttributeStop))
+            ++m_position;
+        break;
+    }
+}
+
+void TsyxHTMLRTF::ScanServerScript()
+{
+    m_tokenClass = TokenClass::ServerScript;
+    const unsigned char first = ByteAt(m_position);
+    if (first == 0 || first == '\n' || first == '\r') {
+        Dispatch();
+        return;
+    }
+    for (;;) {
+        while (!(kByteClasses[ByteAt(m_position)] & kBlockStop))
+            ++m_position;
+        if (ByteAt(m_position) != '>')
+            return;
+        // The "%" may be that of the opening "<%", so look back across the
+        // token start, but never in front of the text.
+        if (m_position > 0 && m_input[m_position - 1] == '%') {
+            m_state = ScanState::InText;
+            ++m_position;
+            return;
+        }
+        ++m_position;
+    }
+}
+
+void TsyxHTMLRTF::ScanComment()
+{
+    m_tokenClass = TokenClass::Comment;
+    const unsigned char first = ByteAt(m_position);
+    if (first == 0 || first == '\n' || first == '\r') {
+        Dispatch();
+        return;
+    }
+    for (;;) {
+        while (!(kByteClasses[ByteAt(m_position)] & kBlockStop))
+            ++m_position;
+        if (ByteAt(m_position) != '>')
+            return;
+        if (m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-') {
+            m_state = ScanState::InText;
+            ++m_position;
+            return;
+        }
+        ++m_position;
+    }
+}
+
+void TsyxHTMLRTF::ScanText()
+{
+    const unsigned char first = ByteAt(m_position);
+    if (first < 32 || first == '<') {
+        Dispatch();
+        return;
+    }
+    m_tokenClass = TokenClass::Text;
+    for (;;) {
+        while (!(kByteClasses[ByteAt(m_position)] & kTextStop))
+            ++m_position;
+        if (ByteAt(m_position) != '&')
+            return;
+        const int entity = matchEntity(m_input + m_position);
+        if (entity >= 0) {
+            m_pendingEntity = entity;
+            m_state = ScanState::EntityPending;
+            return;
+        }
+        ++m_position;
+    }
+}
+
+TokenClass TsyxHTMLRTF::LookupTagName()
+{
+    m_nameStart = m_input + m_position;
+    // The scan stops at the NUL at the latest: it has weight 0 and is no digit.
+    const MeasuredName m = measureName(m_nameStart, std::size_t(-1));
+    m_nameLength = qsizetype(m.length);
+    if (m.hash >= kTagBuckets)
+        return TokenClass::AttributeName;
+    return (this->*m_tagTable[std::size_t(m.hash)])();
+}
+
+template<int BucketNumber>
+TokenClass TsyxHTMLRTF::CheckBucket()
+{
+    constexpr Bucket bucket = kBuckets[BucketNumber];
+    for (int i = 0; i < bucket.count; ++i) {
+        const std::string_view name = kTagNames[bucket.names[std::size_t(i)]];
+        if (qsizetype(name.size()) != m_nameLength)
+            continue;
+        m_compareCursor = m_nameStart;
+        bool same = true;
+        for (const char c : name) {
+            if (kWeights[static_cast<unsigned char>(c)] !=
+                kWeights[static_cast<unsigned char>(*m_compareCursor++)]) {
+                same = false;
+                break;
+            }
+        }
+        if (same)
+            return TokenClass::TagName;
+    }
+    return TokenClass::UnlistedTagName;
+}
+
+TokenClass TsyxHTMLRTF::CheckEmptyBucket()
+{
+    return TokenClass::UnlistedTagName;
+}
+
+void TsyxHTMLRTF::EscapeToken(QByteArrayView &token)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(token.data());
+    const qsizetype n = token.size();
+    qsizetype i = 0;
+    while (i < n && !(kByteClasses[p[i]] & kNeedsEscape))
+        ++i;
+    if (i == n)
+        return;
+
+    m_escaped.assign(token.data(), std::size_t(i));
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            if (b == '\\' || b == '{' || b == '}')
+                m_escaped += '\\';
+            m_escaped += char(b);
+            ++i;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const int length = decodeUtf8(p + i, n - i, codePoint);
+        if (length == 0) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            m_escaped += "\\'";
+            m_escaped += kHex[b >> 4];
+            m_escaped += kHex[b & 0xF];
+            ++i;
+            continue;
+        }
+        if (codePoint < 0x10000) {
+            appendUnicodeEscape(m_escaped, char16_t(codePoint));
+        } else {
+            appendUnicodeEscape(m_escaped, char16_t(0xD800 + ((codePoint - 0x10000) >> 10)));
+            appendUnicodeEscape(m_escaped, char16_t(0xDC00 + (codePoint & 0x3FF)));
+        }
+        i += length;
+    }
+    token = QByteArrayView(m_escaped.data(), qsizetype(m_escaped.size()));
+}
+
+void TsyxHTMLRTF::FormatToken(int colorIndex, QByteArrayView token, RtfStream &out)
+{
+    int color = colorIndex;
+    const qsizetype n = token.size();
+    qsizetype i = 0;
+    while (i < n && static_cast<unsigned char>(token[i]) <= 32)
+        ++i;
+    if (n - i >= 2 && token[i] == '/' && token[i + 1] == '/')
+        color = 2;
+    if (colorIndex == 10 && n > 0 && token[0] == '"')
+        color = 6;
+    WriteColoredToken(color, token, out);
+}
+
+} // namespace brindle::output

@@ -1,0 +1,126 @@
+#pragma once
+
+// The HTML scanner of the RTF converter: a state machine dispatched on each
+// byte through a 256-entry handler table, with a hashed table of tag names
+// and a table of character entities.
+
+#include "output/syxrichsyntax.h"
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace brindle::output {
+
+class TsyxHTMLRTF : public TsyxRTFSyntax
+{
+public:
+    enum class TokenClass : quint8
+    {
+        Entity = 0,
+        ServerScript = 1,
+        Comment = 2,
+        AttributeName = 3,
+        TagName = 4,
+        EndOfText = 5,
+        Whitespace = 6,
+        QuotedString = 7,
+        Symbol = 8,
+        Text = 9,
+        UnlistedTagName = 10,
+        AttributeValue = 11,
+    };
+
+    enum class ScanState : quint8
+    {
+        EntityPending = 0,
+        InServerScript = 1,
+        InComment = 2,
+        ExpectTagName = 3,
+        InTag = 4,
+        InText = 5,
+        ExpectValue = 7,
+    };
+
+    static constexpr int kTagBuckets = 244;
+
+    TsyxHTMLRTF();
+    ~TsyxHTMLRTF() override;
+
+    // Escapes backslash and braces, then writes every non-ASCII character as
+    // \uN? escapes (one per UTF-16 unit) and every byte that is not part of
+    // valid UTF-8 as \'hh.
+    void EscapeToken(QByteArrayView &token) override;
+    // Quoted attribute values take the string colour, and anything that
+    // starts with "//" the comment colour.
+    void FormatToken(int colorIndex, QByteArrayView token, RtfStream &out) override;
+    void NextToken() override;
+    bool AtEnd() const override;
+    QByteArrayView CurrentToken() const override;
+    int CurrentColorIndex() const override;
+    void SetInput(const char *text, int lineNumber) override;
+    void SetDefaultColors() override;
+
+    TokenClass CurrentClass() const { return m_tokenClass; }
+    ScanState State() const { return m_state; }
+    int PendingEntity() const { return m_pendingEntity; }
+
+    // The tables behind the scanner.
+    static std::span<const std::string_view> TagNames();
+    static std::span<const std::string_view> Entities();
+    // Hash of a tag name: the bucket it is looked up in. Hashes of 244 or
+    // more have no bucket.
+    static int TagNameHash(std::string_view name);
+    static const std::array<TsyxColor, 11> &DefaultColors();
+
+private:
+    using Handler = void (TsyxHTMLRTF::*)();
+    using CheckFunction = TokenClass (TsyxHTMLRTF::*)();
+
+    unsigned char ByteAt(qsizetype position) const { return static_cast<unsigned char>(m_input[position]); }
+    void Dispatch() { (this->*m_dispatch[ByteAt(m_position)])(); }
+
+    void HandleEnd();
+    void HandleLineFeed();
+    void HandleCarriageReturn();
+    void HandleBlankRun();
+    void HandleQuote();
+    void HandleEntity();
+    void HandleOpen();
+    void HandleEquals();
+    void HandleClose();
+    void HandleWord();
+
+    void ScanServerScript();
+    void ScanComment();
+    void ScanText();
+
+    TokenClass LookupTagName();
+    template<int Bucket>
+    TokenClass CheckBucket();
+    TokenClass CheckEmptyBucket();
+    template<std::size_t... Buckets>
+    void FillTagTable(std::index_sequence<Buckets...>);
+
+    int m_pendingEntity = -1;
+    ScanState m_state = ScanState::EntityPending;
+    const char *m_input = "";
+    std::array<Handler, 256> m_dispatch{};
+    // Positions are 64-bit so that texts beyond 2 GiB scan correctly.
+    qsizetype m_position = 0;
+    const char *m_compareCursor = nullptr;
+    qsizetype m_nameLength = 0;
+    const char *m_nameStart = nullptr;
+    std::array<CheckFunction, kTagBuckets> m_tagTable{};
+    qsizetype m_tokenStart = 0;
+    TokenClass m_tokenClass = TokenClass::Entity;
+    qint32 m_lineNumber = 0;
+
+    // Escaped tokens are built here; reused so that escaping allocates only
+    // while the buffer grows to the longest token.
+    std::string m_escaped;
+};
+
+} // namespace brindle::output

@@ -1,0 +1,125 @@
+#pragma once
+
+// The general text-to-RTF converter: the RTF prolog, the font and colour
+// tables and the token loop. A scanner for one language derives from it and
+// supplies the tokens; the only one the program has is the HTML scanner.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <cstring>
+#include <span>
+
+namespace brindle::output {
+
+// A colour as the stored colour tables hold it: $00BBGGRR, red in the low byte.
+using TsyxColor = quint32;
+
+// A font of the RTF font table with the two screen metrics its entry needs:
+// the pitch-and-family byte (the family class is its high four bits) and the
+// character set code. The core has no font access, so the caller supplies them.
+struct TsyxFont
+{
+    QByteArray name;
+    quint8 pitchAndFamily = 0;
+    quint8 charSet = 0;
+};
+
+// Fixed pitch, family modern, ANSI character set: what the screen reports for
+// Courier New.
+inline const TsyxFont kCourierNew{QByteArrayLiteral("Courier New"), 0x31, 0};
+
+// The memory stream the converter writes to. It appends to a QByteArray
+// through a raw cursor and grows the array geometrically, so writing a token
+// costs a bounds check and a memcpy, never an allocation. The array holds
+// spare room while the stream is open: read it only after finish() or after
+// the stream is gone.
+class RtfStream
+{
+public:
+    explicit RtfStream(QByteArray &target) : m_target(target) {}
+    ~RtfStream() { finish(); }
+    RtfStream(const RtfStream &) = delete;
+    RtfStream &operator=(const RtfStream &) = delete;
+
+    // Makes room for `bytes` more bytes at once (a size hint; writing more is fine).
+    void reserve(qsizetype bytes)
+    {
+        if (m_end - m_cursor < bytes)
+            grow(bytes);
+    }
+    void write(QByteArrayView bytes)
+    {
+        const qsizetype n = bytes.size();
+        reserve(n);
+        if (n > 0)
+            std::memcpy(m_cursor, bytes.data(), static_cast<std::size_t>(n));
+        m_cursor += n;
+    }
+    void write(char byte)
+    {
+        reserve(1);
+        *m_cursor++ = byte;
+    }
+    void writeNumber(qint64 number);
+    // Bytes written so far, including what the target held before.
+    qsizetype size() const { return m_begin ? m_cursor - m_begin : m_target.size(); }
+    // Cuts the target down to the bytes written. Writing afterwards appends again.
+    void finish();
+
+private:
+    void grow(qsizetype bytes);
+
+    QByteArray &m_target;
+    char *m_begin = nullptr;
+    char *m_cursor = nullptr;
+    char *m_end = nullptr;
+};
+
+class TsyxRTFSyntax
+{
+public:
+    TsyxRTFSyntax();
+    virtual ~TsyxRTFSyntax();
+    TsyxRTFSyntax(const TsyxRTFSyntax &) = delete;
+    TsyxRTFSyntax &operator=(const TsyxRTFSyntax &) = delete;
+
+    // Rewrites a token for RTF. A scanner that has to change the bytes points
+    // `token` at a buffer of its own, valid until the next call.
+    virtual void EscapeToken(QByteArrayView &token);
+    // Writes the RTF text of one token: "\cf", the colour index, a space, the token.
+    virtual void FormatToken(int colorIndex, QByteArrayView token, RtfStream &out);
+    virtual void NextToken();
+    virtual bool AtEnd() const;
+    virtual QByteArrayView CurrentToken() const;
+    virtual int CurrentColorIndex() const;
+    // One colour table entry: "\red" R "\green" G "\blue" B ";".
+    virtual QByteArray ColorEntry(TsyxColor color) const;
+    // Starts scanning a NUL-terminated text, which the caller keeps alive and
+    // unchanged until the conversion has finished.
+    virtual void SetInput(const char *text, int lineNumber);
+    virtual void SetText(const char *text);
+    virtual void SetupFonts(std::span<const TsyxFont> fonts);
+    // The i-th colour becomes colour index i + 1; index 0 is always black.
+    virtual void SetupColors(std::span<const TsyxColor> colors);
+    virtual void ConvertToStream(RtfStream &stream);
+    virtual QByteArray ConvertToString();
+    virtual void SetDefaultColors();
+
+    const QByteArray &ColorTable() const { return m_colorTable; }
+    const QByteArray &FontEntries() const { return m_fontEntries; }
+
+protected:
+    // Writes "\cf", the colour index, a space and the token.
+    static void WriteColoredToken(int colorIndex, QByteArrayView token, RtfStream &out);
+
+    QByteArray m_header;
+    QByteArray m_fontTableClosing;
+    QByteArray m_documentStart;
+    QByteArray m_colorTable;
+    QByteArray m_fontEntries;
+    qint32 m_codePage = 1252;
+};
+
+} // namespace brindle::output

@@ -1,0 +1,474 @@
+#include "ui/mainwindow.h"
+
+#include "core/dialogs.h"
+#include "core/textutil.h"
+#include "output/fview.h"
+#include "tags/metataggenerator.h"
+#include "ui/fhint.h"
+#include "ui/finfo.h"
+#include "ui/ovchecklist.h"
+#include "widgets/colors.h"
+#include "widgets/edits.h"
+#include "widgets/fonts.h"
+#include "widgets/gradientpanel.h"
+#include "widgets/imagebutton.h"
+#include "widgets/statusbar.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::ui {
+
+using namespace brindle::tags;
+
+namespace {
+
+constexpr int kClientWidth = 680;
+constexpr int kClientHeight = 485;
+
+struct InputPlace
+{
+    int y;
+    const char16_t *hintName;
+    int hintX, hintY;
+};
+
+// By TagIndex: the input's y in the field panel and its hint button.
+constexpr InputPlace kPlaces[kTagCount] = {
+    {26, u"btHintTitle", 636, 24},  {74, u"btHintDes", 636, 73},     {98, u"btHintKeys", 636, 97},
+    {122, u"btHintAuth", 636, 121}, {146, u"btHintCprg", 636, 144},  {170, u"btHintowner", 636, 169},
+    {194, u"btHintDist", 335, 194}, {218, u"btHintRati", 335, 218},  {242, u"btHintRev", 335, 242},
+    {266, u"btHintRob", 335, 266},  {313, u"btHintCache", 335, 313}, {338, u"btHintChars", 335, 339},
+    {362, u"btHintLang", 335, 362},
+};
+
+} // namespace
+
+Tovalinform::Tovalinform(QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint)
+{
+    setObjectName(u"ovalinform"_s);
+    setWindowTitle(u"Ovalin Brindle"_s);
+    setFont(widgets::uiFont());
+
+    auto *client = new QWidget(this);
+    client->setObjectName(u"client"_s);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, widgets::clBtnFace());
+    client->setPalette(pal);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+
+    buildToolBar(client);
+
+    // Body: 7 px below the tool bar, 6 px side margins, a one-pixel flat frame.
+    auto *body = new widgets::GradientPanel(client);
+    body->setObjectName(u"pnbody"_s);
+    body->setGeometry(6, 46, kClientWidth - 12, 413);
+    body->setGradientColors(widgets::clWindow(), widgets::clWindow());
+    body->setBorderSides(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    buildFields(body);
+
+    sabar = new widgets::StatusBar(client);
+    sabar->setObjectName(u"sabar"_s);
+    sabar->setGeometry(0, kClientHeight - 19, kClientWidth, 19);
+    const int pane1 = sabar->addPane(273);
+    const int pane2 = sabar->addPane(-1);
+    sabar->setPaneFont(pane1, widgets::uiFont());
+    sabar->setPaneColor(pane1, widgets::clBtnText());
+    sabar->setPaneFont(pane2, widgets::arialFont());
+
+    buildMenus();
+    // The menu bar sits on top of the client area in Qt, so the window grows by its height.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    m_workflow = std::make_unique<profile::ProfileWorkflow>(*this, dialogs());
+    m_workflow->ResetProfile();
+    cbCharsetChange();
+}
+
+Tovalinform::~Tovalinform() = default;
+
+void Tovalinform::buildToolBar(QWidget *client)
+{
+    pntulbar = new widgets::GradientPanel(client);
+    pntulbar->setObjectName(u"pntulbar"_s);
+    pntulbar->setGeometry(0, 0, kClientWidth, 39);
+    pntulbar->setBorderSides(Qt::BottomEdge);
+
+    struct ButtonDef
+    {
+        const char16_t *name;
+        int x, y, width, height;
+        const char16_t *caption, *tooltip, *image;
+        void (Tovalinform::*action)();
+    };
+    const ButtonDef buttons[] = {
+        {u"btNew", 7, 4, 66, 35, u"New", u"New Profile", u"new", &Tovalinform::btNewClick},
+        {u"btOpen", 87, 4, 74, 35, u"Open", u"Open Profile", u"open", &Tovalinform::btOpenClick},
+        {u"btSave", 167, 4, 74, 35, u"Save", u"Save Profile", u"save", &Tovalinform::btSaveClick},
+        {u"btCreHTML", 279, 4, 95, 35, u"For HTML", u"Create Tags for HTML", u"html", nullptr},
+        {u"btCreXHTML", 388, 4, 95, 35, u"For XHTML", u"Create Tags for XHTML", u"xhtml", nullptr},
+        {u"btAbot", 640, 3, 35, 34, u"", u"HomePage", u"homepage", &Tovalinform::btAbotClick},
+    };
+    for (const ButtonDef &def : buttons) {
+        auto *b = new widgets::ImageButton(pntulbar);
+        b->setObjectName(QString::fromUtf16(def.name));
+        b->setGeometry(def.x, def.y, def.width, def.height);
+        b->setText(QString::fromUtf16(def.caption));
+        b->setToolTip(QString::fromUtf16(def.tooltip));
+        b->setFocusPolicy(Qt::NoFocus);
+        const QString image = u":/images/"_s + QString::fromUtf16(def.image);
+        b->setImages(image + u".png"_s, image + u"-hover.png"_s);
+        if (def.action) {
+            const auto action = def.action;
+            connect(b, &QAbstractButton::clicked, this,
+                    [this, action] { guarded(this, [&] { (this->*action)(); }); });
+        }
+    }
+    connect(pntulbar->findChild<QAbstractButton *>(u"btCreHTML"_s), &QAbstractButton::clicked, this,
+            [this] { guarded(this, [&] { CreateTags(kModeHtml); }); });
+    connect(pntulbar->findChild<QAbstractButton *>(u"btCreXHTML"_s), &QAbstractButton::clicked, this,
+            [this] { guarded(this, [&] { CreateTags(kModeXhtml); }); });
+
+    auto *separator = new QFrame(pntulbar);
+    separator->setObjectName(u"tulsep"_s);
+    separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    separator->setGeometry(264, 4, 2, 31);
+}
+
+void Tovalinform::buildFields(QWidget *body)
+{
+    pnfields = new widgets::GradientPanel(body);
+    pnfields->setObjectName(u"pnfields"_s);
+    pnfields->setColorStyle(widgets::GradientPanel::ColorStyle::Custom);
+    pnfields->setGradientColors(widgets::clWindow(), widgets::clWindow());
+    pnfields->setBorderSides({});
+    pnfields->setGeometry(1, 1, 666, 411);
+
+    taglis = new TOvCheckList(pnfields);
+    taglis->setObjectName(u"taglis"_s);
+    taglis->setGeometry(13, 0, 124, 411);
+    taglis->SetItemHeight(24);
+    QStringList rows;
+    for (auto text : kRowTexts)
+        rows << toQString(text);
+    taglis->setRows(rows);
+    QFont groupFont = widgets::uiFont(8, true);
+    taglis->SetGroupFont(groupFont);
+    taglis->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(taglis, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { poptaglis->popup(taglis->mapToGlobal(pos)); });
+
+    QWidget *previous = taglis;
+    for (int t = 0; t < kTagCount; ++t) {
+        const TagInfo &info = tagInfo(t);
+        const InputPlace &place = kPlaces[t];
+        QWidget *input = nullptr;
+        if (info.kind == InputKind::Text) {
+            auto *edit = new widgets::Edit(info.maxLength, pnfields);
+            edit->setGeometry(143, place.y, 490, 19);
+            edit->installEventFilter(this);
+            input = edit;
+        } else {
+            auto *combo = new widgets::ComboBox(pnfields);
+            combo->setGeometry(143, place.y, 186, 21);
+            combo->setMaxLength(info.maxLength);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            for (auto item : info.items)
+                combo->addItem(toQString(item));
+            combo->setCurrentIndex(info.defaultItem);
+            combo->installEventFilter(this);
+            if (combo->lineEdit())
+                combo->lineEdit()->installEventFilter(this);
+            input = combo;
+        }
+        input->setObjectName(toQString(info.inputName));
+        setTabOrder(previous, input);
+        previous = input;
+        m_inputs[std::size_t(t)] = input;
+
+        auto *hint = new widgets::ImageButton(pnfields);
+        hint->setObjectName(QString::fromUtf16(place.hintName));
+        hint->setGeometry(place.hintX, place.hintY, 20, 20);
+        hint->setToolTip(u"Show Hint"_s);
+        hint->setFocusPolicy(Qt::NoFocus);
+        hint->setImages(u":/images/hint.png"_s, u":/images/hint-hover.png"_s);
+        const int row = info.listRow;
+        connect(hint, &QAbstractButton::clicked, this,
+                [this, row] { guarded(this, [&] { showHint(row); }); });
+    }
+
+    btDefCharset = new widgets::ImageButton(pnfields);
+    btDefCharset->setObjectName(u"btDefCharset"_s);
+    btDefCharset->setGeometry(358, 339, 20, 20);
+    btDefCharset->setToolTip(u"Reset to Default"_s);
+    btDefCharset->setFocusPolicy(Qt::NoFocus);
+    btDefCharset->setImages(u":/images/reset.png"_s, u":/images/reset-hover.png"_s);
+    btDefCharset->hide();
+    connect(btDefCharset, &QAbstractButton::clicked, this,
+            [this] { guarded(this, [&] { btDefCharsetClick(); }); });
+
+    lchars = new QLabel(pnfields);
+    lchars->setObjectName(u"lchars"_s);
+    lchars->move(384, 342);
+    connect(choice(Charset), &QComboBox::currentIndexChanged, this, [this] { cbCharsetChange(); });
+    // Typed text may leave no item selected without the index signal firing.
+    connect(choice(Charset), &QComboBox::editTextChanged, this, [this] { cbCharsetChange(); });
+}
+
+void Tovalinform::buildMenus()
+{
+    auto add = [this](QMenu *menu, const QString &text, const QString &name, auto &&handler) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, handler] { guarded(this, handler); });
+        return action;
+    };
+    QMenu *file = menuBar()->addMenu(u"&File"_s);
+    file->setObjectName(u"File1"_s);
+    add(file, u"&New Profile"_s, u"NewProfile1"_s, [this] { btNewClick(); });
+    add(file, u"&Open Profile"_s, u"OpenProfile1"_s, [this] { btOpenClick(); });
+    file->addSeparator();
+    add(file, u"&Save Profile"_s, u"SaveProfile1"_s, [this] { btSaveClick(); });
+    add(file, u"Save Profile &As"_s, u"SaveProfileAs1"_s, [this] { SaveProfileAs1Click(); });
+    file->addSeparator();
+    add(file, u"E&xit"_s, u"Exit1"_s, [this] { close(); });
+
+    QMenu *edit = menuBar()->addMenu(u"&Edit"_s);
+    edit->setObjectName(u"Edit1"_s);
+    poptaglis = new QMenu(this);
+    poptaglis->setObjectName(u"poptaglis"_s);
+    for (auto [menu, suffix] : {std::pair{edit, u"1"}, std::pair{poptaglis, u"2"}}) {
+        const QString n = QString::fromUtf16(suffix);
+        add(menu, u"Select &All"_s, u"SelectAll"_s + n, [this] { SelectAll1Click(); });
+        add(menu, u"&Deselect All"_s, u"DeselectAll"_s + n, [this] { DeselectAll1Click(); });
+        menu->addSeparator();
+        add(menu, u"Select &Basic Only"_s, u"SelectBasicOnly"_s + n, [this] { SelectBasicOnly1Click(); });
+    }
+
+    QMenu *tagsMenu = menuBar()->addMenu(u"&Tags"_s);
+    tagsMenu->setObjectName(u"Tags1"_s);
+    add(tagsMenu, u"Create for &HTML Documents"_s, u"CreateforHTMLDocuments1"_s,
+        [this] { CreateTags(kModeHtml); });
+    tagsMenu->addSeparator();
+    add(tagsMenu, u"Create for &XHTML Documents"_s, u"CreateforXHTMLDocuments1"_s,
+        [this] { CreateTags(kModeXhtml); });
+
+    QMenu *info = menuBar()->addMenu(u"&Info"_s);
+    info->setObjectName(u"Info1"_s);
+    add(info, u"&About"_s, u"About1"_s, [this] { About1Click(); });
+}
+
+QComboBox *Tovalinform::choice(int tagIndex) const
+{
+    return static_cast<QComboBox *>(m_inputs[std::size_t(tagIndex)]);
+}
+
+int Tovalinform::tagOfWidget(const QObject *object) const
+{
+    for (int t = 0; t < kTagCount; ++t) {
+        const QWidget *input = m_inputs[std::size_t(t)];
+        if (object == input)
+            return t;
+        if (t >= kTextTagCount && object == choice(t)->lineEdit())
+            return t;
+    }
+    return -1;
+}
+
+bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
+{
+    const int t = tagOfWidget(watched);
+    if (t >= 0 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Enter moves on to the next input and inserts nothing.
+            m_inputs[std::size_t((t + 1) % kTagCount)]->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    } else if (t >= 0 && event->type() == QEvent::FocusIn) {
+        taglis->SetItemIndex(taglis->FindRowByText(toQString(tagInfo(t).rowText)));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Tovalinform::cbCharsetChange()
+{
+    const int item = choice(Charset)->currentIndex();
+    lchars->setText(toQString(charsetCode(item)));
+    lchars->adjustSize();
+    btDefCharset->setVisible(item != kDefaultCharsetItem);
+}
+
+void Tovalinform::btDefCharsetClick()
+{
+    choice(Charset)->setCurrentIndex(kDefaultCharsetItem);
+    cbCharsetChange();
+}
+
+void Tovalinform::CreateTags(QStringView mode)
+{
+    TagValues values;
+    for (int t = 0; t < kTagCount; ++t)
+        values.values[std::size_t(t)] = t < kTextTagCount ? tagText(t) : choice(t)->currentText();
+    values.charsetItem = choice(Charset)->currentIndex();
+    RowTicks ticks{};
+    for (int row = 0; row < kRowCount; ++row)
+        ticks[std::size_t(row)] = taglis->IsRowChecked(row);
+
+    const GeneratedTags generated = generateTags(values, ticks, mode);
+    for (int row : generated.rowsToUntick)
+        taglis->SetRowChecked(row, false);
+    m_viewer->clearLines();
+    for (const QString &line : generated.lines)
+        m_viewer->appendLine(line);
+    m_viewer->setWindowTitle(generated.caption);
+    m_viewer->setPageMode(generated.pageMode);
+    if (generated.noticeDue) {
+        dialogs().information(this, QString::fromUtf16(kNoticeCaption), QString::fromUtf16(kNoTagsNotice));
+        return;
+    }
+    m_viewer->ColorizeTags();
+    m_viewer->showModalOver(this);
+}
+
+void Tovalinform::btNewClick()
+{
+    m_workflow->btNewClick();
+}
+
+void Tovalinform::btOpenClick()
+{
+    m_workflow->btOpenClick();
+}
+
+void Tovalinform::btSaveClick()
+{
+    m_workflow->btSaveClick();
+}
+
+void Tovalinform::SaveProfileAs1Click()
+{
+    m_workflow->SaveProfileAs1Click();
+}
+
+void Tovalinform::SelectAll1Click()
+{
+    taglis->CheckAllRows();
+}
+
+void Tovalinform::DeselectAll1Click()
+{
+    taglis->UncheckAllRows();
+}
+
+void Tovalinform::SelectBasicOnly1Click()
+{
+    taglis->UncheckAllRows();
+    for (int row : BasicRows)
+        taglis->SetRowChecked(row, true);
+}
+
+void Tovalinform::btAbotClick()
+{
+    // Like the shell's open verb: fire and forget, the result is not looked at.
+    const QString address = QString::fromUtf8(BRINDLE_HOMEPAGE);
+    if (!address.isEmpty())
+        QDesktopServices::openUrl(QUrl(address));
+}
+
+void Tovalinform::About1Click()
+{
+    if (m_about)
+        m_about->showOver(this);
+}
+
+void Tovalinform::showHint(int listRow)
+{
+    if (m_hint)
+        m_hint->showHint(listRow, this);
+}
+
+QString Tovalinform::statusText() const
+{
+    return sabar->paneText(0);
+}
+
+QString Tovalinform::tagText(int tagIndex) const
+{
+    return static_cast<QLineEdit *>(m_inputs[std::size_t(tagIndex)])->text();
+}
+
+void Tovalinform::setTagText(int tagIndex, const QString &text)
+{
+    auto *edit = static_cast<QLineEdit *>(m_inputs[std::size_t(tagIndex)]);
+    // A loaded text longer than the input's limit is shown whole.
+    if (text.size() > edit->maxLength())
+        edit->setMaxLength(int(text.size()));
+    edit->setText(text);
+    edit->setMaxLength(tagInfo(tagIndex).maxLength);
+}
+
+int Tovalinform::choiceItem(int tagIndex) const
+{
+    return choice(tagIndex)->currentIndex();
+}
+
+void Tovalinform::setChoiceItem(int tagIndex, int item)
+{
+    QComboBox *combo = choice(tagIndex);
+    if (item >= 0 && item < combo->count()) {
+        combo->setCurrentIndex(item);
+    } else {
+        const QString kept = item == -1 ? QString() : combo->currentText();
+        combo->setCurrentIndex(-1);
+        combo->setEditText(kept);
+    }
+    if (tagIndex == Charset)
+        cbCharsetChange();
+}
+
+bool Tovalinform::isRowChecked(int listRow) const
+{
+    return taglis->IsRowChecked(listRow);
+}
+
+void Tovalinform::setRowChecked(int listRow, bool checked)
+{
+    taglis->SetRowChecked(listRow, checked);
+}
+
+void Tovalinform::uncheckAllRows()
+{
+    taglis->UncheckAllRows();
+}
+
+void Tovalinform::setProfileStatus(const QString &text)
+{
+    sabar->setPaneText(0, text);
+}
+
+void Tovalinform::closeEvent(QCloseEvent *event)
+{
+    bool mayClose = false;
+    guarded(this, [&] { mayClose = m_workflow->FormClose(); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace brindle::ui

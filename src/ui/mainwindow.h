@@ -1,0 +1,109 @@
+#pragma once
+
+// The main window: the tag check list, the thirteen inputs level with their
+// rows, the tool bar, the menus and the status bar.
+
+#include "profile/profileworkflow.h"
+#include "tags/tagcatalogue.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+
+namespace brindle::widgets {
+class ComboBox;
+class Edit;
+class GradientPanel;
+class ImageButton;
+class StatusBar;
+} // namespace brindle::widgets
+
+namespace brindle::output {
+class Tfview;
+}
+
+namespace brindle::ui {
+
+class TOvCheckList;
+class Thintf;
+class Tfinfo;
+
+class Tovalinform : public QMainWindow, public profile::ProfileView
+{
+    Q_OBJECT
+
+public:
+    explicit Tovalinform(QWidget *parent = nullptr);
+    ~Tovalinform() override;
+
+    // The windows it opens; set once at start-up.
+    void setViewer(output::Tfview *viewer) { m_viewer = viewer; }
+    void setHintPopup(Thintf *hint) { m_hint = hint; }
+    void setAboutBox(Tfinfo *about) { m_about = about; }
+
+    void CreateTags(QStringView mode);
+    void btNewClick();
+    void btOpenClick();
+    void btSaveClick();
+    void SaveProfileAs1Click();
+    void SelectAll1Click();
+    void DeselectAll1Click();
+    void SelectBasicOnly1Click();
+    void btDefCharsetClick();
+    void btAbotClick();
+    void About1Click();
+    void showHint(int listRow);
+
+    TOvCheckList *tagList() const { return taglis; }
+    profile::ProfileWorkflow &workflow() { return *m_workflow; }
+    QWidget *input(int tagIndex) const { return m_inputs[std::size_t(tagIndex)]; }
+    QLabel *charsetCodeLabel() const { return lchars; }
+    widgets::ImageButton *charsetResetButton() const { return btDefCharset; }
+    QString statusText() const;
+
+    // profile::ProfileView
+    QString tagText(int tagIndex) const override;
+    void setTagText(int tagIndex, const QString &text) override;
+    int choiceItem(int tagIndex) const override;
+    void setChoiceItem(int tagIndex, int item) override;
+    bool isRowChecked(int listRow) const override;
+    void setRowChecked(int listRow, bool checked) override;
+    void uncheckAllRows() override;
+    void setProfileStatus(const QString &text) override;
+    QWidget *dialogParent() override { return this; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildToolBar(QWidget *client);
+    void buildFields(QWidget *body);
+    void buildMenus();
+    void cbCharsetChange();
+    QComboBox *choice(int tagIndex) const;
+    int tagOfWidget(const QObject *object) const;
+
+    widgets::GradientPanel *pntulbar = nullptr;
+    widgets::GradientPanel *pnfields = nullptr;
+    TOvCheckList *taglis = nullptr;
+    std::array<QWidget *, tags::kTagCount> m_inputs{};
+    widgets::ImageButton *btDefCharset = nullptr;
+    QLabel *lchars = nullptr;
+    widgets::StatusBar *sabar = nullptr;
+    QMenu *poptaglis = nullptr;
+
+    output::Tfview *m_viewer = nullptr;
+    Thintf *m_hint = nullptr;
+    Tfinfo *m_about = nullptr;
+    std::unique_ptr<profile::ProfileWorkflow> m_workflow;
+};
+
+} // namespace brindle::ui

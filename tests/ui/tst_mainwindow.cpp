@@ -1,0 +1,293 @@
+#include "common/fakedialogs.h"
+#include "output/fview.h"
+#include "ui/mainwindow.h"
+#include "ui/ovchecklist.h"
+#include "widgets/imagebutton.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using brindle::output::Tfview;
+using brindle::ui::Tovalinform;
+
+namespace {
+
+// Runs `act` on the next modal window that shows up, then closes it, so a
+// test can drive a real modal showing without a person.
+void onNextModal(std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+            modal->close();
+        }
+    });
+    timer->start();
+}
+
+struct Window
+{
+    test::FakeDialogs fake;
+    Tovalinform main;
+    Tfview viewer{&main};
+
+    Window()
+    {
+        main.setViewer(&viewer);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+    }
+    QLineEdit *edit(const char16_t *name) { return main.findChild<QLineEdit *>(QString::fromUtf16(name)); }
+    QComboBox *combo(const char16_t *name) { return main.findChild<QComboBox *>(QString::fromUtf16(name)); }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layout()
+    {
+        Window w;
+        QCOMPARE(w.main.windowTitle(), u"Ovalin Brindle"_s);
+        QCOMPARE(w.main.centralWidget()->size(), QSize(680, 485));
+        QVERIFY(!(w.main.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w.main.statusText(), u"Profile : Untitled"_s);
+        const QWidget *title = w.edit(u"eTitle");
+        QCOMPARE(title->geometry(), QRect(143, 26, 490, 19));
+        QCOMPARE(w.combo(u"cbContentLanguage")->geometry(), QRect(143, 362, 186, 21));
+        QCOMPARE(w.combo(u"cbContentLanguage")->currentText(), u"English"_s);
+        QCOMPARE(w.combo(u"cbRevisitAfter")->currentText(), u"7 days"_s);
+        QCOMPARE(w.edit(u"eDescription")->maxLength(), 250);
+        QCOMPARE(w.main.findChild<QWidget *>(u"btHintChars"_s)->geometry(), QRect(335, 339, 20, 20));
+        QCOMPARE(w.main.tagList()->Count(), 16);
+    }
+
+    void enterChain()
+    {
+        Window w;
+        const QStringList order = {u"eTitle"_s,
+                                   u"eDescription"_s,
+                                   u"eKeywords"_s,
+                                   u"eAuthor"_s,
+                                   u"eCopyright"_s,
+                                   u"eOwner"_s,
+                                   u"cbDistribution"_s,
+                                   u"cbRating"_s,
+                                   u"cbRevisitAfter"_s,
+                                   u"cbRobots"_s,
+                                   u"cbCacheControl"_s,
+                                   u"cbCharset"_s,
+                                   u"cbContentLanguage"_s,
+                                   u"eTitle"_s};
+        QWidget *first = w.main.findChild<QWidget *>(order.first());
+        first->setFocus();
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            QWidget *focused = QApplication::focusWidget();
+            QTest::keyClick(focused, Qt::Key_Return);
+            QWidget *now = QApplication::focusWidget();
+            QWidget *expected = w.main.findChild<QWidget *>(order.at(i));
+            QVERIFY2(now == expected || now->parentWidget() == expected || expected->isAncestorOf(now),
+                     qPrintable(order.at(i)));
+        }
+        QCOMPARE(w.edit(u"eTitle")->text(), QString()); // nothing inserted
+    }
+
+    void focusHighlightsRowWithoutTicking()
+    {
+        Window w;
+        w.combo(u"cbCharset")->setFocus();
+        QCOMPARE(w.main.tagList()->ItemIndex(), 14);
+        QVERIFY(!w.main.tagList()->IsRowChecked(14));
+        w.edit(u"eKeywords")->setFocus();
+        QCOMPARE(w.main.tagList()->ItemIndex(), 4);
+        QCOMPARE(w.main.tagList()->CountCheckedRows(), 0);
+    }
+
+    void charsetLabelAndReset()
+    {
+        Window w;
+        QComboBox *charset = w.combo(u"cbCharset");
+        QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
+        QVERIFY(!w.main.charsetResetButton()->isVisible());
+        charset->setCurrentIndex(charset->findText(u"Arabic (DOS)"_s));
+        QCOMPARE(w.main.charsetCodeLabel()->text(), u"DOS-720"_s);
+        QVERIFY(w.main.charsetResetButton()->isVisible());
+        QTest::mouseClick(w.main.charsetResetButton(), Qt::LeftButton);
+        QCOMPARE(charset->currentText(), u"Unicode (UTF-8)"_s);
+        QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
+        QVERIFY(!w.main.charsetResetButton()->isVisible());
+        // Text that selects no item: empty code, the reset button offered.
+        charset->lineEdit()->selectAll();
+        QTest::keyClicks(charset->lineEdit(), u"zzz"_s);
+        QCOMPARE(charset->currentIndex(), -1);
+        QCOMPARE(w.main.charsetCodeLabel()->text(), QString());
+        QVERIFY(w.main.charsetResetButton()->isVisible());
+    }
+
+    void selectBasicOnlyAfterSelectAll()
+    {
+        Window w;
+        w.main.SelectAll1Click();
+        QCOMPARE(w.main.tagList()->CountCheckedRows(), 13);
+        w.main.SelectBasicOnly1Click();
+        QList<int> ticked;
+        for (int row = 0; row < 16; ++row) {
+            if (w.main.tagList()->IsRowChecked(row))
+                ticked << row;
+        }
+        QCOMPARE(ticked, (QList<int>{1, 3, 4, 10, 11, 14, 15}));
+        w.main.DeselectAll1Click();
+        QCOMPARE(w.main.tagList()->CountCheckedRows(), 0);
+    }
+
+    void createTagsWorkedExample_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("pageMode");
+        QTest::addRow("HTML")
+            << u"HTML"_s
+            << u"<title>Home Page</title>\r\n"
+               "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
+               "<meta name=\"robots\" content=\"index,follow\">\r\n"
+               "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n"_s
+            << u"Meta Tags For HTML Documents"_s << 1;
+        QTest::addRow("XHTML")
+            << u"XHTML"_s
+            << u"<title>Home Page</title>\r\n"
+               "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"
+               "<meta name=\"robots\" content=\"index,follow\" />\r\n"
+               "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n"_s
+            << u"Meta Tags For XHTML Documents"_s << 2;
+    }
+    void createTagsWorkedExample()
+    {
+        QFETCH(QString, mode);
+        Window w;
+        w.edit(u"eTitle")->setText(u"Home Page"_s);
+        w.edit(u"eDescription")->setText(u"Fish & Chips"_s);
+        for (int row : {1, 3, 4, 11, 14})
+            w.main.tagList()->SetRowChecked(row, true);
+        QString shownText, shownPlain;
+        bool wasModal = false;
+        onNextModal([&](QWidget *modal) {
+            wasModal = modal == &w.viewer;
+            shownText = w.viewer.text();
+            shownPlain = w.viewer.textArea()->toPlainText();
+        });
+        w.main.CreateTags(mode);
+        QVERIFY(wasModal);
+        QTEST(shownText, "text");
+        QCOMPARE(shownPlain, QString(shownText).replace(u"\r\n"_s, u"\n"_s));
+        QTEST(w.viewer.windowTitle(), "caption");
+        QTEST(w.viewer.pageMode(), "pageMode");
+        QVERIFY(!w.main.tagList()->IsRowChecked(4));
+        QVERIFY(w.main.tagList()->IsRowChecked(3));
+        QVERIFY(w.fake.shown().empty());
+    }
+
+    void noticeWhenNothingTicked()
+    {
+        Window w;
+        w.main.tagList()->SetRowChecked(1, true); // Title, but empty: unticked first
+        w.main.CreateTags(u"XHTML");
+        QCOMPARE(w.fake.kinds(), QStringList{u"information"_s});
+        QCOMPARE(w.fake.last().caption, u"Information"_s);
+        QCOMPARE(w.fake.last().text, u"Plese select tag(s) to be used!"_s);
+        QVERIFY(!w.viewer.isVisible());
+        QVERIFY(!w.main.tagList()->IsRowChecked(1));
+        QCOMPARE(w.viewer.windowTitle(), u"Meta Tags For XHTML Documents"_s);
+        QCOMPARE(w.viewer.text(), QString());
+    }
+
+    void copyAllLeavesCaretAtStart()
+    {
+        test::FakeDialogs fake;
+        Tfview viewer;
+        viewer.appendLine(u"<title>Grüße</title>"_s);
+        viewer.appendLine(u"<meta name=\"a\" content=\"b\">"_s);
+        viewer.ColorizeTags();
+        QApplication::clipboard()->clear();
+        viewer.CopyAll1Click();
+        QTextCursor cursor = viewer.textArea()->textCursor();
+        QCOMPARE(cursor.position(), 0);
+        QVERIFY(!cursor.hasSelection());
+        const QMimeData *mime = QApplication::clipboard()->mimeData();
+        QVERIFY(mime);
+        QCOMPARE(mime->text(), viewer.text());
+        for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s}) {
+            const QByteArray rtf = mime->data(type);
+            QVERIFY2(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252"), qPrintable(type));
+            QVERIFY(rtf.contains("\\cf"));
+            QVERIFY(rtf.contains("Gr\\u252?\\u223?e"));
+        }
+    }
+
+    void saveToText()
+    {
+        test::FakeDialogs fake;
+        QTemporaryDir dir;
+        Tfview viewer;
+        for (const QString &line : {u"<title>a</title>"_s, u"<meta name=\"b\" content=\"ü\">"_s, u"x"_s})
+            viewer.appendLine(line);
+        fake.chooseFile(dir.filePath(u"tags"_s));
+        viewer.btTxtClick();
+        QFile file(dir.filePath(u"tags.txt"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("<title>a</title>\r\n<meta name=\"b\" content=\"\xc3\xbc\">\r\nx\r\n"));
+        QCOMPARE(fake.last().options.title, u"Save Meta Tags as Text File"_s);
+        // The name chosen last is offered again.
+        fake.cancelFile();
+        viewer.btTxtClick();
+        QCOMPARE(fake.last().text, dir.filePath(u"tags.txt"_s));
+        QVERIFY2(fake.problems().isEmpty(), qPrintable(fake.problems()));
+    }
+
+    void failingSaveReportsAndKeepsViewerOpen()
+    {
+        test::FakeDialogs fake;
+        QTemporaryDir dir;
+        // A folder that does not exist: fails also for root, who may write anywhere.
+        const QString locked = dir.filePath(u"missing"_s);
+        Tfview viewer;
+        viewer.appendLine(u"x"_s);
+        viewer.show();
+        const QString path = locked + u"/tags.txt"_s;
+        fake.chooseFile(path);
+        QAbstractButton *btTxt = viewer.findChild<QAbstractButton *>(u"btTxt"_s);
+        QTest::mouseClick(btTxt, Qt::LeftButton);
+        QCOMPARE(fake.kinds(), (QStringList{u"save"_s, u"error"_s}));
+        QVERIFY2(fake.last().text.startsWith(u"Cannot create file \""_s + path + u"\". "_s),
+                 qPrintable(fake.last().text));
+        QVERIFY(fake.last().text.endsWith(u'.'));
+        QVERIFY(viewer.isVisible());
+        QVERIFY(!QFile::exists(path));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
