@@ -9,6 +9,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-dev
             fonts-dejavu-core fonts-liberation2)
 test_pkgs=(xvfb xauth imagemagick)
+# The placement test under X: a window manager, and tools to move windows and read the root window.
+test_pkgs+=(xdotool openbox x11-utils)
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do

@@ -16,6 +16,9 @@
 #include <QWidget>
 #include <QtEndian>
 
+#include <algorithm>
+#include <memory>
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -172,46 +175,57 @@ void TOvRunOnce::listen()
 
 void TOvRunOnce::serve(QLocalSocket *socket)
 {
-    auto buffer = std::make_shared<QByteArray>();
+    struct Connection
+    {
+        QByteArray buffer;
+        qint64 skip = 0; // bytes of a refused block still to come
+    };
+    auto in = std::make_shared<Connection>();
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, buffer, guard = QPointer<QLocalSocket>(socket)] {
+    connect(socket, &QLocalSocket::readyRead, this, [this, in, guard = QPointer<QLocalSocket>(socket)] {
         if (!guard)
             return;
-        buffer->append(guard->readAll());
-        while (guard && !buffer->isEmpty()) {
-            const char request = buffer->at(0);
+        in->buffer.append(guard->readAll());
+        while (guard && !in->buffer.isEmpty()) {
+            if (in->skip > 0) {
+                const qsizetype n = qsizetype(std::min<qint64>(in->skip, in->buffer.size()));
+                in->buffer.remove(0, n);
+                in->skip -= n;
+                continue;
+            }
+            const char request = in->buffer.at(0);
             if (request == kPing) {
-                buffer->remove(0, 1);
+                in->buffer.remove(0, 1);
                 char answer[4];
                 qToBigEndian(kMarker, answer);
                 guard->write(answer, sizeof answer);
             } else if (request == kRaise) {
-                buffer->remove(0, 1);
+                in->buffer.remove(0, 1);
                 if (m_window) {
                     m_window->raise();
                     m_window->activateWindow();
                 }
                 guard->write(&kRaise, 1);
             } else if (request == kHandOver) {
-                if (buffer->size() < 5)
+                if (in->buffer.size() < 5)
                     return;
-                const quint32 length = qFromBigEndian<quint32>(buffer->constData() + 1);
+                const quint32 length = qFromBigEndian<quint32>(in->buffer.constData() + 1);
                 if (length > quint32(kBlockSize)) {
-                    // Nothing after this can be read in step; the copy that
-                    // sent it hears the reply and the connection ends.
-                    buffer->clear();
+                    // Refused, but answered as handled, so the copy that sent
+                    // it goes on to its next request.
+                    in->buffer.remove(0, 5);
+                    in->skip = length;
                     guard->write(&kHandOver, 1);
-                    guard->disconnectFromServer();
                     reportError(
                         m_window,
                         Error(u"The handed-over command line is too long: %1 bytes, at most %2"_s.arg(length)
                                   .arg(kBlockSize)));
-                    return;
+                    continue;
                 }
-                if (buffer->size() < 5 + qsizetype(length))
+                if (in->buffer.size() < 5 + qsizetype(length))
                     return;
-                const QStringList strings = parseBlock(buffer->mid(5, length));
-                buffer->remove(0, 5 + length);
+                const QStringList strings = parseBlock(in->buffer.mid(5, length));
+                in->buffer.remove(0, 5 + length);
                 // A failing handler ends this hand-over only; the copy that
                 // sent it still gets its answer.
                 if (!strings.isEmpty())
@@ -221,7 +235,7 @@ void TOvRunOnce::serve(QLocalSocket *socket)
                     guard->write(&kHandOver, 1);
             } else {
                 // Not one of our copies: nothing to answer.
-                buffer->clear();
+                in->buffer.clear();
                 guard->abort();
             }
         }

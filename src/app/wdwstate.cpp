@@ -166,7 +166,6 @@ void TOvCCompCustomWdwState::rememberFrame()
     if (!m_window->isVisible() || (m_window->windowState() & kNotNormal))
         return;
     m_frame = frameMargins();
-    m_frameSeen = true;
 }
 
 WdwPlacement TOvCCompCustomWdwState::currentPlacement() const
@@ -306,10 +305,7 @@ void TOvCCompCustomWdwState::firstShown()
                                  frameMargins().isNull();
     if (frameComesLater) {
         m_waitingForFrame = true;
-        m_frameDeadline = new QTimer(this);
-        m_frameDeadline->setSingleShot(true);
-        connect(m_frameDeadline, &QTimer::timeout, this, &TOvCCompCustomWdwState::frameKnown);
-        m_frameDeadline->start(kFrameWaitMs);
+        QTimer::singleShot(kFrameWaitMs, this, &TOvCCompCustomWdwState::frameKnown);
         return;
     }
     guarded(m_window, [this] { RestorePlacement(); });
@@ -320,8 +316,6 @@ void TOvCCompCustomWdwState::frameKnown()
     if (!m_waitingForFrame)
         return;
     m_waitingForFrame = false;
-    delete m_frameDeadline;
-    m_frameDeadline = nullptr;
     guarded(m_window, [this] { RestorePlacement(); });
 }
 

@@ -14,8 +14,6 @@
 
 #include <functional>
 
-class QTimer;
-
 namespace brindle::app {
 
 // The five stored values: the outer (frame included) normal rectangle in
@@ -102,11 +100,9 @@ private:
     bool m_shown = false;
     bool m_restorePending = false;
     bool m_waitingForFrame = false;
-    QTimer *m_frameDeadline = nullptr;
     // Frame sizes are only known while the window is on screen, so the last
     // ones seen are kept for the save at destruction.
     QMargins m_frame;
-    bool m_frameSeen = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TOvCCompCustomWdwState::WdwOptions)

@@ -254,7 +254,12 @@ private slots:
         QCOMPARE(fake.last().text.back(), u'.');
         QTRY_VERIFY(socket.bytesAvailable() > 0);
         QCOMPARE(socket.readAll(), QByteArray("H")); // handled all the same
+        // The refused block is passed over; the next request is answered.
+        socket.write(QByteArray(70000, 'x') + 'P');
+        QTRY_COMPARE(socket.bytesAvailable(), qint64(4));
+        QCOMPARE(qFromBigEndian<quint32>(socket.readAll().constData()), TOvRunOnce::kMarker);
         QCOMPARE(spy.size(), 0);
+        QCOMPARE(fake.shown().size(), std::size_t(1));
     }
 
     void oldLockOfALiveCopyStillHolds()
