@@ -14,6 +14,8 @@ test_pkgs=(xvfb xauth imagemagick)
 # The DTDs and validators that check the pages Brindle writes.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
+# The placement test under X: a window manager, and tools to move windows and read the root window.
+test_pkgs+=(xdotool openbox x11-utils)
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do

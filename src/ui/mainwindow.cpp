@@ -93,6 +93,8 @@ Tovalinform::Tovalinform(QWidget *parent)
     buildMenus();
     // The menu bar sits on top of the client area in Qt, so the window grows by its height.
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // Opens at the top left corner until a saved placement says otherwise.
+    move(0, 0);
 
     m_workflow = std::make_unique<profile::ProfileWorkflow>(*this, dialogs());
     m_workflow->ResetProfile();

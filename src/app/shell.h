@@ -1,0 +1,29 @@
+#pragma once
+
+// The application shell's two attachments to the main window: the
+// single-instance guard, which runs before the window is created, and the
+// placement component, which the window carries.
+
+#include <optional>
+
+class QWidget;
+
+namespace brindle::app {
+
+class TOvRunOnce;
+class TOvCCompRegWdwState;
+
+// Runs the guard for this start. nullopt: this is the running copy, go on
+// and create the windows. Otherwise the exit status to end with at once:
+// 0 after handing the command line to the running copy, 1 after an error
+// (shown in the general error report).
+// With BRINDLE_TEST_LOG_HANDOVER=FILE set, the running copy appends to FILE a
+// line "running<TAB>pid" when it starts and "handover<TAB>arg0<TAB>arg1..."
+// for every command line handed over; the tests read it, nothing else does.
+std::optional<int> startSingleInstance(TOvRunOnce &guard);
+
+// Gives the main window its placement component "SaveRegWnd": restored at
+// the first showing, saved when the window is destroyed.
+TOvCCompRegWdwState *attachPlacement(QWidget *mainWindow);
+
+} // namespace brindle::app

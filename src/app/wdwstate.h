@@ -1,0 +1,151 @@
+#pragma once
+
+// Remembers a window's position, size and state between runs. The base class
+// holds everything that does not depend on where the five values live; the
+// settings-file class below stores them.
+
+#include <QMargins>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <QWindow>
+
+#include <functional>
+
+namespace brindle::app {
+
+// The five stored values: the outer (frame included) normal rectangle in
+// desktop coordinates, and 0 normal, 1 minimized, 2 maximized.
+struct WdwPlacement
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int state = 0;
+
+    friend bool operator==(const WdwPlacement &, const WdwPlacement &) = default;
+};
+
+class TOvCCompCustomWdwState : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum WdwOption
+    {
+        woIgnoreState = 0x1,
+        woIgnoreSize = 0x2,
+        woFitWorkArea = 0x4,
+    };
+    Q_DECLARE_FLAGS(WdwOptions, WdwOption)
+
+    // A handler value of kKeepCurrent puts that value back to the window's own.
+    static constexpr int kKeepCurrent = 2147483647;
+    static constexpr int kDefaultMinimizeDelay = 100;
+
+    // Called after the stored values have been read; may change them.
+    using ReadWdwStateEvent =
+        std::function<void(QObject *sender, int &left, int &top, int &width, int &height, int &state)>;
+
+    // owner must be a top-level window holding no other such component;
+    // otherwise brindle::Error. The component is a child of owner.
+    explicit TOvCCompCustomWdwState(QObject *owner);
+    ~TOvCCompCustomWdwState() override;
+
+    QWidget *window() const { return m_window; }
+
+    bool AutoSaveRestore() const { return m_autoSaveRestore; }
+    void setAutoSaveRestore(bool on) { m_autoSaveRestore = on; }
+    WdwOptions Options() const { return m_options; }
+    void setOptions(WdwOptions options) { m_options = options; }
+    bool IgnoreState() const { return m_options.testFlag(woIgnoreState); }
+    void setIgnoreState(bool on) { m_options.setFlag(woIgnoreState, on); }
+    int MinimizeDelay() const { return m_minimizeDelay; }
+    void setMinimizeDelay(int ms) { m_minimizeDelay = ms; }
+
+    ReadWdwStateEvent OnReadWdwState;
+
+    // Before the first showing this only marks the restore as pending.
+    void RestorePlacement();
+    void SavePlacement();
+
+    // The window's placement as it would be stored now.
+    WdwPlacement currentPlacement() const;
+
+protected:
+    // Storage: the base class has none, so nothing is read or written.
+    virtual void LoadPlacement(WdwPlacement &placement);
+    virtual void StorePlacement(const WdwPlacement &placement);
+    void LoadPlacementNotify(WdwPlacement &placement);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void firstShown();
+    void frameKnown();
+    void applyRect(const WdwPlacement &p);
+    void applyState(int state);
+    QMargins frameMargins() const;
+    void rememberFrame();
+    void watchNativeWindow();
+
+    QPointer<QWidget> m_window;
+    QPointer<QWindow> m_handle;
+    bool m_autoSaveRestore = false;
+    WdwOptions m_options;
+    int m_minimizeDelay = kDefaultMinimizeDelay;
+    bool m_shown = false;
+    bool m_restorePending = false;
+    bool m_waitingForFrame = false;
+    // Frame sizes are only known while the window is on screen, so the last
+    // ones seen are kept for the save at destruction.
+    QMargins m_frame;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TOvCCompCustomWdwState::WdwOptions)
+
+// Roots of the store. The user's root is the per-user configuration folder,
+// the machine's root the first system one (XDG_CONFIG_DIRS).
+enum class TRegRoot
+{
+    HKEY_CURRENT_USER,
+    HKEY_LOCAL_MACHINE,
+};
+
+class TOvCCompRegWdwState : public TOvCCompCustomWdwState
+{
+    Q_OBJECT
+
+public:
+    // Called before every access to the store; may change both.
+    using GetRegDataEvent = std::function<void(TRegRoot &rootKey, QString &subKey)>;
+
+    explicit TOvCCompRegWdwState(QObject *owner);
+
+    TRegRoot RootKey() const { return m_rootKey; }
+    void setRootKey(TRegRoot root) { m_rootKey = root; }
+    // Empty means the default "\Software\<program file>\Window\<window name>".
+    QString SubKey() const;
+    void setSubKey(const QString &subKey) { m_subKey = subKey; }
+
+    GetRegDataEvent OnGetRegData;
+
+    // The settings file behind a root, and the group a key path maps to.
+    static QString storeFile(TRegRoot root);
+    static QString groupOf(const QString &subKey);
+
+protected:
+    void LoadPlacement(WdwPlacement &placement) override;
+    void StorePlacement(const WdwPlacement &placement) override;
+
+private:
+    std::pair<TRegRoot, QString> location();
+
+    TRegRoot m_rootKey = TRegRoot::HKEY_CURRENT_USER;
+    QString m_subKey;
+};
+
+} // namespace brindle::app
