@@ -1,0 +1,100 @@
+#include "app/appwindows.h"
+#include "app/startup.h"
+#include "common/fakedialogs.h"
+#include "output/fcreaht.h"
+#include "output/fview.h"
+#include "ui/fhint.h"
+#include "ui/finfo.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QStyle>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { app::applyApplicationSettings(*qApp); }
+
+    void toolTipsEverywhere()
+    {
+        QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 200);
+        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0xFF, 0xF8, 0x99));
+        QCOMPARE(QApplication::applicationName(), u"Brindle"_s);
+        QVERIFY(!QApplication::windowIcon().isNull());
+    }
+
+    void windowsCreatedOnceInOrderAndHidden()
+    {
+        test::FakeDialogs fake;
+        std::unique_ptr<ui::Tovalinform> main = app::createWindows();
+        const app::AppWindows &w = app::windows();
+        QCOMPARE(w.ovalinform, main.get());
+        QVERIFY(w.fview && w.hintf && w.fcreaht && w.finfo);
+        // Created in the program's order: each a child of the main window, in sequence.
+        QObjectList order;
+        for (QObject *child : main->children()) {
+            if (child == w.fview || child == w.hintf || child == w.fcreaht || child == w.finfo)
+                order << child;
+        }
+        QCOMPARE(order, (QObjectList{w.fview, w.hintf, w.fcreaht, w.finfo}));
+        for (QWidget *window : {static_cast<QWidget *>(w.fview), static_cast<QWidget *>(w.hintf),
+                                static_cast<QWidget *>(w.fcreaht), static_cast<QWidget *>(w.finfo)})
+            QVERIFY(!window->isVisible());
+        // A freshly started profile is new and unchanged: closing asks nothing.
+        main->show();
+        QVERIFY(main->close());
+        QVERIFY(fake.shown().empty());
+        main.reset();
+        QVERIFY(!app::windows().fview);
+    }
+
+    void viewerOpensTheBuilderForItsPageMode_data()
+    {
+        QTest::addColumn<int>("pageMode");
+        QTest::addColumn<bool>("xhtml");
+        QTest::addRow("HTML") << 1 << false;
+        QTest::addRow("XHTML") << 2 << true;
+        QTest::addRow("any other mode is XHTML") << 0 << true;
+    }
+    void viewerOpensTheBuilderForItsPageMode()
+    {
+        QFETCH(int, pageMode);
+        QFETCH(bool, xhtml);
+        test::FakeDialogs fake;
+        std::unique_ptr<ui::Tovalinform> main = app::createWindows();
+        output::Tfview *viewer = app::windows().fview;
+        output::Tfcreaht *builder = app::windows().fcreaht;
+        viewer->appendLine(u"<title>x</title>"_s);
+        viewer->setPageMode(pageMode);
+        bool sawBuilder = false, xhtmlShown = false, htmlShown = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() != builder)
+                return;
+            poll.stop();
+            sawBuilder = true;
+            xhtmlShown = builder->xhtmlList()->isVisible();
+            htmlShown = builder->htmlList()->isVisible();
+            builder->close();
+        });
+        poll.start();
+        viewer->btHtmlClick();
+        QVERIFY(sawBuilder);
+        QCOMPARE(xhtmlShown, xhtml);
+        QCOMPARE(htmlShown, !xhtml);
+        QVERIFY(fake.shown().empty());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,191 @@
+// The profile flows driven through the real main window: its buttons, menu
+// items and close box, with scripted dialogs.
+
+#include "common/fakedialogs.h"
+#include "output/fview.h"
+#include "ui/mainwindow.h"
+#include "ui/ovchecklist.h"
+#include "widgets/imagebutton.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using brindle::ui::Tovalinform;
+
+namespace {
+
+const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
+                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
+                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
+                                "<tagname content=\"\" isused=\"N\"/><tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"\" isused=\"N\"/><tagname content=\"\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/><tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"1\" isused=\"N\"/><tagname content=\"0\" isused=\"N\"/>"
+                                "<tagname content=\"0\" isused=\"N\"/><tagname content=\"28\" isused=\"Y\"/>"
+                                "<tagname content=\"28\" isused=\"N\"/>"
+                                "</OvalinBrindleProfile>";
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Window
+{
+    test::FakeDialogs fake;
+    QTemporaryDir dir;
+    Tovalinform main;
+
+    Window()
+    {
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+    }
+    QLineEdit *edit(const char16_t *name) { return main.findChild<QLineEdit *>(QString::fromUtf16(name)); }
+    QComboBox *combo(const char16_t *name) { return main.findChild<QComboBox *>(QString::fromUtf16(name)); }
+    void click(const char16_t *button)
+    {
+        QTest::mouseClick(main.findChild<QAbstractButton *>(QString::fromUtf16(button)), Qt::LeftButton);
+    }
+    void trigger(const char16_t *action) { main.findChild<QAction *>(QString::fromUtf16(action))->trigger(); }
+    QString path(const char16_t *name) const { return dir.filePath(QString::fromUtf16(name)); }
+    void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+} // namespace
+
+class TestMainProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveWritesTheExampleFile()
+    {
+        Window w;
+        w.edit(u"eTitle")->setText(u"Home & garden"_s);
+        w.edit(u"eDescription")->setText(u"Tips for small gardens"_s);
+        for (int row : {1, 3, 14})
+            w.main.tagList()->SetRowChecked(row, true);
+        w.fake.chooseFile(w.path(u"home"));
+        w.click(u"btSave");
+        QCOMPARE(readAll(w.path(u"home.wmp")), kExampleFile);
+        QCOMPARE(w.fake.last().options.title, u"Save Meta Tags Profile"_s);
+        // An untitled profile stays untitled after Save; closing now asks nothing.
+        QCOMPARE(w.main.statusText(), u"Profile : Untitled"_s);
+        QVERIFY(w.main.close());
+        QCOMPARE(w.fake.kinds(), QStringList{u"save"_s});
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void openAppliesToTheInputs()
+    {
+        Window w;
+        QByteArray file = kExampleFile;
+        file.replace("<tagname content=\"28\" isused=\"Y\"/>", "<tagname content=\"17\" isused=\"Y\"/>");
+        w.writeFile(w.path(u"shop.wmp"), file);
+        w.fake.chooseFile(w.path(u"shop.wmp"));
+        w.trigger(u"OpenProfile1");
+        QCOMPARE(w.edit(u"eTitle")->text(), u"Home & garden"_s);
+        QCOMPARE(w.combo(u"cbCharset")->currentText(), u"Greek (ISO)"_s);
+        QCOMPARE(w.main.charsetCodeLabel()->text(), u"iso-8859-7"_s);
+        QVERIFY(w.main.charsetResetButton()->isVisible());
+        QVERIFY(w.main.tagList()->IsRowChecked(14));
+        QCOMPARE(w.main.statusText(), u"Profile : shop"_s);
+        QCOMPARE(w.fake.last().options.title, u"Open Meta Tags Profile"_s);
+
+        // A change, then New: the prompt names the profile; Yes saves without a dialog.
+        w.edit(u"eKeywords")->setText(u"plants"_s);
+        w.fake.answerYes();
+        w.click(u"btNew");
+        QCOMPARE(w.fake.last().text, u"Do you want to save the changes to \"shop\" ?"_s);
+        QVERIFY(readAll(w.path(u"shop.wmp")).contains("content=\"plants\""));
+        QCOMPARE(w.main.statusText(), u"Profile : Untitled"_s);
+        QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
+        QVERIFY(!w.main.charsetResetButton()->isVisible());
+        QCOMPARE(w.edit(u"eTitle")->text(), QString());
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void closeAsksOnlyAfterARealChange()
+    {
+        Window w;
+        w.edit(u"eOwner")->setText(u"me"_s);
+        w.edit(u"eOwner")->clear();
+        w.main.tagList()->SetRowChecked(5, true);
+        w.main.tagList()->SetRowChecked(5, false);
+        QVERIFY(w.main.close());
+        QVERIFY(w.fake.shown().empty());
+    }
+
+    void closeYesWithCancelledDialogKeepsTheWindowOpen()
+    {
+        Window w;
+        w.edit(u"eAuthor")->setText(u"Ann"_s);
+        w.fake.answerYes();
+        w.fake.cancelFile();
+        QVERIFY(!w.main.close());
+        QVERIFY(w.main.isVisible());
+        QCOMPARE(w.fake.kinds(), (QStringList{u"confirm"_s, u"save"_s}));
+        QCOMPARE(w.fake.shown().front().text, u"Do you want to save the changes to \"Untitled\" ?"_s);
+        // No ends the program without writing.
+        w.fake.answerNo();
+        QVERIFY(w.main.close());
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void failedWriteIsReportedAndChangesNothing()
+    {
+        Window w;
+        w.writeFile(w.path(u"a.wmp"), kExampleFile);
+        w.fake.chooseFile(w.path(u"a.wmp"));
+        w.click(u"btOpen");
+        w.edit(u"eTitle")->setText(u"changed"_s);
+        // Save Profile As into a folder that does not exist (root may write anywhere else).
+        w.fake.chooseFile(w.path(u"missing/b.wmp"));
+        w.trigger(u"SaveProfileAs1");
+        QCOMPARE(w.fake.kinds(), (QStringList{u"open"_s, u"save"_s, u"error"_s}));
+        QVERIFY(w.fake.last().text.endsWith(u'.'));
+        QCOMPARE(w.main.statusText(), u"Profile : a"_s);
+        QCOMPARE(w.main.workflow().ProfilePath(), w.path(u"a.wmp"));
+        QCOMPARE(readAll(w.path(u"a.wmp")), kExampleFile);
+        QCOMPARE(w.edit(u"eTitle")->text(), u"changed"_s);
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void typedChoiceTextIsSavedAsNoItem()
+    {
+        Window w;
+        QComboBox *rating = w.combo(u"cbRating");
+        rating->lineEdit()->selectAll();
+        QTest::keyClicks(rating->lineEdit(), u"Family"_s);
+        QCOMPARE(rating->currentIndex(), -1);
+        w.fake.chooseFile(w.path(u"r.wmp"));
+        w.trigger(u"SaveProfileAs1");
+        QVERIFY(readAll(w.path(u"r.wmp"))
+                    .contains("<tagname content=\"-1\" isused=\"N\"/><tagname content=\"1\""));
+        // Reopened: no item selected and the text emptied.
+        w.fake.chooseFile(w.path(u"r.wmp"));
+        w.click(u"btOpen");
+        QCOMPARE(rating->currentIndex(), -1);
+        QCOMPARE(rating->currentText(), QString());
+        QCOMPARE(w.main.statusText(), u"Profile : r"_s);
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+};
+
+QTEST_MAIN(TestMainProfile)
+#include "tst_mainprofile.moc"
