@@ -189,8 +189,11 @@ void Tovalinform::buildFields(QWidget *body)
             combo->setGeometry(143, place.y, 186, 21);
             combo->setMaxLength(info.maxLength);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            QStringList items;
+            items.reserve(qsizetype(info.items.size()));
             for (auto item : info.items)
-                combo->addItem(toQString(item));
+                items << toQString(item);
+            combo->addItems(items);
             combo->setCurrentIndex(info.defaultItem);
             combo->installEventFilter(this);
             if (combo->lineEdit())

@@ -5,6 +5,7 @@
 #include <QEnterEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -25,17 +26,23 @@ QPixmap ImageButton::load(const QString &path)
 {
     if (path.isEmpty())
         return {};
-    QPixmap pixmap(path);
-    if (pixmap.isNull())
+    // Many buttons share an image (the thirteen hint buttons); decode each once.
+    QPixmap pixmap;
+    if (QPixmapCache::find(path, &pixmap))
+        return pixmap;
+    if (!pixmap.load(path))
         qWarning("ImageButton: cannot load image %s", qPrintable(path));
+    else
+        QPixmapCache::insert(path, pixmap);
     return pixmap;
 }
 
 void ImageButton::setImages(const QString &normal, const QString &hover, const QString &pressed)
 {
     m_normal = load(normal);
-    m_hover = hover.isEmpty() ? m_normal : load(hover);
-    m_pressed = pressed.isEmpty() ? m_normal : load(pressed);
+    // The other images are decoded when first needed, which keeps start-up short.
+    m_hoverPath = hover.isEmpty() ? normal : hover;
+    m_pressedPath = pressed.isEmpty() ? normal : pressed;
     updateGeometry();
     update();
 }
@@ -43,9 +50,9 @@ void ImageButton::setImages(const QString &normal, const QString &hover, const Q
 QPixmap ImageButton::currentImage() const
 {
     if (isDown())
-        return m_pressed;
+        return load(m_pressedPath);
     if (m_hovered && isEnabled())
-        return m_hover;
+        return load(m_hoverPath);
     return m_normal;
 }
 

@@ -36,8 +36,8 @@ private:
     static QPixmap load(const QString &path);
 
     QPixmap m_normal;
-    QPixmap m_hover;
-    QPixmap m_pressed;
+    QString m_hoverPath;
+    QString m_pressedPath;
     bool m_hovered = false;
 };
 

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Regenerates the README's screenshots: runs Brindle under Xvfb with a small
+# window manager, fills in the worked example with the keyboard and takes a
+# picture of each window.   scripts/screenshots.sh [BRINDLE] [OUTDIR]
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+brindle=${1:-build/src/app/brindle}
+out=${2:-docs}
+mkdir -p "$out"
+for tool in Xvfb openbox xdotool import; do
+    command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool missing (apt-get install xvfb openbox xdotool imagemagick)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+export DISPLAY=:93 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
+chmod 700 "$work"
+Xvfb "$DISPLAY" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "${app:-}" "$wm" "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
+sleep 0.7
+xsetroot -solid '#3a6ea5' 2>/dev/null || true
+openbox >/dev/null 2>&1 &
+wm=$!
+sleep 0.7
+"$brindle" >/dev/null 2>&1 &
+app=$!
+wid=$(timeout 10 xdotool search --sync --name '^Ovalin Brindle$' | head -n 1)
+xdotool windowmove --sync "$wid" 40 30
+xdotool windowactivate --sync "$wid"
+sleep 0.5
+
+shot() { sleep 0.6; import -frame -window "$(xdotool getactivewindow)" "$out/$1.png"; }
+key() { xdotool key --clearmodifiers "$@"; sleep 0.25; }
+
+key Tab
+xdotool type --delay 20 'Home Page'
+key Return
+xdotool type --delay 20 'Fish & Chips'
+key Return
+key alt+e b                        # Select Basic Only
+shot main-window
+
+key alt+t h                        # Create for HTML Documents
+viewer=$(timeout 10 xdotool search --sync --name '^Meta Tags For HTML Documents$' | head -n 1)
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+shot tags-viewer
+
+xdotool mousemove --window "$viewer" 282 21 click 1   # Create HTML Page
+builder=$(timeout 10 xdotool search --sync --name '^Create HTML$' | head -n 1)
+shot page-builder
+xdotool mousemove --window "$builder" 101 117 click 1  # Cancel
+sleep 0.4
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+xdotool mousemove --window "$viewer" 575 21 click 1    # Close
+sleep 0.5
+
+key alt+i a                        # About
+shot about-box
+key Return
+sleep 0.4
+
+# The hint button beside the Description input.
+xdotool windowactivate --sync "$wid"
+xdotool mousemove --window "$wid" 653 136 click 1   # 73 in the field panel, + 47 + 16 for the menu bar
+sleep 0.8
+import -window root -crop 702x560+30+6 "$out/hint-popup.png"
+echo "screenshots written to $out"
