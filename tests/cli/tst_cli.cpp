@@ -1,30 +1,16 @@
-#include <QProcess>
+#include "common/clirun.h"
+
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = brindle::test::CliRun;
 
 Run cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(BRINDLE_CLI), args);
-    Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return brindle::test::runCli(args);
 }
 
 } // namespace

@@ -1,9 +1,10 @@
+#include "common/clirun.h"
+
 #include "core/error.h"
 #include "output/pagebuilder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,26 +59,11 @@ QString errorOf(const std::function<void()> &action)
     return u"<no error>"_s;
 }
 
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = brindle::test::CliRun;
 
 Run cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(BRINDLE_CLI), QStringList{u"page"_s} + args);
-    Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return brindle::test::runCli(QStringList{u"page"_s} + args);
 }
 
 const QStringList kExampleArgs = {u"--title"_s,       u"Home Page"_s,

@@ -1,5 +1,6 @@
+#include "common/clirun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -7,26 +8,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = brindle::test::CliRun;
 
 Run cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(BRINDLE_CLI), QStringList{u"tags"_s} + args);
-    Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return brindle::test::runCli(QStringList{u"tags"_s} + args);
 }
 
 QByteArray readFile(const QString &path)
