@@ -96,8 +96,8 @@ constexpr bool isDigit(unsigned char c)
     return c >= '0' && c <= '9';
 }
 
-// Length of the tag name at the start of `name` (letter run, then digit run)
-// and its hash.
+// Length and hash of the tag name at the start of p, looking at no more than
+// `limit` bytes: the run of letters, "!" and "/", then the run of digits.
 struct MeasuredName
 {
     std::size_t length = 0;
