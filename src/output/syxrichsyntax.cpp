@@ -36,13 +36,22 @@ void adviseHugePages([[maybe_unused]] char *begin, [[maybe_unused]] char *end)
 
 void RtfStream::grow(qsizetype bytes)
 {
+    if (m_sink && m_begin) {
+        if (m_cursor > m_begin)
+            m_sink(QByteArrayView(m_begin, m_cursor - m_begin));
+        m_cursor = m_begin;
+        if (m_end - m_cursor >= bytes)
+            return;
+    }
     const qsizetype used = size();
-    const qsizetype wanted = std::max({used + bytes, 2 * used, qsizetype(4096)});
+    const qsizetype wanted =
+        m_sink ? std::max(used + bytes, m_slice) : std::max({used + bytes, 2 * used, qsizetype(4096)});
     // Growing the array's size (not only its capacity) keeps QByteArray's own
     // bookkeeping out of the write path; finish() cuts the spare room off.
     m_target.resize(wanted);
     m_begin = m_target.data();
-    adviseHugePages(m_begin + used, m_begin + wanted);
+    if (!m_sink)
+        adviseHugePages(m_begin + used, m_begin + wanted);
     m_cursor = m_begin + used;
     m_end = m_begin + wanted;
 }
@@ -51,6 +60,11 @@ void RtfStream::finish()
 {
     if (!m_begin)
         return;
+    if (m_sink) {
+        if (m_cursor > m_begin)
+            m_sink(QByteArrayView(m_begin, m_cursor - m_begin));
+        m_cursor = m_begin;
+    }
     m_target.resize(m_cursor - m_begin);
     m_begin = m_cursor = m_end = nullptr;
 }

@@ -10,7 +10,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <span>
+#include <utility>
 
 namespace brindle::output {
 
@@ -31,15 +33,26 @@ struct TsyxFont
 // Courier New.
 inline const TsyxFont kCourierNew{QByteArrayLiteral("Courier New"), 0x31, 0};
 
-// The memory stream the converter writes to. It appends to a QByteArray
-// through a raw cursor and grows the array geometrically, so writing a token
-// costs a bounds check and a memcpy, never an allocation. The array holds
-// spare room while the stream is open: read it only after finish() or after
-// the stream is gone.
+// The stream the converter writes to. It appends to a QByteArray through a
+// raw cursor and grows the array geometrically, so writing a token costs a
+// bounds check and a memcpy, never an allocation. The array holds spare room
+// while the stream is open: read it only after finish() or after the stream
+// is gone.
+//
+// Given a sink, the stream instead hands its bytes to the sink in slices of
+// about `slice` bytes and reuses the array for the next slice: a large
+// document then never sits in memory whole. The sink must not throw.
 class RtfStream
 {
 public:
+    using Sink = std::function<void(QByteArrayView)>;
+
     explicit RtfStream(QByteArray &target) : m_target(target) {}
+    RtfStream(QByteArray &buffer, Sink sink, qsizetype slice = qsizetype(1) << 20)
+        : m_target(buffer), m_sink(std::move(sink)), m_slice(slice)
+    {
+        m_target.clear();
+    }
     ~RtfStream() { finish(); }
     RtfStream(const RtfStream &) = delete;
     RtfStream &operator=(const RtfStream &) = delete;
@@ -72,15 +85,18 @@ public:
         return m_cursor;
     }
     void commit(char *end) { m_cursor = end; }
-    // Bytes written so far, including what the target held before.
+    // Bytes held in the array, including what the target held before.
     qsizetype size() const { return m_begin ? m_cursor - m_begin : m_target.size(); }
-    // Cuts the target down to the bytes written. Writing afterwards appends again.
+    // Cuts the target down to the bytes written, or hands the rest to the
+    // sink. Writing afterwards appends again.
     void finish();
 
 private:
     void grow(qsizetype bytes);
 
     QByteArray &m_target;
+    Sink m_sink;
+    qsizetype m_slice = 0;
     char *m_begin = nullptr;
     char *m_cursor = nullptr;
     char *m_end = nullptr;
