@@ -372,15 +372,18 @@ void TsyxHTMLRTF::SkipUntil()
 {
     // Bytes that need escaping stop the inner loop too, which is cheaper than
     // a second pass over every token: they are rare.
+    const auto *input = reinterpret_cast<const unsigned char *>(m_input);
+    qsizetype position = m_position;
     for (;;) {
         unsigned char c;
-        while (!(kByteClasses[c = ByteAt(m_position)] & (Stop | kNeedsEscape)))
-            ++m_position;
+        while (!(kByteClasses[c = input[position]] & (Stop | kNeedsEscape)))
+            ++position;
         if (kByteClasses[c] & Stop)
-            return;
+            break;
         m_tokenNeedsEscape = true;
-        ++m_position;
+        ++position;
     }
+    m_position = position;
 }
 
 void TsyxHTMLRTF::ConsumeAnyByte()
@@ -431,10 +434,12 @@ void TsyxHTMLRTF::HandleCarriageReturn()
 
 void TsyxHTMLRTF::HandleBlankRun()
 {
-    ++m_position;
+    const auto *input = reinterpret_cast<const unsigned char *>(m_input);
+    qsizetype position = m_position + 1;
     m_tokenClass = TokenClass::Whitespace;
-    while (kByteClasses[ByteAt(m_position)] & kBlankContinue)
-        ++m_position;
+    while (kByteClasses[input[position]] & kBlankContinue)
+        ++position;
+    m_position = position;
 }
 
 void TsyxHTMLRTF::HandleQuote()

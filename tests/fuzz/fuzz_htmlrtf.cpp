@@ -2,7 +2,8 @@
 // first NUL, converted one after the other by the same converter so that
 // the state carried between texts is exercised too. Each text sits in an
 // allocation that ends at its NUL, so a read past it is a sanitizer report.
-// The document must be plain ASCII and a balanced RTF group.
+// The document must be plain ASCII and a balanced RTF group, and the same
+// whether it is written whole or in slices.
 
 #include "output/syxhtmlrtf.h"
 #include "output/viewercolors.h"
@@ -68,7 +69,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TsyxHTMLRTF converter;
     converter.SetupColors(kViewerColors);
     converter.SetText(first.get());
-    checkDocument(converter.ConvertToString());
+    const QByteArray whole = converter.ConvertToString();
+    checkDocument(whole);
+
+    // The same text through a stream that hands out slices of a size taken
+    // from the input.
+    QByteArray joined, buffer;
+    {
+        RtfStream stream(
+            buffer, [&joined](QByteArrayView slice) { joined += slice; }, 1 + qsizetype(size % 97));
+        TsyxHTMLRTF sliced;
+        sliced.SetupColors(kViewerColors);
+        sliced.SetText(first.get());
+        sliced.ConvertToStream(stream);
+    }
+    check(joined == whole);
+
     converter.SetText(second.get());
     checkDocument(converter.ConvertToString());
     return 0;

@@ -187,6 +187,39 @@ private slots:
         QCOMPARE(body(html), expected);
     }
 
+    // The slices a stream hands to its sink make up the same document, and
+    // its buffer never holds the whole of it.
+    void streamInSlices_data()
+    {
+        QTest::addColumn<qsizetype>("slice");
+        QTest::addRow("one byte") << qsizetype(1);
+        QTest::addRow("seven bytes") << qsizetype(7);
+        QTest::addRow("a page") << qsizetype(4096);
+    }
+    void streamInSlices()
+    {
+        QFETCH(qsizetype, slice);
+        const QByteArray html = QByteArray("<p class=\"x\">Gr\xc3\xbc\xc3\x9f"
+                                           "e &amp; {x}</p>\r\n")
+                                    .repeated(200);
+        QByteArray joined;
+        qsizetype largest = 0;
+        QByteArray buffer;
+        {
+            RtfStream stream(
+                buffer,
+                [&](QByteArrayView bytes) {
+                    joined += bytes;
+                    largest = std::max(largest, bytes.size());
+                },
+                slice);
+            colorizeHtml(html, stream);
+        }
+        QCOMPARE(joined, colorizeHtml(html));
+        QVERIFY(largest <= std::max(slice, qsizetype(512))); // a slice, or the largest single write
+        QVERIFY(buffer.isEmpty());
+    }
+
     void tagNameTable()
     {
         const auto names = TsyxHTMLRTF::TagNames();
