@@ -5,17 +5,22 @@
 
 namespace brindle::output {
 
-QByteArray colorizeHtml(const QByteArray &text)
+void colorizeHtml(const QByteArray &text, RtfStream &stream)
 {
-    QByteArray rtf;
     TsyxHTMLRTF converter;
     converter.SetupColors(kViewerColors);
     converter.SetText(text.constData());
+    converter.ConvertToStream(stream);
+}
+
+QByteArray colorizeHtml(const QByteArray &text)
+{
+    QByteArray rtf;
     RtfStream stream(rtf);
     // Typical HTML grows to about twice its size; reserving more than that
     // spares the copies of geometric growth, and untouched pages cost nothing.
     stream.reserve(3 * text.size() + 1024);
-    converter.ConvertToStream(stream);
+    colorizeHtml(text, stream);
     stream.finish();
     return rtf;
 }

@@ -9,4 +9,8 @@ namespace brindle::output {
 // text, one conversion into memory.
 QByteArray colorizeHtml(const QByteArray &text);
 
+class RtfStream;
+// The same document, written to a stream.
+void colorizeHtml(const QByteArray &text, RtfStream &stream);
+
 } // namespace brindle::output

@@ -1,6 +1,9 @@
 #include "output/syxhtmlrtf.h"
 
 #include <charconv>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
 
 namespace brindle::output {
 
@@ -65,8 +68,15 @@ constexpr std::array<std::string_view, 151> kEntities = {
 constexpr std::array<TsyxColor, 11> kDefaultColors = {
     0x00008000, 0x00000080, 0, 0x00FF0000, 0, 0x00008000, 0x00FF0000, 0, 0x000000FF, 0, 0};
 
-// Colour index of each token class; any other class value takes 11.
-constexpr std::array<int, 12> kClassColors = {11, 1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10};
+// Colour index of each token class value; values past the classes take 11.
+constexpr std::array<quint8, 256> kClassColors = [] {
+    std::array<quint8, 256> colors{};
+    colors.fill(11);
+    const quint8 byClass[] = {11, 1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10};
+    for (std::size_t i = 0; i < std::size(byClass); ++i)
+        colors[i] = byClass[i];
+    return colors;
+}();
 
 // Letters weigh 1 to 26 regardless of case; "/" and "!" weigh 122 and 123.
 // A byte of weight 0 ends the letter run of a tag name.
@@ -86,8 +96,8 @@ constexpr bool isDigit(unsigned char c)
     return c >= '0' && c <= '9';
 }
 
-// Length of the tag name at the start of `name` (letter run, then digit run)
-// and its hash.
+// Length and hash of the tag name at the start of p, looking at no more than
+// `limit` bytes: the run of letters, "!" and "/", then the run of digits.
 struct MeasuredName
 {
     std::size_t length = 0;
@@ -166,18 +176,45 @@ constexpr unsigned char lowerAscii(unsigned char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-// Index of the first entity that the text at `p` begins with, or -1. The
-// comparison stops at the first difference, so it never passes a NUL.
+// The entities grouped by the lower-cased byte after their "&", each group in
+// table order, so that a match is looked for only among the entities that
+// can match and the first of them in the table still wins.
+struct EntityIndex
+{
+    std::array<quint8, 256> first{}; // start of each group in `order`
+    std::array<quint8, 256> count{};
+    std::array<quint8, kEntities.size()> order{};
+};
+
+constexpr EntityIndex kEntityIndex = [] {
+    EntityIndex index;
+    std::size_t next = 0;
+    for (int c = 0; c < 256; ++c) {
+        index.first[std::size_t(c)] = quint8(next);
+        for (std::size_t i = 0; i < kEntities.size(); ++i) {
+            if (lowerAscii(static_cast<unsigned char>(kEntities[i][1])) == c) {
+                index.order[next++] = quint8(i);
+                ++index.count[std::size_t(c)];
+            }
+        }
+    }
+    return index;
+}();
+
+// Index of the first entity that the text at `p` (an "&") begins with, or
+// -1. The comparison stops at the first difference, so it never passes a NUL.
 int matchEntity(const char *p)
 {
-    for (std::size_t i = 0; i < kEntities.size(); ++i) {
-        const std::string_view entity = kEntities[i];
-        std::size_t j = 0;
+    const unsigned char second = lowerAscii(static_cast<unsigned char>(p[1]));
+    const std::size_t first = kEntityIndex.first[second];
+    for (std::size_t k = first; k < first + kEntityIndex.count[second]; ++k) {
+        const std::string_view entity = kEntities[kEntityIndex.order[k]];
+        std::size_t j = 2;
         while (j < entity.size() && lowerAscii(static_cast<unsigned char>(p[j])) ==
                                         lowerAscii(static_cast<unsigned char>(entity[j])))
             ++j;
         if (j == entity.size())
-            return int(i);
+            return kEntityIndex.order[k];
     }
     return -1;
 }
@@ -297,6 +334,16 @@ void TsyxHTMLRTF::SetDefaultColors()
     SetupColors(kDefaultColors);
 }
 
+// Flattened: the per-token operations are inlined into the loop, which is
+// where nearly all of the conversion's time goes.
+[[gnu::flatten]] void TsyxHTMLRTF::ConvertToStream(RtfStream &stream)
+{
+    static_assert(std::is_final_v<TsyxHTMLRTF>);
+    WriteProlog(stream);
+    WriteTokens(*this, stream);
+    stream.write(QByteArrayView(" }", 2));
+}
+
 void TsyxHTMLRTF::SetInput(const char *text, int lineNumber)
 {
     m_input = text ? text : "";
@@ -317,13 +364,39 @@ QByteArrayView TsyxHTMLRTF::CurrentToken() const
 
 int TsyxHTMLRTF::CurrentColorIndex() const
 {
-    const auto value = std::size_t(m_tokenClass);
-    return value < kClassColors.size() ? kClassColors[value] : 11;
+    return kClassColors[std::size_t(m_tokenClass)];
+}
+
+template<int Stop>
+void TsyxHTMLRTF::SkipUntil()
+{
+    // Bytes that need escaping stop the inner loop too, which is cheaper than
+    // a second pass over every token: they are rare.
+    const auto *input = reinterpret_cast<const unsigned char *>(m_input);
+    qsizetype position = m_position;
+    for (;;) {
+        unsigned char c;
+        while (!(kByteClasses[c = input[position]] & (Stop | kNeedsEscape)))
+            ++position;
+        if (kByteClasses[c] & Stop)
+            break;
+        m_tokenNeedsEscape = true;
+        ++position;
+    }
+    m_position = position;
+}
+
+void TsyxHTMLRTF::ConsumeAnyByte()
+{
+    if (kByteClasses[ByteAt(m_position)] & kNeedsEscape)
+        m_tokenNeedsEscape = true;
+    ++m_position;
 }
 
 void TsyxHTMLRTF::NextToken()
 {
     m_tokenStart = m_position;
+    m_tokenNeedsEscape = false;
     switch (m_state) {
     case ScanState::InServerScript:
         ScanServerScript();
@@ -361,10 +434,12 @@ void TsyxHTMLRTF::HandleCarriageReturn()
 
 void TsyxHTMLRTF::HandleBlankRun()
 {
-    ++m_position;
+    const auto *input = reinterpret_cast<const unsigned char *>(m_input);
+    qsizetype position = m_position + 1;
     m_tokenClass = TokenClass::Whitespace;
-    while (kByteClasses[ByteAt(m_position)] & kBlankContinue)
-        ++m_position;
+    while (kByteClasses[input[position]] & kBlankContinue)
+        ++position;
+    m_position = position;
 }
 
 void TsyxHTMLRTF::HandleQuote()
@@ -376,8 +451,7 @@ void TsyxHTMLRTF::HandleQuote()
         m_tokenClass = TokenClass::QuotedString;
     }
     ++m_position;
-    while (!(kByteClasses[ByteAt(m_position)] & kQuoteStop))
-        ++m_position;
+    SkipUntil<kQuoteStop>();
     if (ByteAt(m_position) == '"')
         ++m_position;
 }
@@ -438,15 +512,13 @@ void TsyxHTMLRTF::HandleWord()
     case ScanState::ExpectValue:
         m_state = ScanState::InTag;
         m_tokenClass = TokenClass::AttributeValue;
-        ++m_position;
-        while (!(kByteClasses[ByteAt(m_position)] & kValueStop))
-            ++m_position;
+        ConsumeAnyByte();
+        SkipUntil<kValueStop>();
         break;
     default:
         m_tokenClass = TokenClass::AttributeName;
-        ++m_position;
-        while (!(kByteClasses[ByteAt(m_position)] & kAttributeStop))
-            ++m_position;
+        ConsumeAnyByte();
+        SkipUntil<kAttributeStop>();
         break;
     }
 }
@@ -460,8 +532,7 @@ void TsyxHTMLRTF::ScanServerScript()
         return;
     }
     for (;;) {
-        while (!(kByteClasses[ByteAt(m_position)] & kBlockStop))
-            ++m_position;
+        SkipUntil<kBlockStop>();
         if (ByteAt(m_position) != '>')
             return;
         // The "%" may be that of the opening "<%", so look back across the
@@ -484,8 +555,7 @@ void TsyxHTMLRTF::ScanComment()
         return;
     }
     for (;;) {
-        while (!(kByteClasses[ByteAt(m_position)] & kBlockStop))
-            ++m_position;
+        SkipUntil<kBlockStop>();
         if (ByteAt(m_position) != '>')
             return;
         if (m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-') {
@@ -506,8 +576,7 @@ void TsyxHTMLRTF::ScanText()
     }
     m_tokenClass = TokenClass::Text;
     for (;;) {
-        while (!(kByteClasses[ByteAt(m_position)] & kTextStop))
-            ++m_position;
+        SkipUntil<kTextStop>();
         if (ByteAt(m_position) != '&')
             return;
         const int entity = matchEntity(m_input + m_position);
@@ -523,12 +592,20 @@ void TsyxHTMLRTF::ScanText()
 TokenClass TsyxHTMLRTF::LookupTagName()
 {
     m_nameStart = m_input + m_position;
-    // The scan stops at the NUL at the latest: it has weight 0 and is no digit.
-    const MeasuredName m = measureName(m_nameStart, std::size_t(-1));
-    m_nameLength = qsizetype(m.length);
-    if (m.hash >= kTagBuckets)
+    // Both runs stop at the NUL at the latest: it has weight 0 and is no digit.
+    const auto *p = reinterpret_cast<const unsigned char *>(m_nameStart);
+    qsizetype length = 0;
+    qint64 hash = 0;
+    while (const quint8 weight = kWeights[p[length]]) {
+        hash += weight;
+        ++length;
+    }
+    while (isDigit(p[length]))
+        hash += p[length++] - '0';
+    m_nameLength = length;
+    if (hash >= kTagBuckets)
         return TokenClass::AttributeName;
-    return (this->*m_tagTable[std::size_t(m.hash)])();
+    return (this->*m_tagTable[std::size_t(hash)])();
 }
 
 template<int BucketNumber>
@@ -563,6 +640,10 @@ void TsyxHTMLRTF::EscapeToken(QByteArrayView &token)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(token.data());
     const qsizetype n = token.size();
+    // The scanner has already looked at every byte of the current token.
+    if (!m_tokenNeedsEscape && p == reinterpret_cast<const unsigned char *>(m_input + m_tokenStart) &&
+        n == m_position - m_tokenStart)
+        return;
     qsizetype i = 0;
     while (i < n && !(kByteClasses[p[i]] & kNeedsEscape))
         ++i;
@@ -604,11 +685,15 @@ void TsyxHTMLRTF::FormatToken(int colorIndex, QByteArrayView token, RtfStream &o
 {
     int color = colorIndex;
     const qsizetype n = token.size();
-    qsizetype i = 0;
-    while (i < n && static_cast<unsigned char>(token[i]) <= 32)
-        ++i;
-    if (n - i >= 2 && token[i] == '/' && token[i + 1] == '/')
-        color = 2;
+    // Only a token that starts with a slash or a blank can begin with "//"
+    // once trimmed; for all others the scan is skipped.
+    if (n >= 2 && (token[0] == '/' || static_cast<unsigned char>(token[0]) <= 32)) {
+        qsizetype i = 0;
+        while (i < n && static_cast<unsigned char>(token[i]) <= 32)
+            ++i;
+        if (n - i >= 2 && token[i] == '/' && token[i + 1] == '/')
+            color = 2;
+    }
     if (colorIndex == 10 && n > 0 && token[0] == '"')
         color = 6;
     WriteColoredToken(color, token, out);

@@ -14,7 +14,7 @@
 
 namespace brindle::output {
 
-class TsyxHTMLRTF : public TsyxRTFSyntax
+class TsyxHTMLRTF final : public TsyxRTFSyntax
 {
 public:
     enum class TokenClass : quint8
@@ -62,6 +62,8 @@ public:
     int CurrentColorIndex() const override;
     void SetInput(const char *text, int lineNumber) override;
     void SetDefaultColors() override;
+    // The base class's document, with the token loop bound to this scanner.
+    void ConvertToStream(RtfStream &stream) override;
 
     TokenClass CurrentClass() const { return m_tokenClass; }
     ScanState State() const { return m_state; }
@@ -97,6 +99,10 @@ private:
     void ScanComment();
     void ScanText();
 
+    // Consumes bytes up to the first whose class has a bit of `Stop`.
+    template<int Stop>
+    void SkipUntil();
+    void ConsumeAnyByte();
     TokenClass LookupTagName();
     template<int Bucket>
     TokenClass CheckBucket();
@@ -121,6 +127,8 @@ private:
     // Escaped tokens are built here; reused so that escaping allocates only
     // while the buffer grows to the longest token.
     std::string m_escaped;
+    // Whether the current token holds a byte that EscapeToken rewrites.
+    bool m_tokenNeedsEscape = false;
 };
 
 } // namespace brindle::output

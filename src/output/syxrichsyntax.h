@@ -8,8 +8,11 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <charconv>
 #include <cstring>
+#include <functional>
 #include <span>
+#include <utility>
 
 namespace brindle::output {
 
@@ -30,15 +33,26 @@ struct TsyxFont
 // Courier New.
 inline const TsyxFont kCourierNew{QByteArrayLiteral("Courier New"), 0x31, 0};
 
-// The memory stream the converter writes to. It appends to a QByteArray
-// through a raw cursor and grows the array geometrically, so writing a token
-// costs a bounds check and a memcpy, never an allocation. The array holds
-// spare room while the stream is open: read it only after finish() or after
-// the stream is gone.
+// The stream the converter writes to. It appends to a QByteArray through a
+// raw cursor and grows the array geometrically, so writing a token costs a
+// bounds check and a memcpy, never an allocation. The array holds spare room
+// while the stream is open: read it only after finish() or after the stream
+// is gone.
+//
+// Given a sink, the stream instead hands its bytes to the sink in slices of
+// about `slice` bytes and reuses the array for the next slice: a large
+// document then never sits in memory whole. The sink must not throw.
 class RtfStream
 {
 public:
+    using Sink = std::function<void(QByteArrayView)>;
+
     explicit RtfStream(QByteArray &target) : m_target(target) {}
+    RtfStream(QByteArray &buffer, Sink sink, qsizetype slice = qsizetype(1) << 20)
+        : m_target(buffer), m_sink(std::move(sink)), m_slice(slice)
+    {
+        m_target.clear();
+    }
     ~RtfStream() { finish(); }
     RtfStream(const RtfStream &) = delete;
     RtfStream &operator=(const RtfStream &) = delete;
@@ -63,15 +77,26 @@ public:
         *m_cursor++ = byte;
     }
     void writeNumber(qint64 number);
-    // Bytes written so far, including what the target held before.
+    // Direct access for writers that know how much they write at most:
+    // claim room for `bytes`, write through the pointer, then commit the end.
+    char *claim(qsizetype bytes)
+    {
+        reserve(bytes);
+        return m_cursor;
+    }
+    void commit(char *end) { m_cursor = end; }
+    // Bytes held in the array, including what the target held before.
     qsizetype size() const { return m_begin ? m_cursor - m_begin : m_target.size(); }
-    // Cuts the target down to the bytes written. Writing afterwards appends again.
+    // Cuts the target down to the bytes written, or hands the rest to the
+    // sink. Writing afterwards appends again.
     void finish();
 
 private:
     void grow(qsizetype bytes);
 
     QByteArray &m_target;
+    Sink m_sink;
+    qsizetype m_slice = 0;
     char *m_begin = nullptr;
     char *m_cursor = nullptr;
     char *m_end = nullptr;
@@ -112,7 +137,70 @@ public:
 
 protected:
     // Writes "\cf", the colour index, a space and the token.
-    static void WriteColoredToken(int colorIndex, QByteArrayView token, RtfStream &out);
+    static void WriteColoredToken(int colorIndex, QByteArrayView token, RtfStream &out)
+    {
+        char *p = out.claim(token.size() + 16);
+        std::memcpy(p, "\\cf", 3);
+        p += 3;
+        if (colorIndex >= 0 && colorIndex < 10) {
+            *p++ = char('0' + colorIndex);
+        } else if (colorIndex >= 10 && colorIndex < 100) {
+            *p++ = char('0' + colorIndex / 10);
+            *p++ = char('0' + colorIndex % 10);
+        } else {
+            p = std::to_chars(p, p + 12, colorIndex).ptr;
+        }
+        *p++ = ' ';
+        CopyShort(p, token.data(), token.size());
+        out.commit(p + token.size());
+    }
+
+    // memcpy without the call for the few bytes most tokens have: two
+    // overlapping moves cover any length from 4 to 16.
+    static void CopyShort(char *to, const char *from, qsizetype n)
+    {
+        if (n > 16) {
+            std::memcpy(to, from, std::size_t(n));
+        } else if (n >= 8) {
+            quint64 head, tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + n - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + n - 8, &tail, 8);
+        } else if (n >= 4) {
+            quint32 head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else if (n > 0) {
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
+    }
+
+    void WriteProlog(RtfStream &stream) const;
+
+    // The token loop of ConvertToStream. A final scanner class runs it with
+    // its own type: the per-token operations are then called without virtual
+    // dispatch and can be inlined into the loop.
+    template<class Scanner>
+    static void WriteTokens(Scanner &scanner, RtfStream &stream)
+    {
+        while (!scanner.Scanner::AtEnd()) {
+            QByteArrayView token = scanner.Scanner::CurrentToken();
+            const int colorIndex = scanner.Scanner::CurrentColorIndex();
+            scanner.Scanner::EscapeToken(token);
+            // A line break token, CR LF or a lone CR, is a paragraph end. No
+            // space after \par: the backslash of the following \cf ends the word.
+            if (!token.isEmpty() && token.size() <= 2 && token[0] == '\r' &&
+                (token.size() == 1 || token[1] == '\n'))
+                stream.write(QByteArrayView("\\par", 4));
+            scanner.Scanner::FormatToken(colorIndex, token, stream);
+            scanner.Scanner::NextToken();
+        }
+    }
 
     QByteArray m_header;
     QByteArray m_fontTableClosing;

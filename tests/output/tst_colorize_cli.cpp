@@ -100,6 +100,21 @@ private slots:
         QVERIFY2(r.err.contains(errContains), r.err.constData());
         QCOMPARE(r.out, QByteArray());
     }
+
+    // A full disk is an error, not a silently short document.
+    void writeFailure()
+    {
+        if (!QFile::exists(u"/dev/full"_s))
+            QSKIP("no /dev/full");
+        QProcess p;
+        p.setStandardOutputFile(u"/dev/full"_s);
+        p.start(QStringLiteral(BRINDLE_CLI), {u"colorize"_s});
+        p.write("<p>x</p>");
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().startsWith("Cannot write the RTF document to standard output."));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestColorizeCli)

@@ -187,6 +187,39 @@ private slots:
         QCOMPARE(body(html), expected);
     }
 
+    // The slices a stream hands to its sink make up the same document, and
+    // its buffer never holds the whole of it.
+    void streamInSlices_data()
+    {
+        QTest::addColumn<qsizetype>("slice");
+        QTest::addRow("one byte") << qsizetype(1);
+        QTest::addRow("seven bytes") << qsizetype(7);
+        QTest::addRow("a page") << qsizetype(4096);
+    }
+    void streamInSlices()
+    {
+        QFETCH(qsizetype, slice);
+        const QByteArray html = QByteArray("<p class=\"x\">Gr\xc3\xbc\xc3\x9f"
+                                           "e &amp; {x}</p>\r\n")
+                                    .repeated(200);
+        QByteArray joined;
+        qsizetype largest = 0;
+        QByteArray buffer;
+        {
+            RtfStream stream(
+                buffer,
+                [&](QByteArrayView bytes) {
+                    joined += bytes;
+                    largest = std::max(largest, bytes.size());
+                },
+                slice);
+            colorizeHtml(html, stream);
+        }
+        QCOMPARE(joined, colorizeHtml(html));
+        QVERIFY(largest <= std::max(slice, qsizetype(512))); // a slice, or the largest single write
+        QVERIFY(buffer.isEmpty());
+    }
+
     void tagNameTable()
     {
         const auto names = TsyxHTMLRTF::TagNames();
@@ -448,22 +481,18 @@ private slots:
 
     // Readers that share no code with ours agree on the non-ASCII text. Each
     // has a gap: catdoc knows no surrogate pairs, and unrtf drops the rest of
-    // a word after a \u escape, so each checks what it reads correctly.
+    // a word after a \u escape, so each reads a sample it can read.
     void independentReaders_data()
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::addRow("catdoc, Basic Multilingual Plane")
-            << u"catdoc"_s << u"Grüße, 東京"_s << u"Grüße, 東京"_s;
-        QTest::addRow("unrtf, surrogate pair")
-            << u"unrtf"_s << u"😀 東 ü"_s << u"&#55357;&#56832; &#26481; &uuml;"_s;
+        QTest::addRow("catdoc, Basic Multilingual Plane") << u"catdoc"_s << u"Grüße, 東京"_s;
+        QTest::addRow("unrtf, surrogate pairs") << u"unrtf"_s << u"😀 東 ü 😀"_s;
     }
     void independentReaders()
     {
         QFETCH(QString, tool);
         QFETCH(QString, text);
-        QFETCH(QString, expected);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(u"sample.rtf"_s);
@@ -474,17 +503,30 @@ private slots:
         bool found = false;
         QString out;
         if (tool == u"catdoc"_s) {
-            out = runTool(tool, {u"-d"_s, u"utf-8"_s, path}, &found).trimmed();
+            out = runTool(tool, {u"-d"_s, u"utf-8"_s, path}, &found);
         } else {
-            out = runTool(tool, {u"--html"_s, path}, &found);
-            const qsizetype start = out.indexOf(u"<font size=\"2\">"_s);
-            out = out.mid(start + 15);
+            // The HTML output keeps what the text output turns into "?":
+            // decode its character references.
+            const QString html = runTool(tool, {u"--html"_s, path}, &found);
+            out = html.section(u"<body>"_s, 1).section(u"</body>"_s, 0, 0);
             out.remove(QRegularExpression(u"<[^>]*>"_s));
-            out = out.trimmed();
+            QString decoded;
+            static const QRegularExpression reference(u"&(#[0-9]+|[a-z]+);"_s);
+            qsizetype at = 0;
+            for (const QRegularExpressionMatch &m : reference.globalMatch(out)) {
+                decoded += out.mid(at, m.capturedStart() - at);
+                const QString name = m.captured(1);
+                if (name.startsWith(u'#'))
+                    decoded += QChar(char16_t(name.mid(1).toUInt()));
+                else
+                    decoded += name == u"uuml"_s ? u"ü"_s : m.captured();
+                at = m.capturedEnd();
+            }
+            out = decoded + out.mid(at);
         }
         if (!found)
             QSKIP(qPrintable(tool + u" is not installed"_s));
-        QCOMPARE(out, expected);
+        QCOMPARE(out.trimmed(), text);
     }
 };
 

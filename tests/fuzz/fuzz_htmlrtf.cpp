@@ -1,0 +1,91 @@
+// Feeds any bytes to the HTML-to-RTF converter: two texts, split at the
+// first NUL, converted one after the other by the same converter so that
+// the state carried between texts is exercised too. Each text sits in an
+// allocation that ends at its NUL, so a read past it is a sanitizer report.
+// The document must be plain ASCII and a balanced RTF group, and the same
+// whether it is written whole or in slices.
+
+#include "output/syxhtmlrtf.h"
+#include "output/viewercolors.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using namespace brindle::output;
+
+namespace {
+
+std::unique_ptr<char[]> terminated(const uint8_t *data, size_t size)
+{
+    auto text = std::make_unique<char[]>(size + 1);
+    if (size > 0)
+        std::memcpy(text.get(), data, size);
+    text[size] = '\0';
+    return text;
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void checkDocument(const QByteArray &rtf)
+{
+    check(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252"));
+    check(rtf.endsWith(" }"));
+    int depth = 0;
+    for (qsizetype i = 0; i < rtf.size(); ++i) {
+        const auto c = static_cast<unsigned char>(rtf[i]);
+        check(c != 0 && c < 128);
+        if (c == '\\') {
+            ++i; // a control symbol or the first letter of a word
+            check(i < rtf.size());
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            --depth;
+            check(depth >= 0);
+            check(depth > 0 || i == rtf.size() - 1);
+        }
+    }
+    check(depth == 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const auto *nul = static_cast<const uint8_t *>(std::memchr(data, 0, size));
+    const size_t firstSize = nul ? size_t(nul - data) : size;
+    const auto first = terminated(data, firstSize);
+    const uint8_t *rest = nul ? nul + 1 : data + size;
+    const size_t restSize = size_t(data + size - rest);
+    const auto *nul2 = static_cast<const uint8_t *>(std::memchr(rest, 0, restSize));
+    const auto second = terminated(rest, nul2 ? size_t(nul2 - rest) : restSize);
+
+    TsyxHTMLRTF converter;
+    converter.SetupColors(kViewerColors);
+    converter.SetText(first.get());
+    const QByteArray whole = converter.ConvertToString();
+    checkDocument(whole);
+
+    // The same text through a stream that hands out slices of a size taken
+    // from the input.
+    QByteArray joined, buffer;
+    {
+        RtfStream stream(
+            buffer, [&joined](QByteArrayView slice) { joined += slice; }, 1 + qsizetype(size % 97));
+        TsyxHTMLRTF sliced;
+        sliced.SetupColors(kViewerColors);
+        sliced.SetText(first.get());
+        sliced.ConvertToStream(stream);
+    }
+    check(joined == whole);
+
+    converter.SetText(second.get());
+    checkDocument(converter.ConvertToString());
+    return 0;
+}
