@@ -81,6 +81,33 @@ private slots:
         QCOMPARE(r.status, 0);
     }
 
+    // A file is mapped into memory unless its size is a whole number of
+    // pages; either way it converts exactly like the same bytes on a pipe.
+    void fileAndPipeAgree_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        for (const qsizetype size :
+             {qsizetype(1), qsizetype(4095), qsizetype(4096), qsizetype(4097), qsizetype(65536)})
+            QTest::addRow("%lld bytes", qlonglong(size)) << size;
+    }
+    void fileAndPipeAgree()
+    {
+        QFETCH(qsizetype, size);
+        const QByteArray html =
+            QByteArray("<p class=x>T\xc3\xa9xt &amp; more</p>\r\n").repeated(size / 20 + 1).left(size);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile file(dir.filePath(u"in.html"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(html);
+        file.close();
+        const Run fromFile = cli({u"colorize"_s, file.fileName()});
+        const Run fromPipe = cli({u"colorize"_s}, html);
+        QCOMPARE(fromFile.status, 0);
+        QCOMPARE(fromFile.out, fromPipe.out);
+        QVERIFY(fromFile.out.endsWith(" }"));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("args");
