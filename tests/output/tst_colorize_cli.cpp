@@ -1,3 +1,5 @@
+#include "common/clirun.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -7,28 +9,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = brindle::test::CliRun;
 
 Run cli(const QStringList &args, const QByteArray &input = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(BRINDLE_CLI), args);
-    p.write(input);
-    p.closeWriteChannel();
-    Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return brindle::test::runCli(args, input);
 }
 
 const QByteArray kWorkedExampleRtf =
