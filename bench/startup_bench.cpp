@@ -34,7 +34,9 @@ Sample runOnce(const QString &program, const QTemporaryDir &home)
     clock_gettime(CLOCK_REALTIME, &t0);
     env.insert(QStringLiteral("BRINDLE_BENCH_T0"), QString::number(t0.tv_sec * 1000000000LL + t0.tv_nsec));
     p.setProcessEnvironment(env);
-    p.start(program, {});
+    // "PROGRAM ARG" runs PROGRAM with one argument.
+    QStringList parts = program.split(QLatin1Char(' '));
+    p.start(parts.takeFirst(), parts);
     Sample s;
     if (!p.waitForFinished(20000)) {
         p.kill();

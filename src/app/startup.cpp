@@ -29,10 +29,13 @@ public:
 void applyApplicationSettings(QApplication &app)
 {
     QApplication::setApplicationName(u"Brindle"_s);
+    // Title bars and task switchers use the small sizes. With their sizes
+    // given, the images are decoded only when a size is asked for.
     QIcon icon;
-    for (const QString &file :
-         {u"app.png"_s, u"app-48.png"_s, u"app-64.png"_s, u"app-128.png"_s, u"app-256.png"_s})
-        icon.addFile(u":/images/"_s + file);
+    for (const auto &[file, size] :
+         {std::pair{u"app.png"_s, 32}, std::pair{u"app-48.png"_s, 48}, std::pair{u"app-64.png"_s, 64},
+          std::pair{u"app-128.png"_s, 128}, std::pair{u"app-256.png"_s, 256}})
+        icon.addFile(u":/images/"_s + file, QSize(size, size));
     QApplication::setWindowIcon(icon);
     app.setStyle(new ToolTipDelayStyle); // the application owns the style
     QPalette tips = QToolTip::palette();

@@ -36,11 +36,19 @@ ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
     // Completion is done here rather than by a QCompleter so that the item index follows
     // every edit, not only Enter.
     setCompleter(nullptr);
-    setItemDelegate(new ItemDelegate(this));
     setMaxLength(0);
 
     connect(lineEdit(), &QLineEdit::textEdited, this, &ComboBox::onTextEdited);
     connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString &text) { m_lastText = text; });
+}
+
+void ComboBox::showPopup()
+{
+    // Setting a delegate builds the drop-down list; seven of them at start-up
+    // cost more than the rest of the window, so it waits for the first opening.
+    if (!dynamic_cast<ItemDelegate *>(itemDelegate()))
+        setItemDelegate(new ItemDelegate(this));
+    QComboBox::showPopup();
 }
 
 void ComboBox::setMaxLength(int length)

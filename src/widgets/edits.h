@@ -36,6 +36,8 @@ public:
     // Height of an item in the drop-down list, at least the font's line height.
     static constexpr int kItemHeight = 13;
 
+    void showPopup() override;
+
 private:
     void onTextEdited(const QString &text);
     int findPrefix(const QString &text) const;

@@ -379,7 +379,9 @@ void TestWidgets::comboMaxLength()
     QCOMPARE(combo.currentText(), u"abcde"_s);
     QCOMPARE(combo.currentIndex(), -1);
 
-    // The popup's items are 13 pixels high unless the font needs more.
+    // Once the list has been opened, its items are 13 pixels high unless the font needs more.
+    combo.showPopup();
+    combo.hidePopup();
     const QModelIndex first = combo.model()->index(0, 0);
     QStyleOptionViewItem option;
     option.initFrom(combo.view());
