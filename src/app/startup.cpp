@@ -29,13 +29,11 @@ public:
 void applyApplicationSettings(QApplication &app)
 {
     QApplication::setApplicationName(u"Brindle"_s);
-    // Title bars and task switchers use the small sizes. With their sizes
-    // given, the images are decoded only when a size is asked for.
+    // Title bars and task switchers use the small sizes; every image given
+    // here is decoded at start-up, so the large ones stay out.
     QIcon icon;
-    for (const auto &[file, size] :
-         {std::pair{u"app.png"_s, 32}, std::pair{u"app-48.png"_s, 48}, std::pair{u"app-64.png"_s, 64},
-          std::pair{u"app-128.png"_s, 128}, std::pair{u"app-256.png"_s, 256}})
-        icon.addFile(u":/images/"_s + file, QSize(size, size));
+    for (const QString &file : {u"app.png"_s, u"app-48.png"_s, u"app-64.png"_s})
+        icon.addFile(u":/images/"_s + file);
     QApplication::setWindowIcon(icon);
     app.setStyle(new ToolTipDelayStyle); // the application owns the style
     QPalette tips = QToolTip::palette();
