@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/textutil.h"
+#include "profile/inputsview.h"
 #include "profile/profilefile.h"
 #include "profile/profileworkflow.h"
 
@@ -15,36 +16,6 @@ namespace {
 
 const QString kProfileOption = u"profile"_s;
 const QString kSaveProfileOption = u"save-profile"_s;
-
-// The window's inputs and check list, as the profile workflow sees them.
-class InputsView final : public profile::ProfileView
-{
-public:
-    std::array<QString, kTagCount> texts;
-    std::array<int, kTagCount> items{};
-    RowTicks rows{};
-
-    QString tagText(int tagIndex) const override { return texts.at(std::size_t(tagIndex)); }
-    void setTagText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
-    int choiceItem(int tagIndex) const override { return items.at(std::size_t(tagIndex)); }
-    void setChoiceItem(int tagIndex, int item) override
-    {
-        const auto list = tagInfo(tagIndex).items;
-        if (item >= 0 && std::size_t(item) < list.size()) {
-            items.at(std::size_t(tagIndex)) = item;
-            texts.at(std::size_t(tagIndex)) = toQString(list[std::size_t(item)]);
-            return;
-        }
-        items.at(std::size_t(tagIndex)) = -1;
-        if (item == -1)
-            texts.at(std::size_t(tagIndex)).clear();
-    }
-    bool isRowChecked(int listRow) const override { return rows.at(std::size_t(listRow)); }
-    void setRowChecked(int listRow, bool checked) override { rows.at(std::size_t(listRow)) = checked; }
-    void uncheckAllRows() override { rows.fill(false); }
-    void setProfileStatus(const QString &) override {}
-    QWidget *dialogParent() override { return nullptr; }
-};
 
 // Keeps the reader's notice so that it can be printed; nothing else is ever asked.
 class NoticeDialogs final : public Dialogs
@@ -102,7 +73,7 @@ bool ProfileOptions::load(const QCommandLineParser &parser, TagValues &values, R
 {
     if (!parser.isSet(kProfileOption))
         return false;
-    InputsView view;
+    profile::InputsView view;
     NoticeDialogs dialogs;
     profile::ProfileWorkflow workflow(view, dialogs);
     workflow.ResetProfile(); // the window right after start-up
@@ -120,7 +91,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
 {
     if (!parser.isSet(kSaveProfileOption))
         return false;
-    InputsView view;
+    profile::InputsView view;
     NoticeDialogs dialogs;
     profile::ProfileWorkflow workflow(view, dialogs);
     view.items = m_items;

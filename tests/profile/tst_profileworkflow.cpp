@@ -1,6 +1,7 @@
 #include "common/fakedialogs.h"
 #include "core/error.h"
 #include "core/textutil.h"
+#include "profile/inputsview.h"
 #include "profile/profilefile.h"
 #include "profile/profileworkflow.h"
 #include "tags/tagcatalogue.h"
@@ -19,36 +20,10 @@ using namespace brindle::tags;
 
 namespace {
 
-// The main window's inputs and check list, as plain data.
-class FakeView final : public ProfileView
+// The main window's inputs and check list, as plain data, and what the user does with them.
+class FakeView final : public InputsView
 {
 public:
-    std::array<QString, kTagCount> texts; // text inputs, and the edit text of choice inputs
-    std::array<int, kTagCount> items{};
-    std::array<bool, kRowCount> rows{};
-    QString status;
-
-    QString tagText(int tagIndex) const override { return texts.at(std::size_t(tagIndex)); }
-    void setTagText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
-    int choiceItem(int tagIndex) const override { return items.at(std::size_t(tagIndex)); }
-    void setChoiceItem(int tagIndex, int item) override
-    {
-        const auto list = tagInfo(tagIndex).items;
-        if (item >= 0 && std::size_t(item) < list.size()) {
-            items.at(std::size_t(tagIndex)) = item;
-            texts.at(std::size_t(tagIndex)) = toQString(list[std::size_t(item)]);
-            return;
-        }
-        items.at(std::size_t(tagIndex)) = -1;
-        if (item == -1)
-            texts.at(std::size_t(tagIndex)).clear();
-    }
-    bool isRowChecked(int listRow) const override { return rows.at(std::size_t(listRow)); }
-    void setRowChecked(int listRow, bool checked) override { rows.at(std::size_t(listRow)) = checked; }
-    void uncheckAllRows() override { rows.fill(false); }
-    void setProfileStatus(const QString &text) override { status = text; }
-    QWidget *dialogParent() override { return nullptr; }
-
     // What the user does.
     void type(int tagIndex, const QString &text)
     {
