@@ -1,4 +1,5 @@
 #include "common/clirun.h"
+#include "common/testfiles.h"
 
 #include "core/error.h"
 #include "output/pagebuilder.h"
@@ -33,14 +34,6 @@ QByteArray skeletonAround(const QByteArray &declarationLines, const QByteArray &
 {
     return declarationLines + "<head>\r\n" + tags +
            "\r\n</head>\r\n\r\n<body>\r\n\r\n<!--insert your contents here-->\r\n\r\n</body>\r\n</html>\r\n";
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -204,7 +197,7 @@ private slots:
         const QString path = dir.filePath(u"page.html"_s);
         QVERIFY(writeBytes(path, QByteArray(4000, 'x')));
         writeFileAtomically(path, "new\r\n");
-        QCOMPARE(readAll(path), QByteArray("new\r\n"));
+        QCOMPARE(brindle::test::readFile(path), QByteArray("new\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"page.html"_s});
     }
 
@@ -246,7 +239,7 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
 
         QCOMPARE(message, u"Disk full"_s);
-        QCOMPARE(readAll(path), old);
+        QCOMPARE(brindle::test::readFile(path), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"page.html"_s});
     }
 
@@ -307,7 +300,7 @@ private slots:
         const Run toFile = cli(args + QStringList{u"-o"_s, path});
         QCOMPARE(toFile.status, 0);
         QCOMPARE(toFile.out, QByteArray());
-        QCOMPARE(readAll(path), page);
+        QCOMPARE(brindle::test::readFile(path), page);
     }
 
     void cliPageFailures_data()

@@ -1,4 +1,5 @@
 #include "common/fakedialogs.h"
+#include "common/testfiles.h"
 #include "output/fcreaht.h"
 #include "output/pagebuilder.h"
 #include "ui/fhint.h"
@@ -52,14 +53,6 @@ int execWith(const std::function<int()> &open, const std::function<void(QWidget 
     });
     poll.start();
     return open();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
 }
 
 QByteArray expectedPage(bool xhtml, int item)
@@ -150,7 +143,7 @@ private slots:
                          click(child<QPushButton>(&builder, u"btoke"_s));
                      });
         QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(readAll(path), expectedPage(xhtml, item));
+        QCOMPARE(brindle::test::readFile(path), expectedPage(xhtml, item));
         QCOMPARE(dialogs.kinds(), QStringList{u"save"_s});
         const FileDialogOptions &options = dialogs.last().options;
         QCOMPARE(options.title, u"Save as Web Page"_s);
@@ -179,7 +172,7 @@ private slots:
         dialogs.chooseFile(dir.filePath(u"x.html"_s));
         execWith([&] { return builder.showFor(2, kTags); },
                  [&](QWidget *) { click(child<QPushButton>(&builder, u"btoke"_s)); });
-        QCOMPARE(readAll(dir.filePath(u"x.html"_s)), expectedPage(true, 0));
+        QCOMPARE(brindle::test::readFile(dir.filePath(u"x.html"_s)), expectedPage(true, 0));
 
         dialogs.chooseFile(dir.filePath(u"h.html"_s));
         execWith([&] { return builder.showFor(1, kTags); },
@@ -187,7 +180,7 @@ private slots:
                      QCOMPARE(builder.htmlList()->currentIndex(), 2);
                      click(child<QPushButton>(&builder, u"btoke"_s));
                  });
-        QCOMPARE(readAll(dir.filePath(u"h.html"_s)), expectedPage(false, 2));
+        QCOMPARE(brindle::test::readFile(dir.filePath(u"h.html"_s)), expectedPage(false, 2));
         // The save dialog offers the name chosen last.
         QCOMPARE(dialogs.last().text, dir.filePath(u"x.html"_s));
         QCOMPARE(dialogs.problems(), QString());
@@ -232,7 +225,7 @@ private slots:
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(dialogs.kinds(), (QStringList{u"save"_s, u"error"_s, u"save"_s}));
         QCOMPARE(dialogs.last().text, bad); // offered again after the failure
-        QCOMPARE(readAll(good), expectedPage(false, 1));
+        QCOMPARE(brindle::test::readFile(good), expectedPage(false, 1));
         QCOMPARE(dialogs.problems(), QString());
     }
 

@@ -1,10 +1,12 @@
 #include "common/clirun.h"
+#include "common/testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using brindle::test::kExampleProfile;
 
 namespace {
 
@@ -13,12 +15,6 @@ using Run = brindle::test::CliRun;
 Run cli(const QStringList &args)
 {
     return brindle::test::runCli(QStringList{u"tags"_s} + args);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // A profile with the given entries in place of the defaults.
@@ -31,22 +27,6 @@ QByteArray profileWith(const QMap<int, QByteArray> &values, const QMap<int, QByt
                "\"/>";
     return out + "</OvalinBrindleProfile>";
 }
-
-const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
-                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
-                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"1\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"28\" isused=\"Y\"/>"
-                                "<tagname content=\"28\" isused=\"N\"/>"
-                                "</OvalinBrindleProfile>";
 
 } // namespace
 
@@ -64,7 +44,7 @@ private slots:
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.out, QByteArray()); // saving replaces printing
         QCOMPARE(r.status, 0);
-        QCOMPARE(readFile(path), kExampleFile);
+        QCOMPARE(brindle::test::readFile(path), kExampleProfile);
     }
 
     void savesChoicesAsItemIndexes_data()
@@ -111,7 +91,7 @@ private slots:
         const Run r = cli(args << u"--save-profile"_s << out);
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.status, 0);
-        QCOMPARE(readFile(out), file);
+        QCOMPARE(brindle::test::readFile(out), file);
     }
 
     void generatesFromAProfile_data()
@@ -120,18 +100,18 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("out");
         QTest::addRow("the example")
-            << kExampleFile << QStringList()
+            << kExampleProfile << QStringList()
             << QByteArray("<title>Home & garden</title>\r\n"
                           "<meta name=\"description\" content=\"Tips for small gardens\">\r\n"
                           "<meta http-equiv=\"content-type\" content=\"text/html; "
                           "charset=utf-8\">\r\n");
         QTest::addRow("option overrides one value, ticks stay")
-            << kExampleFile << QStringList{u"--title"_s, u"Other"_s, u"--xhtml"_s}
+            << kExampleProfile << QStringList{u"--title"_s, u"Other"_s, u"--xhtml"_s}
             << QByteArray("<title>Other</title>\r\n"
                           "<meta name=\"description\" content=\"Tips for small gardens\" />\r\n"
                           "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n");
         QTest::addRow("--use overrides the ticks")
-            << kExampleFile << QStringList{u"--use"_s, u"robots"_s}
+            << kExampleProfile << QStringList{u"--use"_s, u"robots"_s}
             << QByteArray("<meta name=\"robots\" content=\"index,follow\">\r\n");
         QTest::addRow("item indexes become texts; only Y ticks")
             << profileWith({{7, "3"}, {8, " 04"}, {11, "15"}, {12, "36"}},
@@ -170,7 +150,7 @@ private slots:
         QTest::addColumn<QByteArray>("profile"); // empty: no file
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("err");
-        QTest::addRow("rejected profile") << QByteArray("<!-- c -->" + kExampleFile) << QStringList()
+        QTest::addRow("rejected profile") << QByteArray("<!-- c -->" + kExampleProfile) << QStringList()
                                           << QByteArray("The file is not a valid meta tags profile data.\n");
         QTest::addRow("missing profile")
             << QByteArray() << QStringList() << QByteArray("No such file or directory\r\nLine: 0\r\n\n");
@@ -185,7 +165,7 @@ private slots:
             << profileWith({{8, "7 days"}}, {}) << QStringList()
             << QByteArray("'7 days' is not a valid integer value.\n");
         QTest::addRow("profile cannot be written")
-            << kExampleFile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
+            << kExampleProfile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
             << QByteArray("No such file or directory.\n");
     }
     void failures()

@@ -1,4 +1,5 @@
 #include "common/fakedialogs.h"
+#include "common/testfiles.h"
 #include "core/error.h"
 #include "profile/profilefile.h"
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using brindle::test::kExampleProfile;
 using namespace brindle;
 using namespace brindle::profile;
 
@@ -51,22 +53,6 @@ const QStringList kExampleValues = {u"Home & garden"_s,
 const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s,
                                   u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"Y"_s, u"N"_s};
 
-const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
-                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
-                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"1\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"28\" isused=\"Y\"/>"
-                                "<tagname content=\"28\" isused=\"N\"/>"
-                                "</OvalinBrindleProfile>";
-
 // A root holding the given inner text.
 QByteArray rootWith(const QByteArray &inner)
 {
@@ -79,14 +65,6 @@ QByteArray tagElements(int count, const char *prefix = "v")
     for (int i = 0; i < count; ++i)
         out += "<tagname content=\"" + QByteArray(prefix) + QByteArray::number(i) + "\" isused=\"Y\"/>";
     return out;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -115,12 +93,12 @@ class TestProfileFile : public QObject
 private slots:
     void writesTheExampleByteForByte()
     {
-        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed)), kExampleFile);
+        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed)), kExampleProfile);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"home.wmp"_s);
         WriteProfile(arrayOf(kExampleValues), arrayOf(kExampleUsed), path);
-        QCOMPARE(readFile(path), kExampleFile);
+        QCOMPARE(brindle::test::readFile(path), kExampleProfile);
     }
 
     void roundTrip_data()
@@ -166,7 +144,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.wmp"_s);
         WriteProfile(v, u, path);
-        const QByteArray bytes = readFile(path);
+        const QByteArray bytes = brindle::test::readFile(path);
         QVERIFY(!bytes.contains('\t') && !bytes.contains('\n') && !bytes.contains('\r'));
         test::FakeDialogs dialogs;
         readValues = marked(u"old"_s);
@@ -180,29 +158,30 @@ private slots:
     void readsOtherLayouts_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QByteArray indented = kExampleFile;
+        QByteArray indented = kExampleProfile;
         indented.replace("><", ">\n    <");
         QTest::addRow("line breaks and indentation") << indented + "\n";
-        QByteArray crlf = kExampleFile;
+        QByteArray crlf = kExampleProfile;
         crlf.replace("><", ">\r\n\t<");
         QTest::addRow("CR LF and tabs") << crlf + "\r\n";
-        QTest::addRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + kExampleFile;
+        QTest::addRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + kExampleProfile;
         QStringEncoder toUtf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-        QTest::addRow("UTF-16 with byte order mark") << QByteArray(toUtf16(QString::fromUtf8(kExampleFile)));
-        QByteArray longForm = kExampleFile;
+        QTest::addRow("UTF-16 with byte order mark")
+            << QByteArray(toUtf16(QString::fromUtf8(kExampleProfile)));
+        QByteArray longForm = kExampleProfile;
         longForm.replace("/>", "></tagname>");
         QTest::addRow("end tags instead of empty elements") << longForm;
-        QByteArray single = kExampleFile;
+        QByteArray single = kExampleProfile;
         single.replace('"', '\'');
         QTest::addRow("single quotes") << single;
-        QByteArray other = kExampleFile;
+        QByteArray other = kExampleProfile;
         other.replace("tagname", "t").replace(" Author=\"OvalinBrindle\"", "");
         QTest::addRow("element names and Author not looked at") << other;
-        QByteArray reordered = kExampleFile;
+        QByteArray reordered = kExampleProfile;
         reordered.replace("content=\"Home &amp; garden\" isused=\"Y\"",
                           "isused=\"Y\" content=\"Home &#38; garden\"");
         QTest::addRow("attribute order and character references") << reordered;
-        QTest::addRow("trailing comment after the root") << kExampleFile + "<!-- end -->\n";
+        QTest::addRow("trailing comment after the root") << kExampleProfile + "<!-- end -->\n";
     }
     void readsOtherLayouts()
     {
@@ -217,13 +196,13 @@ private slots:
     void rejectsFilesNotStartingWithTheRoot_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addRow("leading XML declaration") << "<?xml version=\"1.0\"?>" + kExampleFile;
+        QTest::addRow("leading XML declaration") << "<?xml version=\"1.0\"?>" + kExampleProfile;
         QTest::addRow("leading declaration with encoding")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + kExampleFile;
-        QTest::addRow("leading comment") << "<!-- profile -->" + kExampleFile;
-        QTest::addRow("leading processing instruction") << "<?style sheet?>" + kExampleFile;
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + kExampleProfile;
+        QTest::addRow("leading comment") << "<!-- profile -->" + kExampleProfile;
+        QTest::addRow("leading processing instruction") << "<?style sheet?>" + kExampleProfile;
         QTest::addRow("root in other letter case")
-            << QByteArray(kExampleFile).replace("OvalinBrindleProfile", "ovalinbrindleprofile");
+            << QByteArray(kExampleProfile).replace("OvalinBrindleProfile", "ovalinbrindleprofile");
         QTest::addRow("other root") << rootWith(tagElements(13)).replace("OvalinBrindleProfile", "Profile");
     }
     void rejectsFilesNotStartingWithTheRoot()
@@ -368,7 +347,7 @@ private slots:
         QFETCH(QString, how);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"keep.wmp"_s);
-        writeFile(path, kExampleFile);
+        writeFile(path, kExampleProfile);
         const TOvStringArray values(QString(200, u'x'));
         const TOvStringArray used(u"Y"_s);
         QString message;
@@ -391,7 +370,7 @@ private slots:
             std::signal(SIGXFSZ, oldHandler);
         }
         QCOMPARE(message, how == u"readonly"_s ? u"Permission denied"_s : u"File too large"_s);
-        QCOMPARE(readFile(path), kExampleFile);
+        QCOMPARE(brindle::test::readFile(path), kExampleProfile);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"keep.wmp"_s}); // no temporary left
     }
 

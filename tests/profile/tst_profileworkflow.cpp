@@ -1,4 +1,5 @@
 #include "common/fakedialogs.h"
+#include "common/testfiles.h"
 #include "core/error.h"
 #include "core/textutil.h"
 #include "profile/inputsview.h"
@@ -41,12 +42,6 @@ public:
     void tick(int tagIndex, bool on = true) { rows.at(std::size_t(listRowOfTag(tagIndex))) = on; }
     bool ticked(int tagIndex) const { return rows.at(std::size_t(listRowOfTag(tagIndex))); }
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 TOvStringArray arrayOf(const QStringList &entries)
 {
@@ -222,7 +217,7 @@ private slots:
         QCOMPARE(dialogs().kinds(), QStringList{u"confirm"_s});
         QCOMPARE(dialogs().last().caption, u"Brindle"_s);
         QCOMPARE(dialogs().last().text, u"Do you want to save the changes to \"shop\" ?"_s);
-        QVERIFY(readFile(shop).contains("content=\"Shop, new\""));
+        QVERIFY(brindle::test::readFile(shop).contains("content=\"Shop, new\""));
         QVERIFY(showsReset());
     }
 
@@ -258,7 +253,7 @@ private slots:
         const QString target = titled ? makeProfile(u"t.wmp"_s, u"T"_s) : file(u"new.wmp"_s);
         if (titled)
             open(target);
-        const QByteArray before = readFile(target);
+        const QByteArray before = brindle::test::readFile(target);
         if (changed)
             view().type(Owner, u"me"_s);
         for (QChar a : answers) {
@@ -274,9 +269,9 @@ private slots:
         const Snapshot state = snapshot();
         run(&ProfileWorkflow::btNewClick);
         QCOMPARE(dialogs().kinds(), asked);
-        QCOMPARE(readFile(target).contains("content=\"me\""), written);
+        QCOMPARE(brindle::test::readFile(target).contains("content=\"me\""), written);
         if (!written)
-            QCOMPARE(readFile(target), before);
+            QCOMPARE(brindle::test::readFile(target), before);
         if (reset)
             QVERIFY(showsReset());
         else
@@ -349,7 +344,7 @@ private slots:
         QCOMPARE(dialogs().kinds(), asked);
         QCOMPARE(QFile::exists(file(u"draft.wmp"_s)), saved); // the default extension was added
         if (saved)
-            QVERIFY(readFile(file(u"draft.wmp"_s)).contains("content=\"unsaved\""));
+            QVERIFY(brindle::test::readFile(file(u"draft.wmp"_s)).contains("content=\"unsaved\""));
         QCOMPARE(view().texts[Title], u"Other"_s);
         QCOMPARE(view().status, u"Profile : other"_s);
     }
@@ -406,7 +401,7 @@ private slots:
         // The save target is still the old file.
         view().type(Keywords, u"k"_s);
         run(&ProfileWorkflow::btSaveClick);
-        QVERIFY(readFile(file(u"shop.wmp"_s)).contains("content=\"k\""));
+        QVERIFY(brindle::test::readFile(file(u"shop.wmp"_s)).contains("content=\"k\""));
     }
 
     void openCancelledChangesNothing()
@@ -428,7 +423,7 @@ private slots:
         QCOMPARE(dialogs().last().caption, u"Save Meta Tags Profile"_s);
         QVERIFY(dialogs().last().options.confirmOverwrite);
         QCOMPARE(dialogs().last().options.pattern, u"*.wmp"_s);
-        QVERIFY(readFile(file(u"one.wmp"_s)).contains("content=\"first\""));
+        QVERIFY(brindle::test::readFile(file(u"one.wmp"_s)).contains("content=\"first\""));
         QCOMPARE(view().status, u"Profile : Untitled"_s);
         QCOMPARE(flow().ProfileName(), u"Untitled"_s);
         QVERIFY(flow().ProfileUntitled());
@@ -441,7 +436,7 @@ private slots:
         run(&ProfileWorkflow::btSaveClick);
         QCOMPARE(dialogs().kinds(), QStringList{u"save"_s});
         QCOMPARE(dialogs().last().text, file(u"one.wmp"_s));
-        QVERIFY(readFile(file(u"one.wmp"_s)).contains("content=\"first\""));
+        QVERIFY(brindle::test::readFile(file(u"one.wmp"_s)).contains("content=\"first\""));
     }
 
     void saveTitledWritesWithoutDialog()
@@ -452,7 +447,7 @@ private slots:
         view().tick(Copyright);
         run(&ProfileWorkflow::btSaveClick);
         QCOMPARE(dialogs().kinds(), QStringList());
-        const QByteArray bytes = readFile(path);
+        const QByteArray bytes = brindle::test::readFile(path);
         QVERIFY(bytes.contains("<tagname content=\"(c) me\" isused=\"Y\"/>"));
         QVERIFY(!flow().TestModified());
     }
@@ -461,7 +456,7 @@ private slots:
     {
         const QString a = makeProfile(u"a.wmp"_s, u"A"_s);
         open(a);
-        const QByteArray aBefore = readFile(a);
+        const QByteArray aBefore = brindle::test::readFile(a);
         view().type(Title, u"typed"_s);
         dialogs().chooseFile(file(u"b"_s));
         run(&ProfileWorkflow::SaveProfileAs1Click);
@@ -469,8 +464,8 @@ private slots:
         QCOMPARE(dialogs().last().caption, u"Save Meta Tags Profile As..."_s);
         QCOMPARE(flow().sadi().options().title, u"Save Meta Tags Profile"_s);
         const QString b = file(u"b.wmp"_s);
-        QVERIFY(readFile(b).contains("content=\"typed\""));
-        QCOMPARE(readFile(a), aBefore);
+        QVERIFY(brindle::test::readFile(b).contains("content=\"typed\""));
+        QCOMPARE(brindle::test::readFile(a), aBefore);
         QCOMPARE(view().texts[Title], u"typed"_s);
         QCOMPARE(view().status, u"Profile : b"_s);
         QCOMPARE(flow().ProfilePath(), b);
@@ -480,8 +475,8 @@ private slots:
         dialogs().clear();
         run(&ProfileWorkflow::btSaveClick);
         QCOMPARE(dialogs().kinds(), QStringList());
-        QVERIFY(readFile(b).contains("content=\"again\""));
-        QCOMPARE(readFile(a), aBefore);
+        QVERIFY(brindle::test::readFile(b).contains("content=\"again\""));
+        QCOMPARE(brindle::test::readFile(a), aBefore);
 
         view().type(Title, u"more"_s);
         dialogs().answerNo();
@@ -542,7 +537,7 @@ private slots:
         }
         QCOMPARE(close(), mayClose);
         QCOMPARE(dialogs().kinds(), asked);
-        QCOMPARE(readFile(target).contains("content=\"unsaved\""), written);
+        QCOMPARE(brindle::test::readFile(target).contains("content=\"unsaved\""), written);
     }
 
     void failedWriteThrowsAndChangesNothing_data()
@@ -670,7 +665,7 @@ private slots:
         QCOMPARE(view().items[Rating], -1);
         dialogs().chooseFile(file(u"r.wmp"_s));
         run(&ProfileWorkflow::SaveProfileAs1Click);
-        QVERIFY(readFile(file(u"r.wmp"_s)).contains("<tagname content=\"-1\" isused=\"Y\"/>"));
+        QVERIFY(brindle::test::readFile(file(u"r.wmp"_s)).contains("<tagname content=\"-1\" isused=\"Y\"/>"));
         QCOMPARE(view().texts[Rating], QString()); // reopened by Save As
         view().type(Rating, u"other"_s);
         open(file(u"r.wmp"_s));

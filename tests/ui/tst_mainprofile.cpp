@@ -2,6 +2,7 @@
 // items and close box, with scripted dialogs.
 
 #include "common/fakedialogs.h"
+#include "common/testfiles.h"
 #include "output/fview.h"
 #include "ui/mainwindow.h"
 #include "ui/ovchecklist.h"
@@ -17,27 +18,11 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using brindle::test::kExampleProfile;
 using namespace brindle;
 using brindle::ui::Tovalinform;
 
 namespace {
-
-const QByteArray kExampleFile = "<OvalinBrindleProfile Author=\"OvalinBrindle\">"
-                                "<tagname content=\"Home &amp; garden\" isused=\"Y\"/>"
-                                "<tagname content=\"Tips for small gardens\" isused=\"Y\"/>"
-                                "<tagname content=\"\" isused=\"N\"/><tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"\" isused=\"N\"/><tagname content=\"\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/><tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"1\" isused=\"N\"/><tagname content=\"0\" isused=\"N\"/>"
-                                "<tagname content=\"0\" isused=\"N\"/><tagname content=\"28\" isused=\"Y\"/>"
-                                "<tagname content=\"28\" isused=\"N\"/>"
-                                "</OvalinBrindleProfile>";
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct Window
 {
@@ -82,7 +67,7 @@ private slots:
             w.main.tagList()->SetRowChecked(row, true);
         w.fake.chooseFile(w.path(u"home"));
         w.click(u"btSave");
-        QCOMPARE(readAll(w.path(u"home.wmp")), kExampleFile);
+        QCOMPARE(brindle::test::readFile(w.path(u"home.wmp")), kExampleProfile);
         QCOMPARE(w.fake.last().options.title, u"Save Meta Tags Profile"_s);
         // An untitled profile stays untitled after Save; closing now asks nothing.
         QCOMPARE(w.main.statusText(), u"Profile : Untitled"_s);
@@ -94,7 +79,7 @@ private slots:
     void openAppliesToTheInputs()
     {
         Window w;
-        QByteArray file = kExampleFile;
+        QByteArray file = kExampleProfile;
         file.replace("<tagname content=\"28\" isused=\"Y\"/>", "<tagname content=\"17\" isused=\"Y\"/>");
         w.writeFile(w.path(u"shop.wmp"), file);
         w.fake.chooseFile(w.path(u"shop.wmp"));
@@ -112,7 +97,7 @@ private slots:
         w.fake.answerYes();
         w.click(u"btNew");
         QCOMPARE(w.fake.last().text, u"Do you want to save the changes to \"shop\" ?"_s);
-        QVERIFY(readAll(w.path(u"shop.wmp")).contains("content=\"plants\""));
+        QVERIFY(brindle::test::readFile(w.path(u"shop.wmp")).contains("content=\"plants\""));
         QCOMPARE(w.main.statusText(), u"Profile : Untitled"_s);
         QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
         QVERIFY(!w.main.charsetResetButton()->isVisible());
@@ -150,7 +135,7 @@ private slots:
     void failedWriteIsReportedAndChangesNothing()
     {
         Window w;
-        w.writeFile(w.path(u"a.wmp"), kExampleFile);
+        w.writeFile(w.path(u"a.wmp"), kExampleProfile);
         w.fake.chooseFile(w.path(u"a.wmp"));
         w.click(u"btOpen");
         w.edit(u"eTitle")->setText(u"changed"_s);
@@ -161,7 +146,7 @@ private slots:
         QVERIFY(w.fake.last().text.endsWith(u'.'));
         QCOMPARE(w.main.statusText(), u"Profile : a"_s);
         QCOMPARE(w.main.workflow().ProfilePath(), w.path(u"a.wmp"));
-        QCOMPARE(readAll(w.path(u"a.wmp")), kExampleFile);
+        QCOMPARE(brindle::test::readFile(w.path(u"a.wmp")), kExampleProfile);
         QCOMPARE(w.edit(u"eTitle")->text(), u"changed"_s);
         QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
@@ -175,7 +160,7 @@ private slots:
         QCOMPARE(rating->currentIndex(), -1);
         w.fake.chooseFile(w.path(u"r.wmp"));
         w.trigger(u"SaveProfileAs1");
-        QVERIFY(readAll(w.path(u"r.wmp"))
+        QVERIFY(brindle::test::readFile(w.path(u"r.wmp"))
                     .contains("<tagname content=\"-1\" isused=\"N\"/><tagname content=\"1\""));
         // Reopened: no item selected and the text emptied.
         w.fake.chooseFile(w.path(u"r.wmp"));
