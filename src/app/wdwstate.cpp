@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlatformSurfaceEvent>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -364,9 +363,12 @@ int readInt32(const QVariant &value, const QString &name)
     bool ok = false;
     switch (value.typeId()) {
     case QMetaType::QString: {
-        static const QRegularExpression kInteger(u"^[+-]?[0-9]+$"_s);
         const QString text = value.toString().trimmed();
-        if (!kInteger.match(text).hasMatch())
+        // Checked by hand: a regular expression would load its engine at every start.
+        const QStringView digits =
+            QStringView(text).mid(text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0);
+        const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), isDigit))
             throw Error(u"Invalid data type for '%1'"_s.arg(name));
         n = text.toLongLong(&ok);
         break;
