@@ -134,6 +134,8 @@ private slots:
             << QList<int>{200, 150, 404, 304} << 0;
         QTest::addRow("only Left moves only the left edge")
             << QByteArray("Left=50\n") << none << QList<int>{50, kSame, kSame, kSame} << 0;
+        QTest::addRow("a signed Left")
+            << QByteArray("Left=+50\n") << none << QList<int>{50, kSame, kSame, kSame} << 0;
         QTest::addRow("only State") << QByteArray("State=2\n") << none
                                     << QList<int>{kSame, kSame, kSame, kSame} << 2;
         QTest::addRow("State 2 maximizes")
@@ -228,6 +230,9 @@ private slots:
         QTest::addRow("Left as text") << QByteArray("Left=abc\n") << u"Invalid data type for 'Left'."_s;
         QTest::addRow("Left as a list") << QByteArray("Left=1,2\n") << u"Invalid data type for 'Left'."_s;
         QTest::addRow("Left empty") << QByteArray("Left=\n") << u"Invalid data type for 'Left'."_s;
+        QTest::addRow("Left a lone sign") << QByteArray("Left=-\n") << u"Invalid data type for 'Left'."_s;
+        QTest::addRow("Left with a letter after its digits")
+            << QByteArray("Left=12a\n") << u"Invalid data type for 'Left'."_s;
         QTest::addRow("Left with a fraction")
             << QByteArray("Left=1.5\n") << u"Invalid data type for 'Left'."_s;
         QTest::addRow("Left in hexadecimal")
