@@ -4,6 +4,7 @@
 #include "widgets/colors.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
+#include "widgets/images.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,19 +34,17 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     m_icon = new QLabel(m_band);
     m_icon->setObjectName(u"imicon"_s);
     m_icon->setGeometry(32, 16, 32, 32);
-    m_icon->setPixmap(
-        QPixmap(u":/images/app.png"_s).scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_icon->setPixmap(widgets::loadImage(u":/images/app.png"_s)
+                          .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     m_name = new QLabel(u"Brindle v1.0"_s, m_band);
     m_name->setObjectName(u"lbname"_s);
     m_name->setFont(widgets::uiFont(8, true));
     m_name->move(80, 16);
-    m_name->adjustSize();
 
     m_maker = new QLabel(u"Freeware by Ovalin"_s, m_band);
     m_maker->setObjectName(u"lbmaker"_s);
     m_maker->move(80, 32);
-    m_maker->adjustSize();
 
     m_link = new OvLinkLabel(m_band);
     m_link->setObjectName(u"lbhomepage"_s);
@@ -66,6 +65,10 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
 
 void Tfinfo::showOver(QWidget *mainWindow)
 {
+    // Sized here rather than at start-up, where laying out the bold name
+    // would load a font that nothing else on the first screen uses.
+    m_name->adjustSize();
+    m_maker->adjustSize();
     m_placement.place(this, mainWindow ? mainWindow : parentWidget());
     btOk->setFocus();
     exec();

@@ -1,11 +1,11 @@
 #include "widgets/imagebutton.h"
 
 #include "widgets/colors.h"
+#include "widgets/images.h"
 
 #include <QEnterEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -22,25 +22,11 @@ ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
     setFocusPolicy(Qt::TabFocus);
 }
 
-QPixmap ImageButton::load(const QString &path)
-{
-    if (path.isEmpty())
-        return {};
-    // Many buttons share an image (the thirteen hint buttons); decode each once.
-    QPixmap pixmap;
-    if (QPixmapCache::find(path, &pixmap))
-        return pixmap;
-    if (!pixmap.load(path))
-        qWarning("ImageButton: cannot load image %s", qPrintable(path));
-    else
-        QPixmapCache::insert(path, pixmap);
-    return pixmap;
-}
-
 void ImageButton::setImages(const QString &normal, const QString &hover, const QString &pressed)
 {
-    m_normal = load(normal);
-    // The other images are decoded when first needed, which keeps start-up short.
+    // Images are decoded when first drawn or measured: a window built hidden
+    // costs nothing for them, which keeps start-up short.
+    m_normalPath = normal;
     m_hoverPath = hover.isEmpty() ? normal : hover;
     m_pressedPath = pressed.isEmpty() ? normal : pressed;
     updateGeometry();
@@ -50,15 +36,15 @@ void ImageButton::setImages(const QString &normal, const QString &hover, const Q
 QPixmap ImageButton::currentImage() const
 {
     if (isDown())
-        return load(m_pressedPath);
+        return loadImage(m_pressedPath);
     if (m_hovered && isEnabled())
-        return load(m_hoverPath);
-    return m_normal;
+        return loadImage(m_hoverPath);
+    return loadImage(m_normalPath);
 }
 
 QSize ImageButton::minimumSizeHint() const
 {
-    QSize size = m_normal.deviceIndependentSize().toSize();
+    QSize size = loadImage(m_normalPath).deviceIndependentSize().toSize();
     if (!text().isEmpty()) {
         const QFontMetrics fm = fontMetrics();
         size.rwidth() += kSpacing + fm.horizontalAdvance(text());

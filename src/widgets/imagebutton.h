@@ -33,9 +33,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    static QPixmap load(const QString &path);
-
-    QPixmap m_normal;
+    QString m_normalPath;
     QString m_hoverPath;
     QString m_pressedPath;
     bool m_hovered = false;
