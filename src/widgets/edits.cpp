@@ -30,7 +30,9 @@ public:
 
 ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
 {
-    setEditable(true);
+    // Handing over an edit makes the box editable without setEditable(), which
+    // would build the drop-down list long before anyone opens it.
+    setLineEdit(new QLineEdit(this));
     setInsertPolicy(QComboBox::NoInsert);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // Completion is done here rather than by a QCompleter so that the item index follows
