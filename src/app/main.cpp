@@ -14,6 +14,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Overlaps the font configuration's loading with the display connection.
+    brindle::app::FontConfigWarmUp fontConfig;
     QApplication app(argc, argv);
     brindle::app::applyApplicationSettings(app);
     brindle::ui::QtDialogs qtDialogs;
@@ -25,6 +27,7 @@ int main(int argc, char *argv[])
     if (const auto status = brindle::app::startSingleInstance(runOnce))
         return *status;
 
+    fontConfig.wait();
     std::unique_ptr<brindle::ui::Tovalinform> mainWindow = brindle::app::createWindows();
     runOnce.setMainWindow(mainWindow.get());
     brindle::app::attachPlacement(mainWindow.get());

@@ -9,6 +9,8 @@
 #include <QProxyStyle>
 #include <QToolTip>
 
+#include <fontconfig/fontconfig.h>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::app {
@@ -97,6 +99,19 @@ void applyApplicationSettings(QApplication &app)
     tips.setColor(QPalette::ToolTipBase, QColor(QRgb(kToolTipColor)));
     tips.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tips);
+}
+
+FontConfigWarmUp::FontConfigWarmUp() : m_thread([] { FcInit(); }) {}
+
+FontConfigWarmUp::~FontConfigWarmUp()
+{
+    wait();
+}
+
+void FontConfigWarmUp::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 } // namespace brindle::app
