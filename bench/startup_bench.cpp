@@ -1,8 +1,9 @@
-// Start-up benchmark: starts Brindle and the bare Qt window program in
-// interleaved rounds and reports the median time from process start to the
-// first painted frame of the main window, and the resident memory then.
+// Start-up benchmark: starts Brindle and one or more yardstick programs (the
+// bare Qt window, with and without text) in interleaved rounds and reports the
+// median time from process start to the first painted frame of the main
+// window, the resident memory then, and Brindle's ratio to each yardstick.
 //
-//   bench_startup BRINDLE BARE [ROUNDS]
+//   bench_startup BRINDLE BARE [BARE...] [ROUNDS]
 //
 // Run it on a real display (for example under xvfb-run); each program gets a
 // fresh configuration and runtime folder so saved placement plays no part.
@@ -65,20 +66,24 @@ double median(std::vector<double> v)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 3) {
-        std::fprintf(stderr, "usage: bench_startup BRINDLE BARE [ROUNDS]\n");
+    QStringList programs = QCoreApplication::arguments().mid(1);
+    int rounds = 15;
+    bool numeric = false;
+    if (!programs.isEmpty() && (programs.last().toInt(&numeric), numeric))
+        rounds = programs.takeLast().toInt();
+    if (programs.size() < 2 || rounds < 1) {
+        std::fprintf(stderr, "usage: bench_startup BRINDLE BARE [BARE...] [ROUNDS]\n");
         return 2;
     }
-    const int rounds = args.size() > 3 ? args[3].toInt() : 15;
-    const QStringList programs = {args[1], args[2]};
-    std::vector<double> ms[2], rss[2];
+    const auto n = programs.size();
+    std::vector<std::vector<double>> ms(n), rss(n);
     QTemporaryDir home;
-    runOnce(programs[0], home); // warm the page cache
-    runOnce(programs[1], home);
+    for (const QString &program : programs)
+        runOnce(program, home); // warm the page cache
     for (int r = 0; r < rounds; ++r) {
-        for (int k = 0; k < 2; ++k) {
-            const int i = (k + r) % 2;
+        // Each round starts with a different program, so none always runs first.
+        for (qsizetype k = 0; k < n; ++k) {
+            const qsizetype i = (k + r) % n;
             const Sample s = runOnce(programs[i], home);
             if (s.ms < 0) {
                 std::fprintf(stderr, "no frame reported by %s\n", qPrintable(programs[i]));
@@ -88,10 +93,15 @@ int main(int argc, char *argv[])
             rss[i].push_back(s.rssKb);
         }
     }
-    const double m0 = median(ms[0]), m1 = median(ms[1]), r0 = median(rss[0]), r1 = median(rss[1]);
-    std::printf("%-10s %14s %14s\n", "program", "first frame", "resident");
-    std::printf("%-10s %11.1f ms %11.0f kB\n", "brindle", m0, r0);
-    std::printf("%-10s %11.1f ms %11.0f kB\n", "bare Qt", m1, r1);
-    std::printf("ratio      %14.2f %14.2f   (median of %d interleaved rounds)\n", m0 / m1, r0 / r1, rounds);
+    std::printf("%-40s %12s %12s %14s\n", "program", "first frame", "resident", "ratio (time, memory)");
+    const double m0 = median(ms[0]), r0 = median(rss[0]);
+    for (qsizetype i = 0; i < n; ++i) {
+        const double m = median(ms[i]), r = median(rss[i]);
+        std::printf("%-40s %9.1f ms %9.0f kB", qPrintable(programs[i].section(QLatin1Char('/'), -1)), m, r);
+        if (i > 0)
+            std::printf("   %5.2f %5.2f", m0 / m, r0 / r);
+        std::printf("\n");
+    }
+    std::printf("(median of %d interleaved rounds; ratio = first program / this one)\n", rounds);
     return 0;
 }

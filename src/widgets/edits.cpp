@@ -1,6 +1,9 @@
 #include "widgets/edits.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 namespace brindle::widgets {
@@ -31,8 +34,16 @@ public:
 ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
 {
     // Handing over an edit makes the box editable without setEditable(), which
-    // would build the drop-down list long before anyone opens it.
-    setLineEdit(new QLineEdit(this));
+    // would build the drop-down list long before anyone opens it. An edit
+    // handed over without a completer gets a default one, which costs more
+    // than the rest of the box and is dropped again below, so every edit
+    // borrows the same one for the hand-over.
+    static QPointer<QCompleter> lent;
+    if (!lent)
+        lent = new QCompleter(QCoreApplication::instance());
+    auto *edit = new QLineEdit(this);
+    edit->setCompleter(lent);
+    setLineEdit(edit);
     setInsertPolicy(QComboBox::NoInsert);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // Completion is done here rather than by a QCompleter so that the item index follows

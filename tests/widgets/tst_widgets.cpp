@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QEnterEvent>
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -76,6 +77,7 @@ private slots:
     void comboDeletingDoesNotCompleteAgain();
     void comboSignalsNoSelection();
     void comboMaxLength();
+    void comboEditableWithoutCompleter();
     void editMaxLength();
     void statusBarPanes();
     void uiFonts();
@@ -387,6 +389,26 @@ void TestWidgets::comboMaxLength()
     option.initFrom(combo.view());
     QCOMPARE(combo.itemDelegate()->sizeHint(option, first).height(),
              std::max(ComboBox::kItemHeight, option.fontMetrics.height()));
+}
+
+void TestWidgets::comboEditableWithoutCompleter()
+{
+    // Boxes built one after another: the completer each borrows while it is
+    // made editable is left to none of them, and the list scrolls when needed.
+    ComboBox first;
+    ComboBox second;
+    for (ComboBox *combo : {&first, &second}) {
+        QVERIFY(combo->isEditable());
+        QCOMPARE(combo->completer(), nullptr);
+        QCOMPARE(combo->lineEdit()->completer(), nullptr);
+        combo->addItems(kItems + kItems + kItems);
+        combo->setMaxVisibleItems(5);
+        combo->show();
+        combo->showPopup();
+        QTRY_VERIFY(combo->view()->isVisible());
+        QVERIFY(combo->view()->verticalScrollBar()->isVisible());
+        combo->hidePopup();
+    }
 }
 
 void TestWidgets::editMaxLength()
