@@ -11,6 +11,8 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <system_error>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::app {
@@ -101,7 +103,14 @@ void applyApplicationSettings(QApplication &app)
     QToolTip::setPalette(tips);
 }
 
-FontConfigWarmUp::FontConfigWarmUp() : m_thread([] { FcInit(); }) {}
+FontConfigWarmUp::FontConfigWarmUp()
+{
+    try {
+        m_thread = std::thread([] { FcInit(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: the configuration is read when first needed.
+    }
+}
 
 FontConfigWarmUp::~FontConfigWarmUp()
 {
