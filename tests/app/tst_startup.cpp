@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,27 @@ private slots:
         QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0xFF, 0xF8, 0x99));
         QCOMPARE(QApplication::applicationName(), u"Brindle"_s);
         QVERIFY(!QApplication::windowIcon().isNull());
+    }
+
+    void startUpLoadsNoImagePlugin()
+    {
+        // Guessing an image's format loads every image format plug-in on the
+        // system; nothing on the first screen may need that.
+        const auto pluginsLoaded = [] {
+            QFile maps(u"/proc/self/maps"_s);
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+        };
+        test::FakeDialogs fake;
+        std::unique_ptr<ui::Tovalinform> main = app::createWindows();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        main->grab(); // paints every widget of the first screen
+        QVERIFY(!pluginsLoaded());
+
+        // The menu bar's overflow arrow, fetched late, is still there.
+        const QIcon arrow = QApplication::style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+        QVERIFY(!arrow.pixmap(16).isNull());
+        main.reset();
     }
 
     void windowsCreatedOnceInOrderAndHidden()
