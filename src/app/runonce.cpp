@@ -17,8 +17,13 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -41,6 +46,71 @@ constexpr int kHandledLimitMs = 30000;
 constexpr qint64 kUnreadableLockAgeMs = 2000;
 // Longest path a local socket can have (sun_path less the NUL).
 constexpr qsizetype kMaxSocketPath = 107;
+
+const QString kWithoutGuard = u"; running without the single-instance guard"_s;
+
+// Before the main window exists, standard error is the only place to say
+// why this copy is not guarded the usual way.
+void warn(const QString &text)
+{
+    const QByteArray line =
+        (QFileInfo(QCoreApplication::applicationFilePath()).fileName() + u": "_s + text).toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString socketFileName(const QString &instanceName)
+{
+    return u"%1-%2.socket"_s.arg(instanceName).arg(::getuid());
+}
+
+bool fitsSocket(const QString &path)
+{
+    return QFile::encodeName(path).size() <= kMaxSocketPath;
+}
+
+// Why the folder may not hold the lock and the socket, empty when it may.
+// Where another user can add or replace a file, they could put a socket of
+// their own where later copies look and receive their command lines.
+QString unfitFolder(const QString &path, bool isPrivate)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (isPrivate && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return u"cannot make the folder %1: %2"_s.arg(path, errnoText());
+    struct stat info = {};
+    // The private folder sits in a shared one, where a symbolic link of
+    // another user's could stand in its place.
+    if ((isPrivate ? ::lstat(native.constData(), &info) : ::stat(native.constData(), &info)) != 0)
+        return u"cannot use the folder %1: %2"_s.arg(path, errnoText());
+    if (!S_ISDIR(info.st_mode))
+        return u"%1 is not a folder"_s.arg(path);
+    if (info.st_uid != ::geteuid())
+        return u"the folder %1 belongs to user %2"_s.arg(path).arg(info.st_uid);
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return u"other users can write to the folder %1"_s.arg(path);
+    return {};
+}
+
+// The user of the process at the other end of a connected local socket, or
+// -1 when it cannot be told.
+qint64 peerUid(const QLocalSocket &socket)
+{
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    const qintptr fd = socket.socketDescriptor();
+    if (fd < 0 || ::getsockopt(int(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer)
+        return -1;
+    return qint64(peer.uid);
+}
+
+bool isOwnUser(qint64 uid)
+{
+    return uid == qint64(::geteuid());
+}
 
 bool writeAll(QLocalSocket &socket, const QByteArray &data, QDeadlineTimer deadline)
 {
@@ -76,19 +146,29 @@ TOvRunOnce::~TOvRunOnce()
     // m_lock releases the lock as it goes.
 }
 
+QString TOvRunOnce::folder() const
+{
+    if (!m_folder.isEmpty())
+        return m_folder;
+    m_folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    m_isPrivateFolder = m_folder.isEmpty() || !fitsSocket(m_folder + u'/' + socketFileName(m_instanceName));
+    if (m_isPrivateFolder) {
+        QString temp = QDir::tempPath();
+        if (temp.isEmpty()) // TMPDIR names no folder
+            temp = u"/tmp"_s;
+        m_folder = temp + u"/brindle-%1"_s.arg(::geteuid());
+    }
+    return m_folder;
+}
+
 QString TOvRunOnce::lockFilePath() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + m_instanceName +
-           u".lock"_s;
+    return folder() + u'/' + m_instanceName + u".lock"_s;
 }
 
 QString TOvRunOnce::serverName() const
 {
-    // The runtime folder is the user's own; the user id keeps the name apart
-    // where the folder is shared or the path is too long for a socket.
-    const QString name = u"%1-%2.socket"_s.arg(m_instanceName).arg(::getuid());
-    const QString inRuntime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + name;
-    return QFile::encodeName(inRuntime).size() <= kMaxSocketPath ? inRuntime : name;
+    return folder() + u'/' + socketFileName(m_instanceName);
 }
 
 QByteArray TOvRunOnce::argumentBlock(const QStringList &paramStr)
@@ -122,15 +202,36 @@ QStringList TOvRunOnce::parseBlock(const QByteArray &block)
 
 bool TOvRunOnce::Load(const QStringList &paramStr)
 {
-    if (takeLock()) {
+    // Running without the guard beats never starting, whatever stands in
+    // the way.
+    const QString where = folder(); // chooses the kind of folder too
+    QString unfit = unfitFolder(where, m_isPrivateFolder);
+    if (unfit.isEmpty() && !fitsSocket(serverName()))
+        unfit = u"the socket path %1 is too long"_s.arg(serverName());
+    if (!unfit.isEmpty()) {
+        warn(unfit + kWithoutGuard);
+        return true;
+    }
+    switch (takeLock()) {
+    case Lock::Taken:
+        listen();
+        return true;
+    case Lock::Unavailable:
+        return true;
+    case Lock::Held:
+        break;
+    }
+    if (handOver(paramStr) != Found::Nobody)
+        return false;
+    if (takeOverLock()) {
         listen();
         return true;
     }
-    handOver(paramStr);
-    return false;
+    warn(u"the lock %1 is held, but no running copy answers"_s.arg(lockFilePath()) + kWithoutGuard);
+    return true;
 }
 
-bool TOvRunOnce::takeLock()
+TOvRunOnce::Lock TOvRunOnce::takeLock()
 {
     const QString path = lockFilePath();
     m_lock = std::make_unique<QLockFile>(path);
@@ -138,12 +239,11 @@ bool TOvRunOnce::takeLock()
     // owner is recognised by its process id.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
-        return true;
+        return Lock::Taken;
     if (m_lock->error() != QLockFile::LockFailedError) {
-        // No lock can be made at all (no runtime folder): running without the
-        // guard beats never starting.
+        warn(u"cannot make the lock %1"_s.arg(path) + kWithoutGuard);
         m_lock.reset();
-        return true;
+        return Lock::Unavailable;
     }
     qint64 pid = 0;
     QString host, app;
@@ -151,8 +251,21 @@ bool TOvRunOnce::takeLock()
         QFileInfo(path).lastModified().msecsTo(QDateTime::currentDateTime()) > kUnreadableLockAgeMs) {
         m_lock->removeStaleLockFile();
         if (m_lock->tryLock(0))
-            return true;
+            return Lock::Taken;
     }
+    m_lock.reset();
+    return Lock::Held;
+}
+
+bool TOvRunOnce::takeOverLock()
+{
+    // Nobody answers on the socket, so whatever holds the lock is no copy of
+    // this program for this user. A lock file that no process keeps locked
+    // goes, whatever it says; one a live process keeps locked stays.
+    m_lock = std::make_unique<QLockFile>(lockFilePath());
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0) || (m_lock->removeStaleLockFile() && m_lock->tryLock(0)))
+        return true;
     m_lock.reset();
     return false;
 }
@@ -165,12 +278,21 @@ void TOvRunOnce::listen()
     // We hold the lock, so a socket of that name was left by a copy that died.
     QLocalServer::removeServer(name);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection())
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            if (const qint64 uid = peerUid(*socket); !isOwnUser(uid)) {
+                warn(u"refused a connection from user %1 to %2"_s.arg(uid).arg(m_server->fullServerName()));
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             serve(socket);
+        }
     });
-    // Without the socket later copies find nobody and end quietly; this copy
-    // runs on all the same.
-    m_server->listen(name);
+    // Without the socket later copies find nobody and run unguarded; this
+    // copy runs on all the same.
+    if (!m_server->listen(name))
+        warn(u"cannot listen on %1: %2; later starts will not find this copy"_s.arg(name,
+                                                                                    m_server->errorString()));
 }
 
 void TOvRunOnce::serve(QLocalSocket *socket)
@@ -242,9 +364,8 @@ void TOvRunOnce::serve(QLocalSocket *socket)
     });
 }
 
-void TOvRunOnce::handOver(const QStringList &paramStr)
+TOvRunOnce::Found TOvRunOnce::handOver(const QStringList &paramStr)
 {
-    const QByteArray block = argumentBlock(paramStr);
     QThread::msleep(kStartDelayMs);
 
     // Find the running copy. Two copies started at the same moment may find
@@ -252,14 +373,19 @@ void TOvRunOnce::handOver(const QStringList &paramStr)
     // a ping may take.
     QLocalSocket socket;
     const QDeadlineTimer pingDeadline(kPingTimeoutMs);
-    bool found = false;
-    while (!found) {
+    Found found = Found::Nobody;
+    for (;;) {
         socket.connectToServer(serverName());
         if (socket.waitForConnected(int(std::max<qint64>(pingDeadline.remainingTime(), 0)))) {
             QByteArray answer;
-            found = writeAll(socket, QByteArray(1, kPing), pingDeadline) &&
-                    readExactly(socket, 4, answer, pingDeadline) &&
-                    qFromBigEndian<quint32>(answer.constData()) == kMarker;
+            if (const qint64 uid = peerUid(socket); !isOwnUser(uid))
+                warn(u"%1 is served by user %2, not by this user; nothing was handed over"_s.arg(serverName())
+                         .arg(uid));
+            else if (writeAll(socket, QByteArray(1, kPing), pingDeadline) &&
+                     readExactly(socket, 4, answer, pingDeadline))
+                found = qFromBigEndian<quint32>(answer.constData()) == kMarker ? Found::Copy : Found::Nobody;
+            else if (socket.state() == QLocalSocket::ConnectedState)
+                found = Found::HungCopy; // took the connection, kept silent
             break;
         }
         socket.abort();
@@ -267,9 +393,12 @@ void TOvRunOnce::handOver(const QStringList &paramStr)
             break;
         QThread::msleep(20);
     }
-    if (!found)
-        return; // nobody answers: end quietly, handing nothing over
+    if (found == Found::HungCopy)
+        warn(u"the running copy on %1 does not answer; this start ends"_s.arg(serverName()));
+    if (found != Found::Copy)
+        return found;
 
+    const QByteArray block = argumentBlock(paramStr);
     QByteArray request(1, kHandOver);
     char length[4];
     qToBigEndian(quint32(block.size()), length);
@@ -278,11 +407,12 @@ void TOvRunOnce::handOver(const QStringList &paramStr)
     QByteArray reply;
     const QDeadlineTimer handled(kHandledLimitMs);
     if (!writeAll(socket, request, handled) || !readExactly(socket, 1, reply, handled))
-        return;
+        return found;
     const QDeadlineTimer raised(kPingTimeoutMs);
     if (writeAll(socket, QByteArray(1, kRaise), raised))
         readExactly(socket, 1, reply, raised);
     socket.disconnectFromServer();
+    return found;
 }
 
 } // namespace brindle::app

@@ -3,7 +3,9 @@
 // Keeps one copy of the program running per user. The first copy takes a
 // lock file named after its program file and listens on a local socket; a
 // later copy hands its command line to it over that socket, asks it to bring
-// its main window forward and ends before showing anything.
+// its main window forward and ends before showing anything. Lock and socket
+// live only in a folder of the user's own that nobody else can write, and
+// both ends refuse a peer of another user.
 
 #include <QByteArray>
 #include <QObject>
@@ -36,16 +38,27 @@ public:
     // The upper-cased file name of the program ("BRINDLE"); it names the lock
     // and the socket, so a copy of the program under another name runs apart.
     QString instanceName() const { return m_instanceName; }
-    void setInstanceName(const QString &name) { m_instanceName = name; }
+    void setInstanceName(const QString &name)
+    {
+        m_instanceName = name;
+        m_folder.clear();
+    }
+    // The folder of the lock and the socket: the runtime folder, or where a
+    // socket path there would be too long, the private folder "brindle-UID"
+    // in the temporary folder. Chosen at the first call; Load makes and
+    // checks it.
+    QString folder() const;
     QString lockFilePath() const;
     QString serverName() const;
 
-    // Decides whether this copy runs. True: this is the running copy; it
-    // holds the lock and answers later copies until it is destroyed. False:
-    // another copy runs and has been handed paramStr (item 0 the program
-    // path, then the arguments) if it answered; this copy must end now.
-    // Throws brindle::Error, before anything is sent, when the block would be
-    // larger than kBlockSize.
+    // Decides whether this copy runs. True: this copy goes on; it is the
+    // running copy (holds the lock and answers later copies until it is
+    // destroyed) or, when the guard cannot be had, runs without it after
+    // saying why on standard error. False: a running copy answered and has
+    // been handed paramStr (item 0 the program path, then the arguments), or
+    // it is hung; this copy must end now. Throws brindle::Error, before
+    // anything is sent, when a copy answered and the block would be larger
+    // than kBlockSize.
     bool Load(const QStringList &paramStr);
     bool isRunningCopy() const { return m_server != nullptr; }
 
@@ -63,12 +76,28 @@ signals:
     void OnOtherInstance(QObject *sender, unsigned ParamCount, const QStringList &ParamStr);
 
 private:
-    bool takeLock();
+    enum class Lock
+    {
+        Taken,
+        Held,
+        Unavailable
+    };
+    enum class Found
+    {
+        Copy,
+        HungCopy,
+        Nobody
+    };
+
+    Lock takeLock();
+    bool takeOverLock();
     void listen();
     void serve(QLocalSocket *socket);
-    void handOver(const QStringList &paramStr);
+    Found handOver(const QStringList &paramStr);
 
     QString m_instanceName;
+    mutable QString m_folder;
+    mutable bool m_isPrivateFolder = false;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
     QPointer<QWidget> m_window;

@@ -13,10 +13,11 @@ namespace brindle::app {
 class TOvRunOnce;
 class TOvCCompRegWdwState;
 
-// Runs the guard for this start. nullopt: this is the running copy, go on
-// and create the windows. Otherwise the exit status to end with at once:
-// 0 after handing the command line to the running copy, 1 after an error
-// (shown in the general error report).
+// Runs the guard for this start. nullopt: this copy goes on (as the running
+// copy, or without the guard when it cannot be had) and creates the windows.
+// Otherwise the exit status to end with at once: 0 after handing the command
+// line to the running copy or finding it hung, 1 after an error (shown in the
+// general error report).
 // With BRINDLE_TEST_LOG_HANDOVER=FILE set, the running copy appends to FILE a
 // line "running<TAB>pid" when it starts and "handover<TAB>arg0<TAB>arg1..."
 // for every command line handed over; the tests read it, nothing else does.
