@@ -237,17 +237,23 @@ public:
     ParserText(const QString &text, qsizetype size)
     {
         const QStringView source = QStringView(text).first(size);
-        std::bitset<kBlocks> taken;
-        const auto take = [&](char32_t c) {
-            if (c >= kFirstPrivate && c < kFirstPrivate + kBlocks * kBlockSize)
-                taken.set((c - kFirstPrivate) / kBlockSize);
-        };
+        const auto nextReference = [&](qsizetype from) { return source.indexOf(u"&#", from); };
         bool any = false;
-        for (qsizetype i = 0; i < source.size(); ++i) {
-            take(source[i].unicode());
-            if (const std::optional<Reference> reference = referenceAt(source, i)) {
-                take(reference->codePoint);
-                any = any || keptAsReferenceOnly(reference->codePoint);
+        for (qsizetype i = nextReference(0); i >= 0 && !any; i = nextReference(i + 2)) {
+            const std::optional<Reference> reference = referenceAt(source, i);
+            any = reference && keptAsReferenceOnly(reference->codePoint);
+        }
+        std::bitset<kBlocks> taken;
+        if (any) {
+            const auto take = [&](char32_t c) {
+                if (c >= kFirstPrivate && c < kFirstPrivate + kBlocks * kBlockSize)
+                    taken.set((c - kFirstPrivate) / kBlockSize);
+            };
+            for (const QChar c : source)
+                take(c.unicode());
+            for (qsizetype i = nextReference(0); i >= 0; i = nextReference(i + 2)) {
+                if (const std::optional<Reference> reference = referenceAt(source, i))
+                    take(reference->codePoint);
             }
         }
         if (!any || taken.all()) { // none, or the parser refuses them
@@ -261,7 +267,7 @@ public:
 
         m_text.reserve(source.size());
         qsizetype copied = 0;
-        for (qsizetype i = 0; i < source.size(); ++i) {
+        for (qsizetype i = nextReference(0); i >= 0; i = nextReference(std::max(i + 2, copied))) {
             const std::optional<Reference> reference = referenceAt(source, i);
             if (!reference || !keptAsReferenceOnly(reference->codePoint))
                 continue;
@@ -269,7 +275,6 @@ public:
             m_text += u"&#%1;"_s.arg(int(m_base + slotOf(reference->codePoint)));
             copied = i + reference->length;
             m_shifts.push_back({m_text.size(), copied - m_text.size()});
-            i = copied - 1;
         }
         m_text += source.sliced(copied);
     }
@@ -310,12 +315,11 @@ private:
         qsizetype length;
     };
 
-    // A well-formed character reference ("&#N;" or "&#xH;") at i. Digits
-    // are read forward only, so that scanning a whole text stays linear.
+    // A well-formed character reference ("&#N;" or "&#xH;") at i, where
+    // "&#" stands. Digits are read forward only, so that scanning a whole
+    // text stays linear.
     static std::optional<Reference> referenceAt(QStringView text, qsizetype i)
     {
-        if (text[i] != u'&' || !text.sliced(i).startsWith(u"&#"))
-            return {};
         qsizetype j = i + 2;
         const bool hex = j < text.size() && text[j] == u'x';
         if (hex)
