@@ -3,14 +3,17 @@
 #include "core/dialogs.h"
 #include "core/error.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QStringDecoder>
+#include <QXmlStreamReader>
 
-#include <cstring>
-
-#include <pugixml.hpp>
+#include <algorithm>
+#include <bitset>
+#include <optional>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -18,101 +21,378 @@ namespace brindle::profile {
 
 namespace {
 
-constexpr char kRootName[] = "OvalinBrindleProfile";
-constexpr char kAuthorAttribute[] = "Author";
-constexpr char kAuthorValue[] = "OvalinBrindle";
-constexpr char kTagElement[] = "tagname";
-constexpr char kContentAttribute[] = "content";
-constexpr char kUsedAttribute[] = "isused";
-constexpr int kSourceExcerptLength = 40;
+constexpr char16_t kRootName[] = u"OvalinBrindleProfile";
+constexpr char16_t kRootStart[] = u"<OvalinBrindleProfile Author=\"OvalinBrindle\">";
+constexpr char16_t kRootEnd[] = u"</OvalinBrindleProfile>";
+constexpr char16_t kContentAttribute[] = u"content";
+constexpr char16_t kUsedAttribute[] = u"isused";
+constexpr qsizetype kSourceExcerptLength = 40;
 
-// Declarations, comments and processing instructions must become nodes so
-// that one in front of the root is seen as the first node and rejected.
-// Whitespace-only text is dropped (no parse_ws_pcdata); a DOCTYPE is skipped
-// and entities are never expanded beyond the five predefined ones.
-constexpr unsigned kParseOptions =
-    pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi;
+// A profile is a few hundred bytes; a file far larger is not one.
+constexpr qint64 kMaxProfileBytes = qint64(16) << 20;
+constexpr char16_t kTooLargeReason[] = u"The file is too large for a profile (more than 16 MiB)";
+constexpr qsizetype kFirstReadSize = 64 << 10;
 
-class ByteArrayWriter final : public pugi::xml_writer
+// Characters XML 1.0 allows in no form, not even as character references,
+// that a value may still hold: control characters and the noncharacters
+// U+FFFE and U+FFFF. They are written as character references all the same,
+// and the reader takes those back (see ParserText). NUL is not among them:
+// a value ends at a NUL, as in a C string.
+constexpr bool keptAsReferenceOnly(char32_t c)
+{
+    return (c >= 1 && c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+}
+
+// Double-quoted, so "&", "<" and the double quote are escaped; tab, line
+// feed and carriage return as references too, which a reader would
+// otherwise turn into spaces.
+void appendAttributeValue(QString &out, QStringView value)
+{
+    const qsizetype nul = value.indexOf(QChar(u'\0'));
+    for (const QChar c : nul < 0 ? value : value.first(nul)) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;"_s;
+            break;
+        case u'<':
+            out += u"&lt;"_s;
+            break;
+        case u'"':
+            out += u"&quot;"_s;
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += u"&#%1;"_s.arg(int(c.unicode()), 2, 10, QChar(u'0'));
+            else if (keptAsReferenceOnly(c.unicode()))
+                out += u"&#%1;"_s.arg(int(c.unicode()));
+            else
+                out += c;
+        }
+    }
+}
+
+// Control characters of a file are shown as their pictures (U+2400 to
+// U+241F, U+2421 for DEL): raw, a NUL cuts the text short wherever it is
+// passed on as a C string and an escape character drives the terminal. A
+// picture keeps the excerpt one character for one, and unlike a backslash
+// form such as "\0" it cannot be mistaken for the file's own characters.
+QString shownAsText(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 && c != u'\t')
+            c = QChar(char16_t(0x2400 + c.unicode()));
+        else if (c.unicode() == 0x7F)
+            c = QChar(u'\u2421');
+    }
+    return text;
+}
+
+// The parser reports the position where it stopped, just past the token it
+// refused (the end, for a file cut short), and no source text of its own.
+// The source text taken for an error is its line, starting at most 40
+// characters before that position, so that the excerpt shows the offending
+// token: a profile is usually one long line. A short line is shown whole,
+// with what follows the error; the excerpt never spills onto the next line.
+Error parseError(QStringView text, const QString &reason, qsizetype offset)
+{
+    offset = std::clamp<qsizetype>(offset, 0, text.size());
+    const auto isLineBreak = [&](qsizetype i) {
+        return text[i] == u'\n' || (text[i] == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n'));
+    };
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (isLineBreak(i)) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    qsizetype start = offset;
+    for (int characters = 0; start > lineStart && characters < kSourceExcerptLength; ++characters) {
+        --start;
+        if (text[start].isLowSurrogate() && start > lineStart && text[start - 1].isHighSurrogate())
+            --start;
+    }
+    qsizetype end = start;
+    for (int characters = 0; end < text.size() && characters < kSourceExcerptLength; ++characters) {
+        if (text[end] == u'\r' || text[end] == u'\n')
+            break;
+        end += text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate() ? 2 : 1;
+    }
+    return Error(parseErrorMessage(reason, line, text.sliced(start, end - start).toString()));
+}
+
+QString parserReason(const char *text)
+{
+    return QCoreApplication::translate("QXmlStream", text);
+}
+
+// The file's text in the encoding its first bytes show (UTF-8 when they
+// show none). When the bytes are not valid in that encoding, the text ends
+// in front of the first bad sequence and complete is false.
+struct DecodedText
+{
+    QString text;
+    bool complete = true;
+};
+
+DecodedText decode(QByteArrayView data)
+{
+    const QStringConverter::Encoding encoding =
+        QStringConverter::encodingForData(data, u'<').value_or(QStringConverter::Utf8);
+    QStringDecoder whole(encoding, QStringConverter::Flag::Stateless);
+    QString text = whole(data);
+    if (!whole.hasError()) {
+        // The UTF-16 and UTF-32 decoders pass a lone surrogate through.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            else if (text[i].isSurrogate())
+                return {text.first(i), false};
+        }
+        return {std::move(text), true};
+    }
+
+    // The shortest prefix a decoder fails on ends in the first bad sequence.
+    // Without a final flush, a sequence cut by the prefix's end is held back
+    // and is no error; so when the whole does not fail, only its end is cut.
+    const auto failsOn = [&](qsizetype size) {
+        QStringDecoder decoder(encoding);
+        const QString ignored = decoder(data.first(size));
+        return decoder.hasError();
+    };
+    qsizetype good = data.size();
+    if (failsOn(good)) {
+        qsizetype bad = good;
+        good = 0;
+        while (bad - good > 1) {
+            const qsizetype middle = good + (bad - good) / 2;
+            (failsOn(middle) ? bad : good) = middle;
+        }
+    }
+    QStringDecoder decoder(encoding);
+    return {decoder(data.first(good)), false};
+}
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+struct Doctype
+{
+    qsizetype at = -1;     // -1: none
+    bool inProlog = false; // only blanks, comments and processing instructions before it
+};
+
+// The first document type declaration is found here, in front of the
+// parser, which would read the declaration's internal subset as it met it
+// and expand the parameter entities in it. A profile never has one, so the
+// parser is given the text up to it only. "<!DOCTYPE" is markup anywhere but
+// in comments, processing instructions and CDATA sections; in an attribute
+// value or text the "<" is already an error that the parser meets first.
+Doctype findDoctype(QStringView text)
+{
+    bool prolog = true;
+    qsizetype i = 0;
+    const auto past = [&](QStringView end, qsizetype from) {
+        const qsizetype at = text.indexOf(end, from);
+        return at < 0 ? at : at + end.size();
+    };
+    for (;;) {
+        while (prolog && i < text.size() && isBlank(text[i]))
+            ++i;
+        const qsizetype lt = text.indexOf(u'<', i);
+        if (lt < 0)
+            return {};
+        prolog = prolog && lt == i;
+        const QStringView markup = text.sliced(lt);
+        if (markup.startsWith(u"<!--")) {
+            i = past(u"-->", lt + 4);
+        } else if (markup.startsWith(u"<?")) {
+            i = past(u"?>", lt + 2);
+        } else if (markup.startsWith(u"<![CDATA[")) {
+            prolog = false;
+            i = past(u"]]>", lt + 9);
+        } else if (markup.startsWith(u"<!DOCTYPE")) {
+            return {lt, prolog};
+        } else {
+            prolog = false;
+            i = lt + 1;
+        }
+        if (i < 0)
+            return {};
+    }
+}
+
+// The text the parser reads. Each character reference to a character that
+// XML allows in no form (keptAsReferenceOnly) is replaced by a reference to
+// a private-use character that the file uses nowhere, raw or referenced, so
+// that restore() can tell them apart and put the original back in the
+// values. Positions the parser reports are mapped back to the file's text.
+class ParserText
 {
 public:
-    explicit ByteArrayWriter(QByteArray &out) : m_out(out) {}
-    void write(const void *data, size_t size) override
+    // The first size characters of text.
+    ParserText(const QString &text, qsizetype size)
     {
-        m_out.append(static_cast<const char *>(data), static_cast<qsizetype>(size));
+        const QStringView source = QStringView(text).first(size);
+        const auto nextReference = [&](qsizetype from) { return source.indexOf(u"&#", from); };
+        bool any = false;
+        for (qsizetype i = nextReference(0); i >= 0 && !any; i = nextReference(i + 2)) {
+            const std::optional<Reference> reference = referenceAt(source, i);
+            any = reference && keptAsReferenceOnly(reference->codePoint);
+        }
+        std::bitset<kBlocks> taken;
+        if (any) {
+            const auto take = [&](char32_t c) {
+                if (c >= kFirstPrivate && c < kFirstPrivate + kBlocks * kBlockSize)
+                    taken.set((c - kFirstPrivate) / kBlockSize);
+            };
+            for (const QChar c : source)
+                take(c.unicode());
+            for (qsizetype i = nextReference(0); i >= 0; i = nextReference(i + 2)) {
+                if (const std::optional<Reference> reference = referenceAt(source, i))
+                    take(reference->codePoint);
+            }
+        }
+        if (!any || taken.all()) { // none, or the parser refuses them
+            m_text = size == text.size() ? text : source.toString();
+            return;
+        }
+        qsizetype block = 0;
+        while (taken.test(static_cast<std::size_t>(block)))
+            ++block;
+        m_base = static_cast<char16_t>(kFirstPrivate + block * kBlockSize);
+
+        m_text.reserve(source.size());
+        qsizetype copied = 0;
+        for (qsizetype i = nextReference(0); i >= 0; i = nextReference(std::max(i + 2, copied))) {
+            const std::optional<Reference> reference = referenceAt(source, i);
+            if (!reference || !keptAsReferenceOnly(reference->codePoint))
+                continue;
+            m_text += source.sliced(copied, i - copied);
+            m_text += u"&#%1;"_s.arg(int(m_base + slotOf(reference->codePoint)));
+            copied = i + reference->length;
+            m_shifts.push_back({m_text.size(), copied - m_text.size()});
+        }
+        m_text += source.sliced(copied);
+    }
+
+    const QString &text() const { return m_text; }
+
+    qsizetype sourceOffset(qsizetype offset) const
+    {
+        const auto after = std::upper_bound(m_shifts.begin(), m_shifts.end(), offset,
+                                            [](qsizetype o, const Shift &s) { return o < s.end; });
+        return after == m_shifts.begin() ? offset : offset + std::prev(after)->delta;
+    }
+
+    QString restore(QStringView value) const
+    {
+        QString out = value.toString();
+        if (m_base == 0)
+            return out;
+        for (QChar &c : out) {
+            const int slot = c.unicode() - m_base;
+            if (slot >= 0 && slot < kSlots)
+                c = QChar(slot < 0x20 ? char16_t(slot) : char16_t(0xFFFE + slot - 0x20));
+        }
+        return out;
     }
 
 private:
-    QByteArray &m_out;
+    static constexpr char32_t kFirstPrivate = 0xE000;
+    static constexpr std::size_t kBlockSize = 64;
+    static constexpr std::size_t kBlocks = (0xF900 - kFirstPrivate) / kBlockSize;
+    static constexpr int kSlots = 0x22; // U+0000 to U+001F, then U+FFFE and U+FFFF
+
+    static int slotOf(char32_t c) { return c < 0x20 ? int(c) : int(0x20 + c - 0xFFFE); }
+
+    struct Reference
+    {
+        char32_t codePoint;
+        qsizetype length;
+    };
+
+    // A well-formed character reference ("&#N;" or "&#xH;") at i, where
+    // "&#" stands. Digits are read forward only, so that scanning a whole
+    // text stays linear.
+    static std::optional<Reference> referenceAt(QStringView text, qsizetype i)
+    {
+        qsizetype j = i + 2;
+        const bool hex = j < text.size() && text[j] == u'x';
+        if (hex)
+            ++j;
+        const qsizetype digits = j;
+        char32_t codePoint = 0;
+        for (; j < text.size(); ++j) {
+            const char16_t c = text[j].unicode();
+            int digit = -1;
+            if (c >= u'0' && c <= u'9')
+                digit = c - u'0';
+            else if (hex && c >= u'a' && c <= u'f')
+                digit = c - u'a' + 10;
+            else if (hex && c >= u'A' && c <= u'F')
+                digit = c - u'A' + 10;
+            if (digit < 0)
+                break;
+            codePoint = std::min<char32_t>(codePoint * (hex ? 16 : 10) + char32_t(digit), 0x110000);
+        }
+        if (j == digits || j >= text.size() || text[j] != u';')
+            return {};
+        return Reference{codePoint, j + 1 - i};
+    }
+
+    struct Shift
+    {
+        qsizetype end;   // in m_text, just past a replaced reference
+        qsizetype delta; // what to add to a position from there on
+    };
+
+    QString m_text;
+    char16_t m_base = 0; // 0: nothing replaced
+    std::vector<Shift> m_shifts;
 };
 
-// pugixml works on UTF-8 here; a file saved as UTF-16 or UTF-32 (with a BOM,
-// or recognisable by its leading "<") is converted first, so that the error
-// offsets and excerpts refer to the same text the parser saw.
-QByteArray asUtf8(QByteArrayView data)
+std::optional<QStringView> attributeValue(const QXmlStreamAttributes *attributes, QStringView name)
 {
-    const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForData(data, u'<');
-    if (!encoding || *encoding == QStringConverter::Utf8)
-        return data.toByteArray();
-    QStringDecoder decode(*encoding);
-    const QString text = decode(data);
-    return text.toUtf8();
-}
-
-int lineAt(const QByteArray &text, qsizetype offset)
-{
-    int line = 1;
-    for (qsizetype i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
-            ++line;
+    if (attributes) {
+        for (const QXmlStreamAttribute &attribute : *attributes) {
+            if (attribute.qualifiedName() == name)
+                return attribute.value();
+        }
     }
-    return line;
+    return std::nullopt;
 }
 
-QString excerptAt(const QByteArray &text, qsizetype offset)
-{
-    if (offset >= text.size())
-        return {};
-    // Four bytes are enough for any character in UTF-8.
-    QString excerpt = QString::fromUtf8(text.mid(offset, kSourceExcerptLength * 4));
-    qsizetype characters = 0;
-    qsizetype i = 0;
-    while (i < excerpt.size() && characters < kSourceExcerptLength) {
-        i +=
-            excerpt[i].isHighSurrogate() && i + 1 < excerpt.size() && excerpt[i + 1].isLowSurrogate() ? 2 : 1;
-        ++characters;
-    }
-    excerpt.truncate(i);
-    return excerpt;
-}
-
+// Fills copies of the arrays, in the order a depth-first, pre-order walk
+// visits the nodes below the root: a node nested in a "tagname" element
+// takes the next index and moves every later node up by one. Only the first
+// thirteen nodes are looked at. A node without both attributes is the
+// conversion error, raised only once the whole file has been parsed: a file
+// that is not well-formed fails with the parser's error instead.
 struct Walk
 {
     TOvStringArray values;
     TOvStringArray used;
+    const ParserText &text;
     int counter = -1;
+    bool failed = false;
 
-    bool full() const { return counter + 1 >= TOvStringArray::Count; }
-
-    // Depth-first, pre-order: a node nested in a "tagname" element takes the
-    // next index and moves every later node up by one. Stops after thirteen
-    // nodes, which also bounds the recursion depth.
-    void visit(const pugi::xml_node &node)
+    void visit(const QXmlStreamAttributes *attributes)
     {
+        if (failed || counter + 1 >= TOvStringArray::Count)
+            return;
         ++counter;
-        const pugi::xml_attribute content = node.attribute(kContentAttribute);
-        if (!content)
-            throw Error(QString::fromUtf16(kMissingAttributeError));
-        values[counter] = QString::fromUtf8(content.value());
-        const pugi::xml_attribute used = node.attribute(kUsedAttribute);
-        if (!used)
-            throw Error(QString::fromUtf16(kMissingAttributeError));
-        this->used[counter] = QString::fromUtf8(used.value());
-        for (const pugi::xml_node &child : node.children()) {
-            if (full())
-                return;
-            visit(child);
+        const std::optional<QStringView> content = attributeValue(attributes, kContentAttribute);
+        const std::optional<QStringView> isUsed = attributeValue(attributes, kUsedAttribute);
+        if (!content || !isUsed) {
+            failed = true;
+            return;
         }
+        values[counter] = text.restore(*content);
+        used[counter] = text.restore(*isUsed);
     }
 };
 
@@ -120,23 +400,22 @@ struct Walk
 
 QString parseErrorMessage(const QString &reason, int line, const QString &source)
 {
-    return reason + u"\r\n"_s + u"Line"_s + u": "_s + QString::number(line) + u"\r\n"_s + source;
+    return shownAsText(reason) + u"\r\n"_s + u"Line"_s + u": "_s + QString::number(line) + u"\r\n"_s +
+           shownAsText(source);
 }
 
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used)
 {
-    pugi::xml_document document;
-    pugi::xml_node root = document.append_child(kRootName);
-    root.append_attribute(kAuthorAttribute).set_value(kAuthorValue);
+    QString text = QString::fromUtf16(kRootStart);
     for (int i = 0; i < TOvStringArray::Count; ++i) {
-        pugi::xml_node tag = root.append_child(kTagElement);
-        tag.append_attribute(kContentAttribute).set_value(values[i].toUtf8().constData());
-        tag.append_attribute(kUsedAttribute).set_value(used[i].toUtf8().constData());
+        text += u"<tagname content=\""_s;
+        appendAttributeValue(text, values[i]);
+        text += u"\" isused=\""_s;
+        appendAttributeValue(text, used[i]);
+        text += u"\"/>"_s;
     }
-    QByteArray bytes;
-    ByteArrayWriter writer(bytes);
-    document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return bytes;
+    text += kRootEnd;
+    return text.toUtf8();
 }
 
 void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const QString &path)
@@ -160,43 +439,117 @@ void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, cons
 
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used)
 {
-    const QByteArray text = asUtf8(data);
-    pugi::xml_document document;
-    const pugi::xml_parse_result result = document.load_buffer(
-        text.constData(), static_cast<size_t>(text.size()), kParseOptions, pugi::encoding_utf8);
-    if (!result) {
-        const qsizetype offset = static_cast<qsizetype>(result.offset);
-        throw Error(parseErrorMessage(QString::fromUtf8(result.description()), lineAt(text, offset),
-                                      excerptAt(text, offset)));
-    }
+    const DecodedText decoded = decode(data);
+    const Doctype doctype = findDoctype(decoded.text);
+    const ParserText parsed(decoded.text, doctype.at < 0 ? decoded.text.size() : doctype.at);
+    const bool cutShort = doctype.at >= 0 || !decoded.complete;
 
-    // The first top-level node of any kind: a declaration ("xml"), a comment
-    // or a processing instruction in front of the root fails this test.
-    if (std::strcmp(document.first_child().name(), kRootName) != 0)
-        return ReadOutcome::NotAProfile;
-
-    Walk walk{values, used};
-    for (const pugi::xml_node &child : document.document_element().children()) {
-        if (walk.full())
+    enum class FirstNode
+    {
+        None,
+        Root,
+        Other
+    } first = FirstNode::None;
+    Walk walk{values, used, parsed};
+    int depth = 0;
+    QXmlStreamReader xml(parsed.text());
+    // Names are compared whole, prefix and all, as plain XML 1.0 sees them.
+    xml.setNamespaceProcessing(false);
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartDocument:
+            if (!xml.documentVersion().isEmpty())
+                first = FirstNode::Other; // an XML declaration is a node of its own
             break;
-        walk.visit(child);
+        case QXmlStreamReader::StartElement:
+            if (first == FirstNode::None)
+                first = xml.qualifiedName() == kRootName ? FirstNode::Root : FirstNode::Other;
+            if (depth++ > 0) {
+                const QXmlStreamAttributes attributes = xml.attributes();
+                walk.visit(&attributes);
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            if (xml.isWhitespace() && !xml.isCDATA())
+                break; // blanks between elements are no nodes
+            [[fallthrough]];
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::EntityReference:
+            if (first == FirstNode::None)
+                first = FirstNode::Other;
+            if (depth > 0)
+                walk.visit(nullptr);
+            break;
+        default:
+            break;
+        }
     }
+
+    // The parser met the end of the text it was given early when the text
+    // was cut short: then the reason for the cut is the error.
+    if (xml.hasError() && !(cutShort && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError))
+        throw parseError(decoded.text, xml.errorString(), parsed.sourceOffset(xml.characterOffset()));
+    if (doctype.at >= 0) {
+        if (doctype.inProlog)
+            return ReadOutcome::NotAProfile; // it, or a node before it, is the first node
+        throw parseError(decoded.text, parserReason("Unexpected '%1'.").arg(u"<!DOCTYPE"_s), doctype.at + 9);
+    }
+    if (!decoded.complete)
+        throw parseError(decoded.text, parserReason("Encountered incorrectly encoded content."),
+                         decoded.text.size());
+
+    if (first != FirstNode::Root)
+        return ReadOutcome::NotAProfile;
+    if (walk.failed)
+        throw Error(QString::fromUtf16(kMissingAttributeError));
     values = walk.values;
     used = walk.used;
     return ReadOutcome::Accepted;
 }
 
+namespace {
+
+// Read straight into the one buffer the bytes are kept in (unbuffered, and
+// for a file of known size at once). Devices, pipes and the files under
+// /proc report no size: for them reading stops one byte past the limit.
+QByteArray readProfileFile(const QString &path)
+{
+    const auto failure = [](const QString &reason) { return Error(parseErrorMessage(reason, 0, {})); };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw failure(file.errorString());
+    const qint64 size = file.size();
+    if (size > kMaxProfileBytes)
+        throw failure(QString::fromUtf16(kTooLargeReason));
+    QByteArray data(size > 0 ? size + 1 : kFirstReadSize, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled > kMaxProfileBytes)
+            throw failure(QString::fromUtf16(kTooLargeReason));
+        if (filled == data.size())
+            data.resize(std::min<qsizetype>(2 * filled, kMaxProfileBytes + 1));
+        const qint64 read = file.read(data.data() + filled, data.size() - filled);
+        if (read < 0)
+            throw failure(file.errorString());
+        if (read == 0)
+            break;
+        filled += read;
+    }
+    data.truncate(filled);
+    return data;
+}
+
+} // namespace
+
 bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
                  QWidget *parent)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(parseErrorMessage(file.errorString(), 0, {}));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(parseErrorMessage(file.errorString(), 0, {}));
-    file.close();
-    if (readProfileBytes(data, values, used) == ReadOutcome::NotAProfile) {
+    if (readProfileBytes(readProfileFile(path), values, used) == ReadOutcome::NotAProfile) {
         dialogs.information(parent, QString::fromUtf16(kApplicationTitle),
                             QString::fromUtf16(kNotAProfileMessage));
         return false;

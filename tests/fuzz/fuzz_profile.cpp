@@ -1,8 +1,9 @@
 // libFuzzer harness for the profile reader. Besides crashes and sanitizer
 // reports it checks the reader's promises: the caller's arrays change only
 // when a whole file was accepted, nothing is stored beyond thirteen entries
-// (an out-of-range index would throw std::out_of_range and end the run), and
-// whatever was accepted survives being written and read back unchanged.
+// (an out-of-range index would throw std::out_of_range and end the run), an
+// error message carries no raw control character, and whatever was accepted
+// survives being written and read back unchanged.
 
 #include "core/error.h"
 #include "profile/profilefile.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 
 using namespace brindle::profile;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -47,6 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("a failed read changed the caller's arrays");
         if (e.message() != QString::fromUtf16(kMissingAttributeError) && !e.message().contains(u"\r\nLine: "))
             fail("an error message in neither known format");
+        // Besides the two line breaks of the format, the file's control
+        // characters are shown as pictures.
+        QString shown = e.message();
+        shown.replace(u"\r\n"_s, QString());
+        for (const QChar c : shown) {
+            if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+                fail("a raw control character in an error message");
+        }
         return 0;
     }
     if (outcome == ReadOutcome::NotAProfile) {

@@ -1,9 +1,13 @@
 #include "common/clirun.h"
 #include "common/testfiles.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using brindle::test::kExampleProfile;
@@ -157,13 +161,31 @@ private slots:
         QTest::addRow("malformed profile")
             << QByteArray(
                    "<OvalinBrindleProfile>\n<tagname content=\"a\" isused=\"Y\">\n</OvalinBrindleProfile>")
-            << QStringList() << QByteArray("Start-end tags mismatch\r\nLine: 3\r\nOvalinBrindleProfile>.\n");
+            << QStringList()
+            << QByteArray("Opening and ending tag mismatch.\r\nLine: 3\r\n</OvalinBrindleProfile>.\n");
         QTest::addRow("node without attributes")
             << QByteArray("<OvalinBrindleProfile><tagname/></OvalinBrindleProfile>") << QStringList()
             << QByteArray("Could not convert variant of type (Null) into type (String).\n");
         QTest::addRow("choice entry not an integer")
             << profileWith({{8, "7 days"}}, {}) << QStringList()
             << QByteArray("'7 days' is not a valid integer value.\n");
+        QTest::addRow("text after the root element")
+            << QByteArray(kExampleProfile + "\nend") << QStringList()
+            << QByteArray("Extra content at end of document.\r\nLine: 2\r\nend.\n");
+        QTest::addRow("document type declaration before the root")
+            << QByteArray("<!DOCTYPE OvalinBrindleProfile>\n" + kExampleProfile) << QStringList()
+            << QByteArray("The file is not a valid meta tags profile data.\n");
+        QTest::addRow("undefined entity")
+            << profileWith({{0, "&nbsp;"}}, {}) << QStringList()
+            << QByteArray(
+                   "Entity 'nbsp' not declared.\r\nLine: 1\r\n\"OvalinBrindle\"><tagname content=\"&nbsp;\n");
+        QTest::addRow("byte that is not UTF-8")
+            << profileWith({{0, "Caf\xE9"}}, {}) << QStringList()
+            << QByteArray("Encountered incorrectly encoded content.\r\nLine: 1\r\n"
+                          "or=\"OvalinBrindle\"><tagname content=\"Caf.\n");
+        QTest::addRow("NUL in the excerpt")
+            << profileWith({{0, QByteArray("a\0b", 3)}}, {}) << QStringList()
+            << QByteArray("Unexpected ''.\r\nLine: 1\r\nhor=\"OvalinBrindle\"><tagname content=\"a\u2400.\n");
         QTest::addRow("profile cannot be written")
             << kExampleProfile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
             << QByteArray("No such file or directory.\n");
@@ -184,6 +206,41 @@ private slots:
         QCOMPARE(r.err, err);
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(r.status, 1);
+    }
+
+    // Under a memory limit that reading them whole would pass.
+    void hugeOrEndlessProfileIsRefusedQuickly_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a sparse file of 1 GB
+        QTest::addRow("endless device") << u"/dev/zero"_s;
+        QTest::addRow("sparse file of 1 GB") << QString();
+    }
+    void hugeOrEndlessProfileIsRefusedQuickly()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        if (path.isEmpty()) {
+            path = dir.filePath(u"huge.wmp"_s);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(1) << 30));
+        }
+        QProcess p;
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's shadow memory needs an unlimited address space
+        p.setChildProcessModifier([] {
+            const rlimit limit{512 << 20, 512 << 20};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+#endif
+        QElapsedTimer timer;
+        timer.start();
+        p.start(QStringLiteral(BRINDLE_CLI), {u"tags"_s, u"--profile"_s, path});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE_LT(timer.elapsed(), 10000);
+        QCOMPARE(p.readAllStandardError(),
+                 QByteArray("The file is too large for a profile (more than 16 MiB)\r\nLine: 0\r\n\n"));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
     }
 };
 

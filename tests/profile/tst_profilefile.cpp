@@ -116,6 +116,9 @@ private slots:
             << QStringList{u"tab\there"_s,    u"line\nbreak"_s, u"cr\rlf\r\nend"_s,
                            u"\x01\x02\x1f"_s, u"del\x7f"_s,     u"\t\n"_s}
             << kExampleUsed;
+        QTest::addRow("noncharacters and private-use characters")
+            << QStringList{u"\uFFFE\uFFFF"_s, u"\uE001\x01\uE041"_s, u"\uF8FF\x1f"_s, u"\uFDD0"_s}
+            << kExampleUsed;
         QTest::addRow("blanks kept") << QStringList{u"  padded  "_s, u" "_s, {}, u"a  b"_s} << kExampleUsed;
         QTest::addRow("all empty") << QStringList{} << QStringList{};
         QTest::addRow("all thirteen set")
@@ -182,6 +185,10 @@ private slots:
                           "isused=\"Y\" content=\"Home &#38; garden\"");
         QTest::addRow("attribute order and character references") << reordered;
         QTest::addRow("trailing comment after the root") << kExampleProfile + "<!-- end -->\n";
+        QTest::addRow("declaration text inside a trailing comment")
+            << kExampleProfile + "\n<!-- <!DOCTYPE OvalinBrindleProfile> -->\n";
+        QTest::addRow("declaration text inside a trailing processing instruction")
+            << kExampleProfile + "<?note <!DOCTYPE x>?>";
     }
     void readsOtherLayouts()
     {
@@ -204,6 +211,32 @@ private slots:
         QTest::addRow("root in other letter case")
             << QByteArray(kExampleProfile).replace("OvalinBrindleProfile", "ovalinbrindleprofile");
         QTest::addRow("other root") << rootWith(tagElements(13)).replace("OvalinBrindleProfile", "Profile");
+        QTest::addRow("leading document type declaration")
+            << "<!DOCTYPE OvalinBrindleProfile>" + kExampleProfile;
+        QTest::addRow("document type declaration after a comment")
+            << "<!-- profile -->\n<!DOCTYPE OvalinBrindleProfile>\n" + kExampleProfile;
+        // Never expanded: reading stops at the declaration, before its
+        // internal subset would be read.
+        QTest::addRow("internal entity used in a value")
+            << "<!DOCTYPE OvalinBrindleProfile [<!ENTITY t \"Home &#38; garden\">]>" +
+                   QByteArray(kExampleProfile).replace("Home &amp; garden", "&t;");
+        QByteArray laughs = "<!DOCTYPE OvalinBrindleProfile [<!ENTITY l0 \"ha\">";
+        for (int i = 1; i < 10; ++i) {
+            laughs += "<!ENTITY l" + QByteArray::number(i) + " \"";
+            laughs += ("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+        }
+        QTest::addRow("billion laughs")
+            << laughs + "]>" + QByteArray(kExampleProfile).replace("Home &amp; garden", "&l9;");
+        QByteArray parameterLaughs = "<!DOCTYPE OvalinBrindleProfile [<!ENTITY % p0 \"<!-- ha -->\">";
+        for (int i = 1; i < 30; ++i) {
+            parameterLaughs += "<!ENTITY % p" + QByteArray::number(i) + " \"";
+            parameterLaughs += ("&#37;p" + QByteArray::number(i - 1) + ";").repeated(2) + "\">";
+        }
+        QTest::addRow("parameter entities in the internal subset")
+            << parameterLaughs + "%p29;]>" + kExampleProfile;
+        QTest::addRow("external entity")
+            << "<!DOCTYPE OvalinBrindleProfile [<!ENTITY x SYSTEM \"/etc/passwd\">]>" +
+                   QByteArray(kExampleProfile).replace("Home &amp; garden", "&x;");
     }
     void rejectsFilesNotStartingWithTheRoot()
     {
@@ -229,20 +262,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("message");
-        QTest::addRow("empty file") << QByteArray() << u"No document element found\r\nLine: 1\r\n"_s;
-        QTest::addRow("blanks only") << QByteArray(" \n\n ") << u"No document element found\r\nLine: 3\r\n"_s;
+        QTest::addRow("empty file") << QByteArray() << u"Premature end of document.\r\nLine: 1\r\n"_s;
+        QTest::addRow("blanks only") << QByteArray(" \n\n ")
+                                     << u"Premature end of document.\r\nLine: 3\r\n "_s;
         QTest::addRow("unclosed start tag, excerpt cut at 40 characters")
             << QByteArray("<OvalinBrindleProfile Author=\"OvalinBrindle\">\n"
                           "  <tagname content=\"a\" isused=\"Y\"/>\n"
                           "  <tagname content=\"b\" isused=\"Y\" <tagname content=\"c\" isused=\"N\"/>\n"
                           "</OvalinBrindleProfile>")
-            << u"Error parsing start element tag\r\nLine: 3\r\n<tagname content=\"c\" isused=\"N\"/>\n</Oval"_s;
+            << u"Expected '>' or '/', but got '<'.\r\nLine: 3\r\n  <tagname content=\"b\" isused=\"Y\" <tagna"_s;
         QTest::addRow("mismatched end tag")
             << rootWith("\r\n<tagname content=\"a\" isused=\"Y\">\r\n</OvalinBrindleProfile>")
-            << u"Start-end tags mismatch\r\nLine: 3\r\nOvalinBrindleProfile></OvalinBrindleProf"_s;
-        QTest::addRow("missing end of root")
+            << u"Opening and ending tag mismatch.\r\nLine: 3\r\n</OvalinBrindleProfile></OvalinBrindlePr"_s;
+        QTest::addRow("missing end of root: the line, not a stray character")
             << QByteArray("<OvalinBrindleProfile>\n<tagname content=\"é\" isused=\"Y\"/>")
-            << u"Start-end tags mismatch\r\nLine: 2\r\n>"_s;
+            << u"Premature end of document.\r\nLine: 2\r\n<tagname content=\"é\" isused=\"Y\"/>"_s;
         QTest::addRow("node without attributes: comment between two elements")
             << rootWith(tagElements(2) + "<!-- between -->" + tagElements(2))
             << u"Could not convert variant of type (Null) into type (String)"_s;
@@ -258,6 +292,68 @@ private slots:
         QTest::addRow("nested comment")
             << rootWith("<tagname content=\"a\" isused=\"Y\"><!-- c --></tagname>")
             << u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("CDATA inside the root")
+            << rootWith(tagElements(1) + "<![CDATA[ ]]>")
+            << u"Could not convert variant of type (Null) into type (String)"_s;
+
+        // Not well-formed, each shown with the text of its line up to the error.
+        QTest::addRow("text after the root element")
+            << rootWith(tagElements(13)) + "\ntrailing text"
+            << u"Extra content at end of document.\r\nLine: 2\r\ntrailing text"_s;
+        QTest::addRow("second root element")
+            << rootWith(tagElements(13)) + "\n" + rootWith(tagElements(1))
+            << u"Extra content at end of document.\r\nLine: 2\r\ninBrindleProfile Author=\"OvalinBrindle\">"_s;
+        QTest::addRow("text before the root")
+            << "profile\n" + kExampleProfile << u"Start tag expected.\r\nLine: 1\r\nprofile"_s;
+        QTest::addRow("undefined entity")
+            << rootWith("\n<tagname content=\"&foo;\" isused=\"Y\"/>\n")
+            << u"Entity 'foo' not declared.\r\nLine: 2\r\n<tagname content=\"&foo;\" isused=\"Y\"/>"_s;
+        QTest::addRow("duplicate attribute")
+            << rootWith("\n<tagname content=\"a\" content=\"b\" isused=\"Y\"/>\n")
+            << u"Attribute 'content' redefined.\r\nLine: 2\r\name content=\"a\" content=\"b\" isused=\"Y\"/>"_s;
+        QTest::addRow("< inside an attribute value")
+            << rootWith("\n<tagname content=\"a<b\" isused=\"Y\"/>\n")
+            << u"Unexpected '<'.\r\nLine: 2\r\n<tagname content=\"a<b\" isused=\"Y\"/>"_s;
+        QTest::addRow("byte that is not UTF-8")
+            << rootWith("\n<tagname content=\"Caf\xE9 au lait\" isused=\"Y\"/>\n")
+            << u"Encountered incorrectly encoded content.\r\nLine: 2\r\n<tagname content=\"Caf"_s;
+        QTest::addRow("UTF-8 sequence cut off at the end")
+            << kExampleProfile + "\n\xE2\x82" << u"Encountered incorrectly encoded content.\r\nLine: 2\r\n"_s;
+        QStringEncoder toUtf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+        QByteArray loneSurrogate =
+            toUtf16(QString::fromUtf8(rootWith("\n<tagname content=\"ab\" isused=\"Y\"/>")));
+        loneSurrogate.replace(QByteArray("a\0b\0", 4), QByteArray("a\0\x00\xD8"
+                                                                  "b\0",
+                                                                  6));
+        QTest::addRow("UTF-16 with a lone surrogate")
+            << loneSurrogate
+            << u"Encountered incorrectly encoded content.\r\nLine: 2\r\n<tagname content=\"a"_s;
+        QTest::addRow("document type declaration after the root")
+            << kExampleProfile + "\n<!DOCTYPE OvalinBrindleProfile>"
+            << u"Unexpected '<!DOCTYPE'.\r\nLine: 2\r\n<!DOCTYPE OvalinBrindleProfile>"_s;
+        QTest::addRow("document type declaration inside the root")
+            << rootWith(tagElements(2) + "\n<!DOCTYPE OvalinBrindleProfile>")
+            << u"Unexpected '<!DOCTYPE'.\r\nLine: 2\r\n<!DOCTYPE OvalinBrindleProfile></OvalinB"_s;
+        QTest::addRow("reference to NUL")
+            << rootWith("\n<tagname content=\"&#0;\" isused=\"Y\"/>")
+            << u"Invalid character reference.\r\nLine: 2\r\n<tagname content=\"&#0;\" isused=\"Y\"/></Ov"_s;
+        QTest::addRow("excerpt from the file, not from what the parser was given")
+            << rootWith("\n<tagname content=\"&#1;&#x00000000E001;&foo;\" isused=\"Y\"/>")
+            << u"Entity 'foo' not declared.\r\nLine: 2\r\ngname content=\"&#1;&#x00000000E001;&foo;"_s;
+        QTest::addRow("40 characters, not UTF-16 units")
+            << rootWith("\n<tagname content=\"" + QByteArray("\xF0\x9F\x8C\xBB").repeated(50) + "&foo;\"/>")
+            << u"Entity 'foo' not declared.\r\nLine: 2\r\n"_s + QString(u"\U0001F33B"_s).repeated(35) +
+                   u"&foo;"_s;
+        QTest::addRow("cut off inside a value")
+            << rootWith({}).left(45) + "\n<tagname content=\"Home"
+            << u"Premature end of document.\r\nLine: 2\r\n<tagname content=\"Home"_s;
+        // Control characters of the file never reach the terminal raw.
+        QTest::addRow("NUL shown as a picture")
+            << rootWith("\n<tagname content=\"a#b\" isused=\"Y\"/>").replace('#', '\0')
+            << u"Unexpected ''.\r\nLine: 2\r\n<tagname content=\"a\u2400b\" isused=\"Y\"/></Ova"_s;
+        QTest::addRow("escape shown as a picture")
+            << rootWith("\n<tagname content=\"\x1b[31mred\" isused=\"Y\"/>")
+            << u"Unexpected ''.\r\nLine: 2\r\n<tagname content=\"\u241B[31mred\" isused=\"Y\"/>"_s;
     }
     void failsWithExactMessages()
     {
@@ -291,6 +387,40 @@ private slots:
                  u"\nLine: 0\r\n"_s);
         QCOMPARE(values, marked(u"old"_s));
         QCOMPARE(dialogs.kinds(), QStringList());
+    }
+
+    // Control characters are kept as character references (XML has no other
+    // form for them), so those references are read back although XML 1.0
+    // does not allow them; private-use characters of the file stay as they are.
+    void readsReferencesToCharactersXmlForbids_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("value");
+        QTest::addRow("as written") << QByteArray("a&#01;b&#31;c&#09;")
+                                    << u"a\x01"
+                                       "b\x1f"
+                                       "c\t"_s;
+        QTest::addRow("hexadecimal and decimal") << QByteArray("&#x1b;&#27;&#x0001F;") << u"\x1b\x1b\x1f"_s;
+        QTest::addRow("noncharacters") << QByteArray("&#xFFFE;&#65535;") << u"\uFFFE\uFFFF"_s;
+        QTest::addRow("private-use characters of the file kept")
+            << QByteArray("\xEE\x80\x81&#1;&#xE041;&#xE081;\xEF\xA3\xBF&#2;")
+            << u"\uE001\x01\uE041\uE081\uF8FF\x02"_s;
+        QTest::addRow("beside a reference to a private-use character")
+            << QByteArray("&#xE001;&#1;&#x00000000E041;") << u"\uE001\x01\uE041"_s;
+    }
+    void readsReferencesToCharactersXmlForbids()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, value);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"old"_s);
+        const QByteArray file = rootWith("<tagname content=\"" + content + "\" isused=\"" + content +
+                                         "\"/><tagname content=\"&#5;\" isused=\"N\"/>");
+        QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+        QCOMPARE(values[0], value);
+        QCOMPARE(used[0], value);
+        QCOMPARE(values[1], u"\x05"_s);
+        QCOMPARE(values[2], u"old2"_s);
     }
 
     void fillsByVisitOrder_data()
@@ -334,6 +464,47 @@ private slots:
         TOvStringArray readUsed = marked(u"old"_s);
         QCOMPARE(readProfileBytes(file, readValues, readUsed), ReadOutcome::Accepted);
         QCOMPARE(readValues.toList(), values);
+    }
+
+    // A profile is a few hundred bytes: a larger file is refused before it is
+    // read, and a device or pipe of unknown size is read only past the limit.
+    void refusesFilesOverTheSizeLimit_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a file of the given size
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("message");
+        const QString tooLarge = u"The file is too large for a profile (more than 16 MiB)\r\nLine: 0\r\n"_s;
+        QTest::addRow("sparse file of 1 GB") << QString() << (qint64(1) << 30) << tooLarge;
+        QTest::addRow("one byte over") << QString() << (qint64(16) << 20) + 1 << tooLarge;
+        QTest::addRow("endless device") << u"/dev/zero"_s << qint64(0) << tooLarge;
+        // Read whole: its first byte is what the parser refuses.
+        QTest::addRow("at the limit")
+            << QString() << (qint64(16) << 20)
+            << u"Start tag expected.\r\nLine: 1\r\n"_s + QString(40, QChar(u'\u2400'));
+    }
+    void refusesFilesOverTheSizeLimit()
+    {
+        QFETCH(QString, path);
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        if (path.isEmpty()) {
+            path = dir.filePath(u"large.wmp"_s);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(size)); // sparse: nothing is written
+        }
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        test::FakeDialogs dialogs;
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        QCOMPARE_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024); // KiB: never the whole file
+        QCOMPARE(values, marked(u"old"_s));
+        QCOMPARE(used, marked(u"used"_s));
     }
 
     void failedWriteKeepsTheOldFile_data()

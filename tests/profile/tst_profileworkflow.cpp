@@ -360,7 +360,8 @@ private slots:
             << QStringList{u"open"_s, u"information"_s}
             << u"The file is not a valid meta tags profile data."_s;
         QTest::addRow("not well-formed")
-            << root << QStringList{u"open"_s, u"error"_s} << u"Start-end tags mismatch\r\nLine: 1\r\n>."_s;
+            << root << QStringList{u"open"_s, u"error"_s}
+            << u"Premature end of document.\r\nLine: 1\r\ninBrindleProfile Author=\"OvalinBrindle\">."_s;
         // Mended: the half-read entries do not become the change test's baseline.
         QTest::addRow("node without attributes after two entries")
             << root + "<tagname content=\"X\" isused=\"Y\"/><tagname content=\"Y\" isused=\"Y\"/><!-- c -->"
