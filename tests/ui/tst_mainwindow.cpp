@@ -246,6 +246,63 @@ private slots:
         }
     }
 
+    void everyWayOfCopyingGivesTheButtonsForms_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<bool>("whole");
+        QTest::addRow("Ctrl+C") << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_C} << false;
+        QTest::addRow("Ctrl+Insert") << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_Insert} << false;
+        QTest::addRow("Ctrl+A then Ctrl+C")
+            << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_A, Qt::ControlModifier | Qt::Key_C}
+            << true;
+    }
+    void everyWayOfCopyingGivesTheButtonsForms()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(bool, whole);
+        test::FakeDialogs fake;
+        Tfview viewer;
+        viewer.appendLine(u"<title>Grüße</title>"_s);
+        viewer.appendLine(u"<meta name=\"a\" content=\"b\">"_s);
+        viewer.ColorizeTags();
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        QTextEdit *area = viewer.textArea();
+        area->setFocus();
+        // From inside the first line to just before the last ">".
+        QTextCursor cursor = area->textCursor();
+        cursor.setPosition(7);
+        cursor.setPosition(int(area->toPlainText().lastIndexOf(u'>')), QTextCursor::KeepAnchor);
+        area->setTextCursor(cursor);
+
+        // What the buttons give: Copy All, or the menu's Copy Selected.
+        QApplication::clipboard()->clear();
+        if (whole)
+            viewer.CopyAll1Click();
+        else
+            viewer.Copy1Click();
+        const QMimeData *byButton = QApplication::clipboard()->mimeData();
+        QVERIFY(byButton);
+        const QString expectedText = byButton->text();
+        const QByteArray expectedRtf = byButton->data(u"text/rtf"_s);
+        QCOMPARE(expectedText, whole ? viewer.text() : u"Grüße</title>\r\n<meta name=\"a\" content=\"b\""_s);
+        QVERIFY(expectedRtf.contains("\\par"));
+        area->setTextCursor(cursor);
+
+        QApplication::clipboard()->clear();
+        for (const QKeyCombination key : keys)
+            QTest::keyClick(area, key.key(), key.keyboardModifiers());
+        const QMimeData *mime = QApplication::clipboard()->mimeData();
+        QVERIFY(mime);
+        QStringList formats = mime->formats();
+        formats.sort();
+        QCOMPARE(formats,
+                 (QStringList{u"application/rtf"_s, u"text/plain"_s, u"text/richtext"_s, u"text/rtf"_s}));
+        QCOMPARE(mime->text(), expectedText);
+        for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
+            QCOMPARE(mime->data(type), expectedRtf);
+    }
+
     void saveToText()
     {
         test::FakeDialogs fake;
