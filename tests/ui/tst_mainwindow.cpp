@@ -1,9 +1,12 @@
 #include "common/fakedialogs.h"
 #include "output/fview.h"
+#include "ui/finfo.h"
 #include "ui/mainwindow.h"
 #include "ui/ovchecklist.h"
+#include "ui/ovlinklabel.h"
 #include "widgets/imagebutton.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -301,6 +304,46 @@ private slots:
         QCOMPARE(mime->text(), expectedText);
         for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
             QCOMPARE(mime->data(type), expectedRtf);
+    }
+
+    void aboutLinkStartsEachShowingInItsNormalColour_data()
+    {
+        QTest::addColumn<int>("closeBy"); // 0 Enter on OK, 1 a click on the link, 2 the close box
+        QTest::addRow("closed by Enter") << 0;
+        QTest::addRow("closed after a click on the link") << 1;
+        QTest::addRow("closed by the close box") << 2;
+    }
+    void aboutLinkStartsEachShowingInItsNormalColour()
+    {
+        QFETCH(int, closeBy);
+        Window w;
+        ui::Tfinfo about(&w.main);
+        w.main.setAboutBox(&about);
+        ui::OvLinkLabel *link = about.link();
+        link->setUrlOpener([](const QUrl &) {});
+        const QColor normal(0x17, 0x45, 0xAE);
+        onNextModal([&](QWidget *) {
+            // The pointer comes over the link and stays there until the box closes.
+            const QPointF at(2, 2);
+            QEnterEvent enter(at, link->mapTo(&about, at), link->mapToGlobal(at));
+            QApplication::sendEvent(link, &enter);
+            while (link->isFading())
+                link->tick();
+            QCOMPARE(link->level(), 255);
+            if (closeBy == 0)
+                QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+            else if (closeBy == 1)
+                QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(240, 6));
+        });
+        w.main.findChild<QAction *>(u"About1"_s)->trigger();
+        QVERIFY(about.isHidden());
+        QCOMPARE(link->currentColor(), normal);
+        QVERIFY(!link->isFading());
+
+        QColor shown;
+        onNextModal([&](QWidget *) { shown = link->currentColor(); });
+        w.main.findChild<QAction *>(u"About1"_s)->trigger();
+        QCOMPARE(shown, normal);
     }
 
     void saveToText()
