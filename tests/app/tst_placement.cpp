@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <limits>
 #include <memory>
@@ -306,6 +307,43 @@ private slots:
         window->close(); // closing first, as at the end of a run
         window.reset();
         QCOMPARE(stored(), values(normal, state));
+    }
+
+    void fixedSizeWindowOpensMaximizedAndGetsItsSizeBack()
+    {
+        writeKey("Left=200\nTop=150\nWidth=404\nHeight=304\nState=2\n");
+        auto window = makeWindow();
+        // Like the main window: a fixed size and no maximize button, which
+        // on X11 also means the window manager offers no maximizing.
+        window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint);
+        window->setFixedSize(kBuiltIn.size());
+        const Qt::WindowFlags flags = window->windowFlags();
+        brindle::app::attachPlacement(window.get());
+        show(*window);
+        QTRY_VERIFY(window->isMaximized());
+        QTRY_COMPARE(window->frameGeometry().size(), available().size());
+        // Maximized, it may be as large as the screen and the window manager may maximize it.
+        QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        QVERIFY(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->windowHandle()->flags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        // Restored: the fixed size and the flags come back, at the stored place.
+        window->showNormal();
+        QTRY_VERIFY(!window->isMaximized());
+        QCOMPARE(window->minimumSize(), kBuiltIn.size());
+        QCOMPARE(window->maximumSize(), kBuiltIn.size());
+        QCOMPARE(window->windowFlags(), flags);
+        QTRY_COMPARE(window->frameGeometry().topLeft(), QPoint(200, 150));
+        QCOMPARE(window->size(), kBuiltIn.size());
+
+        // Moved and closed, it stores the new place.
+        window->move(260, 170);
+        const QRect outer = window->frameGeometry();
+        window->close();
+        window.reset();
+        QCOMPARE(stored(), values(outer, 0));
     }
 
     void readHandlerMayChangeOrKeep()
