@@ -277,11 +277,81 @@ void TOvCCompCustomWdwState::applyState(int state)
         });
         break;
     case 2:
+        if (m_window->isMaximized())
+            break;
+        m_maximizeAsked = liftSizeLimits();
         m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        if (m_maximizeAsked)
+            QTimer::singleShot(kFrameWaitMs, this, &TOvCCompCustomWdwState::checkMaximized);
         break;
     default:
         break;
     }
+}
+
+bool TOvCCompCustomWdwState::liftSizeLimits()
+{
+    if (m_limitsLifted || m_window->minimumSize() != m_window->maximumSize())
+        return false;
+    // A window of fixed size cannot be maximized, and on X11 one without a
+    // maximize button tells the window manager not to offer it.
+    m_limitsLifted = true;
+    m_fixedMinimum = m_window->minimumSize();
+    m_fixedMaximum = m_window->maximumSize();
+    m_fixedFlags = m_window->windowFlags();
+    m_window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setFlagsInPlace(m_fixedFlags | Qt::WindowMaximizeButtonHint);
+    return true;
+}
+
+void TOvCCompCustomWdwState::restoreSizeLimitsWhenBack()
+{
+    if (!m_limitsLifted || m_window->isMaximized() || m_maximizeAsked)
+        return;
+    // The window system reports the state before the size it gives back. The
+    // fixed size set before that would make Qt resize the window where it
+    // stood maximized, and move it there.
+    if (m_window->width() <= m_fixedMaximum.width() && m_window->height() <= m_fixedMaximum.height()) {
+        restoreSizeLimits();
+    } else if (!m_restoreWaiting) {
+        m_restoreWaiting = true;
+        QTimer::singleShot(kFrameWaitMs, this, [this] {
+            if (m_restoreWaiting && m_window && !m_window->isMaximized())
+                restoreSizeLimits();
+        });
+    }
+}
+
+void TOvCCompCustomWdwState::restoreSizeLimits()
+{
+    m_restoreWaiting = false;
+    if (!m_limitsLifted)
+        return;
+    m_limitsLifted = false;
+    m_window->setMinimumSize(m_fixedMinimum);
+    m_window->setMaximumSize(m_fixedMaximum);
+    setFlagsInPlace(m_fixedFlags);
+}
+
+void TOvCCompCustomWdwState::setFlagsInPlace(Qt::WindowFlags flags)
+{
+    // setWindowFlags() would hide the window and make it anew.
+    m_window->overrideWindowFlags(flags);
+    if (QWindow *handle = m_window->windowHandle())
+        handle->setFlags(flags);
+}
+
+void TOvCCompCustomWdwState::checkMaximized()
+{
+    if (!m_window || !m_maximizeAsked)
+        return;
+    // The window never grew: a window manager that refused it, or none at
+    // all. Qt would go on taking the window for maximized, and the placement
+    // stored at the end would no longer follow it.
+    m_maximizeAsked = false;
+    if (m_window->isMaximized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMaximized);
+    restoreSizeLimits();
 }
 
 void TOvCCompCustomWdwState::SavePlacement()
@@ -327,9 +397,17 @@ bool TOvCCompCustomWdwState::eventFilter(QObject *watched, QEvent *event)
             if (!m_shown)
                 firstShown();
             break;
-        case QEvent::Move:
         case QEvent::Resize:
+            // Qt takes a window for maximized once it asks for it; only a
+            // size beyond the fixed one shows the window system did it.
+            if (m_maximizeAsked &&
+                (m_window->width() > m_fixedMaximum.width() || m_window->height() > m_fixedMaximum.height()))
+                m_maximizeAsked = false;
+            [[fallthrough]];
         case QEvent::WindowStateChange:
+            restoreSizeLimitsWhenBack();
+            [[fallthrough]];
+        case QEvent::Move:
             rememberFrame();
             if (m_waitingForFrame && !frameMargins().isNull())
                 frameKnown();

@@ -332,8 +332,8 @@ private slots:
         // Restored: the fixed size and the flags come back, at the stored place.
         window->showNormal();
         QTRY_VERIFY(!window->isMaximized());
+        QTRY_COMPARE(window->maximumSize(), kBuiltIn.size());
         QCOMPARE(window->minimumSize(), kBuiltIn.size());
-        QCOMPARE(window->maximumSize(), kBuiltIn.size());
         QCOMPARE(window->windowFlags(), flags);
         QTRY_COMPARE(window->frameGeometry().topLeft(), QPoint(200, 150));
         QCOMPARE(window->size(), kBuiltIn.size());

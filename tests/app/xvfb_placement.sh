@@ -180,4 +180,42 @@ wait_for 30 sh -c "! xdotool search --onlyvisible --name '^Meta Tags For HTML'" 
 xdotool windowactivate --sync "$wid" key alt+e d
 close_brindle
 
+echo "== State 2 opens the fixed-size window maximized; restored and moved, it stores the new place"
+mkdir -p "$(dirname "$conf")"
+printf '[Software]\n%s\\Left=100\n%s\\Top=80\n%s\\Width=682\n%s\\Height=522\n%s\\State=2\n' \
+    "$key" "$key" "$key" "$key" "$key" >"$conf"
+start_brindle
+is_maximized || fail "not maximized: $(xprop -id "$wid" _NET_WM_STATE)"
+echo "maximized: $(frame_rect "$wid")"
+# A double click on the title bar restores it, as openbox does by default.
+read -r mx my mw mh <<<"$(frame_rect "$wid")"
+xdotool mousemove $((mx + mw / 2)) $((my + 8)) click --repeat 2 --delay 80 1
+wait_for 50 sh -c "! xprop -id $wid _NET_WM_STATE | grep -q MAXIMIZED" || fail "not restored"
+sleep 0.5
+restored=$(frame_rect "$wid")
+echo "restored: $restored"
+# openbox leaves the resize handle of the maximized window below the frame
+# until the next move, so only the place and the width are compared.
+[ "$(cut -d' ' -f1-3 <<<"$restored")" = "100 80 682" ] || fail "restored to $restored"
+[ "$(xwininfo -id "$wid" | sed -n 's/.*Height: *//p')" = 501 ] || fail "restored without its fixed size"
+xdotool windowmove --sync "$wid" 345 267 || true
+sleep 0.5
+moved=$(frame_rect "$wid")
+close_brindle
+[ "$(stored)" = "$moved 0" ] || fail "stored $(stored) instead of $moved 0"
+
+echo "== Without a window manager: State 2 stored, the window moved and closed stores the new place"
+kill "$openbox_pid"
+wait "$openbox_pid" 2>/dev/null || true
+window_manager=0
+mkdir -p "$(dirname "$conf")"
+printf '[Software]\n%s\\Left=100\n%s\\Top=80\n%s\\Width=680\n%s\\Height=501\n%s\\State=2\n' \
+    "$key" "$key" "$key" "$key" "$key" >"$conf"
+start_brindle
+xdotool windowmove --sync "$wid" 345 267 || true
+sleep 0.5
+moved=$(frame_rect "$wid")
+echo "moved to: $moved"
+close_brindle
+[ "$(stored)" = "$moved 0" ] || fail "stored $(stored) instead of $moved 0"
 echo "xvfb_placement: passed"
