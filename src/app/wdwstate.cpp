@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlatformSurfaceEvent>
@@ -468,6 +469,46 @@ int readInt32(const QVariant &value, const QString &name)
     return int(n);
 }
 
+// Whether a line of the settings file runs on over a line break (an open
+// quote, a backslash at its end) into a section line: QSettings then takes
+// the section line for part of a value and silently loses the section. The
+// scan follows QSettings' own reading of quotes, escapes and comments.
+bool hidesSectionLine(QByteArrayView data)
+{
+    const qsizetype size = data.size();
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        bool runsOn = false;
+        if (c == '\\' && i + 1 < size) {
+            ++i;
+            runsOn = data[i] == '\n' || data[i] == '\r';
+        } else if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (c == ';' && !inQuotes) {
+            while (i + 1 < size && data[i + 1] != '\n' && data[i + 1] != '\r')
+                ++i;
+        } else if (c == '\n' || c == '\r') {
+            runsOn = inQuotes;
+        }
+        if (runsOn) {
+            qsizetype next = i + 1;
+            while (next < size &&
+                   (data[next] == ' ' || data[next] == '\t' || data[next] == '\n' || data[next] == '\r'))
+                ++next;
+            if (next < size && data[next] == '[')
+                return true;
+        }
+    }
+    return false;
+}
+
+Error damagedFile(const QString &file)
+{
+    return Error(u"The settings file \"%1\" is damaged; the window's last place is not restored"_s.arg(
+        QDir::toNativeSeparators(file)));
+}
+
 } // namespace
 
 TOvCCompRegWdwState::TOvCCompRegWdwState(QObject *owner) : TOvCCompCustomWdwState(owner) {}
@@ -512,11 +553,17 @@ void TOvCCompRegWdwState::LoadPlacement(WdwPlacement &placement)
 {
     const auto [root, key] = location();
     const QString file = storeFile(root);
-    if (!QFileInfo(file).isFile())
+    QFile raw(file);
+    if (!QFileInfo(file).isFile() || !raw.open(QIODevice::ReadOnly))
         return; // first run: nothing stored yet
     QSettings settings(file, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return;
+    // A section line without its "]" fails the whole file at once; a stray
+    // line only fails its own section, later, and the values around it are
+    // still read. The file is written whole at exit either way.
+    if (settings.status() == QSettings::FormatError || hidesSectionLine(raw.readAll()))
+        throw damagedFile(file);
     settings.beginGroup(groupOf(key));
     const auto fields = fieldsOf(placement);
     for (std::size_t i = 0; i < kValueNames.size(); ++i) {
@@ -534,18 +581,30 @@ void TOvCCompRegWdwState::StorePlacement(const WdwPlacement &placement)
     // created: nothing is stored and nothing is said.
     if (!QDir().mkpath(file.absolutePath()) || !QFileInfo(file.absolutePath()).isWritable())
         return;
-    QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);
-    settings.beginGroup(groupOf(key));
+    const QString group = groupOf(key);
     WdwPlacement values = placement;
     const auto fields = fieldsOf(values);
-    for (std::size_t i = 0; i < kValueNames.size(); ++i)
-        settings.setValue(QString::fromUtf16(kValueNames[i]), *fields[i]);
-    settings.endGroup();
-    // All five are written together (atomically), so when writing fails the
-    // first of them is the one that could not be written.
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[0])));
+    {
+        QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);
+        settings.beginGroup(group);
+        for (std::size_t i = 0; i < kValueNames.size(); ++i)
+            settings.setValue(QString::fromUtf16(kValueNames[i]), *fields[i]);
+        settings.endGroup();
+        settings.sync();
+        // All five are written together (atomically), so when writing fails
+        // the first of them is the one that could not be written.
+        if (settings.status() == QSettings::AccessError)
+            throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[0])));
+    }
+    // The status keeps the first fault only, so one left from reading a
+    // damaged file would hide a failed write; what the file holds now tells.
+    QSettings written(file.absoluteFilePath(), QSettings::IniFormat);
+    written.beginGroup(group);
+    for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+        const QString name = QString::fromUtf16(kValueNames[i]);
+        if (written.value(name) != QVariant(QString::number(*fields[i])))
+            throw Error(u"Failed to set data for '%1'"_s.arg(name));
+    }
 }
 
 } // namespace brindle::app

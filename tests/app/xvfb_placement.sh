@@ -204,6 +204,49 @@ moved=$(frame_rect "$wid")
 close_brindle
 [ "$(stored)" = "$moved 0" ] || fail "stored $(stored) instead of $moved 0"
 
+echo "== A stray line before the section: the place is used, and the exit asks nothing"
+printf 'a stray line\n[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
+    "$key" "$key" "$key" "$key" "$key" >"$conf"
+start_brindle
+[ "$(message_boxes)" = 0 ] || fail "a message box at the start"
+[ "$(frame_rect "$wid")" = "300 200 682 522" ] || fail "opened at $(frame_rect "$wid")"
+close_brindle
+[ "$(stored)" = "300 200 682 522 0" ] || fail "stored $(stored)"
+! grep -q stray "$conf" || fail "the stray line was kept"
+
+# A file that cannot be read as settings: the error report once, the built-in
+# place, and a clean file at exit that the next start reads without a word.
+damaged() {
+    start_brindle
+    wait_for 30 test "$(message_boxes)" = 1 || fail "no error report"
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Brindle$' | head -n1)" key Return
+    sleep 1
+    [ "$(message_boxes)" = 0 ] || fail "the error report came twice"
+    [ "$(frame_rect "$wid")" = "0 0 682 522" ] || fail "opened at $(frame_rect "$wid") instead of the built-in place"
+    xdotool windowmove --sync "$wid" 222 111 || true
+    sleep 0.5
+    moved=$(frame_rect "$wid")
+    close_brindle
+    [ "$(stored)" = "$moved 0" ] || fail "stored $(stored) instead of $moved 0"
+    start_brindle
+    [ "$(message_boxes)" = 0 ] || fail "the rewritten file is still reported"
+    [ "$(frame_rect "$wid")" = "$moved" ] || fail "the rewritten file opened at $(frame_rect "$wid")"
+    close_brindle
+}
+
+echo "== Garbage before a valid section"
+{
+    printf '\x01\x7f garbage "with an open quote\n'
+    printf '[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
+        "$key" "$key" "$key" "$key" "$key"
+} >"$conf"
+damaged
+
+echo "== An unterminated [section line"
+printf '[Software\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
+    "$key" "$key" "$key" "$key" "$key" >"$conf"
+damaged
+
 echo "== Without a window manager: State 2 stored, the window moved and closed stores the new place"
 kill "$openbox_pid"
 wait "$openbox_pid" 2>/dev/null || true
