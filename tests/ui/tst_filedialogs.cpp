@@ -66,9 +66,9 @@ class TestFileDialogs : public QObject
 private slots:
     void filterShownByItsName()
     {
+        brindle::ui::NameOnlyIconProvider icons; // outlives the dialog
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog);
-        brindle::ui::NameOnlyIconProvider icons;
         brindle::ui::setUpFileDialog(dialog, &icons, kProfileOptions, QString(), false);
         auto *combo = dialog.findChild<QComboBox *>(u"fileTypeCombo"_s);
         QVERIFY(combo);
@@ -83,7 +83,6 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("type");
-        // Content that a type guess would take for a PDF document.
         QTest::addRow("no extension") << u"report"_s << u"File"_s;
         QTest::addRow("an extension") << u"shop.wmp"_s << u"WMP File"_s;
     }
@@ -93,13 +92,14 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         {
+            // Content that a type guess would take for a PDF document.
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<<>>\nendobj\n");
         }
+        brindle::ui::NameOnlyIconProvider provider;
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog);
-        brindle::ui::NameOnlyIconProvider provider;
         brindle::ui::setUpFileDialog(dialog, &provider, kProfileOptions, QString(), false);
         QAbstractFileIconProvider *icons = dialog.iconProvider();
         QCOMPARE(icons, &provider);
