@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlatformSurfaceEvent>
@@ -277,11 +278,81 @@ void TOvCCompCustomWdwState::applyState(int state)
         });
         break;
     case 2:
+        if (m_window->isMaximized())
+            break;
+        m_maximizeAsked = liftSizeLimits();
         m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        if (m_maximizeAsked)
+            QTimer::singleShot(kFrameWaitMs, this, &TOvCCompCustomWdwState::checkMaximized);
         break;
     default:
         break;
     }
+}
+
+bool TOvCCompCustomWdwState::liftSizeLimits()
+{
+    if (m_limitsLifted || m_window->minimumSize() != m_window->maximumSize())
+        return false;
+    // A window of fixed size cannot be maximized, and on X11 one without a
+    // maximize button tells the window manager not to offer it.
+    m_limitsLifted = true;
+    m_fixedMinimum = m_window->minimumSize();
+    m_fixedMaximum = m_window->maximumSize();
+    m_fixedFlags = m_window->windowFlags();
+    m_window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setFlagsInPlace(m_fixedFlags | Qt::WindowMaximizeButtonHint);
+    return true;
+}
+
+void TOvCCompCustomWdwState::restoreSizeLimitsWhenBack()
+{
+    if (!m_limitsLifted || m_window->isMaximized() || m_maximizeAsked)
+        return;
+    // The window system reports the state before the size it gives back. The
+    // fixed size set before that would make Qt resize the window where it
+    // stood maximized, and move it there.
+    if (m_window->width() <= m_fixedMaximum.width() && m_window->height() <= m_fixedMaximum.height()) {
+        restoreSizeLimits();
+    } else if (!m_restoreWaiting) {
+        m_restoreWaiting = true;
+        QTimer::singleShot(kFrameWaitMs, this, [this] {
+            if (m_restoreWaiting && m_window && !m_window->isMaximized())
+                restoreSizeLimits();
+        });
+    }
+}
+
+void TOvCCompCustomWdwState::restoreSizeLimits()
+{
+    m_restoreWaiting = false;
+    if (!m_limitsLifted)
+        return;
+    m_limitsLifted = false;
+    m_window->setMinimumSize(m_fixedMinimum);
+    m_window->setMaximumSize(m_fixedMaximum);
+    setFlagsInPlace(m_fixedFlags);
+}
+
+void TOvCCompCustomWdwState::setFlagsInPlace(Qt::WindowFlags flags)
+{
+    // setWindowFlags() would hide the window and make it anew.
+    m_window->overrideWindowFlags(flags);
+    if (QWindow *handle = m_window->windowHandle())
+        handle->setFlags(flags);
+}
+
+void TOvCCompCustomWdwState::checkMaximized()
+{
+    if (!m_window || !m_maximizeAsked)
+        return;
+    // The window never grew: a window manager that refused it, or none at
+    // all. Qt would go on taking the window for maximized, and the placement
+    // stored at the end would no longer follow it.
+    m_maximizeAsked = false;
+    if (m_window->isMaximized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMaximized);
+    restoreSizeLimits();
 }
 
 void TOvCCompCustomWdwState::SavePlacement()
@@ -327,9 +398,17 @@ bool TOvCCompCustomWdwState::eventFilter(QObject *watched, QEvent *event)
             if (!m_shown)
                 firstShown();
             break;
-        case QEvent::Move:
         case QEvent::Resize:
+            // Qt takes a window for maximized once it asks for it; only a
+            // size beyond the fixed one shows the window system did it.
+            if (m_maximizeAsked &&
+                (m_window->width() > m_fixedMaximum.width() || m_window->height() > m_fixedMaximum.height()))
+                m_maximizeAsked = false;
+            [[fallthrough]];
         case QEvent::WindowStateChange:
+            restoreSizeLimitsWhenBack();
+            [[fallthrough]];
+        case QEvent::Move:
             rememberFrame();
             if (m_waitingForFrame && !frameMargins().isNull())
                 frameKnown();
@@ -390,6 +469,46 @@ int readInt32(const QVariant &value, const QString &name)
     return int(n);
 }
 
+// Whether a line of the settings file runs on over a line break (an open
+// quote, a backslash at its end) into a section line: QSettings then takes
+// the section line for part of a value and silently loses the section. The
+// scan follows QSettings' own reading of quotes, escapes and comments.
+bool hidesSectionLine(QByteArrayView data)
+{
+    const qsizetype size = data.size();
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        bool runsOn = false;
+        if (c == '\\' && i + 1 < size) {
+            ++i;
+            runsOn = data[i] == '\n' || data[i] == '\r';
+        } else if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (c == ';' && !inQuotes) {
+            while (i + 1 < size && data[i + 1] != '\n' && data[i + 1] != '\r')
+                ++i;
+        } else if (c == '\n' || c == '\r') {
+            runsOn = inQuotes;
+        }
+        if (runsOn) {
+            qsizetype next = i + 1;
+            while (next < size &&
+                   (data[next] == ' ' || data[next] == '\t' || data[next] == '\n' || data[next] == '\r'))
+                ++next;
+            if (next < size && data[next] == '[')
+                return true;
+        }
+    }
+    return false;
+}
+
+Error damagedFile(const QString &file)
+{
+    return Error(u"The settings file \"%1\" is damaged; the window's last place is not restored"_s.arg(
+        QDir::toNativeSeparators(file)));
+}
+
 } // namespace
 
 TOvCCompRegWdwState::TOvCCompRegWdwState(QObject *owner) : TOvCCompCustomWdwState(owner) {}
@@ -434,11 +553,17 @@ void TOvCCompRegWdwState::LoadPlacement(WdwPlacement &placement)
 {
     const auto [root, key] = location();
     const QString file = storeFile(root);
-    if (!QFileInfo(file).isFile())
+    QFile raw(file);
+    if (!QFileInfo(file).isFile() || !raw.open(QIODevice::ReadOnly))
         return; // first run: nothing stored yet
     QSettings settings(file, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return;
+    // A section line without its "]" fails the whole file at once; a stray
+    // line only fails its own section, later, and the values around it are
+    // still read. The file is written whole at exit either way.
+    if (settings.status() == QSettings::FormatError || hidesSectionLine(raw.readAll()))
+        throw damagedFile(file);
     settings.beginGroup(groupOf(key));
     const auto fields = fieldsOf(placement);
     for (std::size_t i = 0; i < kValueNames.size(); ++i) {
@@ -456,18 +581,30 @@ void TOvCCompRegWdwState::StorePlacement(const WdwPlacement &placement)
     // created: nothing is stored and nothing is said.
     if (!QDir().mkpath(file.absolutePath()) || !QFileInfo(file.absolutePath()).isWritable())
         return;
-    QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);
-    settings.beginGroup(groupOf(key));
+    const QString group = groupOf(key);
     WdwPlacement values = placement;
     const auto fields = fieldsOf(values);
-    for (std::size_t i = 0; i < kValueNames.size(); ++i)
-        settings.setValue(QString::fromUtf16(kValueNames[i]), *fields[i]);
-    settings.endGroup();
-    // All five are written together (atomically), so when writing fails the
-    // first of them is the one that could not be written.
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[0])));
+    {
+        QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);
+        settings.beginGroup(group);
+        for (std::size_t i = 0; i < kValueNames.size(); ++i)
+            settings.setValue(QString::fromUtf16(kValueNames[i]), *fields[i]);
+        settings.endGroup();
+        settings.sync();
+        // All five are written together (atomically), so when writing fails
+        // the first of them is the one that could not be written.
+        if (settings.status() == QSettings::AccessError)
+            throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[0])));
+    }
+    // The status keeps the first fault only, so one left from reading a
+    // damaged file would hide a failed write; what the file holds now tells.
+    QSettings written(file.absoluteFilePath(), QSettings::IniFormat);
+    written.beginGroup(group);
+    for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+        const QString name = QString::fromUtf16(kValueNames[i]);
+        if (written.value(name) != QVariant(QString::number(*fields[i])))
+            throw Error(u"Failed to set data for '%1'"_s.arg(name));
+    }
 }
 
 } // namespace brindle::app

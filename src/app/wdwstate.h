@@ -88,6 +88,11 @@ private:
     void frameKnown();
     void applyRect(const WdwPlacement &p);
     void applyState(int state);
+    bool liftSizeLimits();
+    void restoreSizeLimits();
+    void restoreSizeLimitsWhenBack();
+    void setFlagsInPlace(Qt::WindowFlags flags);
+    void checkMaximized();
     QMargins frameMargins() const;
     void rememberFrame();
     void watchNativeWindow();
@@ -103,6 +108,15 @@ private:
     // Frame sizes are only known while the window is on screen, so the last
     // ones seen are kept for the save at destruction.
     QMargins m_frame;
+    // A fixed-size window is maximized with its limits lifted; they are kept
+    // here until it is restored.
+    bool m_limitsLifted = false;
+    bool m_restoreWaiting = false;
+    QSize m_fixedMinimum;
+    QSize m_fixedMaximum;
+    Qt::WindowFlags m_fixedFlags;
+    // Set while the window has not grown after a maximizing asked for.
+    bool m_maximizeAsked = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TOvCCompCustomWdwState::WdwOptions)

@@ -19,8 +19,8 @@ private:
 };
 
 // The text the general error report shows for a message: a full stop is added
-// when the last character sorts after "." in the standard collation, where
-// only blanks, controls and the marks _ - , ; : ! ? . come at or before it.
+// when the last character sorts after "." in the collation (blanks, controls
+// and most punctuation, in any script, come at or before it).
 QString errorReportText(const QString &message);
 
 // The message of any exception, for the general error report.

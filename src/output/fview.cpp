@@ -82,6 +82,32 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
     return rtf;
 }
 
+// The plain text with CR LF line ends and the rich form under the names
+// office suites (the first two) and other programs (the last) read.
+QMimeData *selectionMimeData(const QTextEdit &area)
+{
+    const QTextCursor cursor = area.textCursor();
+    auto *mime = new QMimeData;
+    QString plain = cursor.selectedText();
+    plain.replace(QChar(QChar::ParagraphSeparator), u"\r\n"_s);
+    mime->setText(plain);
+    const QByteArray rtf = selectionRtf(*area.document(), cursor.selectionStart(), cursor.selectionEnd());
+    for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
+        mime->setData(type, rtf);
+    return mime;
+}
+
+// Every way of copying out of the text area (the copy keys, the X11
+// selection, dragging) gives what the Copy buttons give, not Qt's forms.
+class ViewerTextEdit final : public QTextEdit
+{
+public:
+    using QTextEdit::QTextEdit;
+
+protected:
+    QMimeData *createMimeDataFromSelection() const override { return selectionMimeData(*this); }
+};
+
 } // namespace
 
 Tfview::Tfview(QWidget *parent)
@@ -131,7 +157,7 @@ Tfview::Tfview(QWidget *parent)
         *def.button = b;
     }
 
-    htsyn = new QTextEdit(this);
+    htsyn = new ViewerTextEdit(this);
     htsyn->setObjectName(u"htsyn"_s);
     htsyn->setGeometry(6, 46, 652, 337);
     htsyn->setReadOnly(true);
@@ -188,24 +214,10 @@ void Tfview::ColorizeTags()
     htsyn->moveCursor(QTextCursor::Start);
 }
 
-QMimeData *Tfview::selectionMimeData() const
-{
-    const QTextCursor cursor = htsyn->textCursor();
-    auto *mime = new QMimeData;
-    QString plain = cursor.selectedText();
-    plain.replace(QChar(QChar::ParagraphSeparator), u"\r\n"_s);
-    mime->setText(plain);
-    const QByteArray rtf = selectionRtf(*htsyn->document(), cursor.selectionStart(), cursor.selectionEnd());
-    // Office suites read the first two names, other programs the last.
-    for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
-        mime->setData(type, rtf);
-    return mime;
-}
-
 void Tfview::CopyAll1Click()
 {
     htsyn->selectAll();
-    QApplication::clipboard()->setMimeData(selectionMimeData());
+    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
     QTextCursor cursor = htsyn->textCursor();
     cursor.setPosition(0);
     htsyn->setTextCursor(cursor);
@@ -215,7 +227,7 @@ void Tfview::Copy1Click()
 {
     if (!htsyn->textCursor().hasSelection())
         return;
-    QApplication::clipboard()->setMimeData(selectionMimeData());
+    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
 }
 
 void Tfview::btTxtClick()

@@ -13,7 +13,6 @@
 #include <functional>
 
 class QMenu;
-class QMimeData;
 class QTextEdit;
 
 namespace brindle::widgets {
@@ -58,8 +57,6 @@ public:
     FileDialog &saveDialog() { return sadi; }
 
 private:
-    QMimeData *selectionMimeData() const;
-
     widgets::GradientPanel *pntulbar = nullptr;
     widgets::ImageButton *btCopy = nullptr;
     widgets::ImageButton *btTxt = nullptr;

@@ -24,6 +24,8 @@
 #include <QMenuBar>
 #include <QUrl>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::ui {
@@ -50,6 +52,20 @@ constexpr InputPlace kPlaces[kTagCount] = {
     {266, u"btHintRob", 335, 266},  {313, u"btHintCache", 335, 313}, {338, u"btHintChars", 335, 339},
     {362, u"btHintLang", 335, 362},
 };
+
+// A text longer than its input's limit (one loaded from a profile) is shown
+// whole: the limit then stands at the text's length, so the text cannot grow,
+// and comes down with it as the user shortens it, to the input's own limit.
+void fitLimitToText(QLineEdit *edit, int limit)
+{
+    const int wanted = std::max(limit, int(edit->text().size()));
+    if (edit->maxLength() <= wanted)
+        return;
+    // Qt sets the text anew when the limit changes, which moves the caret to the end.
+    const int cursor = edit->cursorPosition();
+    edit->setMaxLength(wanted);
+    edit->setCursorPosition(cursor);
+}
 
 } // namespace
 
@@ -183,6 +199,10 @@ void Tovalinform::buildFields(QWidget *body)
             auto *edit = new widgets::Edit(info.maxLength, pnfields);
             edit->setGeometry(143, place.y, 490, 19);
             edit->installEventFilter(this);
+            if (info.maxLength != kNoLimit) {
+                connect(edit, &QLineEdit::textEdited, this,
+                        [edit, limit = info.maxLength] { fitLimitToText(edit, limit); });
+            }
             input = edit;
         } else {
             auto *combo = new widgets::ComboBox(pnfields);
@@ -420,11 +440,12 @@ QString Tovalinform::tagText(int tagIndex) const
 void Tovalinform::setTagText(int tagIndex, const QString &text)
 {
     auto *edit = static_cast<QLineEdit *>(m_inputs[std::size_t(tagIndex)]);
-    // A loaded text longer than the input's limit is shown whole.
-    if (text.size() > edit->maxLength())
-        edit->setMaxLength(int(text.size()));
+    const int limit = tagInfo(tagIndex).maxLength;
+    // Qt cuts a text to the limit, so a longer one raises the limit to its own
+    // length (see fitLimitToText).
+    if (limit != kNoLimit)
+        edit->setMaxLength(std::max(limit, int(text.size())));
     edit->setText(text);
-    edit->setMaxLength(tagInfo(tagIndex).maxLength);
 }
 
 int Tovalinform::choiceItem(int tagIndex) const

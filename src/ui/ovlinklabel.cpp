@@ -89,6 +89,16 @@ void OvLinkLabel::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
 }
 
+void OvLinkLabel::hideEvent(QHideEvent *event)
+{
+    // A window closed with the pointer over the link gets no leave event;
+    // its next showing starts in the normal colour all the same.
+    m_fadeTimer.stop();
+    m_direction = 0;
+    m_level = 0;
+    QWidget::hideEvent(event);
+}
+
 void OvLinkLabel::mousePressEvent(QMouseEvent *event)
 {
     event->accept();

@@ -1,13 +1,72 @@
 #include "ui/placement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 
 namespace brindle::ui {
+
+namespace {
+
+// How long a first showing waits for the window manager's frame before it
+// keeps the place the guessed frame gave.
+constexpr int kFrameWaitMs = 1000;
+
+bool isDecorated(const QWidget *window)
+{
+    const Qt::WindowType type = window->windowType();
+    return (type == Qt::Window || type == Qt::Dialog) &&
+           !window->windowFlags().testFlag(Qt::FramelessWindowHint);
+}
+
+QMargins frameOf(const QWidget *window)
+{
+    const QWindow *handle = window ? window->windowHandle() : nullptr;
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+// Centres the window again once its real frame is known, when it was placed
+// with a frame that was guessed and proves different.
+class FrameCheck final : public QObject
+{
+public:
+    FrameCheck(QWidget *window, const QMargins &guessed, std::function<QPoint(const QSize &)> centre)
+        : QObject(window), m_window(window), m_guessed(guessed), m_centre(std::move(centre))
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(kFrameWaitMs, this, &QObject::deleteLater);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (watched == m_window && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
+            const QMargins real = frameOf(m_window);
+            if (!real.isNull()) {
+                if (real != m_guessed)
+                    m_window->move(m_centre(m_window->size().grownBy(real)));
+                deleteLater();
+                m_window->removeEventFilter(this);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPointer<QWidget> m_window;
+    QMargins m_guessed;
+    std::function<QPoint(const QSize &)> m_centre;
+};
+
+} // namespace
 
 QPoint centredOver(const QRect &over, const QSize &size, const QRect &desktop)
 {
@@ -28,14 +87,22 @@ void ShowPlacement::place(QWidget *window, const QWidget *mainWindow)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         desktop = screen->virtualGeometry();
     const QRect over = mainWindow ? mainWindow->frameGeometry() : desktop;
-    // The frame is known (where the window system tells it early) only once
-    // the window exists; frameGeometry() of a window never shown is a guess.
+    // Where the window system knows a frame before the first mapping, it
+    // does so once the window exists. On X11 the window manager adds it only
+    // after mapping; until then the main window's frame is the best guess,
+    // as one window manager decorates both alike.
     window->winId();
-    QSize outer = window->size();
-    if (const QWindow *handle = window->windowHandle())
-        outer = outer.grownBy(handle->frameMargins());
-    const QPoint at = centredOver(over, outer, desktop);
-    window->move(at);
+    QMargins frame = frameOf(window);
+    const bool guessed = frame.isNull() && isDecorated(window);
+    if (guessed)
+        frame = frameOf(mainWindow);
+    const auto centre = [over, desktop](const QSize &outer) { return centredOver(over, outer, desktop); };
+    const QPoint at = centre(window->size().grownBy(frame));
+    // Placed by its client area: before the first mapping Qt cannot tell a
+    // frame position from a client one.
+    window->setGeometry(QRect(at + QPoint(frame.left(), frame.top()), window->size()));
+    if (guessed)
+        new FrameCheck(window, frame, centre);
     m_last = at;
 }
 

@@ -11,24 +11,52 @@ namespace brindle::ui {
 namespace {
 
 std::optional<QString> runFileDialog(QWidget *parent, const FileDialogOptions &options,
-                                     const QString &initialFile, QFileDialog::AcceptMode mode)
+                                     const QString &initialFile, bool forSaving)
 {
-    QFileDialog dialog(parent, options.title);
-    dialog.setAcceptMode(mode);
-    // The open dialog too accepts a name that does not exist; the reader reports it.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(options.filterName + u" ("_s + options.pattern + u')');
-    dialog.setDefaultSuffix(options.defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
-    dialog.setSizeGripEnabled(true);
-    if (!initialFile.isEmpty())
-        dialog.selectFile(initialFile);
+    NameOnlyIconProvider icons; // outlives the dialog
+    QFileDialog dialog(parent);
+    setUpFileDialog(dialog, &icons, options, initialFile, forSaving);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
 
 } // namespace
+
+QIcon NameOnlyIconProvider::icon(const QFileInfo &info) const
+{
+    if (info.isRoot())
+        return icon(Drive);
+    return icon(info.isDir() ? Folder : File);
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo &info) const
+{
+    if (info.isRoot())
+        return u"Drive"_s;
+    if (info.isDir())
+        return u"Folder"_s;
+    const QString suffix = info.suffix();
+    return suffix.isEmpty() ? u"File"_s : suffix.toUpper() + u" File"_s;
+}
+
+void setUpFileDialog(QFileDialog &dialog, QAbstractFileIconProvider *icons, const FileDialogOptions &options,
+                     const QString &initialFile, bool forSaving)
+{
+    dialog.setWindowTitle(options.title);
+    dialog.setIconProvider(icons);
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // The open dialog too accepts a name that does not exist; the reader reports it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Shown by its name alone, as the platform's dialogs show a named filter.
+    dialog.setNameFilter(options.filterName + u" ("_s + options.pattern + u')');
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    dialog.setSizeGripEnabled(true);
+    if (!initialFile.isEmpty())
+        dialog.selectFile(initialFile);
+}
 
 void QtDialogs::information(QWidget *parent, const QString &caption, const QString &text)
 {
@@ -47,13 +75,13 @@ bool QtDialogs::confirm(QWidget *parent, const QString &caption, const QString &
 std::optional<QString> QtDialogs::openFileName(QWidget *parent, const FileDialogOptions &options,
                                                const QString &initialFile)
 {
-    return runFileDialog(parent, options, initialFile, QFileDialog::AcceptOpen);
+    return runFileDialog(parent, options, initialFile, false);
 }
 
 std::optional<QString> QtDialogs::saveFileName(QWidget *parent, const FileDialogOptions &options,
                                                const QString &initialFile)
 {
-    return runFileDialog(parent, options, initialFile, QFileDialog::AcceptSave);
+    return runFileDialog(parent, options, initialFile, true);
 }
 
 void QtDialogs::errorReport(QWidget *parent, const QString &text)

@@ -2,6 +2,7 @@
 #include "app/wdwstate.h"
 #include "common/fakedialogs.h"
 #include "core/error.h"
+#include "ui/mainwindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <limits>
 #include <memory>
@@ -308,6 +310,43 @@ private slots:
         QCOMPARE(stored(), values(normal, state));
     }
 
+    void fixedSizeWindowOpensMaximizedAndGetsItsSizeBack()
+    {
+        writeKey("Left=200\nTop=150\nWidth=404\nHeight=304\nState=2\n");
+        auto window = makeWindow();
+        // Like the main window: a fixed size and no maximize button, which
+        // on X11 also means the window manager offers no maximizing.
+        window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint);
+        window->setFixedSize(kBuiltIn.size());
+        const Qt::WindowFlags flags = window->windowFlags();
+        brindle::app::attachPlacement(window.get());
+        show(*window);
+        QTRY_VERIFY(window->isMaximized());
+        QTRY_COMPARE(window->frameGeometry().size(), available().size());
+        // Maximized, it may be as large as the screen and the window manager may maximize it.
+        QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        QVERIFY(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->windowHandle()->flags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        // Restored: the fixed size and the flags come back, at the stored place.
+        window->showNormal();
+        QTRY_VERIFY(!window->isMaximized());
+        QTRY_COMPARE(window->maximumSize(), kBuiltIn.size());
+        QCOMPARE(window->minimumSize(), kBuiltIn.size());
+        QCOMPARE(window->windowFlags(), flags);
+        QTRY_COMPARE(window->frameGeometry().topLeft(), QPoint(200, 150));
+        QCOMPARE(window->size(), kBuiltIn.size());
+
+        // Moved and closed, it stores the new place.
+        window->move(260, 170);
+        const QRect outer = window->frameGeometry();
+        window->close();
+        window.reset();
+        QCOMPARE(stored(), values(outer, 0));
+    }
+
     void readHandlerMayChangeOrKeep()
     {
         writeKey("Left=200\nTop=150\nWidth=404\nHeight=304\nState=2\n");
@@ -425,6 +464,65 @@ private slots:
         placement->OnGetRegData = {};
         QCOMPARE(calls, 1);
         qunsetenv("XDG_CONFIG_DIRS");
+    }
+
+    void damagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("damaged");
+        const QByteArray key = "Ovalin\\Freeware\\Brindle%201.0\\Main%20Window\\";
+        const QByteArray values = key + "Left=300\n" + key + "Top=200\n" + key + "State=0\n";
+        const QByteArray section = "[Software]\n" + values;
+        QTest::addRow("a stray line before the section") << "a stray line\n" + section << false;
+        QTest::addRow("a stray line in the section") << "[Software]\nstray\n" + values << false;
+        QTest::addRow("a stray line of binary noise")
+            << QByteArray("\x01\x7f\xfe\xff noise\n") + section << false;
+        QTest::addRow("garbage with an open quote before the section")
+            << "\x01\x7fgarbage \"with an open quote\n" + section << true;
+        QTest::addRow("a value with an open quote before the section")
+            << "[Other]\nx=\"open\n" + section << true;
+        QTest::addRow("a backslash at the end of a line before the section")
+            << "garbage\\\n" + section << true;
+        QTest::addRow("an unterminated [section line") << "[Software\n" + values << true;
+        QTest::addRow("an unterminated [section line before the section") << "[Other\n" + section << true;
+    }
+    void damagedFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, damaged);
+        QDir().mkpath(m_dir->path() + u"/Ovalin"_s);
+        {
+            QFile out(confFile());
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(file);
+        }
+        brindle::test::FakeDialogs fake;
+        auto window = std::make_unique<brindle::ui::Tovalinform>();
+        brindle::app::attachPlacement(window.get());
+        show(*window);
+        if (damaged) {
+            // Reported once, and the window stays at its built-in place.
+            QCOMPARE(fake.kinds(), QStringList{u"error"_s});
+            QCOMPARE(fake.last().text,
+                     u"The settings file \"%1\" is damaged; the window's last place is not restored."_s.arg(
+                         confFile()));
+            QCOMPARE(window->frameGeometry().topLeft(), QPoint(0, 0));
+        } else {
+            QCOMPARE(fake.kinds(), QStringList());
+            QCOMPARE(window->frameGeometry().topLeft(), QPoint(300, 200));
+        }
+        fake.clear();
+        window->move(250, 140);
+        const QRect outer = window->frameGeometry();
+        QVERIFY(window->close());
+        window.reset();
+        // Nothing is said at exit, and the file is written whole: it reads
+        // without a fault and holds the place the window had.
+        QCOMPARE(fake.kinds(), QStringList());
+        QCOMPARE(stored(), values(outer, 0));
+        QSettings check(confFile(), QSettings::IniFormat);
+        check.allKeys();
+        QCOMPARE(check.status(), QSettings::NoError);
     }
 
     void storeFailures_data()

@@ -28,7 +28,23 @@ private slots:
         QTest::addRow("trailing blank") << u"text "_s << u"text "_s;
         QTest::addRow("trailing line break") << u"text\r\n"_s << u"text\r\n"_s;
         QTest::addRow("non-ASCII letter") << u"Größe"_s << u"Größe."_s;
+        QTest::addRow("letter with a combining accent") << u"cafe\u0301"_s << u"cafe\u0301."_s;
+        QTest::addRow("character beyond 16 bits") << u"Smile \U0001F600"_s << u"Smile \U0001F600."_s;
+        QTest::addRow("guillemet sorts after the stop") << u"Name «x»"_s << u"Name «x»."_s;
         QTest::addRow("empty") << QString() << QString();
+        // Punctuation beyond ASCII sorts with its ASCII kin, so it gets no stop either.
+        QTest::addRow("inverted question mark") << u"Ends in ¿"_s << u"Ends in ¿"_s;
+        QTest::addRow("inverted exclamation mark") << u"Ends in ¡"_s << u"Ends in ¡"_s;
+        QTest::addRow("em dash") << u"Wait —"_s << u"Wait —"_s;
+        QTest::addRow("en dash") << u"Wait –"_s << u"Wait –"_s;
+        QTest::addRow("fullwidth question mark") << u"なぜ？"_s << u"なぜ？"_s;
+        QTest::addRow("fullwidth exclamation mark") << u"止まれ！"_s << u"止まれ！"_s;
+        QTest::addRow("fullwidth full stop") << u"終わり．"_s << u"終わり．"_s;
+        QTest::addRow("fullwidth colon") << u"理由："_s << u"理由："_s;
+        QTest::addRow("ideographic comma") << u"一、"_s << u"一、"_s;
+        QTest::addRow("ellipsis, like three stops") << u"Loading…"_s << u"Loading…"_s;
+        QTest::addRow("no-break space") << u"text\u00A0"_s << u"text\u00A0"_s;
+        QTest::addRow("tab") << u"text\t"_s << u"text\t"_s;
     }
     void fullStopRule()
     {

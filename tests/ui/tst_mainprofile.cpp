@@ -4,6 +4,7 @@
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
 #include "output/fview.h"
+#include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
 #include "ui/ovchecklist.h"
 #include "widgets/imagebutton.h"
@@ -148,6 +149,53 @@ private slots:
         QCOMPARE(w.main.workflow().ProfilePath(), w.path(u"a.wmp"));
         QCOMPARE(brindle::test::readFile(w.path(u"a.wmp")), kExampleProfile);
         QCOMPARE(w.edit(u"eTitle")->text(), u"changed"_s);
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void loadedTextLongerThanTheLimitIsShownWhole_data()
+    {
+        QTest::addColumn<int>("tagIndex");
+        QTest::addColumn<QString>("name");
+        QTest::addRow("title") << 0 << u"eTitle"_s;
+        QTest::addRow("description") << 1 << u"eDescription"_s;
+        QTest::addRow("owner") << 5 << u"eOwner"_s;
+    }
+    void loadedTextLongerThanTheLimitIsShownWhole()
+    {
+        QFETCH(int, tagIndex);
+        QFETCH(QString, name);
+        const int limit = tags::tagInfo(tagIndex).maxLength;
+        QString text;
+        for (int i = 0; text.size() < limit + 30; ++i)
+            text += QString::number(i % 10);
+        Window w;
+        // A new profile's entries, with the long text in its place.
+        const char *const entries[] = {"", "", "", "", "", "", "0", "0", "1", "0", "0", "28", "28"};
+        QByteArray file = "<OvalinBrindleProfile Author=\"OvalinBrindle\">";
+        for (int t = 0; t < tags::kTagCount; ++t) {
+            const QByteArray content = t == tagIndex ? text.toUtf8() : QByteArray(entries[t]);
+            file += "<tagname content=\"" + content + "\" isused=\"N\"/>";
+        }
+        file += "</OvalinBrindleProfile>";
+        w.writeFile(w.path(u"long.wmp"), file);
+        w.fake.chooseFile(w.path(u"long.wmp"));
+        w.click(u"btOpen");
+        QLineEdit *edit = w.main.findChild<QLineEdit *>(name);
+        QCOMPARE(edit->text(), text);
+        QVERIFY(!w.main.workflow().TestModified());
+
+        // Editing keeps the rest, and the text cannot grow while it is over the limit.
+        edit->setFocus();
+        edit->setCursorPosition(5);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QCOMPARE(edit->text(), text.left(5) + text.mid(6));
+        QCOMPARE(edit->cursorPosition(), 5);
+        QTest::keyClick(edit, Qt::Key_X);
+        QCOMPARE(edit->text(), text.left(5) + text.mid(6));
+        // Back under the limit, typing works up to the limit again.
+        edit->setText(text.left(limit - 1));
+        QTest::keyClicks(edit, u"ab"_s);
+        QCOMPARE(edit->text(), text.left(limit - 1) + u'a');
         QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
 

@@ -1,9 +1,12 @@
 #include "common/fakedialogs.h"
 #include "output/fview.h"
+#include "ui/finfo.h"
 #include "ui/mainwindow.h"
 #include "ui/ovchecklist.h"
+#include "ui/ovlinklabel.h"
 #include "widgets/imagebutton.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -244,6 +247,103 @@ private slots:
             QVERIFY(rtf.contains("\\cf"));
             QVERIFY(rtf.contains("Gr\\u252?\\u223?e"));
         }
+    }
+
+    void everyWayOfCopyingGivesTheButtonsForms_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<bool>("whole");
+        QTest::addRow("Ctrl+C") << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_C} << false;
+        QTest::addRow("Ctrl+Insert") << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_Insert} << false;
+        QTest::addRow("Ctrl+A then Ctrl+C")
+            << QList<QKeyCombination>{Qt::ControlModifier | Qt::Key_A, Qt::ControlModifier | Qt::Key_C}
+            << true;
+    }
+    void everyWayOfCopyingGivesTheButtonsForms()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(bool, whole);
+        test::FakeDialogs fake;
+        Tfview viewer;
+        viewer.appendLine(u"<title>Grüße</title>"_s);
+        viewer.appendLine(u"<meta name=\"a\" content=\"b\">"_s);
+        viewer.ColorizeTags();
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        QTextEdit *area = viewer.textArea();
+        area->setFocus();
+        // From inside the first line to just before the last ">".
+        QTextCursor cursor = area->textCursor();
+        cursor.setPosition(7);
+        cursor.setPosition(int(area->toPlainText().lastIndexOf(u'>')), QTextCursor::KeepAnchor);
+        area->setTextCursor(cursor);
+
+        // What the buttons give: Copy All, or the menu's Copy Selected.
+        QApplication::clipboard()->clear();
+        if (whole)
+            viewer.CopyAll1Click();
+        else
+            viewer.Copy1Click();
+        const QMimeData *byButton = QApplication::clipboard()->mimeData();
+        QVERIFY(byButton);
+        const QString expectedText = byButton->text();
+        const QByteArray expectedRtf = byButton->data(u"text/rtf"_s);
+        QCOMPARE(expectedText, whole ? viewer.text() : u"Grüße</title>\r\n<meta name=\"a\" content=\"b\""_s);
+        QVERIFY(expectedRtf.contains("\\par"));
+        area->setTextCursor(cursor);
+
+        QApplication::clipboard()->clear();
+        for (const QKeyCombination key : keys)
+            QTest::keyClick(area, key.key(), key.keyboardModifiers());
+        const QMimeData *mime = QApplication::clipboard()->mimeData();
+        QVERIFY(mime);
+        QStringList formats = mime->formats();
+        formats.sort();
+        QCOMPARE(formats,
+                 (QStringList{u"application/rtf"_s, u"text/plain"_s, u"text/richtext"_s, u"text/rtf"_s}));
+        QCOMPARE(mime->text(), expectedText);
+        for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
+            QCOMPARE(mime->data(type), expectedRtf);
+    }
+
+    void aboutLinkStartsEachShowingInItsNormalColour_data()
+    {
+        QTest::addColumn<int>("closeBy"); // 0 Enter on OK, 1 a click on the link, 2 the close box
+        QTest::addRow("closed by Enter") << 0;
+        QTest::addRow("closed after a click on the link") << 1;
+        QTest::addRow("closed by the close box") << 2;
+    }
+    void aboutLinkStartsEachShowingInItsNormalColour()
+    {
+        QFETCH(int, closeBy);
+        Window w;
+        ui::Tfinfo about(&w.main);
+        w.main.setAboutBox(&about);
+        ui::OvLinkLabel *link = about.link();
+        link->setUrlOpener([](const QUrl &) {});
+        const QColor normal(0x17, 0x45, 0xAE);
+        onNextModal([&](QWidget *) {
+            // The pointer comes over the link and stays there until the box closes.
+            const QPointF at(2, 2);
+            QEnterEvent enter(at, link->mapTo(&about, at), link->mapToGlobal(at));
+            QApplication::sendEvent(link, &enter);
+            while (link->isFading())
+                link->tick();
+            QCOMPARE(link->level(), 255);
+            if (closeBy == 0)
+                QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+            else if (closeBy == 1)
+                QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(240, 6));
+        });
+        w.main.findChild<QAction *>(u"About1"_s)->trigger();
+        QVERIFY(about.isHidden());
+        QCOMPARE(link->currentColor(), normal);
+        QVERIFY(!link->isFading());
+
+        QColor shown;
+        onNextModal([&](QWidget *) { shown = link->currentColor(); });
+        w.main.findChild<QAction *>(u"About1"_s)->trigger();
+        QCOMPARE(shown, normal);
     }
 
     void saveToText()
