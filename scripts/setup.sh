@@ -10,6 +10,8 @@ build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-d
             fonts-dejavu-core fonts-liberation2)
 # A free Tahoma, in Wine's font folder; the program registers it for itself.
 build_pkgs+=(fonts-wine)
+# Qt's platform interface, through which the accessibility test switches accessibility on.
+build_pkgs+=(qt6-base-private-dev)
 test_pkgs=(xvfb xauth imagemagick)
 # The DTDs and validators that check the pages Brindle writes.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
