@@ -9,15 +9,16 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ovalin")
 set(CPACK_PACKAGE_CONTACT "Brindle developers <brindle@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "meta tag generator for web pages")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "meta tag generator for web pages
- Brindle composes the title element and the meta tags of a web page: fill in
- up to thirteen tag values, tick which of them to use, and get the lines for
- HTML or XHTML, coloured as HTML. The lines are copied to the clipboard, saved
- as a text file or wrapped into a blank web page. Values and ticks are kept in
- .wmp profiles.
- .
- The package also holds brindle-cli, which prints the same lines and pages
- for scripts and build pipelines.")
+# CPack puts the summary in front and indents the lines.
+# A line that begins with a full stop would be a control statement.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brindle composes the title element and the meta tags of a web page: fill in
+up to thirteen tag values, tick which of them to use, and get the lines for
+HTML or XHTML, coloured as HTML. The lines are copied to the clipboard, saved
+as a text file or wrapped into a blank web page. Values and ticks are kept
+in profile files.
+
+The package also holds brindle-cli, which prints the same lines and pages
+for scripts and build pipelines.")
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${BRINDLE_HOMEPAGE}")

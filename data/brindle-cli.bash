@@ -45,9 +45,13 @@ _brindle_cli()
             return
             ;;
         --doctype)
-            local IFS=$'\n'
-            COMPREPLY=($(compgen -W "$(_brindle_cli_doctypes)" -- "$cur"))
-            COMPREPLY=("${COMPREPLY[@]// /\\ }")
+            # The names hold blanks: match what was typed without its
+            # escapes or opening quote, and escape the blanks of the answer
+            # unless a quote is open.
+            local typed=${cur//\\/} IFS=$'\n'
+            typed=${typed#[\'\"]}
+            COMPREPLY=($(compgen -W "$(_brindle_cli_doctypes)" -- "$typed"))
+            [[ $cur == [\'\"]* ]] || COMPREPLY=("${COMPREPLY[@]// /\\ }")
             return
             ;;
         --use)
@@ -56,7 +60,7 @@ _brindle_cli()
             local head=
             [[ $cur == *,* ]] && head=${cur%,*},
             COMPREPLY=($(compgen -P "$head" -W "$tags" -- "${cur##*,}"))
-            compopt -o nospace
+            compopt -o nospace 2>/dev/null
             return
             ;;
     esac

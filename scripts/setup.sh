@@ -18,6 +18,10 @@ test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 # The placement test under X: a window manager, and tools to move windows and read the root window.
 test_pkgs+=(xdotool openbox x11-utils)
+# The checkers of the desktop files, the manual pages, the profile file type,
+# the shell completion and the Debian package.
+test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
+            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do
