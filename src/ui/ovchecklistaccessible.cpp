@@ -195,6 +195,8 @@ void TOvCheckListAccessible::forgetRows()
 
 void accessibleRowStateChanged(TOvCheckList *list, int row)
 {
+    if (!QAccessible::isActive())
+        return;
     QAccessible::State changed;
     changed.checked = true;
     changed.checkStateMixed = true;
@@ -205,7 +207,7 @@ void accessibleRowStateChanged(TOvCheckList *list, int row)
 
 void accessibleCurrentRowChanged(TOvCheckList *list, int row)
 {
-    if (row < 0)
+    if (!QAccessible::isActive() || row < 0)
         return;
     QAccessibleEvent selection(list, QAccessible::Selection);
     selection.setChild(row);
@@ -219,6 +221,8 @@ void accessibleCurrentRowChanged(TOvCheckList *list, int row)
 
 void accessibleRowsChanged(TOvCheckList *list)
 {
+    if (!QAccessible::isActive())
+        return;
     if (TOvCheckListAccessible *iface = interfaceOf(list))
         iface->forgetRows();
     QAccessibleEvent event(list, QAccessible::ObjectReorder);

@@ -36,8 +36,8 @@ private:
     mutable QHash<int, QAccessible::Id> m_rows;
 };
 
-// Notifications from the list; the toolkit passes them on to assistive
-// technology when it listens.
+// Notifications from the list, sent only while assistive technology listens:
+// nothing of this is built at start-up otherwise.
 void accessibleRowStateChanged(TOvCheckList *list, int row);
 void accessibleCurrentRowChanged(TOvCheckList *list, int row);
 void accessibleRowsChanged(TOvCheckList *list);
