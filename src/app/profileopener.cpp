@@ -7,6 +7,8 @@
 
 #include <QApplication>
 
+#include <utility>
+
 namespace brindle::app {
 
 ProfileOpener::ProfileOpener(ui::Tovalinform *window, QObject *parent) : QObject(parent), m_window(window)

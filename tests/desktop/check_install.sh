@@ -5,8 +5,9 @@
 set -euo pipefail
 build=$1 list=$2
 fail() { echo "check_install: $*" >&2; exit 1; }
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/usr
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 installed=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
@@ -23,4 +24,9 @@ done
 "$prefix/bin/brindle" --version >/dev/null || fail "installed brindle does not run"
 "$prefix/bin/brindle-cli" --version >/dev/null || fail "installed brindle-cli does not run"
 gzip -t "$prefix"/share/man/man1/*.gz "$prefix"/share/doc/brindle/changelog.gz
+# The metainfo, the desktop entry and the icon as one installed component.
+report=$(appstreamcli validate-tree --no-net --pedantic "$work" 2>&1) || fail "validate-tree: $report"
+if grep -qE '^[[:space:]]*[EWIP]: ' <<<"$report"; then
+    fail "validate-tree: $report"
+fi
 echo "installed $(wc -l <<<"$installed") files as listed"

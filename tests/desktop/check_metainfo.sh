@@ -8,7 +8,7 @@ fail() { echo "check_metainfo: $*" >&2; exit 1; }
 
 report=$(appstreamcli validate --no-net --pedantic --explain "$metainfo" 2>&1) ||
     fail "validation failed:"$'\n'"$report"
-if grep -qE '^[EWIP]: ' <<<"$report"; then
+if grep -qE '^[[:space:]]*[EWIP]: ' <<<"$report"; then
     fail "issues reported:"$'\n'"$report"
 fi
 grep -q "<release version=\"$version\"" "$metainfo" || fail "no release entry for version $version"

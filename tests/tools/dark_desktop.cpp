@@ -1,5 +1,5 @@
 // Brindle's windows on a dark desktop, for the README's picture of the tags
-// viewer: the Fusion style with a dark palette, the worked example filled in,
+// viewer: the Fusion style with a dark palette, a home page's values filled in,
 // "For HTML" pressed. scripts/screenshots.sh takes the picture; the viewer's
 // Close ends the program.
 //   dark_desktop
