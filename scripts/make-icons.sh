@@ -60,8 +60,8 @@ for name in new open save html xhtml homepage copy txt html-page close hint rese
     hover "$name"
 done
 
-# Program icon.
-for size in 32 48 64 128 256; do
+# Program icon; every size is also installed in the hicolor icon theme.
+for size in 16 32 48 64 128 256; do
     suffix=$([ "$size" = 32 ] && echo "" || echo "-$size")
     rsvg-convert -w "$size" -h "$size" "$src/app.svg" -o "$out/app$suffix.png.tmp"
     convert "$out/app$suffix.png.tmp" "${png_opts[@]}" "$out/app$suffix.png"

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Regenerates the README's screenshots: runs Brindle under Xvfb with a small
 # window manager, fills in the worked example with the keyboard and takes a
-# picture of each window.   scripts/screenshots.sh [BRINDLE] [OUTDIR]
+# picture of each window, then one of the tags viewer on a dark desktop.
+#   scripts/screenshots.sh [BRINDLE] [OUTDIR] [DARK_DESKTOP]
+# DARK_DESKTOP is the helper program built as tests/tools/dark_desktop;
+# SCREENSHOT_DISPLAY picks the X display (default :93).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 brindle=${1:-build/src/app/brindle}
 out=${2:-docs}
+dark=${3:-build/tests/tools/dark_desktop}
 mkdir -p "$out"
 for tool in Xvfb openbox xdotool import; do
     command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool missing (apt-get install xvfb openbox xdotool imagemagick)" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
-export DISPLAY=:93 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
+export DISPLAY=${SCREENSHOT_DISPLAY:-:93} XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
 chmod 700 "$work"
 Xvfb "$DISPLAY" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -64,4 +68,15 @@ xdotool windowactivate --sync "$wid"
 xdotool mousemove --window "$wid" 653 136 click 1   # 73 in the field panel, + 47 + 16 for the menu bar
 sleep 0.8
 import -window root -crop 702x560+30+6 "$out/hint-popup.png"
+
+# The tags viewer on a dark desktop: Fusion with a dark palette.
+xdotool key --clearmodifiers Escape
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+"$dark" >/dev/null 2>&1 &
+app=$!
+viewer=$(timeout 10 xdotool search --sync --name '^Meta Tags For HTML Documents$' | head -n 1)
+xdotool windowmove --sync "$viewer" 60 60
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+shot tags-viewer-dark
 echo "screenshots written to $out"

@@ -10,12 +10,18 @@ build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libfontconfi
             fonts-dejavu-core fonts-liberation2)
 # A free Tahoma, in Wine's font folder; the program registers it for itself.
 build_pkgs+=(fonts-wine)
+# Qt's platform interface, through which the accessibility test switches accessibility on.
+build_pkgs+=(qt6-base-private-dev)
 test_pkgs=(xvfb xauth imagemagick)
 # The DTDs and validators that check the pages Brindle writes.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 # The placement test under X: a window manager, and tools to move windows and read the root window.
 test_pkgs+=(xdotool openbox x11-utils)
+# The checkers of the desktop files, the manual pages, the profile file type,
+# the shell completion and the Debian package.
+test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
+            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do

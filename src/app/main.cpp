@@ -3,7 +3,9 @@
 // until the main window closes.
 
 #include "app/appwindows.h"
+#include "app/cmdline.h"
 #include "app/firstframeprobe.h"
+#include "app/profileopener.h"
 #include "app/runonce.h"
 #include "app/shell.h"
 #include "app/startup.h"
@@ -12,8 +14,18 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Before the display connection and the single-instance guard.
+    if (const auto answer = brindle::app::earlyAnswer(brindle::app::argumentList(argc, argv))) {
+        const QByteArray text = answer->toLocal8Bit();
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    // The command line a later copy hands over names its files by absolute paths.
+    const brindle::app::AbsoluteFileArguments absoluteFiles(argc, argv);
     // Overlaps the font configuration's loading with the display connection.
     brindle::app::FontConfigWarmUp fontConfig;
     QApplication app(argc, argv);
@@ -32,7 +44,10 @@ int main(int argc, char *argv[])
     runOnce.setMainWindow(mainWindow.get());
     brindle::app::attachPlacement(mainWindow.get());
     brindle::app::FirstFrameProbe::attachIfRequested(mainWindow.get());
+    brindle::app::ProfileOpener opener(mainWindow.get());
+    opener.openFromLaterCopies(runOnce);
     mainWindow->show();
+    opener.request(brindle::app::profileArgument(QCoreApplication::arguments()));
     const int status = QApplication::exec();
     // The placement is saved as the main window is destroyed, before the
     // guard releases the lock and before the dialogs it may use go.

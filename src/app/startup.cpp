@@ -90,6 +90,9 @@ public:
 void applyApplicationSettings(QApplication &app)
 {
     QApplication::setApplicationName(u"Brindle"_s);
+    QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
+    // Lets the desktop match the windows with the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral(BRINDLE_APP_ID));
     // Title bars and task switchers use the small sizes; every image given
     // here is decoded at start-up, so the large ones stay out.
     QIcon icon;

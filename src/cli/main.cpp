@@ -37,6 +37,7 @@ void printUsage()
     QString text = u"Usage: brindle-cli COMMAND [OPTIONS]\n\nCommands:\n"_s;
     for (const auto &[name, command] : commands())
         text += u"  %1  %2\n"_s.arg(name, -10).arg(QString::fromUtf16(command.summary));
+    text += u"\nOptions:\n  -h, --help  List the commands.\n  --version   Show the version.\n"_s;
     text += u"\n'brindle-cli COMMAND --help' describes the options of a command.\n"_s;
     writeStdout(text.toUtf8());
 }
@@ -55,6 +56,10 @@ int main(int argc, char *argv[])
     const QString name = args.at(1);
     if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
         printUsage();
+        return kExitOk;
+    }
+    if (name == u"--version"_s) {
+        writeStdout(u"brindle-cli %1\n"_s.arg(QStringLiteral(BRINDLE_VERSION)).toUtf8());
         return kExitOk;
     }
     const auto it = commands().find(name);

@@ -64,4 +64,24 @@ void reportError(QWidget *parent, const std::exception &e)
     dialogs().errorReport(parent, errorReportText(messageOf(e)));
 }
 
+namespace {
+// User actions run on the user-interface thread only.
+int g_userActions = 0;
+} // namespace
+
+bool userActionRunning()
+{
+    return g_userActions > 0;
+}
+
+detail::UserActionScope::UserActionScope()
+{
+    ++g_userActions;
+}
+
+detail::UserActionScope::~UserActionScope()
+{
+    --g_userActions;
+}
+
 } // namespace brindle

@@ -77,11 +77,27 @@ QString withDefaultSuffix(const QString &fileName, const QString &suffix);
 // Shows an exception through the general error report.
 void reportError(QWidget *parent, const std::exception &e);
 
+// Whether a user action is running now (one run by guarded(), which may
+// be waiting in a modal dialog of its own).
+bool userActionRunning();
+
+namespace detail {
+class UserActionScope
+{
+public:
+    UserActionScope();
+    ~UserActionScope();
+    UserActionScope(const UserActionScope &) = delete;
+    UserActionScope &operator=(const UserActionScope &) = delete;
+};
+} // namespace detail
+
 // Runs one user action; an error ends it and is shown once, never crossing
 // a Qt event handler.
 template<typename Action>
 bool guarded(QWidget *parent, Action &&action)
 {
+    const detail::UserActionScope running;
     try {
         std::forward<Action>(action)();
         return true;

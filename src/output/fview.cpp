@@ -159,6 +159,7 @@ Tfview::Tfview(QWidget *parent)
 
     htsyn = new ViewerTextEdit(this);
     htsyn->setObjectName(u"htsyn"_s);
+    htsyn->setAccessibleName(u"Meta Tags"_s);
     htsyn->setGeometry(6, 46, 652, 337);
     htsyn->setReadOnly(true);
     // Read-only, yet the caret can be moved and text selected with the keyboard.
@@ -168,6 +169,14 @@ Tfview::Tfview(QWidget *parent)
     htsyn->setLineWrapMode(QTextEdit::WidgetWidth);
     htsyn->setAcceptRichText(false);
     htsyn->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The token colours are fixed and made for a white page: the page stays
+    // white on a dark desktop too, where the window colour would be dark.
+    QPalette page = htsyn->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        page.setColor(group, QPalette::Base, Qt::white);
+        page.setColor(group, QPalette::Text, Qt::black);
+    }
+    htsyn->setPalette(page);
 
     popht = new QMenu(this);
     popht->setObjectName(u"popht"_s);

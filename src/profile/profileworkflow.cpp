@@ -60,6 +60,14 @@ QString savePromptText(const QString &profileName)
     return u"Do you want to save the changes to "_s + u'"' + profileName + u'"' + u" ?"_s;
 }
 
+QString droppedProfilePath(const QList<QUrl> &urls)
+{
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    return path.endsWith(u".wmp"_s, Qt::CaseInsensitive) ? path : QString();
+}
+
 int choiceItemOfEntry(const QString &entry)
 {
     if (entry.isEmpty())
@@ -167,15 +175,26 @@ void ProfileWorkflow::btNewClick()
     ResetProfile();
 }
 
-void ProfileWorkflow::btOpenClick()
+void ProfileWorkflow::offerToSaveBeforeOpen()
 {
     // A cancelled save dialog here does not stop the open.
     if (TestModified() && askSaveChanges())
         btSaveClick();
+}
+
+void ProfileWorkflow::btOpenClick()
+{
+    offerToSaveBeforeOpen();
     const std::optional<QString> file = m_odi.askOpen(m_view.dialogParent());
     if (!file)
         return;
     openProfileFile(*file);
+}
+
+bool ProfileWorkflow::openGivenFile(const QString &path)
+{
+    offerToSaveBeforeOpen();
+    return openProfileFile(path);
 }
 
 void ProfileWorkflow::btSaveClick()

@@ -19,7 +19,9 @@
 #include "core/dialogs.h"
 #include "profile/ovstringarray.h"
 
+#include <QList>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
@@ -62,6 +64,10 @@ QString profileNameFromPath(const QString &path);
 // Do you want to save the changes to "shop" ?
 QString savePromptText(const QString &profileName);
 
+// The profile among dropped URLs: the one local file whose name ends in
+// ".wmp" (any letter case); empty for anything else, several files included.
+QString droppedProfilePath(const QList<QUrl> &urls);
+
 // The item index a choice entry stands for: empty selects item 0, otherwise a
 // decimal integer with leading blanks and one sign allowed and nothing after
 // the digits. Throws "'%s' is not a valid integer value".
@@ -89,6 +95,11 @@ public:
     // Flows, one per user action.
     void btNewClick();
     void btOpenClick();
+    // The Open flow for a file named outside the open dialog (the command
+    // line, a later copy, a drop): the save prompt when the profile is
+    // modified, then the file read and applied as if chosen in the dialog,
+    // whose remembered name stays as it was. False when it was rejected.
+    bool openGivenFile(const QString &path);
     void btSaveClick();
     void SaveProfileAs1Click();
     // Whether the main window may close now.
@@ -114,6 +125,7 @@ public:
     FileDialog &sadi() { return m_sadi; }
 
 private:
+    void offerToSaveBeforeOpen();
     bool askSaveChanges();
     std::optional<QString> askSaveFile();
     void showName();

@@ -94,6 +94,7 @@ Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
                            u":/images/hint-hover.png"_s);
     btHintTitle->setGeometry(8, 0, 20, 20);
     btHintTitle->setToolTip(u"Show Hint"_s);
+    btHintTitle->setAccessibleName(btHintTitle->toolTip());
     btHintTitle->setFocusPolicy(Qt::NoFocus);
 
     m_caption = new QLabel(m_header);

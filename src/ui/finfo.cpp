@@ -37,7 +37,7 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     m_icon->setPixmap(widgets::loadImage(u":/images/app.png"_s)
                           .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
-    m_name = new QLabel(u"Brindle v1.0"_s, m_band);
+    m_name = new QLabel(u"Brindle v"_s + QStringLiteral(BRINDLE_VERSION), m_band);
     m_name->setObjectName(u"lbname"_s);
     m_name->setFont(widgets::uiFont(8, true));
     m_name->move(80, 16);

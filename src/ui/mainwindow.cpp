@@ -16,12 +16,14 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QUrl>
 
 #include <algorithm>
@@ -112,6 +114,7 @@ Tovalinform::Tovalinform(QWidget *parent)
     // Opens at the top left corner until a saved placement says otherwise.
     move(0, 0);
 
+    setAcceptDrops(true);
     m_workflow = std::make_unique<profile::ProfileWorkflow>(*this, dialogs());
     m_workflow->ResetProfile();
     cbCharsetChange();
@@ -147,6 +150,8 @@ void Tovalinform::buildToolBar(QWidget *client)
         b->setGeometry(def.x, def.y, def.width, def.height);
         b->setText(QString::fromUtf16(def.caption));
         b->setToolTip(QString::fromUtf16(def.tooltip));
+        if (b->text().isEmpty())
+            b->setAccessibleName(b->toolTip());
         b->setFocusPolicy(Qt::NoFocus);
         const QString image = u":/images/"_s + QString::fromUtf16(def.image);
         b->setImages(image + u".png"_s, image + u"-hover.png"_s);
@@ -178,6 +183,7 @@ void Tovalinform::buildFields(QWidget *body)
 
     taglis = new TOvCheckList(pnfields);
     taglis->setObjectName(u"taglis"_s);
+    taglis->setAccessibleName(u"Tags"_s);
     taglis->setGeometry(13, 0, 124, 411);
     taglis->SetItemHeight(24);
     QStringList rows;
@@ -216,11 +222,15 @@ void Tovalinform::buildFields(QWidget *body)
             combo->addItems(items);
             combo->setCurrentIndex(info.defaultItem);
             combo->installEventFilter(this);
-            if (combo->lineEdit())
+            if (combo->lineEdit()) {
                 combo->lineEdit()->installEventFilter(this);
+                combo->lineEdit()->setAccessibleName(toQString(info.rowText));
+            }
             input = combo;
         }
         input->setObjectName(toQString(info.inputName));
+        // The row beside an input is its label.
+        input->setAccessibleName(toQString(info.rowText));
         setTabOrder(previous, input);
         previous = input;
         m_inputs[std::size_t(t)] = input;
@@ -229,6 +239,7 @@ void Tovalinform::buildFields(QWidget *body)
         hint->setObjectName(QString::fromUtf16(place.hintName));
         hint->setGeometry(place.hintX, place.hintY, 20, 20);
         hint->setToolTip(u"Show Hint"_s);
+        hint->setAccessibleName(u"Show Hint: "_s + toQString(info.rowText));
         hint->setFocusPolicy(Qt::NoFocus);
         hint->setImages(u":/images/hint.png"_s, u":/images/hint-hover.png"_s);
         const int row = info.listRow;
@@ -240,6 +251,7 @@ void Tovalinform::buildFields(QWidget *body)
     btDefCharset->setObjectName(u"btDefCharset"_s);
     btDefCharset->setGeometry(358, 339, 20, 20);
     btDefCharset->setToolTip(u"Reset to Default"_s);
+    btDefCharset->setAccessibleName(btDefCharset->toolTip());
     btDefCharset->setFocusPolicy(Qt::NoFocus);
     btDefCharset->setImages(u":/images/reset.png"_s, u":/images/reset-hover.png"_s);
     btDefCharset->hide();
@@ -317,6 +329,9 @@ int Tovalinform::tagOfWidget(const QObject *object) const
 bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
 {
     const int t = tagOfWidget(watched);
+    // A profile dropped on an input opens rather than landing in it as text.
+    if (t >= 0 && takeProfileDrag(event))
+        return true;
     if (t >= 0 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -485,6 +500,54 @@ void Tovalinform::uncheckAllRows()
 void Tovalinform::setProfileStatus(const QString &text)
 {
     sabar->setPaneText(0, text);
+}
+
+void Tovalinform::openProfile(const QString &path)
+{
+    guarded(this, [&] { m_workflow->openGivenFile(path); });
+}
+
+bool Tovalinform::takeProfileDrag(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (profile::droppedProfilePath(drag->mimeData()->urls()).isEmpty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QString path = profile::droppedProfilePath(drop->mimeData()->urls());
+        if (path.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        emit profileDropped(path);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void Tovalinform::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!takeProfileDrag(event))
+        event->ignore();
+}
+
+void Tovalinform::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!takeProfileDrag(event))
+        event->ignore();
+}
+
+void Tovalinform::dropEvent(QDropEvent *event)
+{
+    if (!takeProfileDrag(event))
+        event->ignore();
 }
 
 void Tovalinform::closeEvent(QCloseEvent *event)

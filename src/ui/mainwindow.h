@@ -60,6 +60,8 @@ public:
     void btAbotClick();
     void About1Click();
     void showHint(int listRow);
+    // The Open flow for a file named from outside (command line, drop).
+    void openProfile(const QString &path);
 
     TOvCheckList *tagList() const { return taglis; }
     profile::ProfileWorkflow &workflow() { return *m_workflow; }
@@ -79,9 +81,16 @@ public:
     void setProfileStatus(const QString &text) override;
     QWidget *dialogParent() override { return this; }
 
+signals:
+    // A profile file was dropped on the window; opened from the event loop.
+    void profileDropped(const QString &path);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildToolBar(QWidget *client);
@@ -90,6 +99,7 @@ private:
     void cbCharsetChange();
     QComboBox *choice(int tagIndex) const;
     int tagOfWidget(const QObject *object) const;
+    bool takeProfileDrag(QEvent *event);
 
     widgets::GradientPanel *pntulbar = nullptr;
     widgets::GradientPanel *pnfields = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/ovchecklist.h"
 
 #include "core/error.h"
+#include "ui/ovchecklistaccessible.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -153,6 +154,7 @@ TOvCheckList::TOvCheckList(QWidget *parent) : QAbstractScrollArea(parent)
     m_clock.start();
     updateFrameMargins();
     updateScrollRange();
+    TOvCheckListAccessible::install();
 }
 
 TOvCheckList::~TOvCheckList() = default;
@@ -190,6 +192,7 @@ void TOvCheckList::SetRowState(int row, TCheckBoxState state)
         return;
     packet.State = state;
     viewport()->update(boxArea(row));
+    accessibleRowStateChanged(this, row);
 }
 
 bool TOvCheckList::IsRowEnabled(int row) const
@@ -286,6 +289,7 @@ void TOvCheckList::rowsInserted(int index)
     updateScrollRange();
     updateGeometry();
     viewport()->update();
+    accessibleRowsChanged(this);
 }
 
 void TOvCheckList::rowRemoved(int index)
@@ -301,6 +305,7 @@ void TOvCheckList::rowRemoved(int index)
     updateScrollRange();
     updateGeometry();
     viewport()->update();
+    accessibleRowsChanged(this);
 }
 
 void TOvCheckList::rowMoved(int from, int to)
@@ -316,6 +321,7 @@ void TOvCheckList::rowMoved(int from, int to)
     follow(m_itemIndex);
     follow(m_mouseArmedRow);
     viewport()->update();
+    accessibleRowsChanged(this);
 }
 
 void TOvCheckList::rowsExchanged(int index1, int index2)
@@ -329,6 +335,7 @@ void TOvCheckList::rowsExchanged(int index1, int index2)
     follow(m_itemIndex);
     follow(m_mouseArmedRow);
     viewport()->update();
+    accessibleRowsChanged(this);
 }
 
 void TOvCheckList::rowsReset()
@@ -340,6 +347,7 @@ void TOvCheckList::rowsReset()
     verticalScrollBar()->setValue(0);
     updateGeometry();
     viewport()->update();
+    accessibleRowsChanged(this);
 }
 
 void TOvCheckList::rowTextChanged(int index)
@@ -761,6 +769,7 @@ void TOvCheckList::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
+    accessibleCurrentRowChanged(this, m_itemIndex);
 }
 
 void TOvCheckList::focusOutEvent(QFocusEvent *event)
@@ -780,6 +789,7 @@ void TOvCheckList::setCurrent(int row, bool notify)
         viewport()->update(rowRect(old));
     if (row >= 0)
         viewport()->update(rowRect(row));
+    accessibleCurrentRowChanged(this, row);
     if (notify)
         emit currentRowChanged(row);
 }

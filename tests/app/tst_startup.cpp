@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,22 @@ private slots:
         QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0xFF, 0xF8, 0x99));
         QCOMPARE(QApplication::applicationName(), u"Brindle"_s);
         QVERIFY(!QApplication::windowIcon().isNull());
+    }
+
+    void versionAndDesktopEntry()
+    {
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral(BRINDLE_VERSION));
+        // The windows are matched with the installed desktop entry by its name.
+        QCOMPARE(QGuiApplication::desktopFileName(), u"org.example.brindle"_s);
+        QVERIFY(QFile::exists(QStringLiteral(BRINDLE_SOURCE_DIR "/data/org.example.brindle.desktop")));
+
+        test::FakeDialogs fake;
+        std::unique_ptr<ui::Tovalinform> main = app::createWindows();
+        const auto *name = app::windows().finfo->findChild<QLabel *>(u"lbname"_s);
+        QVERIFY(name);
+        QCOMPARE(name->text(), u"Brindle v"_s + QStringLiteral(BRINDLE_VERSION));
+        if (QStringLiteral(BRINDLE_VERSION) == u"1.0"_s)
+            QCOMPARE(name->text(), u"Brindle v1.0"_s);
     }
 
     void startUpLoadsNoImagePlugin()

@@ -9,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -403,6 +405,105 @@ private slots:
         view().type(Keywords, u"k"_s);
         run(&ProfileWorkflow::btSaveClick);
         QVERIFY(brindle::test::readFile(file(u"shop.wmp"_s)).contains("content=\"k\""));
+    }
+
+    void openGivenFile_data()
+    {
+        QTest::addColumn<QString>("answers"); // as openWithChanges; empty: nothing changed
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<bool>("saved");
+        QTest::addRow("unchanged: opened without a question") << QString() << QStringList{} << false;
+        QTest::addRow("changed, No") << u"n"_s << QStringList{u"confirm"_s} << false;
+        QTest::addRow("changed, Yes, file chosen") << u"yf"_s << QStringList{u"confirm"_s, u"save"_s} << true;
+        QTest::addRow("changed, Yes, save cancelled: still opened")
+            << u"yc"_s << QStringList{u"confirm"_s, u"save"_s} << false;
+    }
+    void openGivenFile()
+    {
+        QFETCH(QString, answers);
+        QFETCH(QStringList, asked);
+        QFETCH(bool, saved);
+        const QString other = makeProfile(u"other.wmp"_s, u"Other"_s);
+        if (!answers.isEmpty())
+            view().type(Title, u"unsaved"_s);
+        if (answers == u"n"_s) {
+            dialogs().answerNo();
+        } else if (!answers.isEmpty()) {
+            dialogs().answerYes();
+            if (answers == u"yf"_s)
+                dialogs().chooseFile(file(u"draft"_s));
+            else
+                dialogs().cancelFile();
+        }
+        bool accepted = false;
+        guarded(nullptr, [&] { accepted = flow().openGivenFile(other); });
+        QVERIFY(accepted);
+        QCOMPARE(dialogs().kinds(), asked); // never the open dialog
+        QCOMPARE(QFile::exists(file(u"draft.wmp"_s)), saved);
+        QCOMPARE(view().texts[Title], u"Other"_s);
+        QCOMPARE(view().status, u"Profile : other"_s);
+        QCOMPARE(flow().ProfilePath(), other);
+        QVERIFY(!flow().TestModified());
+        // The open dialog keeps the name last chosen in it.
+        QCOMPARE(flow().odi().lastFile(), QString());
+    }
+
+    void openGivenFileStopsAtAFailedSave()
+    {
+        // A titled profile whose folder has gone: saving it first fails, and
+        // the given file is not opened.
+        QTemporaryDir gone;
+        const QString path = gone.filePath(u"p.wmp"_s);
+        WriteProfile(arrayOf(kDefaultValues), arrayOf(kNoTicks), path);
+        open(path);
+        QVERIFY(gone.remove());
+        const QString other = makeProfile(u"other.wmp"_s, u"Other"_s);
+        view().type(Title, u"changed"_s);
+        dialogs().answerYes();
+        QVERIFY(!guarded(nullptr, [&] { flow().openGivenFile(other); }));
+        QCOMPARE(dialogs().kinds(), (QStringList{u"confirm"_s, u"error"_s}));
+        QCOMPARE(view().texts[Title], u"changed"_s);
+        QCOMPARE(flow().ProfilePath(), path);
+    }
+
+    void rejectedGivenFileChangesNothing()
+    {
+        open(makeProfile(u"shop.wmp"_s, u"Shop"_s));
+        const QString bad = file(u"bad.wmp"_s);
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\"?><OvalinBrindleProfile/>");
+        f.close();
+        const Snapshot state = snapshot();
+        bool accepted = true;
+        QVERIFY(guarded(nullptr, [&] { accepted = flow().openGivenFile(bad); }));
+        QVERIFY(!accepted);
+        QCOMPARE(dialogs().kinds(), QStringList{u"information"_s});
+        QCOMPARE(dialogs().last().text, u"The file is not a valid meta tags profile data."_s);
+        QVERIFY(snapshot() == state);
+    }
+
+    void droppedProfile_data()
+    {
+        QTest::addColumn<QList<QUrl>>("urls");
+        QTest::addColumn<QString>("path");
+        QTest::addRow("a profile") << QList<QUrl>{QUrl::fromLocalFile(u"/p/home.wmp"_s)} << u"/p/home.wmp"_s;
+        QTest::addRow("capital extension")
+            << QList<QUrl>{QUrl::fromLocalFile(u"/p/HOME.WMP"_s)} << u"/p/HOME.WMP"_s;
+        QTest::addRow("another kind of file")
+            << QList<QUrl>{QUrl::fromLocalFile(u"/p/home.txt"_s)} << QString();
+        QTest::addRow("not a local file")
+            << QList<QUrl>{QUrl(u"https://example.org/home.wmp"_s)} << QString();
+        QTest::addRow("two files") << QList<QUrl>{QUrl::fromLocalFile(u"/p/a.wmp"_s),
+                                                  QUrl::fromLocalFile(u"/p/b.wmp"_s)}
+                                   << QString();
+        QTest::addRow("nothing") << QList<QUrl>{} << QString();
+    }
+    void droppedProfile()
+    {
+        QFETCH(QList<QUrl>, urls);
+        QFETCH(QString, path);
+        QCOMPARE(droppedProfilePath(urls), path);
     }
 
     void openCancelledChangesNothing()
