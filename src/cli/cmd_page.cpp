@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "core/filewriter.h"
 #include "output/pagebuilder.h"
 
 using namespace Qt::StringLiterals;
@@ -57,7 +58,7 @@ int runPage(const QStringList &arguments)
 
     const QByteArray page = output::pageBytes(output::declarationText(row), tags::joinLines(generated.lines));
     if (parser.isSet(u"output"_s))
-        output::writeFileAtomically(parser.value(u"output"_s), page);
+        writeFileSafely(parser.value(u"output"_s), page);
     else
         writeStdout(page);
     return kExitOk;

@@ -2,6 +2,7 @@
 #include "common/testfiles.h"
 
 #include "core/error.h"
+#include "core/filewriter.h"
 #include "output/pagebuilder.h"
 
 #include <QDir>
@@ -196,7 +197,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
         QVERIFY(writeBytes(path, QByteArray(4000, 'x')));
-        writeFileAtomically(path, "new\r\n");
+        writeFileSafely(path, "new\r\n");
         QCOMPARE(brindle::test::readFile(path), QByteArray("new\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"page.html"_s});
     }
@@ -215,7 +216,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
         const QString path = dir.filePath(relativePath);
-        QCOMPARE(errorOf([&] { writeFileAtomically(path, "page"); }), message);
+        QCOMPARE(errorOf([&] { writeFileSafely(path, "page"); }), message);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{u"folder"_s});
     }
@@ -234,7 +235,7 @@ private slots:
         rlimit small = saved;
         small.rlim_cur = 64;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const QString message = errorOf([&] { writeFileAtomically(path, QByteArray(100000, 'p')); });
+        const QString message = errorOf([&] { writeFileSafely(path, QByteArray(100000, 'p')); });
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
