@@ -166,7 +166,11 @@ private slots:
             << QByteArray("'7 days' is not a valid integer value.\n");
         QTest::addRow("profile cannot be written")
             << kExampleProfile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
-            << QByteArray("No such file or directory.\n");
+            << QByteArray("Path not found.\n");
+        // The same text as "page -o" gives for a folder.
+        QTest::addRow("profile would replace a folder")
+            << kExampleProfile << QStringList{u"--save-profile"_s, u"/"_s}
+            << QByteArray("Invalid filename.\n");
     }
     void failures()
     {
