@@ -3,11 +3,12 @@
 // the state carried between texts is exercised too. Each text sits in an
 // allocation that ends at its NUL, so a read past it is a sanitizer report.
 // The document must be plain ASCII and a balanced RTF group, and the same
-// whether it is written whole or in slices.
+// whether it is written whole or in slices, or read through a small window.
 
 #include "output/syxhtmlrtf.h"
 #include "output/viewercolors.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +85,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         sliced.ConvertToStream(stream);
     }
     check(joined == whole);
+
+    // The same text read piece by piece through a window a little larger
+    // than the minimum, in reads of a few bytes: tokens, characters and
+    // entities cut at every place come out the same.
+    QByteArray streamed;
+    {
+        RtfStream stream(streamed);
+        TsyxHTMLRTF windowed;
+        windowed.SetupColors(kViewerColors);
+        const qsizetype read = 1 + qsizetype(size % 13);
+        size_t offset = 0;
+        windowed.ConvertSourceToStream(
+            [&](char *to, qsizetype capacity) {
+                const size_t n = std::min({size_t(read), size_t(capacity), size - offset});
+                std::memcpy(to, data + offset, n);
+                offset += n;
+                return qsizetype(n);
+            },
+            stream, TsyxHTMLRTF::kMinimumWindow + qsizetype(size % 61));
+        stream.finish();
+    }
+    check(streamed == whole);
 
     converter.SetText(second.get());
     checkDocument(converter.ConvertToString());
