@@ -28,7 +28,9 @@ int runPage(const QStringList &arguments)
     parser.addOption({u"doctype"_s,
                       u"Document type, as the builder lists it: "_s + documentTypeNames() + u'.', u"name"_s});
     parser.addOption(
-        {{u"o"_s, u"output"_s}, u"Write the page to this file instead (replaced atomically)."_s, u"file"_s});
+        {{u"o"_s, u"output"_s},
+         u"Write the page to this file instead (replaced atomically); \"-\" is standard output."_s,
+         u"file"_s});
     TagOptions options;
     options.addTo(parser);
     if (!parseOrHelp(parser, arguments, u"page"_s))
@@ -57,7 +59,7 @@ int runPage(const QStringList &arguments)
     }
 
     const QByteArray page = output::pageBytes(output::declarationText(row), tags::joinLines(generated.lines));
-    if (parser.isSet(u"output"_s))
+    if (parser.isSet(u"output"_s) && !isStandardStream(parser.value(u"output"_s)))
         writeFileSafely(parser.value(u"output"_s), page);
     else
         writeStdout(page);
