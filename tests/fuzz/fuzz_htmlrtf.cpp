@@ -86,27 +86,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     check(joined == whole);
 
-    // The same text read piece by piece through a window a little larger
-    // than the minimum, in reads of a few bytes: tokens, characters and
-    // entities cut at every place come out the same.
+    // The text read piece by piece through a small window, in reads of a
+    // few bytes, up to the first NUL. Repeated until it is several windows
+    // long, so that tokens longer than the window and cuts at every place
+    // occur for short inputs too.
+    const qsizetype window = TsyxHTMLRTF::kMinimumWindow + qsizetype(size % 61);
+    QByteArray text(first.get(), qsizetype(firstSize));
+    if (!text.isEmpty())
+        text = text.repeated(4 * window / text.size() + 1);
+    const QByteArray fed =
+        text + QByteArray(1, '\0') + QByteArray(reinterpret_cast<const char *>(rest), qsizetype(restSize));
+    TsyxHTMLRTF reference;
+    reference.SetupColors(kViewerColors);
+    const auto repeated =
+        terminated(reinterpret_cast<const uint8_t *>(text.constData()), size_t(text.size()));
+    reference.SetText(repeated.get());
+    const QByteArray expected = reference.ConvertToString();
     QByteArray streamed;
     {
         RtfStream stream(streamed);
         TsyxHTMLRTF windowed;
         windowed.SetupColors(kViewerColors);
         const qsizetype read = 1 + qsizetype(size % 13);
-        size_t offset = 0;
+        qsizetype offset = 0;
         windowed.ConvertSourceToStream(
             [&](char *to, qsizetype capacity) {
-                const size_t n = std::min({size_t(read), size_t(capacity), size - offset});
-                std::memcpy(to, data + offset, n);
+                const qsizetype n = std::min({read, capacity, fed.size() - offset});
+                std::memcpy(to, fed.constData() + offset, std::size_t(n));
                 offset += n;
-                return qsizetype(n);
+                return n;
             },
-            stream, TsyxHTMLRTF::kMinimumWindow + qsizetype(size % 61));
+            stream, window);
         stream.finish();
     }
-    check(streamed == whole);
+    check(streamed == expected);
 
     converter.SetText(second.get());
     checkDocument(converter.ConvertToString());
