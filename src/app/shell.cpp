@@ -3,10 +3,11 @@
 #include "app/runonce.h"
 #include "app/wdwstate.h"
 #include "core/dialogs.h"
+#include "core/error.h"
+#include "core/filewriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -19,10 +20,11 @@ void appendTestLog(const QString &path, const QStringList &fields)
     QFile old(path);
     QByteArray text = old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
     text += fields.join(u'\t').toUtf8() + '\n';
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text);
-        file.commit();
+    try {
+        writeFileSafely(path, text);
+    } catch (const Error &e) {
+        // Only the tests read this log; a failure to keep it must not stop the program.
+        qWarning("Cannot write the hand-over log \"%s\": %s", qPrintable(path), qPrintable(e.message()));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "tags/metataggenerator.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -63,8 +64,27 @@ private:
     static std::array<int, tags::kTagCount> defaultItems();
 };
 
-void writeStdout(const QByteArray &bytes);
+// Standard output's reader has gone (EPIPE): the command ends with status 1
+// and no message, as a program in a pipeline is expected to.
+struct BrokenPipe
+{};
+
+// Throws brindle::Error with `what`, a space and the system's reason, or
+// BrokenPipe for EPIPE.
+[[noreturn]] void throwOutputError(int errnoValue, const QString &what);
+
+// Writes and flushes; throws as throwOutputError does when standard output
+// does not take every byte.
+void writeStdout(QByteArrayView bytes);
+// The final flush and close of standard output, checked the same way.
+void finishStdout();
 void writeStderrLine(const QString &text);
+
+// The argument that names standard output (or input) instead of a file.
+inline bool isStandardStream(const QString &path)
+{
+    return path == QStringLiteral("-");
+}
 
 // Parses the arguments of one subcommand; throws UsageError for unknown
 // options and prints the help text for --help.

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "core/filewriter.h"
 #include "output/pagebuilder.h"
 
 using namespace Qt::StringLiterals;
@@ -27,7 +28,9 @@ int runPage(const QStringList &arguments)
     parser.addOption({u"doctype"_s,
                       u"Document type, as the builder lists it: "_s + documentTypeNames() + u'.', u"name"_s});
     parser.addOption(
-        {{u"o"_s, u"output"_s}, u"Write the page to this file instead (replaced atomically)."_s, u"file"_s});
+        {{u"o"_s, u"output"_s},
+         u"Write the page to this file instead (replaced atomically); \"-\" is standard output."_s,
+         u"file"_s});
     TagOptions options;
     options.addTo(parser);
     if (!parseOrHelp(parser, arguments, u"page"_s))
@@ -56,8 +59,8 @@ int runPage(const QStringList &arguments)
     }
 
     const QByteArray page = output::pageBytes(output::declarationText(row), tags::joinLines(generated.lines));
-    if (parser.isSet(u"output"_s))
-        output::writeFileAtomically(parser.value(u"output"_s), page);
+    if (parser.isSet(u"output"_s) && !isStandardStream(parser.value(u"output"_s)))
+        writeFileSafely(parser.value(u"output"_s), page);
     else
         writeStdout(page);
     return kExitOk;

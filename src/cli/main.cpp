@@ -8,8 +8,14 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
+#include <csignal>
+
 #include <functional>
 #include <map>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace brindle::cli;
@@ -42,18 +48,25 @@ void printUsage()
     writeStdout(text.toUtf8());
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// A standard descriptor that the caller closed would be taken by the next
+// file opened, and output meant for standard output would land in that file.
+// Each closed one is opened on /dev/null for the other direction, so that
+// using it fails (EBADF) as using a closed descriptor does.
+void occupyClosedStandardDescriptors()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(u"brindle-cli"_s);
-    QStringList args = QCoreApplication::arguments();
-    if (args.size() < 2) {
-        writeStderrLine(u"brindle-cli: missing command (try 'brindle-cli --help')"_s);
-        return kExitUsage;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
     }
-    const QString name = args.at(1);
+}
+
+int runCommand(const QString &name, QStringList args)
+{
     if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
         printUsage();
         return kExitOk;
@@ -68,8 +81,32 @@ int main(int argc, char *argv[])
         return kExitUsage;
     }
     args.removeAt(1); // the subcommand's parser sees "brindle-cli OPTIONS..."
+    return it->second.run(args);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Writing into a pipe whose reader has gone then fails with EPIPE, which
+    // ends the command quietly, instead of killing it.
+    std::signal(SIGPIPE, SIG_IGN);
+    occupyClosedStandardDescriptors();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"brindle-cli"_s);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        writeStderrLine(u"brindle-cli: missing command (try 'brindle-cli --help')"_s);
+        return kExitUsage;
+    }
+    const QString name = args.at(1);
     try {
-        return it->second.run(args);
+        const int status = runCommand(name, args);
+        if (status != kExitUsage)
+            finishStdout();
+        return status;
+    } catch (const BrokenPipe &) {
+        return kExitFailure;
     } catch (const UsageError &e) {
         writeStderrLine(u"brindle-cli %1: "_s.arg(name) + QString::fromUtf8(e.what()));
         return kExitUsage;

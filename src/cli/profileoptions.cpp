@@ -65,7 +65,7 @@ void ProfileOptions::addTo(QCommandLineParser &parser)
     parser.addOption({kSaveProfileOption,
                       u"Write the values and ticks as a .wmp profile, byte for byte as the window's Save, "
                       u"instead of printing the tags. A choice text is saved as the index of the item with "
-                      u"exactly that text, or -1."_s,
+                      u"exactly that text, or -1. \"-\" is standard output."_s,
                       u"file"_s});
 }
 
@@ -104,7 +104,11 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
     }
     view.rows = ticks;
     workflow.CaptureInputs();
-    workflow.writeProfile(parser.value(kSaveProfileOption));
+    const QString path = parser.value(kSaveProfileOption);
+    if (isStandardStream(path))
+        writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed()));
+    else
+        workflow.writeProfile(path);
     return true;
 }
 

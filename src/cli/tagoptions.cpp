@@ -1,10 +1,13 @@
 #include "cli/cli.h"
 
+#include "core/error.h"
 #include "core/textutil.h"
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -101,10 +104,25 @@ QString TagOptions::mode(const QCommandLineParser &parser)
     return QString::fromUtf16(parser.isSet(u"xhtml"_s) ? kModeXhtml : kModeHtml);
 }
 
-void writeStdout(const QByteArray &bytes)
+void throwOutputError(int errnoValue, const QString &what)
 {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    if (errnoValue == EPIPE)
+        throw BrokenPipe();
+    throw Error(what + u' ' + QString::fromLocal8Bit(std::strerror(errnoValue)));
+}
+
+void writeStdout(QByteArrayView bytes)
+{
+    const auto size = std::size_t(bytes.size());
+    if (std::fwrite(bytes.data(), 1, size, stdout) != size || std::fflush(stdout) != 0)
+        throwOutputError(errno, u"Cannot write to standard output."_s);
+}
+
+void finishStdout()
+{
+    // A file system may report a failed write only when the file is closed.
+    if (std::fflush(stdout) != 0 || std::fclose(stdout) != 0)
+        throwOutputError(errno, u"Cannot write to standard output."_s);
 }
 
 void writeStderrLine(const QString &text)

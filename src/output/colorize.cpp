@@ -13,6 +13,13 @@ void colorizeHtml(const QByteArray &text, RtfStream &stream)
     converter.ConvertToStream(stream);
 }
 
+void colorizeHtml(const TextSource &source, RtfStream &stream)
+{
+    TsyxHTMLRTF converter;
+    converter.SetupColors(kViewerColors);
+    converter.ConvertSourceToStream(source, stream);
+}
+
 QByteArray colorizeHtml(const QByteArray &text)
 {
     QByteArray rtf;

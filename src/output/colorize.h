@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/syxrichsyntax.h"
+
 #include <QByteArray>
 
 namespace brindle::output {
@@ -9,8 +11,10 @@ namespace brindle::output {
 // text, one conversion into memory.
 QByteArray colorizeHtml(const QByteArray &text);
 
-class RtfStream;
 // The same document, written to a stream.
 void colorizeHtml(const QByteArray &text, RtfStream &stream);
+// The same document for a text read piece by piece: memory stays bounded
+// whatever its length (see TsyxHTMLRTF::ConvertSourceToStream).
+void colorizeHtml(const TextSource &source, RtfStream &stream);
 
 } // namespace brindle::output

@@ -1,5 +1,6 @@
 #include "output/fcreaht.h"
 
+#include "core/filewriter.h"
 #include "output/pagebuilder.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -146,7 +147,7 @@ bool Tfcreaht::GaeHTM(const QString &declaration, const QString &tagsText)
     const std::optional<QString> fileName = m_sadi.askSave(this);
     if (!fileName)
         return false;
-    writeFileAtomically(*fileName, pageBytes(declaration, tagsText));
+    writeFileSafely(*fileName, pageBytes(declaration, tagsText));
     return true;
 }
 

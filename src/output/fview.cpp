@@ -1,6 +1,7 @@
 #include "output/fview.h"
 
 #include "core/error.h"
+#include "core/filewriter.h"
 #include "output/colorize.h"
 #include "output/pagebuilder.h"
 #include "output/rtftextdocument.h"
@@ -245,7 +246,7 @@ void Tfview::btTxtClick()
     if (!path)
         return;
     try {
-        writeFileAtomically(*path, text().toUtf8());
+        writeFileSafely(*path, text().toUtf8());
     } catch (const Error &e) {
         throw Error(u"Cannot create file \"%1\". %2"_s.arg(*path, e.message()));
     }

@@ -1,8 +1,7 @@
 #pragma once
 
 // Wraps the viewer's tag lines into a blank web page with a chosen document
-// type declaration, and writes files so that a failure never leaves a
-// half-written file behind.
+// type declaration.
 
 #include <QByteArray>
 #include <QString>
@@ -73,13 +72,5 @@ QString declarationText(int row);
 QString pageText(const QString &declaration, const QString &tagsText);
 // The same as the bytes written to the file (UTF-8, no byte-order mark).
 QByteArray pageBytes(const QString &declaration, const QString &tagsText);
-
-// Replaces the file with the bytes atomically: on any failure the old file
-// (or no file) stays as it was. Throws brindle::Error with ioErrorText.
-void writeFileAtomically(const QString &fileName, const QByteArray &bytes);
-
-// The reason the error report shows for a failed file operation ("File
-// access denied", "Disk full", ...).
-QString ioErrorText(int errnoValue);
 
 } // namespace brindle::output

@@ -1,5 +1,10 @@
 #include "output/syxhtmlrtf.h"
 
+#include "core/error.h"
+
+#include <QTemporaryFile>
+
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <iterator>
@@ -276,6 +281,96 @@ void appendUnicodeEscape(std::string &out, char16_t unit)
     out += '?';
 }
 
+// Appends the RTF form of the byte or UTF-8 sequence at p, of which n bytes
+// may be looked at, and returns how many bytes it took.
+inline qsizetype appendEscaped(std::string &out, const unsigned char *p, qsizetype n)
+{
+    const unsigned char b = p[0];
+    if (b < 0x80) {
+        if (b == '\\' || b == '{' || b == '}')
+            out += '\\';
+        out += char(b);
+        return 1;
+    }
+    char32_t codePoint = 0;
+    const int length = decodeUtf8(p, n, codePoint);
+    if (length == 0) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\'";
+        out += kHex[b >> 4];
+        out += kHex[b & 0xF];
+        return 1;
+    }
+    if (codePoint < 0x10000) {
+        appendUnicodeEscape(out, char16_t(codePoint));
+    } else {
+        appendUnicodeEscape(out, char16_t(0xD800 + ((codePoint - 0x10000) >> 10)));
+        appendUnicodeEscape(out, char16_t(0xDC00 + (codePoint & 0x3FF)));
+    }
+    return length;
+}
+
+// How far past a token's end the scanner may read (an entity match looks
+// 8 bytes ahead of its "&"), and how far before it (the comment and script
+// ends look back 2 bytes). A token that ends closer to the window's end may
+// have been cut by it.
+constexpr qsizetype kLookahead = 16;
+constexpr qsizetype kLookBehind = 8;
+
+// The start of a long token whose colour is not known yet: blanks, or the
+// letters and digits of a tag name, none of which RTF escapes. Held in
+// memory up to a limit and beyond it in a temporary file, so that no run of
+// them, however long, takes memory without bound.
+class HeldBytes
+{
+public:
+    void append(const char *data, qsizetype size)
+    {
+        if (!m_file && m_memory.size() + size <= kInMemory) {
+            m_memory.append(data, size);
+            return;
+        }
+        if (!m_file) {
+            auto file = std::make_unique<QTemporaryFile>();
+            if (!file->open()) {
+                // Nowhere to put it: memory it is, as for a text read whole.
+                m_memory.append(data, size);
+                return;
+            }
+            m_file = std::move(file);
+            write(m_memory.constData(), m_memory.size());
+            m_memory.clear();
+        }
+        write(data, size);
+    }
+
+    // Writes what is held, in the order it came, and forgets it.
+    void writeTo(RtfStream &out)
+    {
+        if (m_file) {
+            m_file->seek(0);
+            QByteArray chunk(kInMemory, Qt::Uninitialized);
+            for (qint64 n; (n = m_file->read(chunk.data(), chunk.size())) > 0;)
+                out.write(QByteArrayView(chunk.constData(), n));
+            m_file.reset();
+        }
+        out.write(m_memory);
+        m_memory.clear();
+    }
+
+private:
+    static constexpr qsizetype kInMemory = qsizetype(1) << 20;
+
+    void write(const char *data, qsizetype size)
+    {
+        if (m_file->write(data, size) != size)
+            throw Error(QStringLiteral("Cannot write a temporary file. %1").arg(m_file->errorString()));
+    }
+
+    QByteArray m_memory;
+    std::unique_ptr<QTemporaryFile> m_file;
+};
+
 } // namespace
 
 TsyxHTMLRTF::TsyxHTMLRTF()
@@ -342,6 +437,327 @@ void TsyxHTMLRTF::SetDefaultColors()
     WriteProlog(stream);
     WriteTokens(*this, stream);
     stream.write(QByteArrayView(" }", 2));
+}
+
+// The token loop of ConvertToStream over a window of the text. The window is
+// refilled between tokens whenever less than m_refillBelow bytes of it are
+// left, so every token short of that is scanned exactly as in a whole text.
+// A token that reaches the window's last kLookahead bytes may have been cut
+// short by its end: it is scanned again from its start by ConvertLongToken,
+// which reads on as far as it goes.
+[[gnu::flatten]] void TsyxHTMLRTF::ConvertSourceToStream(const TextSource &source, RtfStream &stream,
+                                                         qsizetype window)
+{
+    window = std::max(window, kMinimumWindow);
+    m_window = std::make_unique_for_overwrite<char[]>(std::size_t(window) + 1);
+    m_windowCapacity = window;
+    m_refillBelow = std::min(window / 4, qsizetype(64) << 10);
+    m_windowEnd = 0;
+    m_window[0] = '\0';
+    m_source = &source;
+    m_sourceDone = false;
+    m_input = m_window.get();
+    m_position = 0;
+    m_tokenStart = 0;
+    m_lineNumber = 1;
+    // The window goes with the conversion, also when the source throws.
+    struct Release
+    {
+        TsyxHTMLRTF &scanner;
+        ~Release()
+        {
+            scanner.m_input = "";
+            scanner.m_position = scanner.m_tokenStart = 0;
+            scanner.m_window.reset();
+            scanner.m_source = nullptr;
+            scanner.m_sourceDone = true;
+        }
+    } release{*this};
+
+    WriteProlog(stream);
+    Refill(0);
+    for (;;) {
+        if (!m_sourceDone && m_windowEnd - m_position < m_refillBelow)
+            Refill(m_position);
+        const ScanState state = m_state;
+        const int pendingEntity = m_pendingEntity;
+        NextToken();
+        if (!m_sourceDone && m_windowEnd - m_position <= kLookahead) [[unlikely]] {
+            m_state = state;
+            m_pendingEntity = pendingEntity;
+            m_position = m_tokenStart;
+            ConvertLongToken(stream);
+            continue;
+        }
+        if (AtEnd())
+            break;
+        WriteCurrentToken(stream);
+    }
+    stream.write(QByteArrayView(" }", 2));
+}
+
+// The body of WriteTokens.
+inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
+{
+    QByteArrayView token = CurrentToken();
+    const int colorIndex = CurrentColorIndex();
+    EscapeToken(token);
+    if (!token.isEmpty() && token.size() <= 2 && token[0] == '\r' && (token.size() == 1 || token[1] == '\n'))
+        stream.write(QByteArrayView("\\par", 4));
+    FormatToken(colorIndex, token, stream);
+}
+
+// Drops the window's bytes before keepFrom (but for kLookBehind of them) and
+// reads until the window is full, the text ends or it reaches a NUL.
+[[gnu::noinline]] void TsyxHTMLRTF::Refill(qsizetype keepFrom)
+{
+    char *window = m_window.get();
+    const qsizetype drop = std::max<qsizetype>(0, std::min(keepFrom, m_position) - kLookBehind);
+    if (drop > 0) {
+        std::memmove(window, window + drop, std::size_t(m_windowEnd - drop));
+        m_windowEnd -= drop;
+        m_position -= drop;
+        m_tokenStart = std::max<qsizetype>(0, m_tokenStart - drop);
+        m_emitFrom = std::max<qsizetype>(0, m_emitFrom - drop);
+    }
+    while (!m_sourceDone && m_windowEnd < m_windowCapacity) {
+        const qsizetype n = (*m_source)(window + m_windowEnd, m_windowCapacity - m_windowEnd);
+        if (n <= 0) {
+            m_sourceDone = true;
+            break;
+        }
+        // The text ends at its first NUL: nothing after it is read.
+        if (const void *nul = std::memchr(window + m_windowEnd, 0, std::size_t(n))) {
+            m_windowEnd = static_cast<const char *>(nul) - window;
+            m_sourceDone = true;
+            break;
+        }
+        m_windowEnd += n;
+    }
+    window[m_windowEnd] = '\0';
+}
+
+// Scans and writes the token at m_position, which may reach past the window,
+// with the scanner in the state it had before the token: the same choices as
+// NextToken and its handlers, made byte by byte as far as the text goes. The
+// token's bytes are written as soon as its colour is known, the rest in
+// slices as the window moves on.
+[[gnu::noinline]] void TsyxHTMLRTF::ConvertLongToken(RtfStream &stream)
+{
+    m_tokenStart = m_position;
+    m_tokenNeedsEscape = false;
+    const unsigned char first = ByteAt(m_position);
+    const bool blockContent = first != 0 && first != '\n' && first != '\r';
+    LongKind kind;
+    if (m_state == ScanState::InServerScript && blockContent) {
+        kind = LongKind::ServerScript;
+        m_tokenClass = TokenClass::ServerScript;
+    } else if (m_state == ScanState::InComment && blockContent) {
+        kind = LongKind::Comment;
+        m_tokenClass = TokenClass::Comment;
+    } else if (m_state == ScanState::InText && first >= 32 && first != '<') {
+        kind = LongKind::Text;
+        m_tokenClass = TokenClass::Text;
+    } else if (m_dispatch[first] == &TsyxHTMLRTF::HandleBlankRun) {
+        kind = LongKind::Blank;
+        m_tokenClass = TokenClass::Whitespace;
+        ++m_position;
+    } else if (first == '"') {
+        kind = LongKind::Quoted;
+        m_tokenClass =
+            m_state == ScanState::ExpectValue ? TokenClass::AttributeValue : TokenClass::QuotedString;
+        if (m_state == ScanState::ExpectValue)
+            m_state = ScanState::InTag;
+        ++m_position;
+    } else if (m_dispatch[first] != &TsyxHTMLRTF::HandleWord) {
+        // Line breaks, symbols and entities are short; only a window smaller
+        // than the minimum could cut one.
+        NextToken();
+        WriteCurrentToken(stream);
+        return;
+    } else if (m_state == ScanState::ExpectTagName) {
+        kind = LongKind::TagName;
+        m_state = ScanState::InTag;
+        m_longHash = 0;
+        m_longInDigits = false;
+    } else if (m_state == ScanState::ExpectValue) {
+        kind = LongKind::Value;
+        m_tokenClass = TokenClass::AttributeValue;
+        m_state = ScanState::InTag;
+        ++m_position;
+    } else {
+        kind = LongKind::Name;
+        m_tokenClass = TokenClass::AttributeName;
+        ++m_position;
+    }
+
+    // The colour FormatToken would give: that of the class, but the comment
+    // colour for a token that starts with "//" after blanks, and the string
+    // colour for a quoted attribute value. -1 while that is still open.
+    const bool slashes = ByteAt(m_tokenStart) == '/' && ByteAt(m_tokenStart + 1) == '/';
+    int color = -1;
+    switch (kind) {
+    case LongKind::Blank:
+    case LongKind::Comment:
+        color = CurrentColorIndex();
+        break;
+    case LongKind::Quoted:
+        color = kClassColors[std::size_t(TokenClass::QuotedString)];
+        break;
+    case LongKind::Value:
+    case LongKind::Name:
+        color = slashes ? 2 : CurrentColorIndex();
+        break;
+    case LongKind::TagName:
+        color = slashes ? 2 : -1;
+        break;
+    case LongKind::Text:
+    case LongKind::ServerScript:
+        break;
+    }
+
+    HeldBytes held;
+    bool headerWritten = false;
+    m_emitFrom = m_tokenStart;
+    for (;;) {
+        const bool ended = ScanLong(kind);
+        if (kind == LongKind::TagName) {
+            // A name with no bucket is an attribute name; one longer than any
+            // listed name is no listed name.
+            m_tokenClass =
+                m_longHash >= kTagBuckets ? TokenClass::AttributeName : TokenClass::UnlistedTagName;
+            if (color < 0 && (m_longHash >= kTagBuckets || ended)) {
+                color = CurrentColorIndex();
+            } else if (color < 0) {
+                held.append(m_input + m_emitFrom, m_position - m_emitFrom);
+                m_emitFrom = m_position;
+            }
+        } else if (color < 0) {
+            // Text and server script: the colour waits for the first byte
+            // that is not blank, and for the one after it if that is "/".
+            qsizetype i = m_emitFrom;
+            while (i < m_position && ByteAt(i) <= 32)
+                ++i;
+            const int plain = CurrentColorIndex();
+            if (i < m_position && ByteAt(i) != '/')
+                color = plain;
+            else if (i + 1 < m_position)
+                color = ByteAt(i + 1) == '/' ? 2 : plain;
+            else if (ended)
+                color = plain;
+            if (color < 0) {
+                held.append(m_input + m_emitFrom, i - m_emitFrom);
+                m_emitFrom = i;
+            }
+        }
+        if (color >= 0 && !headerWritten) {
+            WriteColoredToken(color, {}, stream);
+            held.writeTo(stream);
+            headerWritten = true;
+        }
+        if (ended)
+            break;
+        // Keeps the last bytes, which may begin a UTF-8 sequence that the
+        // next bytes complete.
+        if (color >= 0)
+            m_emitFrom = WriteEscaped(m_emitFrom, m_position - 3, m_position, stream);
+        Refill(m_emitFrom);
+    }
+    WriteEscaped(m_emitFrom, m_position, m_position, stream);
+}
+
+// Scans on from m_position within the window. True when the token ended
+// there (with the scanner's state as the handler leaves it); false when the
+// scan came within kLookahead of the window's end, so that more text has to
+// be read before the stop it found (if any) can be trusted.
+bool TsyxHTMLRTF::ScanLong(LongKind kind)
+{
+    const auto cut = [this] { return !m_sourceDone && m_windowEnd - m_position <= kLookahead; };
+    for (;;) {
+        switch (kind) {
+        case LongKind::Blank:
+            while (kByteClasses[ByteAt(m_position)] & kBlankContinue)
+                ++m_position;
+            return !cut();
+        case LongKind::Quoted:
+            SkipUntil<kQuoteStop>();
+            if (cut())
+                return false;
+            if (ByteAt(m_position) == '"')
+                ++m_position;
+            return true;
+        case LongKind::Value:
+            SkipUntil<kValueStop>();
+            return !cut();
+        case LongKind::Name:
+            SkipUntil<kAttributeStop>();
+            return !cut();
+        case LongKind::TagName:
+            if (!m_longInDigits) {
+                while (const quint8 weight = kWeights[ByteAt(m_position)]) {
+                    m_longHash += weight;
+                    ++m_position;
+                }
+                if (cut())
+                    return false;
+                m_longInDigits = true;
+            }
+            while (isDigit(ByteAt(m_position)))
+                m_longHash += ByteAt(m_position++) - '0';
+            return !cut();
+        case LongKind::Text:
+            SkipUntil<kTextStop>();
+            if (cut())
+                return false;
+            if (ByteAt(m_position) != '&')
+                return true;
+            if (const int entity = matchEntity(m_input + m_position); entity >= 0) {
+                m_pendingEntity = entity;
+                m_state = ScanState::EntityPending;
+                return true;
+            }
+            ++m_position;
+            break;
+        case LongKind::Comment:
+        case LongKind::ServerScript:
+            SkipUntil<kBlockStop>();
+            if (cut())
+                return false;
+            if (ByteAt(m_position) != '>')
+                return true;
+            if (kind == LongKind::Comment
+                    ? m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-'
+                    : m_position > 0 && m_input[m_position - 1] == '%') {
+                m_state = ScanState::InText;
+                ++m_position;
+                return true;
+            }
+            ++m_position;
+            break;
+        }
+    }
+}
+
+// Writes the bytes from `from` on as EscapeToken escapes them, up to the
+// first character that starts at or after `limit`; a UTF-8 sequence may take
+// bytes up to `end`. Returns where it stopped.
+qsizetype TsyxHTMLRTF::WriteEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(m_input);
+    qsizetype i = from;
+    while (i < limit) {
+        qsizetype run = i;
+        while (run < limit && !(kByteClasses[p[run]] & kNeedsEscape))
+            ++run;
+        out.write(QByteArrayView(m_input + i, run - i));
+        i = run;
+        if (i >= limit)
+            break;
+        m_escaped.clear();
+        i += appendEscaped(m_escaped, p + i, end - i);
+        out.write(QByteArrayView(m_escaped.data(), qsizetype(m_escaped.size())));
+    }
+    return i;
 }
 
 void TsyxHTMLRTF::SetInput(const char *text, int lineNumber)
@@ -651,33 +1067,8 @@ void TsyxHTMLRTF::EscapeToken(QByteArrayView &token)
         return;
 
     m_escaped.assign(token.data(), std::size_t(i));
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            if (b == '\\' || b == '{' || b == '}')
-                m_escaped += '\\';
-            m_escaped += char(b);
-            ++i;
-            continue;
-        }
-        char32_t codePoint = 0;
-        const int length = decodeUtf8(p + i, n - i, codePoint);
-        if (length == 0) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            m_escaped += "\\'";
-            m_escaped += kHex[b >> 4];
-            m_escaped += kHex[b & 0xF];
-            ++i;
-            continue;
-        }
-        if (codePoint < 0x10000) {
-            appendUnicodeEscape(m_escaped, char16_t(codePoint));
-        } else {
-            appendUnicodeEscape(m_escaped, char16_t(0xD800 + ((codePoint - 0x10000) >> 10)));
-            appendUnicodeEscape(m_escaped, char16_t(0xDC00 + (codePoint & 0x3FF)));
-        }
-        i += length;
-    }
+    while (i < n)
+        i += appendEscaped(m_escaped, p + i, n - i);
     token = QByteArrayView(m_escaped.data(), qsizetype(m_escaped.size()));
 }
 

@@ -7,6 +7,7 @@
 #include "output/syxrichsyntax.h"
 
 #include <array>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,6 +66,17 @@ public:
     // The base class's document, with the token loop bound to this scanner.
     void ConvertToStream(RtfStream &stream) override;
 
+    static constexpr qsizetype kDefaultWindow = qsizetype(1) << 20;
+    static constexpr qsizetype kMinimumWindow = 256;
+    // The document ConvertToStream writes for the whole text, for a text read
+    // piece by piece up to its end or its first NUL byte, holding no more
+    // than `window` bytes of it at a time (kMinimumWindow at least). A token
+    // longer than that is written in parts; the start of one whose colour is
+    // not settled yet (blanks that may lead to "//", a long tag name) waits
+    // in a temporary file once it outgrows memory.
+    void ConvertSourceToStream(const TextSource &source, RtfStream &stream,
+                               qsizetype window = kDefaultWindow);
+
     TokenClass CurrentClass() const { return m_tokenClass; }
     ScanState State() const { return m_state; }
     int PendingEntity() const { return m_pendingEntity; }
@@ -78,6 +90,19 @@ public:
     static const std::array<TsyxColor, 11> &DefaultColors();
 
 private:
+    // The kinds of token that can outgrow the window of ConvertSourceToStream.
+    enum class LongKind : quint8
+    {
+        Blank,
+        Quoted,
+        Value,
+        Name,
+        TagName,
+        Text,
+        Comment,
+        ServerScript,
+    };
+
     using Handler = void (TsyxHTMLRTF::*)();
     using CheckFunction = TokenClass (TsyxHTMLRTF::*)();
 
@@ -123,6 +148,26 @@ private:
     qsizetype m_tokenStart = 0;
     TokenClass m_tokenClass = TokenClass::Entity;
     qint32 m_lineNumber = 0;
+
+    void WriteCurrentToken(RtfStream &stream);
+    void Refill(qsizetype keepFrom);
+    void ConvertLongToken(RtfStream &stream);
+    bool ScanLong(LongKind kind);
+    qsizetype WriteEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out);
+
+    // The window of ConvertSourceToStream: m_input points at it, and a NUL
+    // follows its last byte as it follows a whole text.
+    std::unique_ptr<char[]> m_window;
+    qsizetype m_windowCapacity = 0;
+    qsizetype m_windowEnd = 0;
+    qsizetype m_refillBelow = 0;
+    const TextSource *m_source = nullptr;
+    bool m_sourceDone = true;
+    // A long token: where its bytes not yet written start, and the hash of a
+    // long tag name so far.
+    qsizetype m_emitFrom = 0;
+    qint64 m_longHash = 0;
+    bool m_longInDigits = false;
 
     // Escaped tokens are built here; reused so that escaping allocates only
     // while the buffer grows to the longest token.

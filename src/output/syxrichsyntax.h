@@ -102,6 +102,11 @@ private:
     char *m_end = nullptr;
 };
 
+// Reads up to `capacity` further bytes of a text into `buffer` and returns
+// how many, 0 at the text's end. It may throw; the conversion reading from
+// it then ends with that exception.
+using TextSource = std::function<qsizetype(char *buffer, qsizetype capacity)>;
+
 class TsyxRTFSyntax
 {
 public:

@@ -2,10 +2,10 @@
 
 #include "core/dialogs.h"
 #include "core/error.h"
+#include "core/filewriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -420,21 +420,7 @@ QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used
 
 void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const QString &path)
 {
-    const QByteArray bytes = profileBytes(values, used);
-    QSaveFile file(path);
-    // Unbuffered, and written until every byte is taken: a buffered QSaveFile
-    // flushes only in commit(), which ignores a short write there (a full disk,
-    // a file size limit) and would replace the old file with a truncated one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Error(file.errorString());
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            throw Error(file.errorString()); // the QSaveFile destructor discards the temporary file
-        done += written;
-    }
-    if (!file.commit())
-        throw Error(file.errorString());
+    writeFileSafely(path, profileBytes(values, used));
 }
 
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used)

@@ -28,8 +28,8 @@ inline constexpr char16_t kMissingAttributeError[] =
 // references so that they read back.
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used);
 
-// Writes profileBytes atomically: a failed write leaves any previous file as
-// it was. Throws brindle::Error with the system's reason.
+// Writes profileBytes through writeFileSafely: a failed write leaves any
+// previous file as it was. Throws brindle::Error with ioErrorText's reason.
 void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const QString &path);
 
 enum class ReadOutcome

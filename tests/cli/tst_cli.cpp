@@ -1,5 +1,7 @@
 #include "common/clirun.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -96,6 +98,57 @@ private slots:
         QVERIFY2(r.err.contains(errContains), r.err.constData());
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(r.err.count('\n'), 1); // one line
+    }
+
+    // Output that cannot be written is an error with the system's reason; a
+    // reader that went away ends the command quietly, as it ends a pipeline.
+    void standardOutputFailures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("err");
+        const QStringList tags = {u"tags"_s, u"--title"_s, u"T"_s};
+        const QStringList page = {u"page"_s, u"--doctype"_s, u"None"_s, u"--title"_s, u"T"_s};
+        const QByteArray full = "Cannot write to standard output. No space left on device.\n";
+        const QByteArray closed = "Cannot write to standard output. Bad file descriptor.\n";
+        const auto file = int(brindle::test::CliOutput::File);
+        const auto closedPipe = int(brindle::test::CliOutput::ClosedPipe);
+        const auto none = int(brindle::test::CliOutput::Closed);
+        QTest::addRow("tags into a full device") << tags << file << 1 << full;
+        QTest::addRow("page into a full device") << page << file << 1 << full;
+        QTest::addRow("help into a full device") << QStringList{u"--help"_s} << file << 1 << full;
+        QTest::addRow("command help into a full device")
+            << QStringList{u"tags"_s, u"--help"_s} << file << 1 << full;
+        QTest::addRow("page with standard output closed") << page << none << 1 << closed;
+        QTest::addRow("tags with standard output closed") << tags << none << 1 << closed;
+        QTest::addRow("nothing printed, standard output closed")
+            << (page + QStringList{u"-o"_s, u"page.html"_s}) << none << 0 << QByteArray();
+        QTest::addRow("tags into a closed pipe") << tags << closedPipe << 1 << QByteArray();
+        QTest::addRow("page into a closed pipe") << page << closedPipe << 1 << QByteArray();
+        QTest::addRow("help into a closed pipe")
+            << QStringList{u"--help"_s} << closedPipe << 1 << QByteArray();
+        QTest::addRow("colorize into a closed pipe")
+            << QStringList{u"colorize"_s, u"-"_s} << closedPipe << 1 << QByteArray();
+    }
+    void standardOutputFailures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, output);
+        QFETCH(int, status);
+        QFETCH(QByteArray, err);
+        if (output == int(brindle::test::CliOutput::File) && !QFile::exists(u"/dev/full"_s))
+            QSKIP("no /dev/full");
+        QTemporaryDir dir;
+        brindle::test::CliOptions options;
+        options.args = args;
+        options.input = "<p>x</p>";
+        options.output = brindle::test::CliOutput(output);
+        options.outputFile = u"/dev/full"_s;
+        options.workingDirectory = dir.path();
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.status, status);
     }
 
     void help()

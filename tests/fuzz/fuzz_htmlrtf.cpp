@@ -3,11 +3,12 @@
 // the state carried between texts is exercised too. Each text sits in an
 // allocation that ends at its NUL, so a read past it is a sanitizer report.
 // The document must be plain ASCII and a balanced RTF group, and the same
-// whether it is written whole or in slices.
+// whether it is written whole or in slices, or read through a small window.
 
 #include "output/syxhtmlrtf.h"
 #include "output/viewercolors.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +85,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         sliced.ConvertToStream(stream);
     }
     check(joined == whole);
+
+    // The text read piece by piece through a small window, in reads of a
+    // few bytes, up to the first NUL. Repeated until it is several windows
+    // long, so that tokens longer than the window and cuts at every place
+    // occur for short inputs too.
+    const qsizetype window = TsyxHTMLRTF::kMinimumWindow + qsizetype(size % 61);
+    QByteArray text(first.get(), qsizetype(firstSize));
+    if (!text.isEmpty())
+        text = text.repeated(4 * window / text.size() + 1);
+    const QByteArray fed =
+        text + QByteArray(1, '\0') + QByteArray(reinterpret_cast<const char *>(rest), qsizetype(restSize));
+    TsyxHTMLRTF reference;
+    reference.SetupColors(kViewerColors);
+    const auto repeated =
+        terminated(reinterpret_cast<const uint8_t *>(text.constData()), size_t(text.size()));
+    reference.SetText(repeated.get());
+    const QByteArray expected = reference.ConvertToString();
+    QByteArray streamed;
+    {
+        RtfStream stream(streamed);
+        TsyxHTMLRTF windowed;
+        windowed.SetupColors(kViewerColors);
+        const qsizetype read = 1 + qsizetype(size % 13);
+        qsizetype offset = 0;
+        windowed.ConvertSourceToStream(
+            [&](char *to, qsizetype capacity) {
+                const qsizetype n = std::min({read, capacity, fed.size() - offset});
+                std::memcpy(to, fed.constData() + offset, std::size_t(n));
+                offset += n;
+                return n;
+            },
+            stream, window);
+        stream.finish();
+    }
+    check(streamed == expected);
 
     converter.SetText(second.get());
     checkDocument(converter.ConvertToString());

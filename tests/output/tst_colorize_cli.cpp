@@ -1,11 +1,15 @@
 #include "common/clirun.h"
 
+#include "output/colorize.h"
+
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace brindle::output;
 
 namespace {
 
@@ -25,6 +29,53 @@ const QByteArray kWorkedExampleRtf =
     "\r\n"
     R"(\deflang1033\pard\plain\f0\fs20\f0 \cf7 <\cf4 meta\cf5  \cf3 name\cf7 =\cf6 "a"\cf5  \cf3 content)"
     R"(\cf7 =\cf6 "b"\cf5  \cf3 /\cf7 >)";
+
+// The document of an empty text.
+const QByteArray kEmptyRtf = kWorkedExampleRtf.left(kWorkedExampleRtf.indexOf("\\cf7")) + " }";
+
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#else
+    false;
+#endif
+
+// Hands out `total` bytes of HTML in pieces: ordinary markup, then runs that
+// make single tokens of many megabytes (an attribute value, a text that
+// starts with blanks and settles its colour only at the "//" after them).
+class LargeHtml
+{
+public:
+    explicit LargeHtml(qsizetype total) : m_total(total) {}
+
+    qsizetype read(char *to, qsizetype capacity)
+    {
+        qsizetype n = std::min(capacity, m_total - m_offset);
+        const qsizetype longRuns = m_total / 5;
+        for (qsizetype i = 0; i < n; ++i) {
+            const qsizetype at = m_offset + i;
+            char c;
+            if (at < m_total - 2 * longRuns) {
+                c = kUnit[std::size_t(at % qsizetype(sizeof kUnit - 1))];
+            } else if (at < m_total - longRuns) {
+                const qsizetype in = at - (m_total - 2 * longRuns);
+                c = in < 9 ? "<a href=\""[in] : 'x';
+            } else {
+                const qsizetype in = at - (m_total - longRuns);
+                c = in < 3 ? "\">T"[in] : at >= m_total - 3 ? "//x"[at - (m_total - 3)] : ' ';
+            }
+            to[i] = c;
+        }
+        m_offset += n;
+        return n;
+    }
+
+private:
+    static constexpr char kUnit[] = "<p class=\"x\" id=y>Gr\xc3\xbc\xc3\x9f"
+                                    "e &amp; {more} &#9;</p>\r\n<!-- note --><%= x %>\n";
+    qsizetype m_total;
+    qsizetype m_offset = 0;
+};
 
 } // namespace
 
@@ -66,8 +117,7 @@ private slots:
         QCOMPARE(r.status, 0);
     }
 
-    // A file is mapped into memory unless its size is a whole number of
-    // pages; either way it converts exactly like the same bytes on a pipe.
+    // A file converts exactly like the same bytes on a pipe, whatever its size.
     void fileAndPipeAgree_data()
     {
         QTest::addColumn<qsizetype>("size");
@@ -111,6 +161,74 @@ private slots:
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(errContains), r.err.constData());
         QCOMPARE(r.out, QByteArray());
+    }
+
+    // An endless input of NUL bytes is an empty text: the command ends at
+    // once with its document instead of reading until memory runs out.
+    void endlessZeroes_data()
+    {
+        QTest::addColumn<bool>("asArgument");
+        QTest::addRow("named on the command line") << true;
+        QTest::addRow("as standard input") << false;
+    }
+    void endlessZeroes()
+    {
+        QFETCH(bool, asArgument);
+        brindle::test::CliOptions options;
+        options.args = {u"colorize"_s};
+        if (asArgument)
+            options.args << u"/dev/zero"_s;
+        else
+            options.inputFile = u"/dev/zero"_s;
+        if (!kSanitized) // the sanitizer reserves terabytes of address space
+            options.addressSpaceLimit = rlim_t(64) << 20;
+        options.timeoutMs = 10000;
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, kEmptyRtf);
+        QCOMPARE(r.status, 0);
+    }
+
+    // A long piped input is converted in a window: memory stays small while
+    // the document comes out whole.
+    void largePipeTakesLittleMemory()
+    {
+        const qsizetype size = kSanitized ? qsizetype(30) << 20 : qsizetype(200) << 20;
+        QCryptographicHash expected(QCryptographicHash::Sha256);
+        qsizetype expectedSize = 0;
+        {
+            LargeHtml html(size);
+            QByteArray buffer;
+            RtfStream stream(buffer, [&](QByteArrayView slice) {
+                expected.addData(slice);
+                expectedSize += slice.size();
+            });
+            colorizeHtml([&](char *to, qsizetype capacity) { return html.read(to, capacity); }, stream);
+        }
+
+        LargeHtml html(size);
+        QCryptographicHash received(QCryptographicHash::Sha256);
+        qsizetype receivedSize = 0;
+        QByteArray tail;
+        brindle::test::CliOptions options;
+        options.args = {u"colorize"_s};
+        options.moreInput = [&](char *to, qsizetype capacity) { return html.read(to, capacity); };
+        options.outputSink = [&](QByteArrayView bytes) {
+            received.addData(bytes);
+            receivedSize += bytes.size();
+            tail = (tail + bytes.toByteArray()).right(64);
+        };
+        if (!kSanitized)
+            options.addressSpaceLimit = rlim_t(64) << 20;
+        options.timeoutMs = 240000;
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(receivedSize, expectedSize);
+        QCOMPARE(received.result(), expected.result());
+        QVERIFY2(tail.endsWith("    //x }"), tail.constData());
+        if (!kSanitized)
+            QVERIFY2(r.maxResidentKb < 64 * 1024, qPrintable(QString::number(r.maxResidentKb)));
     }
 
     // A full disk is an error, not a silently short document.

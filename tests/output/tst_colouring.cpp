@@ -220,6 +220,113 @@ private slots:
         QVERIFY(buffer.isEmpty());
     }
 
+    // A text read piece by piece converts exactly as the whole text, however
+    // the window and the reads cut it: tokens longer than the window, UTF-8
+    // sequences, entities, line breaks and comment ends across its edges,
+    // colours that wait for the end of a long run of blanks or of a long tag
+    // name, and the first NUL as the end.
+    void streamingMatchesWholeText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray mixed = "<!DOCTYPE html>\r\n<html><head><title>T &amp; t</title>\r"
+                                 "<meta name=\"a\" content=b /><P CLASS='x'>Gr\xc3\xbc\xc3\x9f"
+                                 "e {\\} &lt;&divide&Ccedil;&#9; &bogus; &</p>\n"
+                                 "<%= x %><% y -%> %><!-- c -- > --><!---->\t \x01<a & b=\"\">"
+                                 "\xf0\x9f\x98\x80\xe2\x82\xac\xff\xc3 // note\r\n<h1 // x=//y>";
+        const auto many = [](const QByteArray &unit, qsizetype n) { return unit.repeated(n); };
+        QTest::addRow("empty") << QByteArray();
+        QTest::addRow("mixed document") << many(mixed, 40);
+        QTest::addRow("line breaks") << many("x\r\ny\rz\n", 600);
+        QTest::addRow("entities back to back") << many("&amp;&lt;&Ccedil;&divide;&#9;&ldots;&amp", 200);
+        QTest::addRow("long text with an entity") << ">" + many("a", 5000) + "&amp;b<p>";
+        QTest::addRow("long quoted value") << "<a href=\"" + many("x", 5000) + "\">t";
+        QTest::addRow("long quoted attribute value") << "<a href=" + many("\"x", 1) + many("y", 5000) + "\">";
+        QTest::addRow("long unquoted value") << "<a href=" + many("x", 5000) + ">t";
+        QTest::addRow("long unquoted value with slashes") << "<a href=//" + many("x", 5000) + ">";
+        QTest::addRow("long attribute name") << "<a " + many("x", 5000) + "=1>";
+        QTest::addRow("long attribute name with slashes") << "<a //" + many("x", 5000) + ">";
+        QTest::addRow("long tag name of letters") << "<" + many("A", 3000) + " x>";
+        QTest::addRow("long tag name of zeros") << "<a" + many("0", 5000) + ">";
+        QTest::addRow("long tag name, hash passes the table late")
+            << "<a" + many("0", 3000) + "99999999999999999999999999999" + many("0", 2000) + "9>";
+        QTest::addRow("long tag name with slashes") << "<//" + many("a", 3000) + ">";
+        QTest::addRow("tag name at the end") << "<" + many("b0", 1) + many("0", 5000);
+        QTest::addRow("blanks before slashes in text") << ">" + many(" ", 5000) + "//x<p>";
+        QTest::addRow("blanks before one slash in text") << ">" + many(" ", 5000) + "/x";
+        QTest::addRow("blanks and a slash end the text") << ">" + many(" ", 5000) + "/";
+        QTest::addRow("blanks end the text") << ">" + many(" ", 5000);
+        QTest::addRow("blanks before slashes in a script") << "<%" + many("\t \x0b", 2000) + "//c %>x";
+        QTest::addRow("blanks before a word in a script") << "<%" + many(" ", 5000) + "y %>";
+        QTest::addRow("long script") << "<%" + many("y>", 3000) + "%>x";
+        QTest::addRow("long comment") << "<!--" + many("c->", 2000) + "-->x";
+        QTest::addRow("comments with ends everywhere") << many("<!-- ab -->", 500);
+        QTest::addRow("ends that look back into the token before") << many("<!-->x<%>y<!--->z", 300);
+        QTest::addRow("long blank run") << "a" + many("\x01 \x02\x1f", 2000) + "b";
+        QTest::addRow("long non-ASCII text")
+            << "<p>" + many("\xc3\xa9", 3000) + many("\xf0\x9f\x98\x80", 1000) + "\xff\xe2\x82" + "</p>";
+        QTest::addRow("long invalid UTF-8 value") << "<a b=\"" + many("\xe2\x82\xc3", 3000) + "\">";
+        QTest::addRow("text ends at the first NUL") << many(mixed, 10) + QByteArray("\0<p>more", 8);
+        QTest::addRow("NUL first") << QByteArray("\0<p>", 4);
+    }
+    void streamingMatchesWholeText()
+    {
+        QFETCH(QByteArray, text);
+        const QByteArray whole = colorizeHtml(QByteArray(text.constData())); // up to the first NUL
+        for (const qsizetype window :
+             {qsizetype(0), qsizetype(257), qsizetype(263), qsizetype(1024), qsizetype(4099)}) {
+            for (const qsizetype read : {qsizetype(1), qsizetype(13), qsizetype(1) << 20}) {
+                qsizetype offset = 0;
+                const TextSource source = [&](char *to, qsizetype capacity) {
+                    const qsizetype n = std::min({read, capacity, text.size() - offset});
+                    std::memcpy(to, text.constData() + offset, std::size_t(n));
+                    offset += n;
+                    return n;
+                };
+                QByteArray rtf;
+                {
+                    RtfStream stream(rtf);
+                    TsyxHTMLRTF converter;
+                    converter.SetupColors(kViewerColors);
+                    converter.ConvertSourceToStream(source, stream, window);
+                    stream.finish();
+                }
+                if (rtf != whole) {
+                    qsizetype at = 0;
+                    while (at < rtf.size() && at < whole.size() && rtf[at] == whole[at])
+                        ++at;
+                    QFAIL(qPrintable(
+                        u"window %1, reads of %2: differs at %3: %4 / %5"_s.arg(window).arg(read).arg(at).arg(
+                            QString::fromLatin1(rtf.mid(at - 20, 60).toPercentEncoding()),
+                            QString::fromLatin1(whole.mid(at - 20, 60).toPercentEncoding()))));
+                }
+            }
+        }
+    }
+
+    // A run of blanks too long to hold in memory waits in a temporary file
+    // until the "//" after it settles its colour.
+    void longBlankRunBeforeSlashes()
+    {
+        const QByteArray text = ">" + QByteArray(3 << 20, ' ') + "//x";
+        qsizetype offset = 0;
+        QByteArray rtf;
+        {
+            RtfStream stream(rtf);
+            colorizeHtml(
+                [&](char *to, qsizetype capacity) {
+                    const qsizetype n = std::min(capacity, text.size() - offset);
+                    std::memcpy(to, text.constData() + offset, std::size_t(n));
+                    offset += n;
+                    return n;
+                },
+                stream);
+            stream.finish();
+        }
+        QCOMPARE(rtf.size(), colorizeHtml(text).size());
+        QVERIFY(rtf == colorizeHtml(text));
+        QVERIFY(rtf.contains("\\cf2    "));
+    }
+
     void tagNameTable()
     {
         const auto names = TsyxHTMLRTF::TagNames();

@@ -1,7 +1,9 @@
 #include "common/clirun.h"
+#include "common/devices.h"
 #include "common/testfiles.h"
 
 #include "core/error.h"
+#include "core/filewriter.h"
 #include "output/pagebuilder.h"
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
@@ -196,7 +199,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
         QVERIFY(writeBytes(path, QByteArray(4000, 'x')));
-        writeFileAtomically(path, "new\r\n");
+        writeFileSafely(path, "new\r\n");
         QCOMPARE(brindle::test::readFile(path), QByteArray("new\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"page.html"_s});
     }
@@ -215,7 +218,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
         const QString path = dir.filePath(relativePath);
-        QCOMPARE(errorOf([&] { writeFileAtomically(path, "page"); }), message);
+        QCOMPARE(errorOf([&] { writeFileSafely(path, "page"); }), message);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{u"folder"_s});
     }
@@ -234,7 +237,7 @@ private slots:
         rlimit small = saved;
         small.rlim_cur = 64;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const QString message = errorOf([&] { writeFileAtomically(path, QByteArray(100000, 'p')); });
+        const QString message = errorOf([&] { writeFileSafely(path, QByteArray(100000, 'p')); });
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
@@ -303,6 +306,74 @@ private slots:
         QCOMPARE(brindle::test::readFile(path), page);
     }
 
+    // "-" is standard output, as for most commands, not a file of that name.
+    void cliPageDashIsStandardOutput()
+    {
+        QTemporaryDir dir;
+        brindle::test::CliOptions options;
+        options.args = QStringList{u"page"_s, u"--doctype"_s, u"None"_s, u"-o"_s, u"-"_s} + kExampleArgs;
+        options.workingDirectory = dir.path();
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, skeletonAround("<html>\r\n", kHtmlTags));
+        QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    // Pages of every size that cannot be written whole are reported, and the
+    // old file stays byte for byte.
+    void cliPageFailedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        for (const qsizetype size : {0, 3000, 20000, 100000})
+            QTest::addRow("%lld bytes", qlonglong(size)) << size;
+    }
+    void cliPageFailedWriteKeepsTheOldFile()
+    {
+        QFETCH(qsizetype, size);
+        const QStringList args = {u"page"_s, u"--doctype"_s, u"None"_s, u"--use"_s, u"title"_s, u"--title"_s};
+        const qsizetype base = cli(args.mid(1) + QStringList{u"x"_s}).out.size() - 1;
+        const QString title(std::max<qsizetype>(size - base, 1), u'x');
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"out.html"_s);
+        QVERIFY(writeBytes(path, "old\r\n"));
+        brindle::test::CliOptions options;
+        options.args = args + QStringList{title, u"-o"_s, path};
+        options.fileSizeLimit = rlim_t(std::max<qsizetype>(size, base) / 2);
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, QByteArray("Disk full.\n"));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(brindle::test::readFile(path), QByteArray("old\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"out.html"_s});
+    }
+
+    // A device is written into, never replaced by a file.
+    void cliPageIntoDevices_data()
+    {
+        QTest::addColumn<unsigned>("minor");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addRow("null device") << 3u << u"null"_s << 0 << QByteArray();
+        QTest::addRow("full device") << 7u << u"full"_s << 1 << QByteArray("Disk full.\n");
+    }
+    void cliPageIntoDevices()
+    {
+        QFETCH(unsigned, minor);
+        QFETCH(QString, name);
+        QFETCH(int, status);
+        QFETCH(QByteArray, err);
+        QTemporaryDir dir;
+        const QString device = brindle::test::memoryDevice(dir, minor, name);
+        if (device.isEmpty())
+            QSKIP("no device node can be used in the temporary folder");
+        const Run r = cli(QStringList{u"--doctype"_s, u"None"_s, u"-o"_s, device} + kExampleArgs);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(brindle::test::fileTypeOf(device), mode_t(S_IFCHR));
+    }
+
     void cliPageFailures_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -321,6 +392,10 @@ private slots:
             << (QStringList{u"--doctype"_s, u"None"_s, u"-o"_s, u"/nonexistent-brindle/x.html"_s} +
                 kExampleArgs)
             << 1 << QByteArray("Path not found.\n");
+        // The same text as "tags --save-profile" gives for a folder.
+        QTest::addRow("output is a folder")
+            << (QStringList{u"--doctype"_s, u"None"_s, u"-o"_s, u"/"_s} + kExampleArgs) << 1
+            << QByteArray("Invalid filename.\n");
     }
     void cliPageFailures()
     {

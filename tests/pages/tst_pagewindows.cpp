@@ -1,6 +1,8 @@
 #include "common/fakedialogs.h"
+#include "common/fsizelimit.h"
 #include "common/testfiles.h"
 #include "output/fcreaht.h"
+#include "output/fview.h"
 #include "output/pagebuilder.h"
 #include "ui/fhint.h"
 #include "ui/finfo.h"
@@ -16,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <functional>
 
@@ -227,6 +231,63 @@ private slots:
         QCOMPARE(dialogs.last().text, bad); // offered again after the failure
         QCOMPARE(brindle::test::readFile(good), expectedPage(false, 1));
         QCOMPARE(dialogs.problems(), QString());
+    }
+
+    // A page or text file that cannot be written whole is reported, and the
+    // old file stays byte for byte; small files are where a buffered writer
+    // lost the error of its last flush.
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<qsizetype>("size"); // of the file that would be written
+        for (const QString &window : {u"page"_s, u"text"_s})
+            for (const qsizetype size : {0, 100, 3000, 20000, 100000})
+                QTest::addRow("%s, %lld bytes", qPrintable(window), qlonglong(size)) << window << size;
+    }
+    void failedWriteKeepsTheOldFile()
+    {
+        QFETCH(QString, window);
+        QFETCH(qsizetype, size);
+        test::FakeDialogs dialogs;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"old.html"_s);
+        const QByteArray old = "old\r\n";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+        }
+        // One line of tags that brings the file to the size wanted (or to the
+        // smallest it can be).
+        const qsizetype fixed = window == u"page"_s ? pageBytes(declarationText(0), u"\r\n"_s).size() : 0;
+        const QString line = QString(std::max<qsizetype>(size - fixed - 2, 1), u'x');
+        const qsizetype written =
+            window == u"page"_s ? pageBytes(declarationText(0), line + u"\r\n"_s).size() : line.size() + 2;
+        const test::FileSizeLimit limit(rlim_t(written / 2));
+        QVERIFY(limit.active());
+        dialogs.chooseFile(path);
+        QString message;
+        if (window == u"page"_s) {
+            Tfcreaht builder(m_main);
+            execWith([&] { return builder.showFor(2, line + u"\r\n"_s, m_main); },
+                     [&](QWidget *) {
+                         click(child<QPushButton>(&builder, u"btoke"_s));
+                         QVERIFY(builder.isVisible());
+                         message = dialogs.last().text;
+                         click(child<QPushButton>(&builder, u"Button1"_s));
+                     });
+            QCOMPARE(message, u"Disk full."_s);
+        } else {
+            Tfview viewer(m_main);
+            viewer.appendLine(line);
+            QCOMPARE(viewer.text().toUtf8().size(), written);
+            viewer.show();
+            QTest::mouseClick(viewer.findChild<QAbstractButton *>(u"btTxt"_s), Qt::LeftButton);
+            QVERIFY(viewer.isVisible());
+            QCOMPARE(dialogs.last().text, u"Cannot create file \"%1\". Disk full."_s.arg(path));
+        }
+        QCOMPARE(dialogs.kinds(), (QStringList{u"save"_s, u"error"_s}));
+        QCOMPARE(brindle::test::readFile(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"old.html"_s});
     }
 
     void enterAndEscapeDoNothing()

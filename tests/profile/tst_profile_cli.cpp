@@ -1,6 +1,7 @@
 #include "common/clirun.h"
 #include "common/testfiles.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -49,6 +50,28 @@ private slots:
         QCOMPARE(r.out, QByteArray()); // saving replaces printing
         QCOMPARE(r.status, 0);
         QCOMPARE(brindle::test::readFile(path), kExampleProfile);
+    }
+
+    // "-" is standard output, as for "page -o", not a file of that name.
+    void savesToStandardOutput()
+    {
+        QTemporaryDir dir;
+        brindle::test::CliOptions options;
+        options.args = {u"tags"_s,
+                        u"--title"_s,
+                        u"Home & garden"_s,
+                        u"--description"_s,
+                        u"Tips for small gardens"_s,
+                        u"--use"_s,
+                        u"title,description,charset"_s,
+                        u"--save-profile"_s,
+                        u"-"_s};
+        options.workingDirectory = dir.path();
+        const Run r = brindle::test::runCliWith(options);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, kExampleProfile);
+        QCOMPARE(r.status, 0);
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 
     void savesChoicesAsItemIndexes_data()
@@ -188,7 +211,11 @@ private slots:
             << QByteArray("Unexpected ''.\r\nLine: 1\r\nhor=\"OvalinBrindle\"><tagname content=\"a\u2400.\n");
         QTest::addRow("profile cannot be written")
             << kExampleProfile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
-            << QByteArray("No such file or directory.\n");
+            << QByteArray("Path not found.\n");
+        // The same text as "page -o" gives for a folder.
+        QTest::addRow("profile would replace a folder")
+            << kExampleProfile << QStringList{u"--save-profile"_s, u"/"_s}
+            << QByteArray("Invalid filename.\n");
     }
     void failures()
     {

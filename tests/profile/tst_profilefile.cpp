@@ -1,4 +1,5 @@
 #include "common/fakedialogs.h"
+#include "common/fsizelimit.h"
 #include "common/testfiles.h"
 #include "core/error.h"
 #include "profile/profilefile.h"
@@ -507,50 +508,55 @@ private slots:
         QCOMPARE(used, marked(u"used"_s));
     }
 
+    // A profile of any size that cannot be written whole leaves the old file
+    // as it was; small ones are where a buffered writer lost the error.
     void failedWriteKeepsTheOldFile_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::addRow("read-only folder") << u"readonly"_s;
-        QTest::addRow("file size limit hit while writing") << u"fsize"_s;
+        QTest::addColumn<qsizetype>("valueLength"); // of each of the 13 values
+        QTest::addColumn<QString>("message");
+        QTest::addRow("read-only folder") << u"readonly"_s << qsizetype(200) << u"File access denied"_s;
+        for (const qsizetype length : {0, 200, 1500, 7500})
+            QTest::addRow("file size limit, values of %lld characters", qlonglong(length))
+                << u"fsize"_s << length << u"Disk full"_s;
     }
     void failedWriteKeepsTheOldFile()
     {
         QFETCH(QString, how);
+        QFETCH(qsizetype, valueLength);
+        QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"keep.wmp"_s);
         writeFile(path, kExampleProfile);
-        const TOvStringArray values(QString(200, u'x'));
+        const TOvStringArray values(QString(valueLength, u'x'));
         const TOvStringArray used(u"Y"_s);
-        QString message;
+        QString error;
         if (how == u"readonly"_s) {
             if (geteuid() == 0)
                 QSKIP("permissions do not stop root");
             QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-            message = errorOf([&] { WriteProfile(values, used, path); });
+            error = errorOf([&] { WriteProfile(values, used, path); });
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         } else {
-            // Works for root too: the kernel refuses to grow a file past the limit.
-            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit old{};
-            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-            rlimit small = old;
-            small.rlim_cur = 1000;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-            message = errorOf([&] { WriteProfile(values, used, path); });
-            setrlimit(RLIMIT_FSIZE, &old);
-            std::signal(SIGXFSZ, oldHandler);
+            const qsizetype size = profileBytes(values, used).size();
+            const test::FileSizeLimit limit(rlim_t(size / 2));
+            QVERIFY(limit.active());
+            error = errorOf([&] { WriteProfile(values, used, path); });
         }
-        QCOMPARE(message, how == u"readonly"_s ? u"Permission denied"_s : u"File too large"_s);
+        QCOMPARE(error, message);
         QCOMPARE(brindle::test::readFile(path), kExampleProfile);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"keep.wmp"_s}); // no temporary left
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"keep.wmp"_s}); // no temporary left
     }
 
+    // The same texts as every other file the program writes.
     void writeFailsWithTheSystemsReason()
     {
         QTemporaryDir dir;
         const TOvStringArray values;
         QCOMPARE(errorOf([&] { WriteProfile(values, values, dir.filePath(u"no/such/folder.wmp"_s)); }),
-                 u"No such file or directory"_s);
+                 u"Path not found"_s);
+        QCOMPARE(errorOf([&] { WriteProfile(values, values, dir.path()); }), u"Invalid filename"_s);
         QVERIFY(errorOf([&] { WriteProfile(values, values, QString()); }) != u"<no error>"_s);
     }
 };

@@ -684,7 +684,7 @@ private slots:
         } catch (const Error &e) {
             message = e.message();
         }
-        QCOMPARE(message, u"No such file or directory"_s);
+        QCOMPARE(message, u"Path not found"_s);
         QVERIFY(mayClose);                                // not returned: the error keeps the window open
         QVERIFY(!dialogs().kinds().contains(u"error"_s)); // the window's guarded() reports it
         QVERIFY(!dialogs().kinds().contains(u"open"_s));
