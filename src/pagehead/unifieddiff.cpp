@@ -104,7 +104,7 @@ QByteArray unifiedDiff(QByteArrayView page, const std::vector<PageEdit> &edits, 
         }
     }
 
-    QByteArray out = "--- a/" + name.toUtf8() + "\n+++ b/" + name.toUtf8() + '\n';
+    QByteArray out = "--- " + name.toUtf8() + "\n+++ " + name.toUtf8() + '\n';
     qsizetype shift = 0; // lines the new page has more than the old one before the hunk
     std::size_t c = 0;
     while (c < changes.size()) {

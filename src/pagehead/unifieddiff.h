@@ -23,7 +23,7 @@ struct PageEdit
 // The page with the edits made; edits are sorted and do not overlap.
 QByteArray applyEdits(QByteArrayView page, const std::vector<PageEdit> &edits);
 
-// "--- a/NAME", "+++ b/NAME" and hunks with three lines of context. Lines
+// "--- NAME", "+++ NAME" and hunks with three lines of context. Lines
 // keep their own line ends; a last line without one is marked
 // "\ No newline at end of file". Empty when the edits change nothing.
 QByteArray unifiedDiff(QByteArrayView page, const std::vector<PageEdit> &edits, const QString &name);
