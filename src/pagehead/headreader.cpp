@@ -3,6 +3,8 @@
 #include "core/error.h"
 #include "pagehead/pagecharset.h"
 
+#include <QThread>
+
 #include <gumbo.h>
 
 #include <algorithm>
@@ -22,6 +24,24 @@ namespace {
 // The first read of a page; most heads end well within it.
 constexpr qsizetype kFirstRead = 64 * 1024;
 
+// Markup with more tags than this may nest deeper than the parser, which
+// builds and frees its tree recursively, can go on a normal thread's stack.
+constexpr qsizetype kDeepMarkup = 20000;
+constexpr uint kDeepStack = 256u << 20;
+
+template<typename Work>
+void runWithStack(bool large, Work &&work)
+{
+    if (!large) {
+        work();
+        return;
+    }
+    std::unique_ptr<QThread> thread(QThread::create(std::forward<Work>(work)));
+    thread->setStackSize(kDeepStack);
+    thread->start();
+    thread->wait();
+}
+
 class GumboParse
 {
 public:
@@ -29,9 +49,15 @@ public:
     {
         m_options = kGumboDefaultOptions;
         m_options.max_errors = 0; // the error list of a large broken page would only cost memory
-        m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
+        m_deep = std::count(m_text.begin(), m_text.end(), '<') > kDeepMarkup;
+        runWithStack(m_deep, [this] {
+            m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
+        });
     }
-    ~GumboParse() { gumbo_destroy_output(&m_options, m_output); }
+    ~GumboParse()
+    {
+        runWithStack(m_deep, [this] { gumbo_destroy_output(&m_options, m_output); });
+    }
     GumboParse(const GumboParse &) = delete;
     GumboParse &operator=(const GumboParse &) = delete;
 
@@ -43,6 +69,7 @@ private:
     QByteArrayView m_text;
     GumboOptions m_options;
     GumboOutput *m_output = nullptr;
+    bool m_deep = false;
 };
 
 const GumboVector &childrenOf(const GumboNode *node)
@@ -107,10 +134,22 @@ qsizetype indexOfNoCase(QByteArrayView text, QByteArrayView what, qsizetype from
     return -1;
 }
 
+// The parser's time grows with the square of the markup nested in a
+// <template>, the one element of a head that takes any markup: beyond
+// this many tags a head with a template is not parsed.
+constexpr qsizetype kTemplateMarkupLimit = 10000;
+
+bool tooComplex(QByteArrayView text)
+{
+    return std::count(text.begin(), text.end(), '<') > kTemplateMarkupLimit &&
+           indexOfNoCase(text, "<template", 0) >= 0;
+}
+
 // Parses as little as needed to see the body start: up to the first
 // "<body ...>" first, and twice as much each time that was not enough.
-// nullopt when the text stops before the head is known to end.
-std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd)
+// nullptr when the text stops before the head is known to end; *complex
+// set when the head is not parsed for its template markup.
+std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, bool *complex)
 {
     qsizetype length = std::min(text.size(), kFirstRead);
     if (const qsizetype body = indexOfNoCase(text, "<body", 0); body >= 0) {
@@ -118,6 +157,10 @@ std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd)
         length = close >= 0 ? close + 1 : text.size();
     }
     while (true) {
+        if (tooComplex(text.first(length))) {
+            *complex = true;
+            return nullptr;
+        }
         auto parse = std::make_unique<GumboParse>(text, length);
         const bool whole = length == text.size();
         if ((whole && atEnd) || bodyStartedWithin(*parse))
@@ -349,6 +392,16 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
     }
 }
 
+PageHead complexHead()
+{
+    PageHead head;
+    head.problem = HeadProblem::TooComplex;
+    head.problemText =
+        u"its head holds <template> markup of more than %1 tags; not read"_s.arg(kTemplateMarkupLimit);
+    head.decodes = false;
+    return head;
+}
+
 QString firstDeclaredCharset(const PageHead &head)
 {
     for (const CharsetDeclaration &declaration : head.charsets) {
@@ -391,7 +444,10 @@ std::vector<const HeadElement *> PageHead::metas() const
 
 std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
 {
-    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd);
+    bool complex = false;
+    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &complex);
+    if (complex)
+        return complexHead();
     if (!raw)
         return std::nullopt;
     const qsizetype length = raw->length();
@@ -432,7 +488,9 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
         return head;
     }
     const QByteArrayView text = decoded.text.utf8;
-    const std::unique_ptr<GumboParse> parse = parseUntilBody(text, !truncated);
+    const std::unique_ptr<GumboParse> parse = parseUntilBody(text, !truncated, &complex);
+    if (complex)
+        return complexHead();
     if (!parse)
         return std::nullopt;
     PageHead result;
