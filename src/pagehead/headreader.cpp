@@ -180,6 +180,9 @@ QString textOf(QByteArrayView bytes)
 // generator writes a double quote that way.
 QString attributeValue(const GumboAttribute &attribute)
 {
+    // An attribute without a value has the name's text as its "value".
+    if (attribute.original_value.data == attribute.original_name.data)
+        return {};
     QByteArrayView value(attribute.original_value.data, qsizetype(attribute.original_value.length));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
@@ -464,7 +467,9 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
     fillHead(head, *raw, bytes, nullptr);
     head.hasNonAscii = !isAscii(parsed);
     const QString declared = firstDeclaredCharset(head);
-    if (isValidUtf8(parsed, truncated)) {
+    // hz-gb-2312 is all ASCII bytes, and its "~{" switches to GB2312.
+    const bool sevenBit = declared.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) == 0;
+    if (isValidUtf8(parsed, truncated) && !(sevenBit && !head.hasNonAscii)) {
         // ASCII reads the same in every charset the page may declare; the
         // declaration then says what the rest of the page is in.
         head.encoding = !head.hasNonAscii && !declared.isEmpty() ? declared : u"utf-8"_s;
