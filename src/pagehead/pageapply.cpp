@@ -268,23 +268,24 @@ void readWhole(PageFile &file)
         throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
 }
 
-// The charset the lines are written in. A charset tag that names another
-// charset than the page's bytes are in would make the page lie about
-// itself: only a page of plain ASCII, or one of valid UTF-8 that gets the
-// UTF-8 tag, may change its charset tag.
-QString writingCharset(PageFile &file, const PageHead &head, const ProfileLines &lines)
+} // namespace
+
+bool changesCharset(const PageHead &head, const ProfileLines &lines)
 {
-    const QString &code = lines.charsetCode;
-    if (code.isEmpty() || sameCharset(code, head.encoding))
+    return !lines.charsetCode.isEmpty() && !sameCharset(lines.charsetCode, head.encoding);
+}
+
+QString linesCharset(const PageHead &head, QByteArrayView wholePage, const ProfileLines &lines)
+{
+    if (!changesCharset(head, lines))
         return head.encoding;
-    readWhole(file);
-    const QByteArrayView all = file.bytes();
-    if (isAscii(all) || (isUtf8Name(code) && isValidUtf8(all)))
+    const QString &code = lines.charsetCode;
+    // In hz-gb-2312 plain ASCII bytes carry Chinese text.
+    const bool asciiIsAscii = head.encoding.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) != 0;
+    if (asciiIsAscii && (isAscii(wholePage) || (isUtf8Name(code) && isValidUtf8(wholePage))))
         return code;
     throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
 }
-
-} // namespace
 
 PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
 {
@@ -296,7 +297,9 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
             throw Error(head.problemText);
         if (!head.headTagWritten && head.elements.empty())
             throw Error(u"has no head: not an HTML page"_s);
-        const QString encoding = writingCharset(file, head, lines);
+        if (changesCharset(head, lines))
+            readWhole(file);
+        const QString encoding = linesCharset(head, file.bytes(), lines);
         const std::vector<PageEdit> edits = planEdits(head, file.bytes(), lines, encoding);
         if (edits.empty()) {
             result.outcome = PageOutcome::Unchanged;

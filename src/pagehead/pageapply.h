@@ -39,6 +39,15 @@ struct ProfileLines
 std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
                                 const QString &encoding);
 
+// Whether the profile's charset tag names another charset than the page is in.
+bool changesCharset(const PageHead &head, const ProfileLines &lines);
+// The charset the lines go into the page in: the page's own, or the one its
+// new charset tag names. A page may change its charset tag only when its
+// bytes mean the same in the new charset (plain ASCII, or valid UTF-8 for
+// UTF-8); otherwise throws brindle::Error, since the tag would misstate them.
+// wholePage must be all of the page when changesCharset().
+QString linesCharset(const PageHead &head, QByteArrayView wholePage, const ProfileLines &lines);
+
 enum class PageOutcome
 {
     Changed,

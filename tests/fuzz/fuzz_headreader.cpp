@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList whole = summary(*head);
     const qsizetype cut = size > 0 ? qsizetype(data[0]) * page.size() / 256 : 0;
     if (const std::optional<PageHead> part = parseHead(page.first(cut), false)) {
-        if (part->problem == HeadProblem::None && head->problem == HeadProblem::None && summary(*part) != whole)
+        if (part->problem == HeadProblem::None && head->problem == HeadProblem::None &&
+            summary(*part) != whole)
             fail("a prefix read another head than the whole page");
     }
 
@@ -72,12 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     importHead(*head);
     try {
-        const std::vector<PageEdit> edits = planEdits(*head, page, profileLines(), head->encoding);
+        const QString charset = linesCharset(*head, page, profileLines());
+        const std::vector<PageEdit> edits = planEdits(*head, page, profileLines(), charset);
         const QByteArray once = applyEdits(page, edits);
         const std::optional<PageHead> again = parseHead(once, true);
         if (!again || again->problem != HeadProblem::None)
             fail("the changed page cannot be read");
-        if (!planEdits(*again, once, profileLines(), again->encoding).empty())
+        if (!planEdits(*again, once, profileLines(), linesCharset(*again, once, profileLines())).empty())
             fail("a second run changes the page again");
     } catch (const brindle::Error &) {
         // A page left alone, with its reason.

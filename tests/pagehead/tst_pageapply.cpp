@@ -201,6 +201,9 @@ private slots:
         QTest::addRow("a charset tag that would misstate the bytes")
             << QByteArray("<head><meta charset=koi8-r><title>\xf0\xd2\xc9</title></head>")
             << u"is written in koi8-r; a charset tag for utf-8 would misstate it"_s;
+        QTest::addRow("hz-gb-2312 is all ASCII bytes, yet not ASCII text")
+            << QByteArray("<head><meta charset=hz-gb-2312><title>~{<:Ky~}</title></head>")
+            << u"is written in hz-gb-2312; a charset tag for utf-8 would misstate it"_s;
         QTest::addRow("not decodable") << QByteArray("<head><title>\xff\xfe</title></head>")
                                        << u"is not UTF-8 and declares no charset"_s;
     }
