@@ -24,6 +24,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     output::writeFileAtomically(path, bytes);
 }
 
+bool isVoid(const QString &name)
+{
+    return name == u"meta"_s || name == u"link"_s || name == u"base"_s || name == u"basefont"_s ||
+           name == u"bgsound"_s;
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -212,14 +218,19 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
             }
         }
         const QByteArray &eol = head.lineEnd;
+        if (last && !last->endTagWritten && last->name == u"title"_s)
+            throw Error(u"its <title> has no end tag"_s);
         if (last) {
             edits.push_back(
                 insertionAfter(page, last->end, indentOf(page, last->start.offset), missing, eol));
         } else {
             // Indented like the head's other children that begin a line.
+            // Only after an element that is closed: after the start tag of a
+            // <template> or <noscript> left open the lines would be inside it.
             const HeadElement *child = nullptr;
             for (const HeadElement &element : head.elements) {
-                if (element.depth == 0 && (head.headEndTag < 0 || element.start.offset < head.headEndTag))
+                if (element.depth == 0 && (element.endTagWritten || isVoid(element.name)) &&
+                    (head.headEndTag < 0 || element.start.offset < head.headEndTag))
                     child = &element;
             }
             const HeadElement *lined = nullptr;
@@ -239,7 +250,7 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
                 edits.push_back(insertionAfter(page, head.headStartTagEnd,
                                                indentOf(page, head.headStartTagEnd - 1), missing, eol));
             } else {
-                throw Error(u"has no head: not an HTML page"_s);
+                throw Error(u"has no place for the tags in its head"_s);
             }
         }
     }

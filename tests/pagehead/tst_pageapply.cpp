@@ -204,6 +204,8 @@ private slots:
         QTest::addRow("hz-gb-2312 is all ASCII bytes, yet not ASCII text")
             << QByteArray("<head><meta charset=hz-gb-2312><title>~{<:Ky~}</title></head>")
             << u"is written in hz-gb-2312; a charset tag for utf-8 would misstate it"_s;
+        QTest::addRow("only a template left open in the head")
+            << QByteArray("<template><html< \x1a") << u"has no place for the tags in its head"_s;
         QTest::addRow("not decodable") << QByteArray("<head><title>\xff\xfe</title></head>")
                                        << u"is not UTF-8 and declares no charset"_s;
     }
