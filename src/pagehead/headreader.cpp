@@ -483,21 +483,33 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
                                               : u"declares UTF-8 but is not valid UTF-8"_s;
         return head;
     }
-    const DecodeResult decoded = decodeCharset(parsed, declared, truncated);
-    if (decoded.status != DecodeStatus::Ok) {
-        head.problem = HeadProblem::NotDecodable;
-        head.problemText =
-            decoded.status == DecodeStatus::UnknownCharset
-                ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
-                : u"is not valid %1 (byte %2)"_s.arg(declared).arg(decoded.invalidOffset);
-        return head;
+    // The decoded text is parsed again, and where its head ends may differ
+    // from what the raw bytes suggested: then the rest is decoded too.
+    qsizetype decodeLength = length;
+    bool decodeTruncated = truncated;
+    DecodeResult decoded;
+    std::unique_ptr<GumboParse> parse;
+    while (true) {
+        decoded = decodeCharset(bytes.first(decodeLength), declared, decodeTruncated);
+        if (decoded.status != DecodeStatus::Ok) {
+            head.problem = HeadProblem::NotDecodable;
+            head.problemText =
+                decoded.status == DecodeStatus::UnknownCharset
+                    ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
+                    : u"is not valid %1 (byte %2)"_s.arg(declared).arg(decoded.invalidOffset);
+            return head;
+        }
+        parse = parseUntilBody(decoded.text.utf8, !decodeTruncated, &complex);
+        if (complex)
+            return complexHead();
+        if (parse)
+            break;
+        if (decodeLength == bytes.size())
+            return std::nullopt;
+        decodeLength = bytes.size();
+        decodeTruncated = !atEnd;
     }
     const QByteArrayView text = decoded.text.utf8;
-    const std::unique_ptr<GumboParse> parse = parseUntilBody(text, !truncated, &complex);
-    if (complex)
-        return complexHead();
-    if (!parse)
-        return std::nullopt;
     PageHead result;
     fillHead(result, *parse, text, &decoded.text.sourceOffset);
     result.hasNonAscii = true;

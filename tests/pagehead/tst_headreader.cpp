@@ -285,6 +285,17 @@ private slots:
         QVERIFY(answered);
     }
 
+    // In hz-gb-2312 "~{<:" is text, so the decoded head may end elsewhere
+    // than the raw bytes suggest.
+    void wholePageIsReadEvenWhereDecodingMovesTheHeadsEnd()
+    {
+        const QByteArray page =
+            "<head><meta charset=hz-gb-2312><title>~{<:Ky~}</title>~}</tktle><!-- <bodyeta "
+            "name=><noscx</tetle>~{<:Ky~}~}</titl\x9b\xc1\xc3\xde\xd2\xd2\xdf\xbd"
+            "bod<body>";
+        QVERIFY(parseHead(page, true).has_value());
+    }
+
     void readsOnlyTheHeadOfALargeFile()
     {
         QTemporaryDir dir;
