@@ -328,6 +328,8 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
         const auto unchangedOnDisk = [&] {
             return file.bytes().size() == file.stamp().size && PageFile::stampOf(target) == file.stamp();
         };
+        if (options.beforeReplace)
+            options.beforeReplace(path);
         if (target.isEmpty() || !unchangedOnDisk())
             throw Error(u"changed while it was being read; left alone"_s);
         if (!options.backupSuffix.isEmpty()) {

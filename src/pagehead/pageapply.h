@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace brindle::pagehead {
@@ -59,6 +60,9 @@ struct ApplyOptions
 {
     bool dryRun = false;  // make the diff, write nothing
     QString backupSuffix; // keep the old page as PAGE + suffix
+    // Called with the page's path between reading it and replacing it; a
+    // seam for tests that change the page meanwhile.
+    std::function<void(const QString &)> beforeReplace;
 };
 
 struct PageResult

@@ -331,6 +331,25 @@ private slots:
         QCOMPARE(result.diff, expected);
     }
 
+    // Someone saves the page while apply works on it: their version stays.
+    void pageChangedMeanwhileIsNotOverwritten()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"p.html"_s);
+        writeFile(path, "<head><title>Old</title></head>");
+        ApplyOptions options;
+        options.beforeReplace = [](const QString &page) {
+            QFile f(page);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("<!-- saved by someone else -->");
+        };
+        const PageResult result = applyToPage(path, exampleLines(), options);
+        QCOMPARE(result.outcome, PageOutcome::Failed);
+        QCOMPARE(result.message, path + u": changed while it was being read; left alone"_s);
+        QCOMPARE(test::readFile(path),
+                 QByteArray("<head><title>Old</title></head><!-- saved by someone else -->"));
+    }
+
     void symbolicLinkKept()
     {
         QTemporaryDir dir;
