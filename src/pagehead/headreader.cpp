@@ -572,7 +572,9 @@ std::optional<FileStamp> PageFile::stampOf(const QString &path)
 
 PageHead readHead(PageFile &file)
 {
-    qsizetype want = kFirstRead;
+    // A page not much larger than the first read is read whole at once: a
+    // change then needs no second read, nor a copy into a larger buffer.
+    qsizetype want = file.stamp().size <= 2 * kFirstRead ? qsizetype(file.stamp().size) + 1 : kFirstRead;
     while (true) {
         file.readUpTo(want);
         if (std::optional<PageHead> head = parseHead(file.bytes(), file.atEnd()))

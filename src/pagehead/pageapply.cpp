@@ -274,7 +274,8 @@ void readWhole(PageFile &file)
 {
     if (file.stamp().size > kRewriteLimit)
         throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
-    file.readUpTo(qsizetype(kRewriteLimit) + 1);
+    // One byte past the size it had shows whether it grew meanwhile.
+    file.readUpTo(qsizetype(file.stamp().size) + 1);
     if (file.bytes().size() > kRewriteLimit)
         throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
 }
