@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libfontconfig-dev
+            libgumbo-dev
             fonts-dejavu-core fonts-liberation2)
 # A free Tahoma, in Wine's font folder; the program registers it for itself.
 build_pkgs+=(fonts-wine)
