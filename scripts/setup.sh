@@ -8,6 +8,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-dev libfontconfig-dev
             fonts-dejavu-core fonts-liberation2)
+# The page checker measures a search result's lines with HarfBuzz, in Liberation Sans.
+build_pkgs+=(libharfbuzz-dev)
 # A free Tahoma, in Wine's font folder; the program registers it for itself.
 build_pkgs+=(fonts-wine)
 test_pkgs=(xvfb xauth imagemagick)
