@@ -143,10 +143,10 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
     report.description = measureText(report.descriptionText, measure, kDescriptionPixelSize);
     const LengthMeasure &m = report.description;
     if (m.characters < kDescriptionMinCharacters) {
-        report.findings.push_back(finding(u"description-short", it->at,
-                                          u"description is %1 characters; search results want at least %2"_s
-                                              .arg(m.characters)
-                                              .arg(kDescriptionMinCharacters)));
+        report.findings.push_back(
+            finding(u"description-short", it->at,
+                    u"description is %1 characters; search results want at least %2"_s.arg(m.characters)
+                        .arg(kDescriptionMinCharacters)));
     } else if (m.pixels > kDescriptionMaxPixels) {
         report.findings.push_back(finding(u"description-length", it->at,
                                           u"description is %1 characters, %2 px wide; search results show "
@@ -162,9 +162,10 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
     const CharsetFact *first = nullptr;
     for (const CharsetFact &fact : facts.charsets) {
         if (first && first->charset.compare(fact.charset, Qt::CaseInsensitive) != 0) {
-            report.findings.push_back(finding(u"charset-conflict", fact.at,
-                                              u"charset %1 differs from %2, declared at line %3"_s.arg(
-                                                  fact.charset, first->charset, QString::number(first->at.line))));
+            report.findings.push_back(
+                finding(u"charset-conflict", fact.at,
+                        u"charset %1 differs from %2, declared at line %3"_s.arg(
+                            fact.charset, first->charset, QString::number(first->at.line))));
         }
         if (!first)
             first = &fact;
@@ -174,9 +175,9 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
                                               u"page's bytes do not decode as %1"_s.arg(fact.charset)));
             break;
         case Decoding::UnknownCharset:
-            report.findings.push_back(
-                finding(u"charset-unknown", fact.at,
-                        u"charset %1 is unknown; the page's bytes were not checked against it"_s.arg(fact.charset)));
+            report.findings.push_back(finding(
+                u"charset-unknown", fact.at,
+                u"charset %1 is unknown; the page's bytes were not checked against it"_s.arg(fact.charset)));
             break;
         case Decoding::Decodes:
             // Latin-1 and its kind decode any bytes: UTF-8 text then shows as
@@ -209,21 +210,21 @@ void checkMetas(const PageFacts &facts, PageReport &report)
         } else if (isNamed(meta, u"robots")) {
             bool noindex = false;
             bool nofollow = false;
-            for (const QString &token :
-                 content.toLower().split(QChar(u','), Qt::SkipEmptyParts)) {
+            for (const QString &token : content.toLower().split(QChar(u','), Qt::SkipEmptyParts)) {
                 const QString t = token.trimmed();
                 noindex = noindex || t == u"noindex"_s || t == u"none"_s;
                 nofollow = nofollow || t == u"nofollow"_s || t == u"none"_s;
             }
             if (noindex) {
-                report.findings.push_back(finding(
-                    u"robots-noindex", meta.at,
-                    u"robots %1: search engines leave this page out of their results"_s.arg(quoted(content))));
+                report.findings.push_back(
+                    finding(u"robots-noindex", meta.at,
+                            u"robots %1: search engines leave this page out of their results"_s.arg(
+                                quoted(content))));
             }
             if (nofollow) {
-                report.findings.push_back(
-                    finding(u"robots-nofollow", meta.at,
-                            u"robots %1: search engines do not follow this page's links"_s.arg(quoted(content))));
+                report.findings.push_back(finding(
+                    u"robots-nofollow", meta.at,
+                    u"robots %1: search engines do not follow this page's links"_s.arg(quoted(content))));
             }
         } else if (isNamed(meta, u"keywords")) {
             report.findings.push_back(
@@ -233,8 +234,8 @@ void checkMetas(const PageFacts &facts, PageReport &report)
                                               u"major search engines ignore the revisit-after tag; they "
                                               u"choose their own visits"_s));
         } else if (isNamed(meta, u"distribution")) {
-            report.findings.push_back(
-                finding(u"distribution-ignored", meta.at, u"major search engines ignore the distribution tag"_s));
+            report.findings.push_back(finding(u"distribution-ignored", meta.at,
+                                              u"major search engines ignore the distribution tag"_s));
         } else if (isNamed(meta, u"rating")) {
             // "adult" is the one value search engines' safe search reads.
             if (content.compare(u"adult"_s, Qt::CaseInsensitive) != 0) {
@@ -302,8 +303,8 @@ PageReport checkPage(const PageFacts &facts, const TextMeasure &measure, const Q
 void checkSite(std::vector<PageReport> &reports)
 {
     reportDuplicates(reports, &PageReport::titleText, &PageReport::titleAt, u"title-duplicate", u"title"_s);
-    reportDuplicates(reports, &PageReport::descriptionText, &PageReport::descriptionAt, u"description-duplicate",
-                     u"description"_s);
+    reportDuplicates(reports, &PageReport::descriptionText, &PageReport::descriptionAt,
+                     u"description-duplicate", u"description"_s);
     for (PageReport &report : reports)
         sortFindings(report);
 }

@@ -50,9 +50,9 @@ bool isAlnum(QChar c)
 
 // Tags from before the grammar that do not fit it.
 constexpr std::array<std::u16string_view, 17> kIrregularTags = {
-    u"en-gb-oed", u"i-ami",     u"i-bnn",     u"i-default", u"i-enochian", u"i-hak",
-    u"i-klingon", u"i-lux",     u"i-mingo",   u"i-navajo",  u"i-pwn",      u"i-tao",
-    u"i-tay",     u"i-tsu",     u"sgn-be-fr", u"sgn-be-nl", u"sgn-ch-de",
+    u"en-gb-oed", u"i-ami", u"i-bnn",     u"i-default", u"i-enochian", u"i-hak",
+    u"i-klingon", u"i-lux", u"i-mingo",   u"i-navajo",  u"i-pwn",      u"i-tao",
+    u"i-tay",     u"i-tsu", u"sgn-be-fr", u"sgn-be-nl", u"sgn-ch-de",
 };
 
 bool knownTwoLetterLanguage(QStringView code)
@@ -139,7 +139,8 @@ bool isLanguageTag(QStringView text)
 bool isLanguageTagList(QStringView text)
 {
     const QList<QStringView> tags = text.split(u',');
-    return std::all_of(tags.begin(), tags.end(), [](QStringView tag) { return isLanguageTag(tag.trimmed()); });
+    return std::all_of(tags.begin(), tags.end(),
+                       [](QStringView tag) { return isLanguageTag(tag.trimmed()); });
 }
 
 QString languageTagOfListItem(QStringView name)

@@ -40,8 +40,7 @@ public:
     // An empty name would mean the locale's charset to iconv: none here.
     explicit StreamDecoder(const QByteArray &fromName)
         : m_cd(fromName.isEmpty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-8", fromName.constData()))
-    {
-    }
+    {}
     ~StreamDecoder()
     {
         if (known())

@@ -17,7 +17,7 @@ struct DocumentType
 {
     std::u16string_view listText; // as the builder's drop-down list shows it
     bool xhtml;
-    int item;                    // index in its list
+    int item;                     // index in its list
     std::u16string_view keyword;  // "html" or "HTML"; empty: no declaration at all
     std::u16string_view publicId; // empty: the short declaration "<!DOCTYPE html>"
     std::u16string_view systemId;

@@ -22,7 +22,8 @@ PageFacts goodFacts()
     facts.titles.push_back({u"Fish and Chips in Leeds"_s, {4, 1}});
     MetaFact description;
     description.name = u"description"_s;
-    description.content = u"Fresh fish and hand-cut chips, fried to order every day from eleven in the morning."_s;
+    description.content =
+        u"Fresh fish and hand-cut chips, fried to order every day from eleven in the morning."_s;
     description.hasContent = true;
     description.at = {5, 1};
     facts.metas.push_back(description);
@@ -91,41 +92,41 @@ private slots:
         QTest::addColumn<QString>("message");
 
         QTest::addRow("no fault") << Fault([](PageFacts &) {}) << QString() << 0 << QString();
-        QTest::addRow("title missing") << Fault([](PageFacts &f) { f.titles.clear(); }) << u"title-missing"_s << 1
-                                       << u"page has no <title>"_s;
+        QTest::addRow("title missing") << Fault([](PageFacts &f) { f.titles.clear(); }) << u"title-missing"_s
+                                       << 1 << u"page has no <title>"_s;
         QTest::addRow("title of blanks is empty")
             << Fault([](PageFacts &f) { f.titles[0].text = u" \n\t"_s; }) << u"title-empty"_s << 4
             << u"title is empty"_s;
-        QTest::addRow("second title") << Fault([](PageFacts &f) { f.titles.push_back({u"Other"_s, {9, 3}}); })
-                                      << u"title-multiple"_s << 9
-                                      << u"second <title>; the first, at line 4, is the one that counts"_s;
+        QTest::addRow("second title") << Fault([](PageFacts &f) {
+            f.titles.push_back({u"Other"_s, {9, 3}});
+        }) << u"title-multiple"_s << 9 << u"second <title>; the first, at line 4, is the one that counts"_s;
         QTest::addRow("title wider than 600 px")
             << Fault([](PageFacts &f) {
-                   f.titles[0].text = u"Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas, daily"_s;
+                   f.titles[0].text =
+                       u"Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas, daily"_s;
                })
             << u"title-length"_s << 4
             << u"title is 73 characters, 652 px wide; search results show about 600 px (about 60 characters)"_s;
-        QTest::addRow("description missing") << Fault([](PageFacts &f) { f.metas.erase(f.metas.begin()); })
-                                             << u"description-missing"_s << 1
-                                             << u"page has no <meta name=\"description\">"_s;
+        QTest::addRow("description missing")
+            << Fault([](PageFacts &f) { f.metas.erase(f.metas.begin()); }) << u"description-missing"_s << 1
+            << u"page has no <meta name=\"description\">"_s;
         QTest::addRow("description under 50 characters")
-            << Fault([](PageFacts &f) { f.metas[0].content = u"Fish and chips."_s; }) << u"description-short"_s
-            << 5 << u"description is 15 characters; search results want at least 50"_s;
+            << Fault([](PageFacts &f) { f.metas[0].content = u"Fish and chips."_s; })
+            << u"description-short"_s << 5
+            << u"description is 15 characters; search results want at least 50"_s;
         QTest::addRow("description wider than 920 px")
             << Fault([](PageFacts &f) { f.metas[0].content = QString(170, u'a'); }) << u"description-length"_s
             << 5 << u"description is 170 characters, 1323 px wide; search results show about 160 (920 px)"_s;
         QTest::addRow("bytes are not the declared charset")
             << Fault([](PageFacts &f) { declareCharsets(f, QByteArrayView("caf\xe9")); })
             << u"charset-undecodable"_s << 6 << u"page's bytes do not decode as utf-8"_s;
-        QTest::addRow("second charset differs")
-            << Fault([](PageFacts &f) {
-                   MetaFact m;
-                   m.charset = u"ISO-8859-1"_s;
-                   m.at = {7, 1};
-                   f.metas.push_back(m);
-                   declareCharsets(f, QByteArrayView("ascii"));
-               })
-            << u"charset-conflict"_s << 7 << u"charset ISO-8859-1 differs from utf-8, declared at line 6"_s;
+        QTest::addRow("second charset differs") << Fault([](PageFacts &f) {
+            MetaFact m;
+            m.charset = u"ISO-8859-1"_s;
+            m.at = {7, 1};
+            f.metas.push_back(m);
+            declareCharsets(f, QByteArrayView("ascii"));
+        }) << u"charset-conflict"_s << 7 << u"charset ISO-8859-1 differs from utf-8, declared at line 6"_s;
         QTest::addRow("charset the checker does not know")
             << Fault([](PageFacts &f) {
                    f.metas[1].content = u"text/html; charset=DOS-720"_s;
@@ -139,16 +140,21 @@ private slots:
                    declareCharsets(f, QByteArrayView("Zo\xc3\xab"));
                })
             << u"charset-mismatch"_s << 6
-            << u"page's bytes are UTF-8 but it declares iso-8859-1; browsers will show its non-ASCII characters "
+            << u"page's bytes are UTF-8 but it declares iso-8859-1; browsers will show its non-ASCII "
+               u"characters "
                u"wrongly"_s;
         QTest::addRow("content-language of a list item")
-            << Fault([](PageFacts &f) { f.metas.push_back(meta(u"content-language"_s, u"English"_s, 8, true)); })
+            << Fault([](PageFacts &f) {
+                   f.metas.push_back(meta(u"content-language"_s, u"English"_s, 8, true));
+               })
             << u"content-language-tag"_s << 8
             << u"content-language \"English\" is not a language tag (BCP 47); the tag for English is \"en\" "
                u"(Brindle's list writes the language's name, as it always has)"_s;
         QTest::addRow("content-language of another text")
-            << Fault([](PageFacts &f) { f.metas.push_back(meta(u"Content-Language"_s, u"en_US"_s, 8, true)); })
-            << u"content-language-tag"_s << 8 << u"content-language \"en_US\" is not a language tag (BCP 47)"_s;
+            << Fault(
+                   [](PageFacts &f) { f.metas.push_back(meta(u"Content-Language"_s, u"en_US"_s, 8, true)); })
+            << u"content-language-tag"_s << 8
+            << u"content-language \"en_US\" is not a language tag (BCP 47)"_s;
         QTest::addRow("robots noindex")
             << Fault([](PageFacts &f) { f.metas.push_back(meta(u"robots"_s, u"noindex,follow"_s, 8)); })
             << u"robots-noindex"_s << 8
@@ -157,9 +163,10 @@ private slots:
             << Fault([](PageFacts &f) { f.metas.push_back(meta(u"ROBOTS"_s, u"index, NoFollow"_s, 8)); })
             << u"robots-nofollow"_s << 8
             << u"robots \"index, NoFollow\": search engines do not follow this page's links"_s;
-        QTest::addRow("keywords")
-            << Fault([](PageFacts &f) { f.metas.push_back(meta(u"keywords"_s, u"fish, chips"_s, 8)); })
-            << u"keywords-ignored"_s << 8 << u"major search engines ignore the keywords tag"_s;
+        QTest::addRow("keywords") << Fault([](PageFacts &f) {
+            f.metas.push_back(meta(u"keywords"_s, u"fish, chips"_s, 8));
+        }) << u"keywords-ignored"_s
+                                  << 8 << u"major search engines ignore the keywords tag"_s;
         QTest::addRow("revisit-after")
             << Fault([](PageFacts &f) { f.metas.push_back(meta(u"revisit-after"_s, u"7 days"_s, 8)); })
             << u"revisit-after-ignored"_s << 8
@@ -203,8 +210,9 @@ private slots:
         });
         QTest::addRow("rating adult is read by search engines")
             << Fault([](PageFacts &f) { f.metas.push_back(meta(u"rating"_s, u" Adult "_s, 8)); });
-        QTest::addRow("content-language tags") << Fault(
-            [](PageFacts &f) { f.metas.push_back(meta(u"content-language"_s, u"en-GB, de, zh-Hant-TW"_s, 8, true)); });
+        QTest::addRow("content-language tags") << Fault([](PageFacts &f) {
+            f.metas.push_back(meta(u"content-language"_s, u"en-GB, de, zh-Hant-TW"_s, 8, true));
+        });
         QTest::addRow("robots index,follow")
             << Fault([](PageFacts &f) { f.metas.push_back(meta(u"robots"_s, u"index,follow"_s, 8)); });
         QTest::addRow("the same charset twice, in other letter case") << Fault([](PageFacts &f) {
@@ -256,7 +264,8 @@ private slots:
         facts.metas.push_back(meta(u"rating"_s, u"General"_s, 2));
         facts.titles.push_back({u"again"_s, {8, 1}});
         const PageReport report = checked(facts);
-        QCOMPARE(ruleIds(report), (QStringList{u"rating-ignored"_s, u"keywords-ignored"_s, u"title-multiple"_s}));
+        QCOMPARE(ruleIds(report),
+                 (QStringList{u"rating-ignored"_s, u"keywords-ignored"_s, u"title-multiple"_s}));
     }
 
     void duplicateTitlesAcrossThreePages()
@@ -268,7 +277,7 @@ private slots:
                 facts.titles[0].text = u"Something else entirely"_s;
             else if (file == u"b.html"_s)
                 facts.titles[0].text = u"Fish and  Chips in\nLeeds"_s; // the same, as a result shows it
-            facts.metas[0].content += file;                              // every description differs
+            facts.metas[0].content += file;                            // every description differs
             reports.push_back(checked(facts, file));
         }
         checkSite(reports);
@@ -367,17 +376,17 @@ private slots:
         QTest::addColumn<QString>("httpEquiv");
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("charset");
-        QTest::addRow("content-type") << QString() << u"content-type"_s << u"text/html; charset=utf-8"_s
-                                      << u"utf-8"_s;
+        QTest::addRow("content-type")
+            << QString() << u"content-type"_s << u"text/html; charset=utf-8"_s << u"utf-8"_s;
         QTest::addRow("no space, quoted, other case")
             << QString() << u"Content-Type"_s << u"text/html;CHARSET='koi8-r'"_s << u"koi8-r"_s;
-        QTest::addRow("spaces around =") << QString() << u"content-type"_s << u"text/html; charset = big5 ;x"_s
-                                         << u"big5"_s;
+        QTest::addRow("spaces around =")
+            << QString() << u"content-type"_s << u"text/html; charset = big5 ;x"_s << u"big5"_s;
         QTest::addRow("charset attribute") << u" utf-8 "_s << QString() << QString() << u"utf-8"_s;
-        QTest::addRow("no charset in the content") << QString() << u"content-type"_s << u"text/html"_s
-                                                   << QString();
-        QTest::addRow("another http-equiv") << QString() << u"content-language"_s << u"charset=utf-8"_s
-                                            << QString();
+        QTest::addRow("no charset in the content")
+            << QString() << u"content-type"_s << u"text/html"_s << QString();
+        QTest::addRow("another http-equiv")
+            << QString() << u"content-language"_s << u"charset=utf-8"_s << QString();
     }
     void declaredCharsets()
     {

@@ -194,7 +194,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < builder.htmlList()->count(); ++i)
             items << builder.htmlList()->itemText(i);
-        QCOMPARE(items, (QStringList{u"None"_s, u"HTML 4.01 Transitional"_s, u"HTML 4.01 Strict"_s, u"HTML 5"_s}));
+        QCOMPARE(items,
+                 (QStringList{u"None"_s, u"HTML 4.01 Transitional"_s, u"HTML 4.01 Strict"_s, u"HTML 5"_s}));
         QCOMPARE(builder.xhtmlList()->count(), 4);
 
         dialogs.chooseFile(dir.filePath(u"p.html"_s));
