@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libpugixml-dev libgl-dev libfontconfig-dev
+            libgumbo-dev
             fonts-dejavu-core fonts-liberation2)
 # The page checker measures a search result's lines with HarfBuzz, in Liberation Sans.
 build_pkgs+=(libharfbuzz-dev)

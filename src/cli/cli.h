@@ -57,6 +57,10 @@ public:
     // given on the command line is stored as the index of the item with
     // exactly that text (-1 for none), the charset by its code.
     bool save(const QCommandLineParser &parser, const tags::TagValues &values, const tags::RowTicks &ticks);
+    // Values and ticks of a profile file as the window shows them after
+    // opening it. Throws brindle::Error for a rejected or unreadable file.
+    static void loadFile(const QString &path, tags::TagValues &values, tags::RowTicks &ticks,
+                         std::array<int, tags::kTagCount> *items = nullptr);
 
 private:
     std::array<int, tags::kTagCount> m_items = defaultItems(); // the choice inputs' selected items
@@ -73,5 +77,7 @@ bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const
 int runTags(const QStringList &arguments);
 int runPage(const QStringList &arguments);
 int runColorize(const QStringList &arguments);
+int runImport(const QStringList &arguments);
+int runApply(const QStringList &arguments);
 
 } // namespace brindle::cli

@@ -28,6 +28,8 @@ const std::map<QString, Command> &commands()
         {u"tags"_s, {runTags, u"print the tag lines for the given values"}},
         {u"page"_s, {runPage, u"print the blank web page for the given values"}},
         {u"colorize"_s, {runColorize, u"write an HTML file as RTF in the tags viewer's colours"}},
+        {u"import"_s, {runImport, u"read the tags of a web page's head, as tag lines or a profile"}},
+        {u"apply"_s, {runApply, u"write a profile's tags into existing web pages"}},
     };
     return table;
 }

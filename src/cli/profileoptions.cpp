@@ -73,18 +73,25 @@ bool ProfileOptions::load(const QCommandLineParser &parser, TagValues &values, R
 {
     if (!parser.isSet(kProfileOption))
         return false;
+    loadFile(parser.value(kProfileOption), values, ticks, &m_items);
+    return true;
+}
+
+void ProfileOptions::loadFile(const QString &path, TagValues &values, RowTicks &ticks,
+                              std::array<int, kTagCount> *items)
+{
     profile::InputsView view;
     NoticeDialogs dialogs;
     profile::ProfileWorkflow workflow(view, dialogs);
     workflow.ResetProfile(); // the window right after start-up
-    if (!workflow.openProfileFile(parser.value(kProfileOption)))
+    if (!workflow.openProfileFile(path))
         throw Error(dialogs.notice);
     for (int t = 0; t < kTagCount; ++t)
         values.values[std::size_t(t)] = view.texts[std::size_t(t)];
     values.charsetItem = view.items[Charset];
     ticks = view.rows;
-    m_items = view.items;
-    return true;
+    if (items)
+        *items = view.items;
 }
 
 bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &values, const RowTicks &ticks)

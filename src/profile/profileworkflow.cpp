@@ -1,6 +1,7 @@
 #include "profile/profileworkflow.h"
 
 #include "core/error.h"
+#include "pagehead/pageimport.h"
 #include "profile/profilefile.h"
 #include "tags/tagcatalogue.h"
 
@@ -93,7 +94,11 @@ ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
     : m_view(view), m_dialogs(dialogs), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()),
       m_loadedUsed(kUsedNo), m_profileName(QString::fromUtf16(kUntitledCaption)),
       m_untitledCaption(QString::fromUtf16(kUntitledCaption)), m_odi(dialogOptions(kOpenDialogTitle, false)),
-      m_sadi(dialogOptions(kSaveDialogTitle, true))
+      m_sadi(dialogOptions(kSaveDialogTitle, true)), m_idi({QString::fromUtf16(kImportDialogTitle),
+                                                            QString::fromUtf16(kPageFilterName),
+                                                            QString::fromUtf16(kPagePatterns),
+                                                            {},
+                                                            false})
 {}
 
 void ProfileWorkflow::CaptureInputs()
@@ -119,6 +124,7 @@ void ProfileWorkflow::ApplyLoaded(const QString &path)
         m_view.setRowChecked(tags::listRowOfTag(t), m_loadedUsed[t] == kUsedYes);
     m_currentValues = m_loadedValues;
     m_currentUsed = m_loadedUsed;
+    m_importedUnsaved = false;
     m_profileUntitled = false;
     m_profilePath = path;
     m_profileName = profileNameFromPath(path);
@@ -129,7 +135,8 @@ bool ProfileWorkflow::TestModified()
 {
     CaptureInputs();
     // Entry by entry: joined texts would take "AN"+"" for "A"+"N".
-    m_profileModified = m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed;
+    m_profileModified =
+        m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed || m_importedUnsaved;
     return m_profileModified;
 }
 
@@ -147,6 +154,7 @@ void ProfileWorkflow::ResetProfile()
     m_profileName = m_untitledCaption;
     m_view.setProfileStatus(QString::fromUtf16(kStatusPrefix) + m_untitledCaption);
     m_profileUntitled = true;
+    m_importedUnsaved = false;
 }
 
 void ProfileWorkflow::btNewClick()
@@ -209,6 +217,42 @@ void ProfileWorkflow::SaveProfileAs1Click()
     openProfileFile(*file);
 }
 
+void ProfileWorkflow::ImportfromWebPage1Click()
+{
+    // A cancelled save dialog here does not stop the import, as with Open.
+    if (TestModified() && askSaveChanges())
+        btSaveClick();
+    const std::optional<QString> file = m_idi.askOpen(m_view.dialogParent());
+    if (!file)
+        return;
+    // Read before anything changes: a page that cannot be read leaves all as it was.
+    const pagehead::ImportedProfile page = pagehead::importPage(*file);
+    ImportedInputs inputs;
+    inputs.texts = page.texts;
+    inputs.items = page.items;
+    inputs.rows = page.ticks;
+    showImported(inputs);
+}
+
+void ProfileWorkflow::showImported(const ImportedInputs &inputs)
+{
+    ResetProfile();
+    for (int t = 0; t < kTextTagCount; ++t)
+        m_view.setTagText(t, inputs.texts[std::size_t(t)]);
+    for (int t = kTextTagCount; t < kTagCount; ++t) {
+        const int item = inputs.items[std::size_t(t)];
+        if (item >= 0)
+            m_view.setChoiceItem(t, item);
+        else
+            m_view.setChoiceText(t, inputs.texts[std::size_t(t)]);
+    }
+    for (int t = 0; t < kTagCount; ++t) {
+        const int row = tags::listRowOfTag(t);
+        m_view.setRowChecked(row, inputs.rows[std::size_t(row)]);
+    }
+    m_importedUnsaved = true;
+}
+
 bool ProfileWorkflow::FormClose()
 {
     if (!TestModified() || !askSaveChanges())
@@ -245,6 +289,7 @@ void ProfileWorkflow::writeProfile(const QString &path)
     WriteProfile(m_currentValues, m_currentUsed, path);
     m_loadedValues = m_currentValues;
     m_loadedUsed = m_currentUsed;
+    m_importedUnsaved = false;
 }
 
 bool ProfileWorkflow::askSaveChanges()

@@ -18,6 +18,9 @@
 
 #include "core/dialogs.h"
 #include "profile/ovstringarray.h"
+#include "tags/tagcatalogue.h"
+
+#include <array>
 
 #include <QString>
 
@@ -39,6 +42,10 @@ public:
     // list: no item, text kept. For the charset input this also brings the
     // code label and the reset button in line, as a change by the user does.
     virtual void setChoiceItem(int tagIndex, int item) = 0;
+    // Puts text into a choice input's edit field with no item selected, as
+    // typing text that begins no item does (charset input: label and
+    // button brought in line too).
+    virtual void setChoiceText(int tagIndex, const QString &text) = 0;
     virtual bool isRowChecked(int listRow) const = 0;
     virtual void setRowChecked(int listRow, bool checked) = 0;
     virtual void uncheckAllRows() = 0;
@@ -54,6 +61,17 @@ inline constexpr char16_t kSaveAsDialogTitle[] = u"Save Meta Tags Profile As..."
 inline constexpr char16_t kProfileFilterName[] = u"Meta Tags Profile";
 inline constexpr char16_t kProfilePattern[] = u"*.wmp";
 inline constexpr char16_t kProfileSuffix[] = u"wmp";
+inline constexpr char16_t kImportDialogTitle[] = u"Import from Web Page";
+inline constexpr char16_t kPageFilterName[] = u"Web Page";
+inline constexpr char16_t kPagePatterns[] = u"*.html *.htm *.xhtml";
+
+// What importing a page puts into the inputs and the check list.
+struct ImportedInputs
+{
+    std::array<QString, tags::kTagCount> texts; // text inputs, and the edit text of choice inputs
+    std::array<int, tags::kTagCount> items{};   // choice inputs' items; -1: the text as typed
+    std::array<bool, tags::kRowCount> rows{};
+};
 
 // The file name without its folder and with every ".wmp" removed, exactly
 // and case-sensitively: "x.wmpold.wmp" gives "xold", "Shop.WMP" stays.
@@ -91,6 +109,9 @@ public:
     void btOpenClick();
     void btSaveClick();
     void SaveProfileAs1Click();
+    // File > Import from Web Page...: as Open, but the chosen page's head
+    // fills the inputs as a new untitled profile that counts as modified.
+    void ImportfromWebPage1Click();
     // Whether the main window may close now.
     bool FormClose();
 
@@ -100,6 +121,9 @@ public:
     // current arrays to path and makes them the loaded ones.
     bool openProfileFile(const QString &path);
     void writeProfile(const QString &path);
+    // Resets to a new untitled profile, then shows the imported values and
+    // ticks; the profile counts as modified until it is saved or replaced.
+    void showImported(const ImportedInputs &inputs);
 
     const TOvStringArray &CurrentValues() const { return m_currentValues; }
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
@@ -112,6 +136,7 @@ public:
     const QString &UntitledCaption() const { return m_untitledCaption; }
     FileDialog &odi() { return m_odi; }
     FileDialog &sadi() { return m_sadi; }
+    FileDialog &idi() { return m_idi; }
 
 private:
     bool askSaveChanges();
@@ -129,10 +154,12 @@ private:
     QString m_profilePath;
     bool m_profileUntitled = true;
     bool m_profileModified = false;
+    bool m_importedUnsaved = false; // an import's values, not yet saved
     const QString m_untitledCaption;
 
     FileDialog m_odi;
     FileDialog m_sadi;
+    FileDialog m_idi;
 };
 
 } // namespace brindle::profile

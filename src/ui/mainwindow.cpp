@@ -246,6 +246,7 @@ void Tovalinform::buildMenus()
     file->setObjectName(u"File1"_s);
     add(file, u"&New Profile"_s, u"NewProfile1"_s, [this] { btNewClick(); });
     add(file, u"&Open Profile"_s, u"OpenProfile1"_s, [this] { btOpenClick(); });
+    add(file, u"&Import from Web Page..."_s, u"ImportfromWebPage1"_s, [this] { ImportfromWebPage1Click(); });
     file->addSeparator();
     add(file, u"&Save Profile"_s, u"SaveProfile1"_s, [this] { btSaveClick(); });
     add(file, u"Save Profile &As"_s, u"SaveProfileAs1"_s, [this] { SaveProfileAs1Click(); });
@@ -360,6 +361,11 @@ void Tovalinform::btOpenClick()
     m_workflow->btOpenClick();
 }
 
+void Tovalinform::ImportfromWebPage1Click()
+{
+    m_workflow->ImportfromWebPage1Click();
+}
+
 void Tovalinform::btSaveClick()
 {
     m_workflow->btSaveClick();
@@ -442,6 +448,15 @@ void Tovalinform::setChoiceItem(int tagIndex, int item)
         combo->setCurrentIndex(-1);
         combo->setEditText(kept);
     }
+    if (tagIndex == Charset)
+        cbCharsetChange();
+}
+
+void Tovalinform::setChoiceText(int tagIndex, const QString &text)
+{
+    QComboBox *combo = choice(tagIndex);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(text);
     if (tagIndex == Charset)
         cbCharsetChange();
 }

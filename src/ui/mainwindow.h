@@ -51,6 +51,7 @@ public:
     void CreateTags(QStringView mode);
     void btNewClick();
     void btOpenClick();
+    void ImportfromWebPage1Click();
     void btSaveClick();
     void SaveProfileAs1Click();
     void SelectAll1Click();
@@ -73,6 +74,7 @@ public:
     void setTagText(int tagIndex, const QString &text) override;
     int choiceItem(int tagIndex) const override;
     void setChoiceItem(int tagIndex, int item) override;
+    void setChoiceText(int tagIndex, const QString &text) override;
     bool isRowChecked(int listRow) const override;
     void setRowChecked(int listRow, bool checked) override;
     void uncheckAllRows() override;

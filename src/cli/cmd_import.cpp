@@ -1,0 +1,94 @@
+#include "cli/cli.h"
+
+#include "core/error.h"
+#include "pagehead/pageimport.h"
+#include "profile/inputsview.h"
+#include "profile/profileworkflow.h"
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::cli {
+
+namespace {
+
+// The workflow asks nothing while it writes; a question would be a fault.
+class NoDialogs final : public Dialogs
+{
+public:
+    void information(QWidget *, const QString &, const QString &) override {}
+    bool confirm(QWidget *, const QString &, const QString &) override { return false; }
+    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    void errorReport(QWidget *, const QString &) override {}
+};
+
+void reportFindings(const QString &page, const pagehead::ImportedProfile &profile)
+{
+    for (const pagehead::TagFinding &found : profile.findings) {
+        QString line = u"%1:%2: %3"_s.arg(page).arg(found.line).arg(pagehead::tagName(found.tagIndex));
+        if (found.repeated)
+            line += u" again; the first one is used"_s;
+        writeStderrLine(line);
+    }
+    if (!profile.unknownCharset.isNull())
+        writeStderrLine(u"%1:%2: charset \"%3\" is not in the charset table; kept as typed"_s.arg(page)
+                            .arg(profile.unknownCharsetLine)
+                            .arg(profile.unknownCharset));
+}
+
+} // namespace
+
+int runImport(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Reads the head of a web page and prints its tags as Brindle writes them (for XHTML when the "
+        u"page's doctype or xmlns says XHTML), each followed by CR LF; standard error tells which tags "
+        u"were found on which line. Title, the nine <meta name> tags, cache-control, content-language and "
+        u"the charset are read; a tag that occurs twice counts once, at its first place."_s);
+    parser.addPositionalArgument(u"PAGE"_s, u"The web page."_s, u"PAGE"_s);
+    parser.addOption({u"save-profile"_s,
+                      u"Write the page's tags as a .wmp profile instead, byte for byte as the window's Save "
+                      u"after File > Import from Web Page. A choice text that is not one of the list's items "
+                      u"is saved as -1."_s,
+                      u"file"_s});
+    if (!parseOrHelp(parser, arguments, u"import"_s))
+        return kExitOk;
+    const QStringList pages = parser.positionalArguments();
+    if (pages.isEmpty())
+        throw UsageError(u"missing PAGE"_s);
+    if (pages.size() > 1)
+        throw UsageError(u"unexpected argument \"%1\""_s.arg(pages.at(1)));
+    const QString &page = pages.constFirst();
+
+    const pagehead::ImportedProfile imported = pagehead::importPage(page);
+    reportFindings(page, imported);
+
+    if (parser.isSet(u"save-profile"_s)) {
+        profile::InputsView view;
+        NoDialogs dialogs;
+        profile::ProfileWorkflow workflow(view, dialogs);
+        workflow.showImported({imported.texts, imported.items, imported.ticks});
+        workflow.CaptureInputs();
+        workflow.writeProfile(parser.value(u"save-profile"_s));
+        return kExitOk;
+    }
+
+    const tags::GeneratedTags generated =
+        tags::generateTags(imported.tagValues(), imported.ticks,
+                           QString::fromUtf16(imported.xhtml ? tags::kModeXhtml : tags::kModeHtml));
+    if (generated.noticeDue) {
+        writeStderrLine(pagehead::pageMessage(page, u"none of the thirteen tags found"_s));
+        return kExitFailure;
+    }
+    writeStdout(tags::joinLines(generated.lines).toUtf8());
+    return kExitOk;
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,345 @@
+#include "pagehead/pageapply.h"
+
+#include "core/error.h"
+#include "core/textutil.h"
+#include "output/pagebuilder.h"
+#include "pagehead/pagecharset.h"
+#include "pagehead/pageimport.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::pagehead {
+
+using namespace brindle::tags;
+
+namespace {
+
+// Every file this part writes, pages and their backups, goes through here.
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    output::writeFileAtomically(path, bytes);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+qsizetype lineStartOf(QByteArrayView page, qsizetype pos)
+{
+    while (pos > 0 && !isLineEnd(page[pos - 1]))
+        --pos;
+    return pos;
+}
+
+QByteArray indentOf(QByteArrayView page, qsizetype pos)
+{
+    const qsizetype start = lineStartOf(page, pos);
+    qsizetype i = start;
+    while (i < page.size() && isBlank(page[i]))
+        ++i;
+    return page.sliced(start, i - start).toByteArray();
+}
+
+bool blankBefore(QByteArrayView page, qsizetype pos)
+{
+    for (qsizetype i = lineStartOf(page, pos); i < pos; ++i) {
+        if (!isBlank(page[i]))
+            return false;
+    }
+    return true;
+}
+
+// Where the line of pos ends when only blanks follow pos on it: the offset
+// of its line end, or page.size() at the end of the bytes; -1 when
+// something else follows.
+qsizetype blankLineEndAfter(QByteArrayView page, qsizetype pos)
+{
+    qsizetype i = pos;
+    while (i < page.size() && isBlank(page[i]))
+        ++i;
+    if (i == page.size())
+        return i;
+    return isLineEnd(page[i]) ? i : -1;
+}
+
+qsizetype pastLineEnd(QByteArrayView page, qsizetype lineEnd)
+{
+    return page[lineEnd] == '\r' && lineEnd + 1 < page.size() && page[lineEnd + 1] == '\n' ? lineEnd + 2
+                                                                                           : lineEnd + 1;
+}
+
+// A later tag of a kind already there goes, with its line when it stands alone on one.
+PageEdit removalOf(QByteArrayView page, const HeadElement &element)
+{
+    const qsizetype start = element.start.offset;
+    if (blankBefore(page, start)) {
+        const qsizetype lineEnd = blankLineEndAfter(page, element.end);
+        if (lineEnd >= 0 && lineEnd < page.size())
+            return {lineStartOf(page, start), pastLineEnd(page, lineEnd), {}};
+    }
+    return {start, element.end, {}};
+}
+
+QByteArray encodeLine(const QString &line, const QString &encoding)
+{
+    if (isUtf8Name(encoding))
+        return line.toUtf8();
+    const bool hz = encoding.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) == 0;
+    bool ascii = true;
+    for (QChar c : line)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii && !hz)
+        return line.toLatin1();
+    const std::optional<QByteArray> bytes = encodeCharset(line, encoding);
+    if (!bytes)
+        throw Error(u"its charset %1 has no form for the line %2"_s.arg(encoding, line));
+    return *bytes;
+}
+
+// The lines for the tags the page lacks, placed after `anchorEnd`: on the
+// next line when only blanks follow it on its own, else right after it,
+// and then what followed goes on a line of its own.
+PageEdit insertionAfter(QByteArrayView page, qsizetype anchorEnd, const QByteArray &indent,
+                        const std::vector<QByteArray> &lines, const QByteArray &eol)
+{
+    QByteArray block;
+    const qsizetype lineEnd = blankLineEndAfter(page, anchorEnd);
+    if (lineEnd >= 0 && lineEnd < page.size()) {
+        for (const QByteArray &line : lines)
+            block += indent + line + eol;
+        const qsizetype at = pastLineEnd(page, lineEnd);
+        return {at, at, block};
+    }
+    for (const QByteArray &line : lines)
+        block += eol + indent + line;
+    if (lineEnd < 0)
+        block += eol + indent;
+    return {anchorEnd, anchorEnd, block};
+}
+
+PageEdit insertionBefore(QByteArrayView page, qsizetype headEnd, const QByteArray &indent,
+                         const std::vector<QByteArray> &lines, const QByteArray &eol)
+{
+    QByteArray block;
+    if (blankBefore(page, headEnd)) {
+        for (const QByteArray &line : lines)
+            block += indent + line + eol;
+        const qsizetype at = lineStartOf(page, headEnd);
+        return {at, at, block};
+    }
+    for (const QByteArray &line : lines)
+        block += eol + indent + line;
+    block += eol + indentOf(page, headEnd);
+    return {headEnd, headEnd, block};
+}
+
+} // namespace
+
+ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
+{
+    ProfileLines lines;
+    for (int t = 0; t < kTagCount; ++t) {
+        if (!ticks[std::size_t(listRowOfTag(t))])
+            continue;
+        const QString &value = values.values[std::size_t(t)];
+        // As the generator does: a ticked text tag without text writes nothing.
+        if (t < kTextTagCount && value.isEmpty())
+            continue;
+        const QString content = t == Charset ? toQString(tags::charsetCode(values.charsetItem)) : value;
+        lines.html[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeHtml));
+        lines.xhtml[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeXhtml));
+        if (t == Charset)
+            lines.charsetCode = content;
+    }
+    return lines;
+}
+
+bool ProfileLines::writesNothing() const
+{
+    return std::all_of(html.begin(), html.end(), [](const QString &line) { return line.isEmpty(); });
+}
+
+std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
+                                const QString &encoding)
+{
+    const std::array<QString, kTagCount> &text = head.xhtml ? lines.xhtml : lines.html;
+    std::array<std::vector<const HeadElement *>, kTagCount> found;
+    for (const HeadElement &element : head.elements) {
+        const int t = tagOfElement(element);
+        if (t >= 0)
+            found[std::size_t(t)].push_back(&element);
+    }
+
+    std::vector<PageEdit> edits;
+    std::vector<const HeadElement *> removed;
+    std::vector<QByteArray> missing;
+    for (int t = 0; t < kTagCount; ++t) {
+        const QString &line = text[std::size_t(t)];
+        if (line.isEmpty())
+            continue;
+        const std::vector<const HeadElement *> &same = found[std::size_t(t)];
+        if (same.empty()) {
+            missing.push_back(encodeLine(line, encoding));
+            continue;
+        }
+        const HeadElement &first = *same.front();
+        if (t == Title && !first.endTagWritten)
+            throw Error(u"its <title> has no end tag"_s);
+        edits.push_back({first.start.offset, first.end, encodeLine(line, encoding)});
+        for (std::size_t k = 1; k < same.size(); ++k) {
+            edits.push_back(removalOf(page, *same[k]));
+            removed.push_back(same[k]);
+        }
+    }
+
+    if (!missing.empty()) {
+        const HeadElement *last = nullptr;
+        for (const auto &same : found) {
+            for (const HeadElement *element : same) {
+                if (std::find(removed.begin(), removed.end(), element) == removed.end() &&
+                    (!last || element->start.offset > last->start.offset))
+                    last = element;
+            }
+        }
+        const QByteArray &eol = head.lineEnd;
+        if (last) {
+            edits.push_back(
+                insertionAfter(page, last->end, indentOf(page, last->start.offset), missing, eol));
+        } else {
+            // Indented like the head's other children that begin a line.
+            const HeadElement *child = nullptr;
+            for (const HeadElement &element : head.elements) {
+                if (element.depth == 0 && (head.headEndTag < 0 || element.start.offset < head.headEndTag))
+                    child = &element;
+            }
+            const HeadElement *lined = nullptr;
+            for (const HeadElement &element : head.elements) {
+                if (element.depth == 0 && blankBefore(page, element.start.offset) &&
+                    (head.headEndTag < 0 || element.start.offset < head.headEndTag))
+                    lined = &element;
+            }
+            if (head.headEndTag >= 0) {
+                const QByteArray indent =
+                    lined ? indentOf(page, lined->start.offset) : indentOf(page, head.headEndTag);
+                edits.push_back(insertionBefore(page, head.headEndTag, indent, missing, eol));
+            } else if (child) {
+                edits.push_back(
+                    insertionAfter(page, child->end, indentOf(page, child->start.offset), missing, eol));
+            } else if (head.headTagWritten) {
+                edits.push_back(insertionAfter(page, head.headStartTagEnd,
+                                               indentOf(page, head.headStartTagEnd - 1), missing, eol));
+            } else {
+                throw Error(u"has no head: not an HTML page"_s);
+            }
+        }
+    }
+
+    std::erase_if(edits, [page](const PageEdit &edit) {
+        return page.sliced(edit.begin, edit.end - edit.begin) == QByteArrayView(edit.bytes);
+    });
+    std::stable_sort(edits.begin(), edits.end(), [](const PageEdit &a, const PageEdit &b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
+    for (std::size_t i = 1; i < edits.size(); ++i) {
+        if (edits[i].begin < edits[i - 1].end)
+            throw Error(u"its tags overlap in a way Brindle cannot rewrite"_s);
+    }
+    return edits;
+}
+
+namespace {
+
+void readWhole(PageFile &file)
+{
+    if (file.stamp().size > kRewriteLimit)
+        throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
+    file.readUpTo(qsizetype(kRewriteLimit) + 1);
+    if (file.bytes().size() > kRewriteLimit)
+        throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
+}
+
+// The charset the lines are written in. A charset tag that names another
+// charset than the page's bytes are in would make the page lie about
+// itself: only a page of plain ASCII, or one of valid UTF-8 that gets the
+// UTF-8 tag, may change its charset tag.
+QString writingCharset(PageFile &file, const PageHead &head, const ProfileLines &lines)
+{
+    const QString &code = lines.charsetCode;
+    if (code.isEmpty() || sameCharset(code, head.encoding))
+        return head.encoding;
+    readWhole(file);
+    const QByteArrayView all = file.bytes();
+    if (isAscii(all) || (isUtf8Name(code) && isValidUtf8(all)))
+        return code;
+    throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
+}
+
+} // namespace
+
+PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
+{
+    PageResult result;
+    try {
+        PageFile file(path);
+        const PageHead head = readHead(file);
+        if (head.problem != HeadProblem::None)
+            throw Error(head.problemText);
+        if (!head.headTagWritten && head.elements.empty())
+            throw Error(u"has no head: not an HTML page"_s);
+        const QString encoding = writingCharset(file, head, lines);
+        const std::vector<PageEdit> edits = planEdits(head, file.bytes(), lines, encoding);
+        if (edits.empty()) {
+            result.outcome = PageOutcome::Unchanged;
+            return result;
+        }
+        readWhole(file);
+        if (options.dryRun) {
+            result.diff = unifiedDiff(file.bytes(), edits, path);
+            result.outcome = PageOutcome::Changed;
+            return result;
+        }
+        const QByteArray changed = applyEdits(file.bytes(), edits);
+        // The file, not a symbolic link to it, is replaced.
+        const QString target = QFileInfo(path).canonicalFilePath();
+        const auto unchangedOnDisk = [&] {
+            return file.bytes().size() == file.stamp().size && PageFile::stampOf(target) == file.stamp();
+        };
+        if (target.isEmpty() || !unchangedOnDisk())
+            throw Error(u"changed while it was being read; left alone"_s);
+        if (!options.backupSuffix.isEmpty()) {
+            try {
+                writeFile(path + options.backupSuffix, file.bytes());
+            } catch (const Error &e) {
+                throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(path + options.backupSuffix,
+                                                                                 e.message()));
+            }
+        }
+        if (!unchangedOnDisk())
+            throw Error(u"changed while it was being read; left alone"_s);
+        try {
+            writeFile(target, changed);
+        } catch (const Error &e) {
+            throw Error(u"cannot be written (%1)"_s.arg(e.message()));
+        }
+        result.outcome = PageOutcome::Changed;
+    } catch (const Error &e) {
+        result.outcome = PageOutcome::Failed;
+        result.message = pageMessage(path, e.message());
+    } catch (const std::exception &e) {
+        result.outcome = PageOutcome::Failed;
+        result.message = pageMessage(path, QString::fromLocal8Bit(e.what()));
+    }
+    return result;
+}
+
+} // namespace brindle::pagehead

@@ -1,0 +1,65 @@
+#pragma once
+
+// Writes a profile's ticked tags into existing pages: each replaces the
+// page's tag of its kind where it stands, later ones of that kind go, and a
+// tag the page lacks comes after the last tag of the thirteen, or before
+// </head>, on a line of its own indented like its neighbours. Every other
+// byte of the page stays as it was.
+
+#include "pagehead/headreader.h"
+#include "pagehead/unifieddiff.h"
+#include "tags/metataggenerator.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace brindle::pagehead {
+
+// Pages larger than this are left alone rather than held in memory twice.
+inline constexpr qint64 kRewriteLimit = qint64(64) << 20;
+
+// The lines a profile writes, by TagIndex, from the generator; empty for a
+// tag it does not write (unticked, or an empty text).
+struct ProfileLines
+{
+    std::array<QString, tags::kTagCount> html;
+    std::array<QString, tags::kTagCount> xhtml;
+    QString charsetCode; // the code the charset line names; empty when it is not written
+
+    static ProfileLines of(const tags::TagValues &values, const tags::RowTicks &ticks);
+    bool writesNothing() const;
+};
+
+// The edits that put the lines into a page whose head was read from
+// `page` (its first bytes at least), with the lines in the charset
+// `encoding`. Edits that would write what is there already are left out.
+// Throws brindle::Error with the reason when the page is to be left alone.
+std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
+                                const QString &encoding);
+
+enum class PageOutcome
+{
+    Changed,
+    Unchanged,
+    Failed
+};
+
+struct ApplyOptions
+{
+    bool dryRun = false;  // make the diff, write nothing
+    QString backupSuffix; // keep the old page as PAGE + suffix
+};
+
+struct PageResult
+{
+    PageOutcome outcome = PageOutcome::Failed;
+    QString message; // why the page failed: "<path>: <reason>"
+    QByteArray diff; // dry run: the unified diff of the change
+};
+
+// Reads, changes and replaces one page. Thread-safe; never throws.
+PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options);
+
+} // namespace brindle::pagehead

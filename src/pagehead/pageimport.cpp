@@ -1,0 +1,153 @@
+#include "pagehead/pageimport.h"
+
+#include "core/error.h"
+#include "core/textutil.h"
+#include "pagehead/pagecharset.h"
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::pagehead {
+
+using namespace brindle::tags;
+
+namespace {
+
+const HeadAttribute *nonEmpty(const HeadAttribute *a)
+{
+    return a && !a->value.trimmed().isEmpty() ? a : nullptr;
+}
+
+int itemWithText(int tagIndex, const QString &text)
+{
+    const auto list = tagInfo(tagIndex).items;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (toQString(list[i]) == text)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+QString tagName(int tagIndex)
+{
+    return toQString(tagInfo(tagIndex).rowText).toLower();
+}
+
+int tagOfElement(const HeadElement &element)
+{
+    if (element.depth != 0)
+        return -1;
+    if (element.name == u"title"_s)
+        return Title;
+    if (element.name != u"meta"_s)
+        return -1;
+    if (const HeadAttribute *name = nonEmpty(element.attribute(u"name"))) {
+        const QString wanted = name->value.trimmed();
+        for (int t = Description; t <= Robots; ++t) {
+            if (wanted.compare(tagName(t), Qt::CaseInsensitive) == 0)
+                return t;
+        }
+        return -1;
+    }
+    if (const HeadAttribute *equiv = nonEmpty(element.attribute(u"http-equiv"))) {
+        const QString wanted = equiv->value.trimmed();
+        if (wanted.compare(u"cache-control"_s, Qt::CaseInsensitive) == 0)
+            return CacheControl;
+        if (wanted.compare(u"content-language"_s, Qt::CaseInsensitive) == 0)
+            return ContentLanguage;
+        if (wanted.compare(u"content-type"_s, Qt::CaseInsensitive) == 0)
+            return Charset;
+        return -1;
+    }
+    return element.attribute(u"charset") ? Charset : -1;
+}
+
+QString tagValueOf(const HeadElement &element, int tagIndex)
+{
+    if (tagIndex == Title)
+        return element.text;
+    if (tagIndex == Charset) {
+        if (const HeadAttribute *charset = element.attribute(u"charset"))
+            return charset->value.trimmed();
+        const HeadAttribute *content = element.attribute(u"content");
+        return content ? charsetOfContentType(content->value).value_or(QString()).trimmed() : QString();
+    }
+    const HeadAttribute *content = element.attribute(u"content");
+    return content ? content->value : QString();
+}
+
+TagValues ImportedProfile::tagValues() const
+{
+    TagValues values;
+    values.values = texts;
+    values.charsetItem = items[Charset];
+    return values;
+}
+
+ImportedProfile newProfileValues()
+{
+    ImportedProfile profile;
+    for (int t = 0; t < kTagCount; ++t) {
+        const TagInfo &info = tagInfo(t);
+        profile.items[std::size_t(t)] = info.defaultItem;
+        if (info.kind == InputKind::Choice)
+            profile.texts[std::size_t(t)] = toQString(info.items[std::size_t(info.defaultItem)]);
+    }
+    return profile;
+}
+
+ImportedProfile importHead(const PageHead &head)
+{
+    ImportedProfile profile = newProfileValues();
+    profile.xhtml = head.xhtml;
+    std::array<bool, kTagCount> seen{};
+    for (const HeadElement &element : head.elements) {
+        const int t = tagOfElement(element);
+        if (t < 0)
+            continue;
+        const auto slot = std::size_t(t);
+        profile.findings.push_back({t, element.start.line, seen[slot]});
+        if (seen[slot])
+            continue;
+        seen[slot] = true;
+        profile.ticks[std::size_t(listRowOfTag(t))] = true;
+        const QString value = tagValueOf(element, t);
+        if (t == Charset) {
+            const int item = charsetItemOfName(value);
+            profile.items[slot] = item;
+            profile.texts[slot] = item >= 0 ? toQString(kCharsetItems[std::size_t(item)]) : value;
+            if (item < 0) {
+                profile.unknownCharset = value;
+                profile.unknownCharsetLine = element.start.line;
+            }
+        } else {
+            profile.texts[slot] = value;
+            if (tagInfo(t).kind == InputKind::Choice)
+                profile.items[slot] = itemWithText(t, value);
+        }
+    }
+    return profile;
+}
+
+QString pageMessage(const QString &path, const QString &reason)
+{
+    return path + u": "_s + reason;
+}
+
+ImportedProfile importPage(const QString &path)
+{
+    PageHead head;
+    try {
+        head = readHeadOfFile(path);
+    } catch (const Error &e) {
+        throw Error(pageMessage(path, e.message()));
+    }
+    if (head.problem != HeadProblem::None)
+        throw Error(pageMessage(path, head.problemText));
+    if (!head.headTagWritten && head.elements.empty())
+        throw Error(pageMessage(path, u"has no head: not an HTML page"_s));
+    return importHead(head);
+}
+
+} // namespace brindle::pagehead

@@ -1,0 +1,68 @@
+#pragma once
+
+// Maps the head of a page to the thirteen tags: what the window's inputs and
+// ticks hold after importing the page.
+
+#include "pagehead/headreader.h"
+#include "tags/metataggenerator.h"
+#include "tags/tagcatalogue.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace brindle::pagehead {
+
+// Which of the thirteen tags a head element is: <title>, <meta name=...> for
+// the nine named tags (names without regard to case), <meta http-equiv=...>
+// for cache-control, content-language and content-type (the charset tag),
+// <meta charset=...>. -1 for any other element, and for elements nested in
+// another one: only the head's own children are the page's tags.
+int tagOfElement(const HeadElement &element);
+
+// The value of such an element as the user would have typed it: the title's
+// text, the content attribute, the charset of a content type or <meta charset>.
+QString tagValueOf(const HeadElement &element, int tagIndex);
+
+// Option and report name of a tag: its row text in lower case ("revisit-after").
+QString tagName(int tagIndex);
+
+struct TagFinding
+{
+    int tagIndex = -1;
+    int line = 0;
+    bool repeated = false; // a later occurrence; the first one is used
+};
+
+struct ImportedProfile
+{
+    // What the inputs show: the text tags' texts, the choice inputs' item
+    // texts or typed texts.
+    std::array<QString, tags::kTagCount> texts;
+    // The choice inputs' items, -1 where the text selects none; the text
+    // tags' entries are -1.
+    std::array<int, tags::kTagCount> items{};
+    tags::RowTicks ticks{};
+    std::vector<TagFinding> findings; // every tag found, in page order
+    QString unknownCharset;           // a charset that is not in the table
+    int unknownCharsetLine = 0;
+    bool xhtml = false;
+
+    // The values as the generator takes them.
+    tags::TagValues tagValues() const;
+};
+
+// The profile of a new window: empty texts, default items, nothing ticked.
+ImportedProfile newProfileValues();
+
+ImportedProfile importHead(const PageHead &head);
+
+// Reads the page and maps its head. Throws brindle::Error, naming the page,
+// when the page cannot be read, is no text or has no head.
+ImportedProfile importPage(const QString &path);
+
+// The message for a page that cannot be used: "<path>: <reason>".
+QString pageMessage(const QString &path, const QString &reason);
+
+} // namespace brindle::pagehead
