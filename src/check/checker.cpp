@@ -1,6 +1,7 @@
 #include "check/checker.h"
 
 #include "check/languagetag.h"
+#include "pagehead/pagecharset.h"
 
 #include <QHash>
 
@@ -24,7 +25,8 @@ const std::array<Rule, 21> kRules = {{
     {u"description-length", Level::Warning,
      u"the description is wider than a search result shows (920 px at 14 px Arial, about 160 characters)"},
     {u"description-duplicate", Level::Warning, u"another of the given pages has the same description"},
-    {u"charset-undecodable", Level::Error, u"the page's bytes do not decode with the declared charset"},
+    {u"charset-undecodable", Level::Error,
+     u"the page's bytes do not decode with the declared charset (or, with none declared, as UTF-8)"},
     {u"charset-conflict", Level::Error, u"a second charset declaration differs from the first"},
     {u"charset-unknown", Level::Warning, u"the declared charset is unknown, so the bytes were not checked"},
     {u"charset-mismatch", Level::Warning,
@@ -159,9 +161,14 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
 
 void checkCharsets(const PageFacts &facts, PageReport &report)
 {
+    if (facts.charsets.empty() && !facts.bytesAreUtf8) {
+        report.findings.push_back(finding(u"charset-undecodable", {1, 1},
+                                          u"page's bytes are not UTF-8 and it declares no charset"_s));
+        return;
+    }
     const CharsetFact *first = nullptr;
     for (const CharsetFact &fact : facts.charsets) {
-        if (first && first->charset.compare(fact.charset, Qt::CaseInsensitive) != 0) {
+        if (first && !pagehead::sameCharset(first->charset, fact.charset)) {
             report.findings.push_back(
                 finding(u"charset-conflict", fact.at,
                         u"charset %1 differs from %2, declared at line %3"_s.arg(
@@ -182,13 +189,11 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
         case Decoding::Decodes:
             // Latin-1 and its kind decode any bytes: UTF-8 text then shows as
             // two odd characters for each non-ASCII one.
-            if (facts.bytesAreUtf8 && !facts.bytesAreAscii &&
-                fact.charset.trimmed().compare(u"utf-8"_s, Qt::CaseInsensitive) != 0 &&
-                fact.charset.trimmed().compare(u"utf8"_s, Qt::CaseInsensitive) != 0) {
-                report.findings.push_back(finding(
-                    u"charset-mismatch", fact.at,
-                    u"page's bytes are UTF-8 but it declares %1; browsers will show its non-ASCII characters "
-                    u"wrongly"_s.arg(fact.charset)));
+            if (facts.bytesAreUtf8 && !facts.bytesAreAscii && !pagehead::isUtf8Name(fact.charset)) {
+                report.findings.push_back(
+                    finding(u"charset-mismatch", fact.at,
+                            u"page's bytes are UTF-8 but it declares %1; browsers will show its non-ASCII "
+                            u"characters wrongly"_s.arg(fact.charset)));
             }
             break;
         }

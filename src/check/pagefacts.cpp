@@ -1,10 +1,12 @@
 #include "check/pagefacts.h"
 
+#include "pagehead/headreader.h"
+#include "pagehead/pagecharset.h"
+
 #include <QIODevice>
 
-#include <array>
-#include <cerrno>
-#include <iconv.h>
+#include <gumbo.h>
+
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -13,220 +15,229 @@ namespace brindle::check {
 
 namespace {
 
-// Names that iconv knows under another name; the codes of Brindle's charset
-// list that it does not know at all (DOS-720, hz-gb-2312) stay unknown.
-QByteArray iconvName(const QString &charset)
-{
-    const QString name = charset.trimmed().toLower();
-    if (name.isEmpty())
-        return {};
-    // A "//" suffix would turn iconv's error reporting off.
-    for (QChar c : name) {
-        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'-' && c != u'_' && c != u'.' && c != u':')
-            return {};
-    }
-    if (name == u"iso-8859-8-i"_s)
-        return "ISO-8859-8";
-    if (name == u"dos-862"_s)
-        return "CP862";
-    return name.toLatin1();
-}
+using pagehead::DecodeStatus;
 
-// Feeds a byte stream through one iconv conversion and remembers whether it
-// met a byte sequence the charset does not have.
-class StreamDecoder
+// One charset's decoder over a byte stream fed in pieces: the bytes of a
+// character cut by the end of a piece wait for the next one.
+class CharsetStream
 {
 public:
-    // An empty name would mean the locale's charset to iconv: none here.
-    explicit StreamDecoder(const QByteArray &fromName)
-        : m_cd(fromName.isEmpty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-8", fromName.constData()))
+    explicit CharsetStream(const QString &charset) : m_charset(charset), m_utf8(pagehead::isUtf8Name(charset))
     {}
-    ~StreamDecoder()
-    {
-        if (known())
-            iconv_close(m_cd);
-    }
-    StreamDecoder(const StreamDecoder &) = delete;
-    StreamDecoder &operator=(const StreamDecoder &) = delete;
-
-    bool known() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     void feed(QByteArrayView chunk)
     {
-        if (m_failed || !known())
+        if (m_status != DecodeStatus::Ok)
             return;
-        QByteArray input = m_pending;
-        input.append(chunk.data(), chunk.size());
-        m_pending.clear();
-        char *in = input.data();
-        std::size_t inLeft = std::size_t(input.size());
-        while (inLeft > 0) {
-            char *out = m_scratch.data();
-            std::size_t outLeft = m_scratch.size();
-            if (iconv(m_cd, &in, &inLeft, &out, &outLeft) != std::size_t(-1))
-                break;
-            if (errno == E2BIG)
-                continue;
-            if (errno == EINVAL) { // a sequence cut by the end of the chunk
-                m_pending = QByteArray(in, qsizetype(inLeft));
-                break;
-            }
-            m_failed = true;
-            break;
+        QByteArray joined;
+        QByteArrayView data = chunk;
+        if (!m_carry.isEmpty()) {
+            joined = m_carry + chunk.toByteArray();
+            data = joined;
         }
+        if (m_utf8) {
+            if (!pagehead::isValidUtf8(data, true)) {
+                m_status = DecodeStatus::Invalid;
+                return;
+            }
+            m_carry = data.sliced(data.size() - unfinishedUtf8(data)).toByteArray();
+            return;
+        }
+        const pagehead::DecodeResult result = pagehead::decodeCharset(data, m_charset, true);
+        m_status = result.status;
+        const qsizetype used =
+            result.text.sourceOffset.empty() ? data.size() : qsizetype(result.text.sourceOffset.back());
+        m_carry = data.sliced(used).toByteArray();
     }
 
-    // Whether everything fed decoded; a sequence left unfinished does not.
-    bool finish()
+    Decoding finish()
     {
-        if (!known())
-            return false;
-        if (!m_failed && m_pending.isEmpty()) {
-            char *out = m_scratch.data();
-            std::size_t outLeft = m_scratch.size();
-            if (iconv(m_cd, nullptr, nullptr, &out, &outLeft) == std::size_t(-1))
-                m_failed = true;
+        if (m_status == DecodeStatus::Ok && !m_carry.isEmpty())
+            m_status =
+                m_utf8 ? DecodeStatus::Invalid : pagehead::decodeCharset(m_carry, m_charset, false).status;
+        switch (m_status) {
+        case DecodeStatus::Ok:
+            return Decoding::Decodes;
+        case DecodeStatus::UnknownCharset:
+            return Decoding::UnknownCharset;
+        case DecodeStatus::Invalid:
+            break;
         }
-        return !m_failed && m_pending.isEmpty();
+        return Decoding::Fails;
     }
 
 private:
-    iconv_t m_cd;
-    QByteArray m_pending;
-    bool m_failed = false;
-    std::array<char, 4096> m_scratch{};
+    // Length of a UTF-8 sequence begun at the end of valid data but not finished.
+    static qsizetype unfinishedUtf8(QByteArrayView data)
+    {
+        for (qsizetype back = 1; back <= 3 && back <= data.size(); ++back) {
+            const auto b = static_cast<unsigned char>(data[data.size() - back]);
+            if ((b & 0xC0) == 0x80)
+                continue;
+            const qsizetype length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+            return length > back ? back : 0;
+        }
+        return 0;
+    }
+
+    QString m_charset;
+    bool m_utf8;
+    QByteArray m_carry;
+    DecodeStatus m_status = DecodeStatus::Ok;
 };
 
-QString charsetParameter(const QString &content)
+class ByteScan
 {
-    // As browsers read it: the first "charset", then optional spaces, "=",
-    // and a value that may be quoted.
-    const QString lower = content.toLower();
-    qsizetype at = 0;
-    while ((at = lower.indexOf(u"charset"_s, at)) >= 0) {
-        qsizetype i = at + 7;
-        while (i < content.size() && content.at(i).isSpace())
-            ++i;
-        if (i >= content.size() || content.at(i) != u'=') {
-            at += 7;
-            continue;
-        }
-        ++i;
-        while (i < content.size() && content.at(i).isSpace())
-            ++i;
-        if (i >= content.size())
-            return {};
-        const QChar quote = content.at(i);
-        if (quote == u'"' || quote == u'\'') {
-            const qsizetype end = content.indexOf(quote, i + 1);
-            return end < 0 ? QString() : content.mid(i + 1, end - i - 1);
-        }
-        qsizetype end = i;
-        while (end < content.size() && !content.at(end).isSpace() && content.at(end) != u';')
-            ++end;
-        return content.mid(i, end - i);
-    }
-    return {};
-}
-
-struct PageScan
-{
-    std::vector<std::unique_ptr<StreamDecoder>> decoders; // by charsets entry
-    StreamDecoder utf8{"UTF-8"};
-    bool ascii = true;
-
-    explicit PageScan(const PageFacts &facts)
+public:
+    explicit ByteScan(const PageFacts &facts) : m_utf8(u"utf-8"_s)
     {
         for (const CharsetFact &fact : facts.charsets)
-            decoders.push_back(std::make_unique<StreamDecoder>(iconvName(fact.charset)));
+            m_charsets.push_back(std::make_unique<CharsetStream>(fact.charset));
     }
     void feed(QByteArrayView chunk)
     {
-        if (ascii) {
-            for (char c : chunk) {
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    ascii = false;
-                    break;
-                }
-            }
-        }
-        utf8.feed(chunk);
-        for (auto &decoder : decoders)
-            decoder->feed(chunk);
+        m_ascii = m_ascii && pagehead::isAscii(chunk);
+        m_utf8.feed(chunk);
+        for (auto &stream : m_charsets)
+            stream->feed(chunk);
     }
     void finish(PageFacts &facts)
     {
-        facts.bytesAreAscii = ascii;
-        facts.bytesAreUtf8 = utf8.finish();
-        for (std::size_t i = 0; i < decoders.size(); ++i) {
-            CharsetFact &fact = facts.charsets[i];
-            if (!decoders[i]->known())
-                fact.decoding = Decoding::UnknownCharset;
-            else
-                fact.decoding = decoders[i]->finish() ? Decoding::Decodes : Decoding::Fails;
-        }
+        facts.bytesAreAscii = m_ascii;
+        facts.bytesAreUtf8 = m_utf8.finish() == Decoding::Decodes;
+        for (std::size_t i = 0; i < m_charsets.size(); ++i)
+            facts.charsets[i].decoding = m_charsets[i]->finish();
     }
+
+private:
+    CharsetStream m_utf8;
+    std::vector<std::unique_ptr<CharsetStream>> m_charsets;
+    bool m_ascii = true;
 };
 
-void collectCharsets(PageFacts &facts)
+const GumboNode *findElement(const GumboNode *node, GumboTag tag)
 {
-    facts.charsets.clear();
-    for (const MetaFact &meta : facts.metas) {
-        const QString charset = declaredCharset(meta);
-        if (!charset.isEmpty())
-            facts.charsets.push_back({charset, meta.at, Decoding::Decodes});
+    if (node->type != GUMBO_NODE_ELEMENT)
+        return nullptr;
+    if (node->v.element.tag == tag)
+        return node;
+    const GumboVector &children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        if (const GumboNode *found = findElement(static_cast<const GumboNode *>(children.data[i]), tag))
+            return found;
     }
+    return nullptr;
+}
+
+Position positionOf(const pagehead::HeadElement &element)
+{
+    return {element.start.line, element.start.column};
+}
+
+QString attributeValue(const pagehead::HeadElement &element, QStringView name)
+{
+    const pagehead::HeadAttribute *attribute = element.attribute(name);
+    return attribute ? attribute->value : QString();
 }
 
 } // namespace
 
-QString declaredCharset(const MetaFact &meta)
+QString decodeReferences(const QString &text, bool inAttribute)
 {
-    if (!meta.charset.trimmed().isEmpty())
-        return meta.charset.trimmed();
-    if (meta.httpEquiv.trimmed().compare(u"content-type"_s, Qt::CaseInsensitive) == 0)
-        return charsetParameter(meta.content).trimmed();
-    return {};
+    if (!text.contains(u'&'))
+        return text;
+    // The parser decodes them in a small document of their own, by the same
+    // rules as in the page: a title's text, or a quoted attribute value.
+    QByteArray document;
+    if (inAttribute) {
+        QString quotedValue = text;
+        quotedValue.replace(u'"', u"&quot;"_s);
+        document = "<meta content=\"" + quotedValue.toUtf8() + "\">";
+    } else {
+        document = "<title>" + text.toUtf8() + "</title>";
+    }
+    GumboOutput *output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, document.constData(), std::size_t(document.size()));
+    QString decoded = text;
+    if (const GumboNode *element =
+            findElement(output->root, inAttribute ? GUMBO_TAG_META : GUMBO_TAG_TITLE)) {
+        if (inAttribute) {
+            if (const GumboAttribute *a = gumbo_get_attribute(&element->v.element.attributes, "content"))
+                decoded = QString::fromUtf8(a->value);
+        } else {
+            decoded.clear();
+            const GumboVector &children = element->v.element.children;
+            for (unsigned i = 0; i < children.length; ++i) {
+                const auto *child = static_cast<const GumboNode *>(children.data[i]);
+                if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)
+                    decoded += QString::fromUtf8(child->v.text.text);
+            }
+        }
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return decoded;
 }
 
-std::optional<bool> decodesWith(QByteArrayView bytes, const QString &charset)
+PageFacts factsOfHead(const pagehead::PageHead &head)
 {
-    StreamDecoder decoder(iconvName(charset));
-    if (!decoder.known())
-        return std::nullopt;
-    decoder.feed(bytes);
-    return decoder.finish();
+    PageFacts facts;
+    for (const pagehead::HeadElement *title : head.titles())
+        facts.titles.push_back({decodeReferences(title->text, false), positionOf(*title)});
+    for (const pagehead::HeadElement *meta : head.metas()) {
+        MetaFact fact;
+        fact.name = attributeValue(*meta, u"name");
+        fact.httpEquiv = attributeValue(*meta, u"http-equiv");
+        fact.content = decodeReferences(attributeValue(*meta, u"content"), true);
+        fact.at = positionOf(*meta);
+        facts.metas.push_back(fact);
+    }
+    for (const pagehead::CharsetDeclaration &declaration : head.charsets) {
+        if (declaration.charset.trimmed().isEmpty() || declaration.element < 0 ||
+            std::size_t(declaration.element) >= head.elements.size())
+            continue;
+        facts.charsets.push_back({declaration.charset.trimmed(),
+                                  positionOf(head.elements[std::size_t(declaration.element)]),
+                                  Decoding::Decodes});
+    }
+    return facts;
 }
 
-std::optional<bool> decodesWith(QIODevice &device, const QString &charset)
+bool scanBytes(PageFacts &facts, QIODevice &device)
 {
-    StreamDecoder decoder(iconvName(charset));
-    if (!decoder.known())
-        return std::nullopt;
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    qint64 got;
-    while ((got = device.read(chunk.data(), chunk.size())) > 0)
-        decoder.feed(QByteArrayView(chunk.constData(), qsizetype(got)));
-    return decoder.finish();
+    ByteScan scan(facts);
+    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    while (true) {
+        const qint64 got = device.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        scan.feed(QByteArrayView(chunk.constData(), qsizetype(got)));
+    }
+    scan.finish(facts);
+    return true;
 }
 
-void declareCharsets(PageFacts &facts, QByteArrayView bytes)
+void scanBytes(PageFacts &facts, QByteArrayView bytes)
 {
-    collectCharsets(facts);
-    PageScan scan(facts);
+    ByteScan scan(facts);
     scan.feed(bytes);
     scan.finish(facts);
 }
 
-void declareCharsets(PageFacts &facts, QIODevice &device)
+std::optional<bool> decodesWith(QByteArrayView bytes, const QString &charset)
 {
-    collectCharsets(facts);
-    PageScan scan(facts);
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    qint64 got;
-    while ((got = device.read(chunk.data(), chunk.size())) > 0)
-        scan.feed(QByteArrayView(chunk.constData(), qsizetype(got)));
-    scan.finish(facts);
+    CharsetStream stream(charset);
+    stream.feed(bytes);
+    switch (stream.finish()) {
+    case Decoding::Decodes:
+        return true;
+    case Decoding::Fails:
+        return false;
+    case Decoding::UnknownCharset:
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace brindle::check

@@ -1,9 +1,9 @@
 #pragma once
 
-// What the checker needs to know about a page's head: its titles, its meta
-// tags with their places, and whether the page's bytes decode with the
-// charsets it declares. Filled from a parsed page, or from the window's
-// inputs; the rules never see markup.
+// What the checker needs to know about a page: its titles and meta tags with
+// their places, the charsets it declares, and whether its bytes decode with
+// them. Taken from the head reader's result and the page's bytes; the rules
+// never see markup.
 
 #include <QByteArrayView>
 #include <QString>
@@ -12,6 +12,10 @@
 #include <vector>
 
 class QIODevice;
+
+namespace brindle::pagehead {
+struct PageHead;
+}
 
 namespace brindle::check {
 
@@ -30,11 +34,9 @@ struct TitleFact
 
 struct MetaFact
 {
-    QString name;      // the name attribute as written, or empty
-    QString httpEquiv; // the http-equiv attribute as written, or empty
+    QString name;      // the name attribute, or empty
+    QString httpEquiv; // the http-equiv attribute, or empty
     QString content;   // references decoded
-    bool hasContent = false;
-    QString charset; // the charset attribute, or empty
     Position at;
 };
 
@@ -56,30 +58,30 @@ struct PageFacts
 {
     std::vector<TitleFact> titles;
     std::vector<MetaFact> metas;
-    std::vector<CharsetFact> charsets; // in page order; see declareCharsets
-    // Whether the page's bytes are valid UTF-8, and whether they hold any byte
-    // above 0x7F; an ASCII page decodes the same with every charset here.
+    std::vector<CharsetFact> charsets; // in page order
+    // Whether the page's bytes are valid UTF-8, and whether they are all
+    // below 0x80; an ASCII page reads the same in every charset here.
     bool bytesAreUtf8 = true;
     bool bytesAreAscii = true;
 };
 
-// The charset a meta tag declares: its charset attribute, or the charset
-// parameter of an http-equiv content-type's content. Empty for none.
-QString declaredCharset(const MetaFact &meta);
+// Titles, metas and declared charsets of a head as the reader found them.
+// The decoding fields stay to be filled by scanBytes.
+PageFacts factsOfHead(const pagehead::PageHead &head);
 
-// Whether bytes decode, as a whole, with a charset. Knows the charset table's
-// codes and the names glibc's iconv knows; nullopt for a charset it cannot
-// decode with at all.
+// Character references in a text, decoded as the HTML parser decodes them in
+// a title (or, with inAttribute, in an attribute value).
+QString decodeReferences(const QString &text, bool inAttribute);
+
+// Reads the page's bytes to their end, in pieces so that a large page is
+// never held whole, and fills the encoding flags and every declared
+// charset's decoding. Returns false, leaving the facts as they were, when
+// the device fails to read.
+bool scanBytes(PageFacts &facts, QIODevice &device);
+void scanBytes(PageFacts &facts, QByteArrayView bytes);
+
+// Whether bytes decode, as a whole, with a charset; nullopt for a charset
+// with no decoder.
 std::optional<bool> decodesWith(QByteArrayView bytes, const QString &charset);
-
-// The same over a device, read in pieces so that a large page is never held
-// whole. Reads the device to its end.
-std::optional<bool> decodesWith(QIODevice &device, const QString &charset);
-
-// Fills facts.charsets from facts.metas and the encoding flags from the
-// bytes: every meta that declares a charset, with whether the bytes decode
-// with it.
-void declareCharsets(PageFacts &facts, QByteArrayView bytes);
-void declareCharsets(PageFacts &facts, QIODevice &device);
 
 } // namespace brindle::check
