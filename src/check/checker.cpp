@@ -82,6 +82,11 @@ QString pixels(double width)
     return QString::number(std::lround(width));
 }
 
+QString characters(int n)
+{
+    return n == 1 ? u"1 character"_s : u"%1 characters"_s.arg(n);
+}
+
 QString quoted(const QString &text)
 {
     return u'"' + text + u'"';
@@ -122,12 +127,13 @@ void checkTitle(const PageFacts &facts, const TextMeasure &measure, PageReport &
         return;
     }
     if (report.title.pixels > kTitleMaxPixels) {
-        report.findings.push_back(finding(u"title-length", first.at,
-                                          u"title is %1 characters, %2 px wide; search results show "
-                                          u"about %3 px (about %4 characters)"_s.arg(report.title.characters)
-                                              .arg(pixels(report.title.pixels))
-                                              .arg(kTitleMaxPixels)
-                                              .arg(kTitleAboutCharacters)));
+        report.findings.push_back(
+            finding(u"title-length", first.at,
+                    u"title is %1, %2 px wide; search results show "
+                    u"about %3 px (about %4 characters)"_s.arg(characters(report.title.characters))
+                        .arg(pixels(report.title.pixels))
+                        .arg(kTitleMaxPixels)
+                        .arg(kTitleAboutCharacters)));
     }
 }
 
@@ -147,12 +153,12 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
     if (m.characters < kDescriptionMinCharacters) {
         report.findings.push_back(
             finding(u"description-short", it->at,
-                    u"description is %1 characters; search results want at least %2"_s.arg(m.characters)
+                    u"description is %1; search results want at least %2"_s.arg(characters(m.characters))
                         .arg(kDescriptionMinCharacters)));
     } else if (m.pixels > kDescriptionMaxPixels) {
         report.findings.push_back(finding(u"description-length", it->at,
-                                          u"description is %1 characters, %2 px wide; search results show "
-                                          u"about %3 (%4 px)"_s.arg(m.characters)
+                                          u"description is %1, %2 px wide; search results show "
+                                          u"about %3 (%4 px)"_s.arg(characters(m.characters))
                                               .arg(pixels(m.pixels))
                                               .arg(kDescriptionAboutCharacters)
                                               .arg(kDescriptionMaxPixels)));
