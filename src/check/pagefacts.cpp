@@ -7,6 +7,8 @@
 
 #include <gumbo.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +18,22 @@ namespace brindle::check {
 namespace {
 
 using pagehead::DecodeStatus;
+
+// Offset of the first byte above 0x7F, or the size when there is none.
+// Eight bytes at a time: most pages are ASCII almost throughout.
+qsizetype firstNonAscii(QByteArrayView data)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= data.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data.data() + i, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
+    while (i < data.size() && static_cast<unsigned char>(data[i]) < 0x80)
+        ++i;
+    return i;
+}
 
 // One charset's decoder over a byte stream fed in pieces: the bytes of a
 // character cut by the end of a piece wait for the next one.
@@ -36,11 +54,13 @@ public:
             data = joined;
         }
         if (m_utf8) {
-            if (!pagehead::isValidUtf8(data, true)) {
+            // Qt's check runs through ASCII many bytes at a time.
+            const qsizetype whole = data.size() - unfinishedUtf8(data);
+            if (!data.first(whole).isValidUtf8()) {
                 m_status = DecodeStatus::Invalid;
                 return;
             }
-            m_carry = data.sliced(data.size() - unfinishedUtf8(data)).toByteArray();
+            m_carry = data.sliced(whole).toByteArray();
             return;
         }
         const pagehead::DecodeResult result = pagehead::decodeCharset(data, m_charset, true);
@@ -91,22 +111,28 @@ class ByteScan
 public:
     explicit ByteScan(const PageFacts &facts) : m_utf8(u"utf-8"_s)
     {
-        for (const CharsetFact &fact : facts.charsets)
-            m_charsets.push_back(std::make_unique<CharsetStream>(fact.charset));
+        // A declared UTF-8 takes the answer of the UTF-8 check every page gets.
+        for (const CharsetFact &fact : facts.charsets) {
+            m_charsets.push_back(pagehead::isUtf8Name(fact.charset) ? nullptr
+                                                                     : std::make_unique<CharsetStream>(fact.charset));
+        }
     }
     void feed(QByteArrayView chunk)
     {
-        m_ascii = m_ascii && pagehead::isAscii(chunk);
+        m_ascii = m_ascii && firstNonAscii(chunk) == chunk.size();
         m_utf8.feed(chunk);
-        for (auto &stream : m_charsets)
-            stream->feed(chunk);
+        for (auto &stream : m_charsets) {
+            if (stream)
+                stream->feed(chunk);
+        }
     }
     void finish(PageFacts &facts)
     {
         facts.bytesAreAscii = m_ascii;
-        facts.bytesAreUtf8 = m_utf8.finish() == Decoding::Decodes;
+        const Decoding utf8 = m_utf8.finish();
+        facts.bytesAreUtf8 = utf8 == Decoding::Decodes;
         for (std::size_t i = 0; i < m_charsets.size(); ++i)
-            facts.charsets[i].decoding = m_charsets[i]->finish();
+            facts.charsets[i].decoding = m_charsets[i] ? m_charsets[i]->finish() : utf8;
     }
 
 private:

@@ -428,6 +428,10 @@ private slots:
         QTest::addRow("UTF-8") << QByteArray("Zo\xc3\xab") << u"utf-8"_s << 1;
         QTest::addRow("Latin-1 byte as UTF-8") << QByteArray("Zo\xeb") << u"UTF-8"_s << 0;
         QTest::addRow("UTF-8 cut in the middle") << QByteArray("Zo\xc3") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 surrogate") << QByteArray("a\xed\xa0\x80") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 overlong slash") << QByteArray("a\xc0\xaf") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 past U+10FFFF") << QByteArray("a\xf4\x90\x80\x80") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 stray continuation byte") << QByteArray("abcd\x80") << u"utf-8"_s << 0;
         QTest::addRow("Latin-1 takes every byte") << QByteArray("\x80\xff") << u"iso-8859-1"_s << 1;
         QTest::addRow("Shift_JIS lead byte without trail") << QByteArray("\x82") << u"shift_jis"_s << 0;
         QTest::addRow("Shift_JIS") << QByteArray("\x82\xa0") << u"shift_jis"_s << 1;
