@@ -320,6 +320,16 @@ void checkSite(std::vector<PageReport> &reports)
         sortFindings(report);
 }
 
+LengthMeasure measureTitle(QStringView text, const TextMeasure &measure)
+{
+    return measureText(collapseWhitespace(text), measure, kTitlePixelSize);
+}
+
+LengthMeasure measureDescription(QStringView text, const TextMeasure &measure)
+{
+    return measureText(collapseWhitespace(text), measure, kDescriptionPixelSize);
+}
+
 Finding unreadablePage(const QString &reason)
 {
     return finding(u"page-unreadable", {}, reason);

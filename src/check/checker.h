@@ -74,6 +74,11 @@ PageReport checkPage(const PageFacts &facts, const TextMeasure &measure, const Q
 // them. Adds findings to the reports and keeps each report in page order.
 void checkSite(std::vector<PageReport> &reports);
 
+// A title's or description's measure as a search result shows the text
+// (whitespace collapsed), for length guidance while it is typed.
+LengthMeasure measureTitle(QStringView text, const TextMeasure &measure);
+LengthMeasure measureDescription(QStringView text, const TextMeasure &measure);
+
 // A finding for a page that could not be read at all.
 Finding unreadablePage(const QString &reason);
 

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "pagehead/headreader.h"
+#include "tags/metataggenerator.h"
 
 #include <QFile>
 
@@ -59,6 +60,12 @@ PageReport checkPageBytes(QByteArrayView bytes, const TextMeasure &measure, cons
     PageFacts facts = factsOfHead(*head);
     scanBytes(facts, bytes);
     return checkPage(facts, measure, file);
+}
+
+PageReport checkTagLines(const QStringList &lines, const TextMeasure &measure)
+{
+    // UTF-8, as every page Brindle writes.
+    return checkPageBytes(tags::joinLines(lines).toUtf8(), measure);
 }
 
 } // namespace brindle::check

@@ -7,6 +7,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 namespace brindle::check {
 
@@ -16,5 +17,9 @@ PageReport checkPageFile(const QString &path, const TextMeasure &measure);
 
 // A page held in memory (the page the window's inputs would make).
 PageReport checkPageBytes(QByteArrayView bytes, const TextMeasure &measure, const QString &file = {});
+
+// The tag lines the generator makes, checked as the head of a page that
+// holds only them; lines are numbered from 1 as the viewer shows them.
+PageReport checkTagLines(const QStringList &lines, const TextMeasure &measure);
 
 } // namespace brindle::check

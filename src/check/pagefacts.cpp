@@ -113,8 +113,8 @@ public:
     {
         // A declared UTF-8 takes the answer of the UTF-8 check every page gets.
         for (const CharsetFact &fact : facts.charsets) {
-            m_charsets.push_back(pagehead::isUtf8Name(fact.charset) ? nullptr
-                                                                     : std::make_unique<CharsetStream>(fact.charset));
+            m_charsets.push_back(
+                pagehead::isUtf8Name(fact.charset) ? nullptr : std::make_unique<CharsetStream>(fact.charset));
         }
     }
     void feed(QByteArrayView chunk)

@@ -2,9 +2,11 @@
 #include "check/languagetag.h"
 #include "check/pagecheck.h"
 #include "check/pagefacts.h"
+#include "check/searchresult.h"
 #include "check/textmeasure.h"
 #include "core/error.h"
 #include "core/textutil.h"
+#include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 
 #include <QBuffer>
@@ -342,6 +344,52 @@ private slots:
                  qPrintable(missing.findings[0].message));
         QCOMPARE(ruleIds(checkPageFile(dir.path(), FontMeasure::liberationSans())),
                  QStringList{u"page-unreadable"_s});
+    }
+
+    void tagLinesOfTheWindow()
+    {
+        // What the generator makes for a new profile with a title and the
+        // basic rows ticked: the findings name the viewer's lines.
+        tags::TagValues values = tags::TagValues::defaults();
+        values.values[tags::Title] = u"Fish & Chips"_s;
+        values.values[tags::Description] = u"Say \"hi\""_s;
+        tags::RowTicks ticks{};
+        for (int row : tags::BasicRows)
+            ticks[std::size_t(row)] = true;
+        const tags::GeneratedTags generated = tags::generateTags(values, ticks, u"HTML");
+        const PageReport report = checkTagLines(generated.lines, FontMeasure::liberationSans());
+        QCOMPARE(ruleIds(report), (QStringList{u"description-short"_s, u"revisit-after-ignored"_s,
+                                               u"content-language-tag"_s}));
+        QCOMPARE(report.titleText, u"Fish & Chips"_s);
+        QCOMPARE(report.descriptionText, u"Say \"hi\""_s);
+        QCOMPARE(report.findings[0].at.line, 2);
+        QCOMPARE(report.findings[2].at.line, 6); // keywords were empty: no line for them
+
+        // Nothing ticked: the page the lines make has no title.
+        const PageReport none = checkTagLines({}, FontMeasure::liberationSans());
+        QCOMPARE(ruleIds(none), (QStringList{u"title-missing"_s, u"description-missing"_s}));
+    }
+
+    void addressLine_data()
+    {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<QString>("address");
+        QTest::addRow("empty") << QString() << u"example.com"_s;
+        QTest::addRow("a name") << u"Jane Doe"_s << u"example.com"_s;
+        QTest::addRow("one word") << u"localhost"_s << u"example.com"_s;
+        QTest::addRow("mail address") << u"jane@example.org"_s << u"example.com"_s;
+        QTest::addRow("other scheme") << u"ftp://example.org"_s << u"example.com"_s;
+        QTest::addRow("home page") << u" https://www.Example.org/ "_s << u"https://www.example.org"_s;
+        QTest::addRow("path as crumbs")
+            << u"http://example.org/shop/fish%20cakes"_s << u"http://example.org › shop › fish cakes"_s;
+        QTest::addRow("without scheme") << u"www.example.org"_s << u"www.example.org"_s;
+        QTest::addRow("without scheme, with path") << u"example.org/about"_s << u"example.org › about"_s;
+    }
+    void addressLine()
+    {
+        QFETCH(QString, owner);
+        QFETCH(QString, address);
+        QCOMPARE(resultAddress(owner), address);
     }
 
     void referencesDecodeAsTheParserDoes_data()
