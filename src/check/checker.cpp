@@ -110,7 +110,7 @@ LengthMeasure measureText(const QString &text, const TextMeasure &measure, int p
 void checkTitle(const PageFacts &facts, const TextMeasure &measure, PageReport &report)
 {
     if (facts.titles.empty()) {
-        report.findings.push_back(finding(u"title-missing", {1, 1}, u"page has no <title>"_s));
+        report.findings.push_back(finding(u"title-missing", {}, u"page has no <title>"_s));
         return;
     }
     const TitleFact &first = facts.titles.front();
@@ -143,7 +143,7 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
                                  [](const MetaFact &meta) { return isNamed(meta, u"description"); });
     if (it == facts.metas.end()) {
         report.findings.push_back(
-            finding(u"description-missing", {1, 1}, u"page has no <meta name=\"description\">"_s));
+            finding(u"description-missing", {}, u"page has no <meta name=\"description\">"_s));
         return;
     }
     report.descriptionText = collapseWhitespace(it->content);
@@ -168,8 +168,8 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
 void checkCharsets(const PageFacts &facts, PageReport &report)
 {
     if (facts.charsets.empty() && !facts.bytesAreUtf8) {
-        report.findings.push_back(finding(u"charset-undecodable", {1, 1},
-                                          u"page's bytes are not UTF-8 and it declares no charset"_s));
+        report.findings.push_back(
+            finding(u"charset-undecodable", {}, u"page's bytes are not UTF-8 and it declares no charset"_s));
         return;
     }
     const CharsetFact *first = nullptr;

@@ -41,7 +41,7 @@ struct Finding
 {
     QString rule;
     Level level = Level::Info;
-    Position at;
+    Position at; // none for a finding about the whole page
     QString message;
 };
 

