@@ -12,7 +12,7 @@ for tool in Xvfb openbox xdotool import; do
 done
 
 work=$(mktemp -d)
-export DISPLAY=:93 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
+export DISPLAY=${SCREENSHOT_DISPLAY:-:93} XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
 chmod 700 "$work"
 Xvfb "$DISPLAY" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -44,6 +44,23 @@ key alt+t h                        # Create for HTML Documents
 viewer=$(timeout 10 xdotool search --sync --name '^Meta Tags For HTML Documents$' | head -n 1)
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 shot tags-viewer
+
+# The text area's popup menu ends with "Search Preview" and "Check".
+popup_item() { # N: the Nth item from the end
+    xdotool mousemove --window "$viewer" 330 200 click 3
+    sleep 0.5
+    for ((i = 0; i < $1; i++)); do key Up; done
+    key Return
+}
+popup_item 2
+preview=$(timeout 10 xdotool search --sync --name '^Search Preview$' | head -n 1)
+sleep 0.6
+import -frame -window "$preview" "$out/search-preview.png"
+popup_item 1
+checkwin=$(timeout 10 xdotool search --sync --name '^Check$' | head -n 1)
+sleep 0.6
+import -frame -window "$checkwin" "$out/check.png"
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 
 xdotool mousemove --window "$viewer" 282 21 click 1   # Create HTML Page
 builder=$(timeout 10 xdotool search --sync --name '^Create HTML$' | head -n 1)

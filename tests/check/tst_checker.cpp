@@ -83,8 +83,8 @@ private slots:
         QTest::addColumn<QString>("message");
 
         QTest::addRow("no fault") << Fault([](Page &) {}) << QString() << 0 << 0 << QString();
-        QTest::addRow("title missing") << Fault([](Page &p) { p.title.clear(); }) << u"title-missing"_s << 1
-                                       << 1 << u"page has no <title>"_s;
+        QTest::addRow("title missing") << Fault([](Page &p) { p.title.clear(); }) << u"title-missing"_s << 0
+                                       << 0 << u"page has no <title>"_s;
         QTest::addRow("title of blanks is empty") << Fault([](Page &p) { p.title = "<title> \t </title>"; })
                                                   << u"title-empty"_s << 4 << 1 << u"title is empty"_s;
         QTest::addRow("second title")
