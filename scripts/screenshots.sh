@@ -45,7 +45,15 @@ viewer=$(timeout 10 xdotool search --sync --name '^Meta Tags For HTML Documents$
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 shot tags-viewer
 
-# The text area's popup menu ends with "Search Preview" and "Check".
+xdotool mousemove --window "$viewer" 282 21 click 1   # Create HTML Page
+builder=$(timeout 10 xdotool search --sync --name '^Create HTML$' | head -n 1)
+shot page-builder
+xdotool mousemove --window "$builder" 101 117 click 1  # Cancel
+sleep 0.4
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+
+# The text area's popup menu ends with "Search Preview" and "Check": two
+# windows that stay open when the viewer closes.
 popup_item() { # N: the Nth item from the end
     xdotool mousemove --window "$viewer" 330 200 click 3
     sleep 0.5
@@ -54,22 +62,16 @@ popup_item() { # N: the Nth item from the end
 }
 popup_item 2
 preview=$(timeout 10 xdotool search --sync --name '^Search Preview$' | head -n 1)
-sleep 0.6
-import -frame -window "$preview" "$out/search-preview.png"
 popup_item 1
 checkwin=$(timeout 10 xdotool search --sync --name '^Check$' | head -n 1)
-sleep 0.6
-import -frame -window "$checkwin" "$out/check.png"
-xdotool windowactivate --sync "$viewer" 2>/dev/null || true
-
-xdotool mousemove --window "$viewer" 282 21 click 1   # Create HTML Page
-builder=$(timeout 10 xdotool search --sync --name '^Create HTML$' | head -n 1)
-shot page-builder
-xdotool mousemove --window "$builder" 101 117 click 1  # Cancel
-sleep 0.4
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 xdotool mousemove --window "$viewer" 575 21 click 1    # Close
 sleep 0.5
+for name in search-preview:$preview check:$checkwin; do
+    xdotool windowactivate --sync "${name#*:}" 2>/dev/null || true
+    shot "${name%%:*}"
+    key alt+F4
+done
 
 key alt+i a                        # About
 shot about-box

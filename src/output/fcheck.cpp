@@ -44,7 +44,7 @@ Tfcheck::Tfcheck(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs
     setObjectName(u"fcheck"_s);
     setWindowTitle(u"Check"_s);
     setFont(widgets::uiFont(8));
-    resize(620, 220);
+    resize(760, 230);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(u"lvfindings"_s);
@@ -56,9 +56,9 @@ Tfcheck::Tfcheck(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs
     m_list->setIconSize(QSize(16, 16));
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(MessageColumn, QHeaderView::Stretch);
-    m_list->setColumnWidth(LevelColumn, 80);
-    m_list->setColumnWidth(LineColumn, 40);
-    m_list->setColumnWidth(RuleColumn, 150);
+    m_list->setColumnWidth(LevelColumn, 78);
+    m_list->setColumnWidth(LineColumn, 36);
+    m_list->setColumnWidth(RuleColumn, 136);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

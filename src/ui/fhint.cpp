@@ -85,12 +85,11 @@ QString charactersText(int n)
     return n == 1 ? u"1 character"_s : u"%1 characters"_s.arg(n);
 }
 
-// "Length: 64 characters, 612 px of about 600 px a search result shows: too long."
-QString lengthLine(int slot, const QString &text, bool *outside)
+// "Length: 73 characters, 652 of about 600 px a search result shows: too long."
+QString lengthLine(int slot, const QString &text)
 {
     using namespace check;
     const bool title = slot == kTitleSlot;
-    QString line;
     LengthMeasure m;
     try {
         const FontMeasure &font = FontMeasure::liberationSans();
@@ -98,20 +97,16 @@ QString lengthLine(int slot, const QString &text, bool *outside)
     } catch (const Error &) {
         m = {true, characterCount(collapseWhitespace(text)), -1};
     }
-    line = u"Length: "_s + charactersText(m.characters);
-    if (m.pixels >= 0)
-        line += u", %1 px"_s.arg(qRound(m.pixels));
     const double limit = title ? kTitleMaxPixels : kDescriptionMaxPixels;
-    if (title)
-        line += u" of about %1 px a search result shows"_s.arg(limit);
+    QString line = u"Length: "_s + charactersText(m.characters);
+    if (m.pixels >= 0)
+        line += u", %1 of about %2 px a search result shows"_s.arg(qRound(m.pixels)).arg(limit);
+    if (m.pixels > limit)
+        line += u": too long."_s;
+    else if (!title && m.characters < kDescriptionMinCharacters)
+        line += u": too short (%1 characters at least)."_s.arg(kDescriptionMinCharacters);
     else
-        line +=
-            u"; a search result shows at least %1 characters and about %2 px"_s.arg(kDescriptionMinCharacters)
-                .arg(limit);
-    const bool tooLong = m.pixels > limit;
-    const bool tooShort = !title && m.characters < kDescriptionMinCharacters;
-    *outside = tooLong || tooShort;
-    line += tooLong ? u": too long."_s : tooShort ? u": too short."_s : u"."_s;
+        line += u'.';
     return line;
 }
 
@@ -226,12 +221,7 @@ void Thintf::updateLength()
         lblength->clear();
         return;
     }
-    bool outside = false;
-    lblength->setText(lengthLine(m_slot, input->text(), &outside));
-    // Outside the limits the line stands out by weight, not by a colour of its own.
-    QFont font = lblength->font();
-    font.setBold(outside);
-    lblength->setFont(font);
+    lblength->setText(lengthLine(m_slot, input->text()));
 }
 
 QString Thintf::lengthText() const
