@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sys/stat.h>
@@ -132,6 +134,7 @@ private:
 };
 
 constexpr qsizetype kProgressThreshold = 100;
+constexpr int kThreadsPerCore = 4;
 
 QString countText(qsizetype n, const char16_t *one, const char16_t *many)
 {
@@ -189,8 +192,12 @@ int runApply(const QStringList &arguments)
     options.backupSuffix = parser.value(u"backup"_s);
 
     // Pages go to every core; their results come back in the order given.
+    // A page's thread spends much of its time waiting for the disk (the
+    // writer syncs each file), so there are more threads than cores.
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() * kThreadsPerCore));
     QFuture<pagehead::PageResult> future =
-        QtConcurrent::mapped(list.pages, [&lines, &options](const QString &page) {
+        QtConcurrent::mapped(&pool, list.pages, [&lines, &options](const QString &page) {
             return pagehead::applyToPage(page, lines, options);
         });
     if (list.pages.size() > kProgressThreshold && isatty(STDERR_FILENO)) {

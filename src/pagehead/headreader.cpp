@@ -3,6 +3,8 @@
 #include "core/error.h"
 #include "pagehead/pagecharset.h"
 
+#include <QThread>
+
 #include <gumbo.h>
 
 #include <algorithm>
@@ -22,6 +24,24 @@ namespace {
 // The first read of a page; most heads end well within it.
 constexpr qsizetype kFirstRead = 64 * 1024;
 
+// Markup with more tags than this may nest deeper than the parser, which
+// builds and frees its tree recursively, can go on a normal thread's stack.
+constexpr qsizetype kDeepMarkup = 20000;
+constexpr uint kDeepStack = 256u << 20;
+
+template<typename Work>
+void runWithStack(bool large, Work &&work)
+{
+    if (!large) {
+        work();
+        return;
+    }
+    std::unique_ptr<QThread> thread(QThread::create(std::forward<Work>(work)));
+    thread->setStackSize(kDeepStack);
+    thread->start();
+    thread->wait();
+}
+
 class GumboParse
 {
 public:
@@ -29,9 +49,15 @@ public:
     {
         m_options = kGumboDefaultOptions;
         m_options.max_errors = 0; // the error list of a large broken page would only cost memory
-        m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
+        m_deep = std::count(m_text.begin(), m_text.end(), '<') > kDeepMarkup;
+        runWithStack(m_deep, [this] {
+            m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
+        });
     }
-    ~GumboParse() { gumbo_destroy_output(&m_options, m_output); }
+    ~GumboParse()
+    {
+        runWithStack(m_deep, [this] { gumbo_destroy_output(&m_options, m_output); });
+    }
     GumboParse(const GumboParse &) = delete;
     GumboParse &operator=(const GumboParse &) = delete;
 
@@ -43,6 +69,7 @@ private:
     QByteArrayView m_text;
     GumboOptions m_options;
     GumboOutput *m_output = nullptr;
+    bool m_deep = false;
 };
 
 const GumboVector &childrenOf(const GumboNode *node)
@@ -107,10 +134,22 @@ qsizetype indexOfNoCase(QByteArrayView text, QByteArrayView what, qsizetype from
     return -1;
 }
 
+// The parser's time grows with the square of the markup nested in a
+// <template>, the one element of a head that takes any markup: beyond
+// this many tags a head with a template is not parsed.
+constexpr qsizetype kTemplateMarkupLimit = 10000;
+
+bool tooComplex(QByteArrayView text)
+{
+    return std::count(text.begin(), text.end(), '<') > kTemplateMarkupLimit &&
+           indexOfNoCase(text, "<template", 0) >= 0;
+}
+
 // Parses as little as needed to see the body start: up to the first
 // "<body ...>" first, and twice as much each time that was not enough.
-// nullopt when the text stops before the head is known to end.
-std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd)
+// nullptr when the text stops before the head is known to end; *complex
+// set when the head is not parsed for its template markup.
+std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, bool *complex)
 {
     qsizetype length = std::min(text.size(), kFirstRead);
     if (const qsizetype body = indexOfNoCase(text, "<body", 0); body >= 0) {
@@ -118,6 +157,10 @@ std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd)
         length = close >= 0 ? close + 1 : text.size();
     }
     while (true) {
+        if (tooComplex(text.first(length))) {
+            *complex = true;
+            return nullptr;
+        }
         auto parse = std::make_unique<GumboParse>(text, length);
         const bool whole = length == text.size();
         if ((whole && atEnd) || bodyStartedWithin(*parse))
@@ -137,6 +180,9 @@ QString textOf(QByteArrayView bytes)
 // generator writes a double quote that way.
 QString attributeValue(const GumboAttribute &attribute)
 {
+    // An attribute without a value has the name's text as its "value".
+    if (attribute.original_value.data == attribute.original_name.data)
+        return {};
     QByteArrayView value(attribute.original_value.data, qsizetype(attribute.original_value.length));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
@@ -349,6 +395,16 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
     }
 }
 
+PageHead complexHead()
+{
+    PageHead head;
+    head.problem = HeadProblem::TooComplex;
+    head.problemText =
+        u"its head holds <template> markup of more than %1 tags; not read"_s.arg(kTemplateMarkupLimit);
+    head.decodes = false;
+    return head;
+}
+
 QString firstDeclaredCharset(const PageHead &head)
 {
     for (const CharsetDeclaration &declaration : head.charsets) {
@@ -391,7 +447,10 @@ std::vector<const HeadElement *> PageHead::metas() const
 
 std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
 {
-    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd);
+    bool complex = false;
+    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &complex);
+    if (complex)
+        return complexHead();
     if (!raw)
         return std::nullopt;
     const qsizetype length = raw->length();
@@ -408,7 +467,9 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
     fillHead(head, *raw, bytes, nullptr);
     head.hasNonAscii = !isAscii(parsed);
     const QString declared = firstDeclaredCharset(head);
-    if (isValidUtf8(parsed, truncated)) {
+    // hz-gb-2312 is all ASCII bytes, and its "~{" switches to GB2312.
+    const bool sevenBit = declared.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) == 0;
+    if (isValidUtf8(parsed, truncated) && !(sevenBit && !head.hasNonAscii)) {
         // ASCII reads the same in every charset the page may declare; the
         // declaration then says what the rest of the page is in.
         head.encoding = !head.hasNonAscii && !declared.isEmpty() ? declared : u"utf-8"_s;
@@ -422,19 +483,33 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
                                               : u"declares UTF-8 but is not valid UTF-8"_s;
         return head;
     }
-    const DecodeResult decoded = decodeCharset(parsed, declared, truncated);
-    if (decoded.status != DecodeStatus::Ok) {
-        head.problem = HeadProblem::NotDecodable;
-        head.problemText =
-            decoded.status == DecodeStatus::UnknownCharset
-                ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
-                : u"is not valid %1 (byte %2)"_s.arg(declared).arg(decoded.invalidOffset);
-        return head;
+    // The decoded text is parsed again, and where its head ends may differ
+    // from what the raw bytes suggested: then the rest is decoded too.
+    qsizetype decodeLength = length;
+    bool decodeTruncated = truncated;
+    DecodeResult decoded;
+    std::unique_ptr<GumboParse> parse;
+    while (true) {
+        decoded = decodeCharset(bytes.first(decodeLength), declared, decodeTruncated);
+        if (decoded.status != DecodeStatus::Ok) {
+            head.problem = HeadProblem::NotDecodable;
+            head.problemText =
+                decoded.status == DecodeStatus::UnknownCharset
+                    ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
+                    : u"is not valid %1 (byte %2)"_s.arg(declared).arg(decoded.invalidOffset);
+            return head;
+        }
+        parse = parseUntilBody(decoded.text.utf8, !decodeTruncated, &complex);
+        if (complex)
+            return complexHead();
+        if (parse)
+            break;
+        if (decodeLength == bytes.size())
+            return std::nullopt;
+        decodeLength = bytes.size();
+        decodeTruncated = !atEnd;
     }
     const QByteArrayView text = decoded.text.utf8;
-    const std::unique_ptr<GumboParse> parse = parseUntilBody(text, !truncated);
-    if (!parse)
-        return std::nullopt;
     PageHead result;
     fillHead(result, *parse, text, &decoded.text.sourceOffset);
     result.hasNonAscii = true;
@@ -497,7 +572,9 @@ std::optional<FileStamp> PageFile::stampOf(const QString &path)
 
 PageHead readHead(PageFile &file)
 {
-    qsizetype want = kFirstRead;
+    // A page not much larger than the first read is read whole at once: a
+    // change then needs no second read, nor a copy into a larger buffer.
+    qsizetype want = file.stamp().size <= 2 * kFirstRead ? qsizetype(file.stamp().size) + 1 : kFirstRead;
     while (true) {
         file.readUpTo(want);
         if (std::optional<PageHead> head = parseHead(file.bytes(), file.atEnd()))

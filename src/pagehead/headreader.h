@@ -66,6 +66,7 @@ enum class HeadProblem
     Binary,       // NUL bytes before the body
     NotDecodable, // neither UTF-8 nor in a charset it declares
     HeadTooLong,  // no end of the head within kHeadByteLimit
+    TooComplex,   // too much markup in a <template> to parse in reasonable time
 };
 
 struct PageHead

@@ -24,6 +24,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     output::writeFileAtomically(path, bytes);
 }
 
+bool isVoid(const QString &name)
+{
+    return name == u"meta"_s || name == u"link"_s || name == u"base"_s || name == u"basefont"_s ||
+           name == u"bgsound"_s;
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -212,14 +218,19 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
             }
         }
         const QByteArray &eol = head.lineEnd;
+        if (last && !last->endTagWritten && last->name == u"title"_s)
+            throw Error(u"its <title> has no end tag"_s);
         if (last) {
             edits.push_back(
                 insertionAfter(page, last->end, indentOf(page, last->start.offset), missing, eol));
         } else {
             // Indented like the head's other children that begin a line.
+            // Only after an element that is closed: after the start tag of a
+            // <template> or <noscript> left open the lines would be inside it.
             const HeadElement *child = nullptr;
             for (const HeadElement &element : head.elements) {
-                if (element.depth == 0 && (head.headEndTag < 0 || element.start.offset < head.headEndTag))
+                if (element.depth == 0 && (element.endTagWritten || isVoid(element.name)) &&
+                    (head.headEndTag < 0 || element.start.offset < head.headEndTag))
                     child = &element;
             }
             const HeadElement *lined = nullptr;
@@ -239,7 +250,7 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
                 edits.push_back(insertionAfter(page, head.headStartTagEnd,
                                                indentOf(page, head.headStartTagEnd - 1), missing, eol));
             } else {
-                throw Error(u"has no head: not an HTML page"_s);
+                throw Error(u"has no place for the tags in its head"_s);
             }
         }
     }
@@ -263,28 +274,30 @@ void readWhole(PageFile &file)
 {
     if (file.stamp().size > kRewriteLimit)
         throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
-    file.readUpTo(qsizetype(kRewriteLimit) + 1);
+    // One byte past the size it had shows whether it grew meanwhile.
+    file.readUpTo(qsizetype(file.stamp().size) + 1);
     if (file.bytes().size() > kRewriteLimit)
         throw Error(u"is larger than %1 MiB, too large to rewrite"_s.arg(kRewriteLimit >> 20));
 }
 
-// The charset the lines are written in. A charset tag that names another
-// charset than the page's bytes are in would make the page lie about
-// itself: only a page of plain ASCII, or one of valid UTF-8 that gets the
-// UTF-8 tag, may change its charset tag.
-QString writingCharset(PageFile &file, const PageHead &head, const ProfileLines &lines)
+} // namespace
+
+bool changesCharset(const PageHead &head, const ProfileLines &lines)
 {
-    const QString &code = lines.charsetCode;
-    if (code.isEmpty() || sameCharset(code, head.encoding))
+    return !lines.charsetCode.isEmpty() && !sameCharset(lines.charsetCode, head.encoding);
+}
+
+QString linesCharset(const PageHead &head, QByteArrayView wholePage, const ProfileLines &lines)
+{
+    if (!changesCharset(head, lines))
         return head.encoding;
-    readWhole(file);
-    const QByteArrayView all = file.bytes();
-    if (isAscii(all) || (isUtf8Name(code) && isValidUtf8(all)))
+    const QString &code = lines.charsetCode;
+    // In hz-gb-2312 plain ASCII bytes carry Chinese text.
+    const bool asciiIsAscii = head.encoding.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) != 0;
+    if (asciiIsAscii && (isAscii(wholePage) || (isUtf8Name(code) && isValidUtf8(wholePage))))
         return code;
     throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
 }
-
-} // namespace
 
 PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
 {
@@ -296,7 +309,9 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
             throw Error(head.problemText);
         if (!head.headTagWritten && head.elements.empty())
             throw Error(u"has no head: not an HTML page"_s);
-        const QString encoding = writingCharset(file, head, lines);
+        if (changesCharset(head, lines))
+            readWhole(file);
+        const QString encoding = linesCharset(head, file.bytes(), lines);
         const std::vector<PageEdit> edits = planEdits(head, file.bytes(), lines, encoding);
         if (edits.empty()) {
             result.outcome = PageOutcome::Unchanged;
@@ -314,6 +329,8 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
         const auto unchangedOnDisk = [&] {
             return file.bytes().size() == file.stamp().size && PageFile::stampOf(target) == file.stamp();
         };
+        if (options.beforeReplace)
+            options.beforeReplace(path);
         if (target.isEmpty() || !unchangedOnDisk())
             throw Error(u"changed while it was being read; left alone"_s);
         if (!options.backupSuffix.isEmpty()) {

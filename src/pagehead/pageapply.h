@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace brindle::pagehead {
@@ -39,6 +40,15 @@ struct ProfileLines
 std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
                                 const QString &encoding);
 
+// Whether the profile's charset tag names another charset than the page is in.
+bool changesCharset(const PageHead &head, const ProfileLines &lines);
+// The charset the lines go into the page in: the page's own, or the one its
+// new charset tag names. A page may change its charset tag only when its
+// bytes mean the same in the new charset (plain ASCII, or valid UTF-8 for
+// UTF-8); otherwise throws brindle::Error, since the tag would misstate them.
+// wholePage must be all of the page when changesCharset().
+QString linesCharset(const PageHead &head, QByteArrayView wholePage, const ProfileLines &lines);
+
 enum class PageOutcome
 {
     Changed,
@@ -50,6 +60,9 @@ struct ApplyOptions
 {
     bool dryRun = false;  // make the diff, write nothing
     QString backupSuffix; // keep the old page as PAGE + suffix
+    // Called with the page's path between reading it and replacing it; a
+    // seam for tests that change the page meanwhile.
+    std::function<void(const QString &)> beforeReplace;
 };
 
 struct PageResult

@@ -20,9 +20,9 @@
 #include "profile/ovstringarray.h"
 #include "tags/tagcatalogue.h"
 
-#include <array>
-
 #include <QString>
+
+#include <array>
 
 #include <optional>
 

@@ -1,0 +1,88 @@
+// libFuzzer harness for the head reader and the page editor. Besides
+// crashes and sanitizer reports it checks their promises: every element
+// lies within the page in source order; the beginning of a page either asks
+// for more bytes or reads the same head as the whole page; and writing a
+// profile into a page is done in one run, so a second run changes nothing.
+
+#include "core/error.h"
+#include "pagehead/pageapply.h"
+#include "pagehead/pageimport.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace brindle::pagehead;
+
+namespace {
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "fuzz_headreader: %s\n", what);
+    std::abort();
+}
+
+QStringList summary(const PageHead &head)
+{
+    QStringList out;
+    for (const HeadElement &e : head.elements)
+        out << u"%1@%2:%3-%4"_s.arg(e.name).arg(e.start.offset).arg(e.start.line).arg(e.end);
+    return out;
+}
+
+const ProfileLines &profileLines()
+{
+    static const ProfileLines lines = [] {
+        using namespace brindle::tags;
+        TagValues values = TagValues::defaults();
+        values.values[Title] = u"T \"1\" é"_s;
+        values.values[Description] = u"a & \"b\""_s;
+        RowTicks ticks{};
+        for (int t : {Title, Description, Robots, Charset, ContentLanguage})
+            ticks[std::size_t(listRowOfTag(t))] = true;
+        return ProfileLines::of(values, ticks);
+    }();
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView page(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const std::optional<PageHead> head = parseHead(page, true);
+    if (!head)
+        fail("a whole page asked for more bytes");
+    qsizetype previous = -1;
+    for (const HeadElement &e : head->elements) {
+        if (e.start.offset <= previous || e.start.offset >= page.size() || e.end > page.size() ||
+            e.startTagEnd > e.end || e.start.offset >= e.startTagEnd || page[e.start.offset] != '<')
+            fail("an element outside the page or out of order");
+        previous = e.start.offset;
+    }
+    const QStringList whole = summary(*head);
+    const qsizetype cut = size > 0 ? qsizetype(data[0]) * page.size() / 256 : 0;
+    if (const std::optional<PageHead> part = parseHead(page.first(cut), false)) {
+        if (part->problem == HeadProblem::None && head->problem == HeadProblem::None &&
+            summary(*part) != whole)
+            fail("a prefix read another head than the whole page");
+    }
+
+    if (head->problem != HeadProblem::None || (!head->headTagWritten && head->elements.empty()))
+        return 0;
+    importHead(*head);
+    try {
+        const QString charset = linesCharset(*head, page, profileLines());
+        const std::vector<PageEdit> edits = planEdits(*head, page, profileLines(), charset);
+        const QByteArray once = applyEdits(page, edits);
+        const std::optional<PageHead> again = parseHead(once, true);
+        if (!again || again->problem != HeadProblem::None)
+            fail("the changed page cannot be read");
+        if (!planEdits(*again, once, profileLines(), linesCharset(*again, once, profileLines())).empty())
+            fail("a second run changes the page again");
+    } catch (const brindle::Error &) {
+        // A page left alone, with its reason.
+    }
+    return 0;
+}
