@@ -3,10 +3,10 @@
 //
 //   bench_create_tags [ROUNDS]      (run on a real display, e.g. under xvfb-run)
 
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "ui/qtdialogs.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "app/appwindows.h"
 
-#include "output/fcheck.h"
-#include "output/fcreaht.h"
-#include "output/fpreview.h"
-#include "output/fview.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
+#include "output/checkwindow.h"
+#include "output/pagebuilderwindow.h"
+#include "output/searchpreviewwindow.h"
+#include "output/tagsviewer.h"
+#include "ui/hintpopup.h"
+#include "ui/aboutbox.h"
 #include "ui/mainwindow.h"
 #include "ui/taginputs.h"
 

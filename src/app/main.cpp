@@ -3,10 +3,10 @@
 // until the main window closes.
 
 #include "app/appwindows.h"
-#include "app/cmdline.h"
+#include "app/commandline.h"
 #include "app/firstframeprobe.h"
 #include "app/profileopener.h"
-#include "app/runonce.h"
+#include "app/singleinstance.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "ui/mainwindow.h"

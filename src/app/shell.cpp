@@ -1,10 +1,10 @@
 #include "app/shell.h"
 
-#include "app/runonce.h"
-#include "app/wdwstate.h"
-#include "core/dialogs.h"
-#include "core/error.h"
-#include "core/filewriter.h"
+#include "app/singleinstance.h"
+#include "app/windowplacement.h"
+#include "base/dialogs.h"
+#include "base/error.h"
+#include "base/filewriter.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "output/colorize.h"
 
-#include "output/syxhtmlrtf.h"
+#include "output/htmlrtf.h"
 #include "output/viewercolors.h"
 
 namespace brindle::output {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/syxrichsyntax.h"
+#include "output/rtfsyntax.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "pagehead/pagecharset.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "tags/tagcatalogue.h"
 
 #include <array>

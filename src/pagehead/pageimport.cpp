@@ -1,7 +1,7 @@
 #include "pagehead/pageimport.h"
 
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 
 using namespace Qt::StringLiterals;

@@ -1,8 +1,8 @@
 #include "profile/profilefile.h"
 
-#include "core/dialogs.h"
-#include "core/error.h"
-#include "core/filewriter.h"
+#include "base/dialogs.h"
+#include "base/error.h"
+#include "base/filewriter.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "profile/profileworkflow.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pageimport.h"
 #include "profile/profilefile.h"
 #include "tags/tagcatalogue.h"

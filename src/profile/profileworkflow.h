@@ -16,8 +16,8 @@
 //     brindle::guarded(this, [&] { mayClose = m_profile.FormClose(); });
 //     if (!mayClose) event->ignore();
 
-#include "core/dialogs.h"
-#include "profile/ovstringarray.h"
+#include "base/dialogs.h"
+#include "profile/tagstringarray.h"
 #include "tags/tagcatalogue.h"
 
 #include <QList>

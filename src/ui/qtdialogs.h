@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QFileIconProvider>
 

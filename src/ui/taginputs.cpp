@@ -1,7 +1,7 @@
 #include "ui/taginputs.h"
 
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QComboBox>
 #include <QLineEdit>

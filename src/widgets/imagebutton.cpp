@@ -1,6 +1,6 @@
 #include "widgets/imagebutton.h"
 
-#include "widgets/colors.h"
+#include "widgets/systemcolors.h"
 #include "widgets/images.h"
 
 #include <QEnterEvent>

@@ -3,15 +3,15 @@
 // go through the Open flow.
 
 #include "app/appwindows.h"
-#include "app/cmdline.h"
+#include "app/commandline.h"
 #include "app/profileopener.h"
-#include "app/runonce.h"
+#include "app/singleinstance.h"
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "core/dialogs.h"
+#include "base/dialogs.h"
 #include "profile/profilefile.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QApplication>
 #include <QComboBox>

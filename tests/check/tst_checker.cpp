@@ -4,8 +4,8 @@
 #include "check/pagefacts.h"
 #include "check/searchresult.h"
 #include "check/textmeasure.h"
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 #include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 

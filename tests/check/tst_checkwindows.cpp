@@ -1,12 +1,12 @@
 #include "app/appwindows.h"
 #include "check/textmeasure.h"
 #include "common/fakedialogs.h"
-#include "output/fcheck.h"
-#include "output/fpreview.h"
-#include "output/fview.h"
-#include "ui/fhint.h"
+#include "output/checkwindow.h"
+#include "output/searchpreviewwindow.h"
+#include "output/tagsviewer.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "ui/taginputs.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 // The document must be plain ASCII and a balanced RTF group, and the same
 // whether it is written whole or in slices, or read through a small window.
 
-#include "output/syxhtmlrtf.h"
+#include "output/htmlrtf.h"
 #include "output/viewercolors.h"
 
 #include <algorithm>

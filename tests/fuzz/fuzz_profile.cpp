@@ -5,7 +5,7 @@
 // error message carries no raw control character, and whatever was accepted
 // survives being written and read back unchanged.
 
-#include "core/error.h"
+#include "base/error.h"
 #include "profile/profilefile.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The head reader: what it reports of a page's head, where, and in which
 // charset, and that it reads no more of a page than the head needs.
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/headreader.h"
 #include "pagehead/pagecharset.h"
 

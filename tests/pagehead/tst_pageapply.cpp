@@ -2,7 +2,7 @@
 // pages: where each line goes, and that nothing else of the page changes.
 
 #include "common/testfiles.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 

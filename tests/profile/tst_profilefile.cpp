@@ -1,7 +1,7 @@
 #include "common/fakedialogs.h"
-#include "common/fsizelimit.h"
+#include "common/filesizelimit.h"
 #include "common/testfiles.h"
-#include "core/error.h"
+#include "base/error.h"
 #include "profile/profilefile.h"
 
 #include <QDir>

@@ -3,14 +3,14 @@
 
 #include "app/appwindows.h"
 #include "common/fakedialogs.h"
-#include "core/textutil.h"
-#include "output/fcreaht.h"
-#include "output/fview.h"
+#include "base/textutil.h"
+#include "output/pagebuilderwindow.h"
+#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
+#include "ui/hintpopup.h"
+#include "ui/aboutbox.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QAccessible>
 #include <QApplication>

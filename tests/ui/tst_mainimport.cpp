@@ -3,7 +3,7 @@
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
 
 #include <QAction>

@@ -3,10 +3,10 @@
 
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
 
 #include <QAbstractButton>

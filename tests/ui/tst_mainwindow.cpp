@@ -1,9 +1,9 @@
 #include "common/fakedialogs.h"
-#include "output/fview.h"
-#include "ui/finfo.h"
+#include "output/tagsviewer.h"
+#include "ui/aboutbox.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
-#include "ui/ovlinklabel.h"
+#include "ui/tagchecklist.h"
+#include "ui/fadinglinklabel.h"
 #include "widgets/imagebutton.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "widgets/colors.h"
+#include "widgets/systemcolors.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
