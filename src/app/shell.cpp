@@ -39,7 +39,7 @@ std::optional<int> startSingleInstance(TOvRunOnce &guard)
     else
         paramStr[0] = self;
     try {
-        if (!guard.Load(paramStr))
+        if (!guard.load(paramStr))
             return 0;
     } catch (const std::exception &e) {
         reportError(nullptr, e);

@@ -200,7 +200,7 @@ QStringList TOvRunOnce::parseBlock(const QByteArray &block)
     return strings;
 }
 
-bool TOvRunOnce::Load(const QStringList &paramStr)
+bool TOvRunOnce::load(const QStringList &paramStr)
 {
     // Running without the guard beats never starting, whatever stands in
     // the way.

@@ -45,7 +45,7 @@ public:
     }
     // The folder of the lock and the socket: the runtime folder, or where a
     // socket path there would be too long, the private folder "brindle-UID"
-    // in the temporary folder. Chosen at the first call; Load makes and
+    // in the temporary folder. Chosen at the first call; load() makes and
     // checks it.
     QString folder() const;
     QString lockFilePath() const;
@@ -59,7 +59,7 @@ public:
     // it is hung; this copy must end now. Throws brindle::Error, before
     // anything is sent, when a copy answered and the block would be larger
     // than kBlockSize.
-    bool Load(const QStringList &paramStr);
+    bool load(const QStringList &paramStr);
     bool isRunningCopy() const { return m_server != nullptr; }
 
     // The window that a later copy brings forward.

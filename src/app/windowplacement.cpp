@@ -168,7 +168,7 @@ void TOvCCompCustomWdwState::rememberFrame()
     m_frame = frameMargins();
 }
 
-WdwPlacement TOvCCompCustomWdwState::currentPlacement() const
+StoredPlacement TOvCCompCustomWdwState::currentPlacement() const
 {
     QRect normal = m_window->normalGeometry();
     if (!normal.isValid())
@@ -177,13 +177,13 @@ WdwPlacement TOvCCompCustomWdwState::currentPlacement() const
     return {outer.x(), outer.y(), outer.width(), outer.height(), stateOf(m_window->windowState())};
 }
 
-void TOvCCompCustomWdwState::LoadPlacement(WdwPlacement &) {}
+void TOvCCompCustomWdwState::LoadPlacement(StoredPlacement &) {}
 
-void TOvCCompCustomWdwState::StorePlacement(const WdwPlacement &) {}
+void TOvCCompCustomWdwState::StorePlacement(const StoredPlacement &) {}
 
-void TOvCCompCustomWdwState::LoadPlacementNotify(WdwPlacement &placement)
+void TOvCCompCustomWdwState::LoadPlacementNotify(StoredPlacement &placement)
 {
-    const WdwPlacement before = placement;
+    const StoredPlacement before = placement;
     LoadPlacement(placement);
     if (!OnReadWdwState)
         return;
@@ -207,8 +207,8 @@ void TOvCCompCustomWdwState::RestorePlacement()
         m_restorePending = true;
         return;
     }
-    const WdwPlacement current = currentPlacement();
-    WdwPlacement p = current;
+    const StoredPlacement current = currentPlacement();
+    StoredPlacement p = current;
     LoadPlacementNotify(p);
     if (m_options.testFlag(woIgnoreSize)) {
         p.width = current.width;
@@ -234,7 +234,7 @@ void TOvCCompCustomWdwState::RestorePlacement()
         this, [this, state = p.state] { applyState(state); }, Qt::QueuedConnection);
 }
 
-void TOvCCompCustomWdwState::applyRect(const WdwPlacement &p)
+void TOvCCompCustomWdwState::applyRect(const StoredPlacement &p)
 {
     // Qt can only set the normal rectangle of a window that is in the normal
     // state; at the first showing it always is.
@@ -431,7 +431,7 @@ namespace {
 
 constexpr std::array kValueNames{u"Left", u"Top", u"Width", u"Height", u"State"};
 
-std::array<int *, 5> fieldsOf(WdwPlacement &p)
+std::array<int *, 5> fieldsOf(StoredPlacement &p)
 {
     return {&p.left, &p.top, &p.width, &p.height, &p.state};
 }
@@ -521,10 +521,10 @@ QString TOvCCompRegWdwState::SubKey() const
                                                window() ? window()->objectName() : QString());
 }
 
-QString TOvCCompRegWdwState::storeFile(TRegRoot root)
+QString TOvCCompRegWdwState::storeFile(StoreRoot root)
 {
     QString folder;
-    if (root == TRegRoot::HKEY_LOCAL_MACHINE) {
+    if (root == StoreRoot::Machine) {
         const QStringList all = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
         folder = all.size() > 1 ? all.at(1) : u"/etc/xdg"_s;
     } else {
@@ -540,16 +540,16 @@ QString TOvCCompRegWdwState::groupOf(const QString &subKey)
     return path.split(u'/', Qt::SkipEmptyParts).join(u'/');
 }
 
-std::pair<TRegRoot, QString> TOvCCompRegWdwState::location()
+std::pair<StoreRoot, QString> TOvCCompRegWdwState::location()
 {
-    TRegRoot root = m_rootKey;
+    StoreRoot root = m_rootKey;
     QString key = SubKey();
     if (OnGetRegData)
         OnGetRegData(root, key);
     return {root, key};
 }
 
-void TOvCCompRegWdwState::LoadPlacement(WdwPlacement &placement)
+void TOvCCompRegWdwState::LoadPlacement(StoredPlacement &placement)
 {
     const auto [root, key] = location();
     const QString file = storeFile(root);
@@ -573,7 +573,7 @@ void TOvCCompRegWdwState::LoadPlacement(WdwPlacement &placement)
     }
 }
 
-void TOvCCompRegWdwState::StorePlacement(const WdwPlacement &placement)
+void TOvCCompRegWdwState::StorePlacement(const StoredPlacement &placement)
 {
     const auto [root, key] = location();
     const QFileInfo file(storeFile(root));
@@ -582,7 +582,7 @@ void TOvCCompRegWdwState::StorePlacement(const WdwPlacement &placement)
     if (!QDir().mkpath(file.absolutePath()) || !QFileInfo(file.absolutePath()).isWritable())
         return;
     const QString group = groupOf(key);
-    WdwPlacement values = placement;
+    StoredPlacement values = placement;
     const auto fields = fieldsOf(values);
     {
         QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);

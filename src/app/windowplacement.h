@@ -18,7 +18,7 @@ namespace brindle::app {
 
 // The five stored values: the outer (frame included) normal rectangle in
 // desktop coordinates, and 0 normal, 1 minimized, 2 maximized.
-struct WdwPlacement
+struct StoredPlacement
 {
     int left = 0;
     int top = 0;
@@ -26,7 +26,7 @@ struct WdwPlacement
     int height = 0;
     int state = 0;
 
-    friend bool operator==(const WdwPlacement &, const WdwPlacement &) = default;
+    friend bool operator==(const StoredPlacement &, const StoredPlacement &) = default;
 };
 
 class TOvCCompCustomWdwState : public QObject
@@ -34,13 +34,13 @@ class TOvCCompCustomWdwState : public QObject
     Q_OBJECT
 
 public:
-    enum WdwOption
+    enum PlacementOption
     {
         woIgnoreState = 0x1,
         woIgnoreSize = 0x2,
         woFitWorkArea = 0x4,
     };
-    Q_DECLARE_FLAGS(WdwOptions, WdwOption)
+    Q_DECLARE_FLAGS(PlacementOptions, PlacementOption)
 
     // A handler value of kKeepCurrent puts that value back to the window's own.
     static constexpr int kKeepCurrent = 2147483647;
@@ -59,8 +59,8 @@ public:
 
     bool AutoSaveRestore() const { return m_autoSaveRestore; }
     void setAutoSaveRestore(bool on) { m_autoSaveRestore = on; }
-    WdwOptions Options() const { return m_options; }
-    void setOptions(WdwOptions options) { m_options = options; }
+    PlacementOptions Options() const { return m_options; }
+    void setOptions(PlacementOptions options) { m_options = options; }
     bool IgnoreState() const { return m_options.testFlag(woIgnoreState); }
     void setIgnoreState(bool on) { m_options.setFlag(woIgnoreState, on); }
     int MinimizeDelay() const { return m_minimizeDelay; }
@@ -73,20 +73,20 @@ public:
     void SavePlacement();
 
     // The window's placement as it would be stored now.
-    WdwPlacement currentPlacement() const;
+    StoredPlacement currentPlacement() const;
 
 protected:
     // Storage: the base class has none, so nothing is read or written.
-    virtual void LoadPlacement(WdwPlacement &placement);
-    virtual void StorePlacement(const WdwPlacement &placement);
-    void LoadPlacementNotify(WdwPlacement &placement);
+    virtual void LoadPlacement(StoredPlacement &placement);
+    virtual void StorePlacement(const StoredPlacement &placement);
+    void LoadPlacementNotify(StoredPlacement &placement);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void firstShown();
     void frameKnown();
-    void applyRect(const WdwPlacement &p);
+    void applyRect(const StoredPlacement &p);
     void applyState(int state);
     bool liftSizeLimits();
     void restoreSizeLimits();
@@ -100,7 +100,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<QWindow> m_handle;
     bool m_autoSaveRestore = false;
-    WdwOptions m_options;
+    PlacementOptions m_options;
     int m_minimizeDelay = kDefaultMinimizeDelay;
     bool m_shown = false;
     bool m_restorePending = false;
@@ -119,14 +119,14 @@ private:
     bool m_maximizeAsked = false;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(TOvCCompCustomWdwState::WdwOptions)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TOvCCompCustomWdwState::PlacementOptions)
 
 // Roots of the store. The user's root is the per-user configuration folder,
 // the machine's root the first system one (XDG_CONFIG_DIRS).
-enum class TRegRoot
+enum class StoreRoot
 {
-    HKEY_CURRENT_USER,
-    HKEY_LOCAL_MACHINE,
+    User,
+    Machine,
 };
 
 class TOvCCompRegWdwState : public TOvCCompCustomWdwState
@@ -135,12 +135,12 @@ class TOvCCompRegWdwState : public TOvCCompCustomWdwState
 
 public:
     // Called before every access to the store; may change both.
-    using GetRegDataEvent = std::function<void(TRegRoot &rootKey, QString &subKey)>;
+    using GetRegDataEvent = std::function<void(StoreRoot &rootKey, QString &subKey)>;
 
     explicit TOvCCompRegWdwState(QObject *owner);
 
-    TRegRoot RootKey() const { return m_rootKey; }
-    void setRootKey(TRegRoot root) { m_rootKey = root; }
+    StoreRoot RootKey() const { return m_rootKey; }
+    void setRootKey(StoreRoot root) { m_rootKey = root; }
     // Empty means the default "\Software\<program file>\Window\<window name>".
     QString SubKey() const;
     void setSubKey(const QString &subKey) { m_subKey = subKey; }
@@ -148,17 +148,17 @@ public:
     GetRegDataEvent OnGetRegData;
 
     // The settings file behind a root, and the group a key path maps to.
-    static QString storeFile(TRegRoot root);
+    static QString storeFile(StoreRoot root);
     static QString groupOf(const QString &subKey);
 
 protected:
-    void LoadPlacement(WdwPlacement &placement) override;
-    void StorePlacement(const WdwPlacement &placement) override;
+    void LoadPlacement(StoredPlacement &placement) override;
+    void StorePlacement(const StoredPlacement &placement) override;
 
 private:
-    std::pair<TRegRoot, QString> location();
+    std::pair<StoreRoot, QString> location();
 
-    TRegRoot m_rootKey = TRegRoot::HKEY_CURRENT_USER;
+    StoreRoot m_rootKey = StoreRoot::User;
     QString m_subKey;
 };
 

@@ -39,9 +39,9 @@ QIcon levelIcon(const QStyle *style, check::Level level)
 
 } // namespace
 
-Tfcheck::Tfcheck(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs, mainWindow)
+CheckWindow::CheckWindow(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs, mainWindow)
 {
-    setObjectName(u"fcheck"_s);
+    setObjectName(u"checkWindow"_s);
     setWindowTitle(u"Check"_s);
     setFont(widgets::uiFont(8));
     resize(760, 230);
@@ -65,7 +65,7 @@ Tfcheck::Tfcheck(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs
     layout->addWidget(m_list);
 }
 
-void Tfcheck::refresh()
+void CheckWindow::refresh()
 {
     m_list->clear();
     std::vector<check::Finding> findings;

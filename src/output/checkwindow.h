@@ -9,12 +9,12 @@ class QTreeWidget;
 
 namespace brindle::output {
 
-class Tfcheck : public ToolWindow
+class CheckWindow : public ToolWindow
 {
     Q_OBJECT
 
 public:
-    Tfcheck(ui::TagInputs *inputs, QWidget *mainWindow);
+    CheckWindow(ui::TagInputs *inputs, QWidget *mainWindow);
 
     QTreeWidget *list() const { return m_list; }
 

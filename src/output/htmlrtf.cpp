@@ -70,7 +70,7 @@ constexpr std::array<std::string_view, 151> kEntities = {
     "&#185;",   "&#186;",   "&#188;",   "&#189;",   "&#190;",   "&#191;",   "&#215;",
 };
 
-constexpr std::array<TsyxColor, 11> kDefaultColors = {
+constexpr std::array<RtfColor, 11> kDefaultColors = {
     0x00008000, 0x00000080, 0, 0x00FF0000, 0, 0x00008000, 0x00FF0000, 0, 0x000000FF, 0, 0};
 
 // Colour index of each token class value; values past the classes take 11.
@@ -375,18 +375,18 @@ private:
 
 TsyxHTMLRTF::TsyxHTMLRTF()
 {
-    FillTagTable(std::make_index_sequence<kTagBuckets>());
-    m_dispatch.fill(&TsyxHTMLRTF::HandleWord);
-    m_dispatch[0] = &TsyxHTMLRTF::HandleEnd;
+    fillTagTable(std::make_index_sequence<kTagBuckets>());
+    m_dispatch.fill(&TsyxHTMLRTF::handleWord);
+    m_dispatch[0] = &TsyxHTMLRTF::handleEnd;
     for (int b = 1; b <= 32; ++b)
-        m_dispatch[std::size_t(b)] = &TsyxHTMLRTF::HandleBlankRun;
-    m_dispatch['\n'] = &TsyxHTMLRTF::HandleLineFeed;
-    m_dispatch['\r'] = &TsyxHTMLRTF::HandleCarriageReturn;
-    m_dispatch['"'] = &TsyxHTMLRTF::HandleQuote;
-    m_dispatch['&'] = &TsyxHTMLRTF::HandleEntity;
-    m_dispatch['<'] = &TsyxHTMLRTF::HandleOpen;
-    m_dispatch['='] = &TsyxHTMLRTF::HandleEquals;
-    m_dispatch['>'] = &TsyxHTMLRTF::HandleClose;
+        m_dispatch[std::size_t(b)] = &TsyxHTMLRTF::handleBlankRun;
+    m_dispatch['\n'] = &TsyxHTMLRTF::handleLineFeed;
+    m_dispatch['\r'] = &TsyxHTMLRTF::handleCarriageReturn;
+    m_dispatch['"'] = &TsyxHTMLRTF::handleQuote;
+    m_dispatch['&'] = &TsyxHTMLRTF::handleEntity;
+    m_dispatch['<'] = &TsyxHTMLRTF::handleOpen;
+    m_dispatch['='] = &TsyxHTMLRTF::handleEquals;
+    m_dispatch['>'] = &TsyxHTMLRTF::handleClose;
     SetupColors(kDefaultColors);
     m_pendingEntity = -1;
     m_state = ScanState::EntityPending;
@@ -396,30 +396,30 @@ TsyxHTMLRTF::TsyxHTMLRTF()
 TsyxHTMLRTF::~TsyxHTMLRTF() = default;
 
 template<std::size_t... Buckets>
-void TsyxHTMLRTF::FillTagTable(std::index_sequence<Buckets...>)
+void TsyxHTMLRTF::fillTagTable(std::index_sequence<Buckets...>)
 {
-    ((m_tagTable[Buckets] = kBuckets[Buckets].count > 0 ? &TsyxHTMLRTF::CheckBucket<int(Buckets)>
-                                                        : &TsyxHTMLRTF::CheckEmptyBucket),
+    ((m_tagTable[Buckets] = kBuckets[Buckets].count > 0 ? &TsyxHTMLRTF::checkBucket<int(Buckets)>
+                                                        : &TsyxHTMLRTF::checkEmptyBucket),
      ...);
 }
 
-std::span<const std::string_view> TsyxHTMLRTF::TagNames()
+std::span<const std::string_view> TsyxHTMLRTF::tagNames()
 {
     return kTagNames;
 }
 
-std::span<const std::string_view> TsyxHTMLRTF::Entities()
+std::span<const std::string_view> TsyxHTMLRTF::entities()
 {
     return kEntities;
 }
 
-int TsyxHTMLRTF::TagNameHash(std::string_view name)
+int TsyxHTMLRTF::tagNameHash(std::string_view name)
 {
     const qint64 hash = measureName(name.data(), name.size()).hash;
     return hash > kTagBuckets ? kTagBuckets : int(hash);
 }
 
-const std::array<TsyxColor, 11> &TsyxHTMLRTF::DefaultColors()
+const std::array<RtfColor, 11> &TsyxHTMLRTF::defaultColors()
 {
     return kDefaultColors;
 }
@@ -434,8 +434,8 @@ void TsyxHTMLRTF::SetDefaultColors()
 [[gnu::flatten]] void TsyxHTMLRTF::ConvertToStream(RtfStream &stream)
 {
     static_assert(std::is_final_v<TsyxHTMLRTF>);
-    WriteProlog(stream);
-    WriteTokens(*this, stream);
+    writeProlog(stream);
+    writeTokens(*this, stream);
     stream.write(QByteArrayView(" }", 2));
 }
 
@@ -443,9 +443,9 @@ void TsyxHTMLRTF::SetDefaultColors()
 // refilled between tokens whenever less than m_refillBelow bytes of it are
 // left, so every token short of that is scanned exactly as in a whole text.
 // A token that reaches the window's last kLookahead bytes may have been cut
-// short by its end: it is scanned again from its start by ConvertLongToken,
+// short by its end: it is scanned again from its start by convertLongToken,
 // which reads on as far as it goes.
-[[gnu::flatten]] void TsyxHTMLRTF::ConvertSourceToStream(const TextSource &source, RtfStream &stream,
+[[gnu::flatten]] void TsyxHTMLRTF::convertSourceToStream(const TextSource &source, RtfStream &stream,
                                                          qsizetype window)
 {
     window = std::max(window, kMinimumWindow);
@@ -474,11 +474,11 @@ void TsyxHTMLRTF::SetDefaultColors()
         }
     } release{*this};
 
-    WriteProlog(stream);
-    Refill(0);
+    writeProlog(stream);
+    refill(0);
     for (;;) {
         if (!m_sourceDone && m_windowEnd - m_position < m_refillBelow)
-            Refill(m_position);
+            refill(m_position);
         const ScanState state = m_state;
         const int pendingEntity = m_pendingEntity;
         NextToken();
@@ -486,18 +486,18 @@ void TsyxHTMLRTF::SetDefaultColors()
             m_state = state;
             m_pendingEntity = pendingEntity;
             m_position = m_tokenStart;
-            ConvertLongToken(stream);
+            convertLongToken(stream);
             continue;
         }
         if (AtEnd())
             break;
-        WriteCurrentToken(stream);
+        writeCurrentToken(stream);
     }
     stream.write(QByteArrayView(" }", 2));
 }
 
-// The body of WriteTokens.
-inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
+// The body of writeTokens.
+inline void TsyxHTMLRTF::writeCurrentToken(RtfStream &stream)
 {
     QByteArrayView token = CurrentToken();
     const int colorIndex = CurrentColorIndex();
@@ -509,7 +509,7 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
 
 // Drops the window's bytes before keepFrom (but for kLookBehind of them) and
 // reads until the window is full, the text ends or it reaches a NUL.
-[[gnu::noinline]] void TsyxHTMLRTF::Refill(qsizetype keepFrom)
+[[gnu::noinline]] void TsyxHTMLRTF::refill(qsizetype keepFrom)
 {
     char *window = m_window.get();
     const qsizetype drop = std::max<qsizetype>(0, std::min(keepFrom, m_position) - kLookBehind);
@@ -542,11 +542,11 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
 // NextToken and its handlers, made byte by byte as far as the text goes. The
 // token's bytes are written as soon as its colour is known, the rest in
 // slices as the window moves on.
-[[gnu::noinline]] void TsyxHTMLRTF::ConvertLongToken(RtfStream &stream)
+[[gnu::noinline]] void TsyxHTMLRTF::convertLongToken(RtfStream &stream)
 {
     m_tokenStart = m_position;
     m_tokenNeedsEscape = false;
-    const unsigned char first = ByteAt(m_position);
+    const unsigned char first = byteAt(m_position);
     const bool blockContent = first != 0 && first != '\n' && first != '\r';
     LongKind kind;
     if (m_state == ScanState::InServerScript && blockContent) {
@@ -558,7 +558,7 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
     } else if (m_state == ScanState::InText && first >= 32 && first != '<') {
         kind = LongKind::Text;
         m_tokenClass = TokenClass::Text;
-    } else if (m_dispatch[first] == &TsyxHTMLRTF::HandleBlankRun) {
+    } else if (m_dispatch[first] == &TsyxHTMLRTF::handleBlankRun) {
         kind = LongKind::Blank;
         m_tokenClass = TokenClass::Whitespace;
         ++m_position;
@@ -569,11 +569,11 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
         if (m_state == ScanState::ExpectValue)
             m_state = ScanState::InTag;
         ++m_position;
-    } else if (m_dispatch[first] != &TsyxHTMLRTF::HandleWord) {
+    } else if (m_dispatch[first] != &TsyxHTMLRTF::handleWord) {
         // Line breaks, symbols and entities are short; only a window smaller
         // than the minimum could cut one.
         NextToken();
-        WriteCurrentToken(stream);
+        writeCurrentToken(stream);
         return;
     } else if (m_state == ScanState::ExpectTagName) {
         kind = LongKind::TagName;
@@ -594,7 +594,7 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
     // The colour FormatToken would give: that of the class, but the comment
     // colour for a token that starts with "//" after blanks, and the string
     // colour for a quoted attribute value. -1 while that is still open.
-    const bool slashes = ByteAt(m_tokenStart) == '/' && ByteAt(m_tokenStart + 1) == '/';
+    const bool slashes = byteAt(m_tokenStart) == '/' && byteAt(m_tokenStart + 1) == '/';
     int color = -1;
     switch (kind) {
     case LongKind::Blank:
@@ -620,7 +620,7 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
     bool headerWritten = false;
     m_emitFrom = m_tokenStart;
     for (;;) {
-        const bool ended = ScanLong(kind);
+        const bool ended = scanLong(kind);
         if (kind == LongKind::TagName) {
             // A name with no bucket is an attribute name; one longer than any
             // listed name is no listed name.
@@ -636,13 +636,13 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
             // Text and server script: the colour waits for the first byte
             // that is not blank, and for the one after it if that is "/".
             qsizetype i = m_emitFrom;
-            while (i < m_position && ByteAt(i) <= 32)
+            while (i < m_position && byteAt(i) <= 32)
                 ++i;
             const int plain = CurrentColorIndex();
-            if (i < m_position && ByteAt(i) != '/')
+            if (i < m_position && byteAt(i) != '/')
                 color = plain;
             else if (i + 1 < m_position)
-                color = ByteAt(i + 1) == '/' ? 2 : plain;
+                color = byteAt(i + 1) == '/' ? 2 : plain;
             else if (ended)
                 color = plain;
             if (color < 0) {
@@ -651,7 +651,7 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
             }
         }
         if (color >= 0 && !headerWritten) {
-            WriteColoredToken(color, {}, stream);
+            writeColoredToken(color, {}, stream);
             held.writeTo(stream);
             headerWritten = true;
         }
@@ -660,41 +660,41 @@ inline void TsyxHTMLRTF::WriteCurrentToken(RtfStream &stream)
         // Keeps the last bytes, which may begin a UTF-8 sequence that the
         // next bytes complete.
         if (color >= 0)
-            m_emitFrom = WriteEscaped(m_emitFrom, m_position - 3, m_position, stream);
-        Refill(m_emitFrom);
+            m_emitFrom = writeEscaped(m_emitFrom, m_position - 3, m_position, stream);
+        refill(m_emitFrom);
     }
-    WriteEscaped(m_emitFrom, m_position, m_position, stream);
+    writeEscaped(m_emitFrom, m_position, m_position, stream);
 }
 
 // Scans on from m_position within the window. True when the token ended
 // there (with the scanner's state as the handler leaves it); false when the
 // scan came within kLookahead of the window's end, so that more text has to
 // be read before the stop it found (if any) can be trusted.
-bool TsyxHTMLRTF::ScanLong(LongKind kind)
+bool TsyxHTMLRTF::scanLong(LongKind kind)
 {
     const auto cut = [this] { return !m_sourceDone && m_windowEnd - m_position <= kLookahead; };
     for (;;) {
         switch (kind) {
         case LongKind::Blank:
-            while (kByteClasses[ByteAt(m_position)] & kBlankContinue)
+            while (kByteClasses[byteAt(m_position)] & kBlankContinue)
                 ++m_position;
             return !cut();
         case LongKind::Quoted:
-            SkipUntil<kQuoteStop>();
+            skipUntil<kQuoteStop>();
             if (cut())
                 return false;
-            if (ByteAt(m_position) == '"')
+            if (byteAt(m_position) == '"')
                 ++m_position;
             return true;
         case LongKind::Value:
-            SkipUntil<kValueStop>();
+            skipUntil<kValueStop>();
             return !cut();
         case LongKind::Name:
-            SkipUntil<kAttributeStop>();
+            skipUntil<kAttributeStop>();
             return !cut();
         case LongKind::TagName:
             if (!m_longInDigits) {
-                while (const quint8 weight = kWeights[ByteAt(m_position)]) {
+                while (const quint8 weight = kWeights[byteAt(m_position)]) {
                     m_longHash += weight;
                     ++m_position;
                 }
@@ -702,14 +702,14 @@ bool TsyxHTMLRTF::ScanLong(LongKind kind)
                     return false;
                 m_longInDigits = true;
             }
-            while (isDigit(ByteAt(m_position)))
-                m_longHash += ByteAt(m_position++) - '0';
+            while (isDigit(byteAt(m_position)))
+                m_longHash += byteAt(m_position++) - '0';
             return !cut();
         case LongKind::Text:
-            SkipUntil<kTextStop>();
+            skipUntil<kTextStop>();
             if (cut())
                 return false;
-            if (ByteAt(m_position) != '&')
+            if (byteAt(m_position) != '&')
                 return true;
             if (const int entity = matchEntity(m_input + m_position); entity >= 0) {
                 m_pendingEntity = entity;
@@ -720,10 +720,10 @@ bool TsyxHTMLRTF::ScanLong(LongKind kind)
             break;
         case LongKind::Comment:
         case LongKind::ServerScript:
-            SkipUntil<kBlockStop>();
+            skipUntil<kBlockStop>();
             if (cut())
                 return false;
-            if (ByteAt(m_position) != '>')
+            if (byteAt(m_position) != '>')
                 return true;
             if (kind == LongKind::Comment
                     ? m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-'
@@ -741,7 +741,7 @@ bool TsyxHTMLRTF::ScanLong(LongKind kind)
 // Writes the bytes from `from` on as EscapeToken escapes them, up to the
 // first character that starts at or after `limit`; a UTF-8 sequence may take
 // bytes up to `end`. Returns where it stopped.
-qsizetype TsyxHTMLRTF::WriteEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out)
+qsizetype TsyxHTMLRTF::writeEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(m_input);
     qsizetype i = from;
@@ -784,7 +784,7 @@ int TsyxHTMLRTF::CurrentColorIndex() const
 }
 
 template<int Stop>
-void TsyxHTMLRTF::SkipUntil()
+void TsyxHTMLRTF::skipUntil()
 {
     // Bytes that need escaping stop the inner loop too, which is cheaper than
     // a second pass over every token: they are rare.
@@ -802,9 +802,9 @@ void TsyxHTMLRTF::SkipUntil()
     m_position = position;
 }
 
-void TsyxHTMLRTF::ConsumeAnyByte()
+void TsyxHTMLRTF::consumeAnyByte()
 {
-    if (kByteClasses[ByteAt(m_position)] & kNeedsEscape)
+    if (kByteClasses[byteAt(m_position)] & kNeedsEscape)
         m_tokenNeedsEscape = true;
     ++m_position;
 }
@@ -815,40 +815,40 @@ void TsyxHTMLRTF::NextToken()
     m_tokenNeedsEscape = false;
     switch (m_state) {
     case ScanState::InServerScript:
-        ScanServerScript();
+        scanServerScript();
         break;
     case ScanState::InComment:
-        ScanComment();
+        scanComment();
         break;
     case ScanState::InText:
-        ScanText();
+        scanText();
         break;
     default:
-        Dispatch();
+        dispatch();
         break;
     }
 }
 
-void TsyxHTMLRTF::HandleEnd()
+void TsyxHTMLRTF::handleEnd()
 {
     m_tokenClass = TokenClass::EndOfText;
 }
 
-void TsyxHTMLRTF::HandleLineFeed()
+void TsyxHTMLRTF::handleLineFeed()
 {
     m_tokenClass = TokenClass::Whitespace;
     ++m_position;
 }
 
-void TsyxHTMLRTF::HandleCarriageReturn()
+void TsyxHTMLRTF::handleCarriageReturn()
 {
     m_tokenClass = TokenClass::Whitespace;
     ++m_position;
-    if (ByteAt(m_position) == '\n')
+    if (byteAt(m_position) == '\n')
         ++m_position;
 }
 
-void TsyxHTMLRTF::HandleBlankRun()
+void TsyxHTMLRTF::handleBlankRun()
 {
     const auto *input = reinterpret_cast<const unsigned char *>(m_input);
     qsizetype position = m_position + 1;
@@ -858,7 +858,7 @@ void TsyxHTMLRTF::HandleBlankRun()
     m_position = position;
 }
 
-void TsyxHTMLRTF::HandleQuote()
+void TsyxHTMLRTF::handleQuote()
 {
     if (m_state == ScanState::ExpectValue) {
         m_state = ScanState::InTag;
@@ -867,33 +867,33 @@ void TsyxHTMLRTF::HandleQuote()
         m_tokenClass = TokenClass::QuotedString;
     }
     ++m_position;
-    SkipUntil<kQuoteStop>();
-    if (ByteAt(m_position) == '"')
+    skipUntil<kQuoteStop>();
+    if (byteAt(m_position) == '"')
         ++m_position;
 }
 
-void TsyxHTMLRTF::HandleEntity()
+void TsyxHTMLRTF::handleEntity()
 {
     if (m_pendingEntity >= 0) {
         m_tokenClass = TokenClass::Entity;
         // The entity matched right here, unless a new text was set since the
         // match; the NUL test keeps that case inside the new text.
         const auto length = qsizetype(kEntities[std::size_t(m_pendingEntity)].size());
-        for (qsizetype i = 0; i < length && ByteAt(m_position) != 0; ++i)
+        for (qsizetype i = 0; i < length && byteAt(m_position) != 0; ++i)
             ++m_position;
     }
     m_pendingEntity = -1;
     m_state = ScanState::InText;
 }
 
-void TsyxHTMLRTF::HandleOpen()
+void TsyxHTMLRTF::handleOpen()
 {
     ++m_position;
-    if (ByteAt(m_position) == '!' && ByteAt(m_position + 1) == '-' && ByteAt(m_position + 2) == '-') {
+    if (byteAt(m_position) == '!' && byteAt(m_position + 1) == '-' && byteAt(m_position + 2) == '-') {
         m_state = ScanState::InComment;
         m_tokenClass = TokenClass::Comment;
         m_position += 3;
-    } else if (ByteAt(m_position) == '%') {
+    } else if (byteAt(m_position) == '%') {
         m_state = ScanState::InServerScript;
         m_tokenClass = TokenClass::ServerScript;
         ++m_position;
@@ -903,53 +903,53 @@ void TsyxHTMLRTF::HandleOpen()
     }
 }
 
-void TsyxHTMLRTF::HandleEquals()
+void TsyxHTMLRTF::handleEquals()
 {
     m_state = ScanState::ExpectValue;
     m_tokenClass = TokenClass::Symbol;
     ++m_position;
 }
 
-void TsyxHTMLRTF::HandleClose()
+void TsyxHTMLRTF::handleClose()
 {
     m_state = ScanState::InText;
     m_tokenClass = TokenClass::Symbol;
     ++m_position;
 }
 
-void TsyxHTMLRTF::HandleWord()
+void TsyxHTMLRTF::handleWord()
 {
     switch (m_state) {
     case ScanState::ExpectTagName:
         m_state = ScanState::InTag;
-        m_tokenClass = LookupTagName();
+        m_tokenClass = lookupTagName();
         m_position += m_nameLength;
         break;
     case ScanState::ExpectValue:
         m_state = ScanState::InTag;
         m_tokenClass = TokenClass::AttributeValue;
-        ConsumeAnyByte();
-        SkipUntil<kValueStop>();
+        consumeAnyByte();
+        skipUntil<kValueStop>();
         break;
     default:
         m_tokenClass = TokenClass::AttributeName;
-        ConsumeAnyByte();
-        SkipUntil<kAttributeStop>();
+        consumeAnyByte();
+        skipUntil<kAttributeStop>();
         break;
     }
 }
 
-void TsyxHTMLRTF::ScanServerScript()
+void TsyxHTMLRTF::scanServerScript()
 {
     m_tokenClass = TokenClass::ServerScript;
-    const unsigned char first = ByteAt(m_position);
+    const unsigned char first = byteAt(m_position);
     if (first == 0 || first == '\n' || first == '\r') {
-        Dispatch();
+        dispatch();
         return;
     }
     for (;;) {
-        SkipUntil<kBlockStop>();
-        if (ByteAt(m_position) != '>')
+        skipUntil<kBlockStop>();
+        if (byteAt(m_position) != '>')
             return;
         // The "%" may be that of the opening "<%", so look back across the
         // token start, but never in front of the text.
@@ -962,17 +962,17 @@ void TsyxHTMLRTF::ScanServerScript()
     }
 }
 
-void TsyxHTMLRTF::ScanComment()
+void TsyxHTMLRTF::scanComment()
 {
     m_tokenClass = TokenClass::Comment;
-    const unsigned char first = ByteAt(m_position);
+    const unsigned char first = byteAt(m_position);
     if (first == 0 || first == '\n' || first == '\r') {
-        Dispatch();
+        dispatch();
         return;
     }
     for (;;) {
-        SkipUntil<kBlockStop>();
-        if (ByteAt(m_position) != '>')
+        skipUntil<kBlockStop>();
+        if (byteAt(m_position) != '>')
             return;
         if (m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-') {
             m_state = ScanState::InText;
@@ -983,17 +983,17 @@ void TsyxHTMLRTF::ScanComment()
     }
 }
 
-void TsyxHTMLRTF::ScanText()
+void TsyxHTMLRTF::scanText()
 {
-    const unsigned char first = ByteAt(m_position);
+    const unsigned char first = byteAt(m_position);
     if (first < 32 || first == '<') {
-        Dispatch();
+        dispatch();
         return;
     }
     m_tokenClass = TokenClass::Text;
     for (;;) {
-        SkipUntil<kTextStop>();
-        if (ByteAt(m_position) != '&')
+        skipUntil<kTextStop>();
+        if (byteAt(m_position) != '&')
             return;
         const int entity = matchEntity(m_input + m_position);
         if (entity >= 0) {
@@ -1005,7 +1005,7 @@ void TsyxHTMLRTF::ScanText()
     }
 }
 
-TokenClass TsyxHTMLRTF::LookupTagName()
+TokenClass TsyxHTMLRTF::lookupTagName()
 {
     m_nameStart = m_input + m_position;
     // Both runs stop at the NUL at the latest: it has weight 0 and is no digit.
@@ -1025,7 +1025,7 @@ TokenClass TsyxHTMLRTF::LookupTagName()
 }
 
 template<int BucketNumber>
-TokenClass TsyxHTMLRTF::CheckBucket()
+TokenClass TsyxHTMLRTF::checkBucket()
 {
     constexpr Bucket bucket = kBuckets[BucketNumber];
     for (int i = 0; i < bucket.count; ++i) {
@@ -1047,7 +1047,7 @@ TokenClass TsyxHTMLRTF::CheckBucket()
     return TokenClass::UnlistedTagName;
 }
 
-TokenClass TsyxHTMLRTF::CheckEmptyBucket()
+TokenClass TsyxHTMLRTF::checkEmptyBucket()
 {
     return TokenClass::UnlistedTagName;
 }
@@ -1087,7 +1087,7 @@ void TsyxHTMLRTF::FormatToken(int colorIndex, QByteArrayView token, RtfStream &o
     }
     if (colorIndex == 10 && n > 0 && token[0] == '"')
         color = 6;
-    WriteColoredToken(color, token, out);
+    writeColoredToken(color, token, out);
 }
 
 } // namespace brindle::output

@@ -74,23 +74,21 @@ public:
     // longer than that is written in parts; the start of one whose colour is
     // not settled yet (blanks that may lead to "//", a long tag name) waits
     // in a temporary file once it outgrows memory.
-    void ConvertSourceToStream(const TextSource &source, RtfStream &stream,
+    void convertSourceToStream(const TextSource &source, RtfStream &stream,
                                qsizetype window = kDefaultWindow);
 
-    TokenClass CurrentClass() const { return m_tokenClass; }
-    ScanState State() const { return m_state; }
-    int PendingEntity() const { return m_pendingEntity; }
+    int pendingEntity() const { return m_pendingEntity; }
 
     // The tables behind the scanner.
-    static std::span<const std::string_view> TagNames();
-    static std::span<const std::string_view> Entities();
+    static std::span<const std::string_view> tagNames();
+    static std::span<const std::string_view> entities();
     // Hash of a tag name: the bucket it is looked up in. Hashes of 244 or
     // more have no bucket.
-    static int TagNameHash(std::string_view name);
-    static const std::array<TsyxColor, 11> &DefaultColors();
+    static int tagNameHash(std::string_view name);
+    static const std::array<RtfColor, 11> &defaultColors();
 
 private:
-    // The kinds of token that can outgrow the window of ConvertSourceToStream.
+    // The kinds of token that can outgrow the window of convertSourceToStream.
     enum class LongKind : quint8
     {
         Blank,
@@ -106,34 +104,34 @@ private:
     using Handler = void (TsyxHTMLRTF::*)();
     using CheckFunction = TokenClass (TsyxHTMLRTF::*)();
 
-    unsigned char ByteAt(qsizetype position) const { return static_cast<unsigned char>(m_input[position]); }
-    void Dispatch() { (this->*m_dispatch[ByteAt(m_position)])(); }
+    unsigned char byteAt(qsizetype position) const { return static_cast<unsigned char>(m_input[position]); }
+    void dispatch() { (this->*m_dispatch[byteAt(m_position)])(); }
 
-    void HandleEnd();
-    void HandleLineFeed();
-    void HandleCarriageReturn();
-    void HandleBlankRun();
-    void HandleQuote();
-    void HandleEntity();
-    void HandleOpen();
-    void HandleEquals();
-    void HandleClose();
-    void HandleWord();
+    void handleEnd();
+    void handleLineFeed();
+    void handleCarriageReturn();
+    void handleBlankRun();
+    void handleQuote();
+    void handleEntity();
+    void handleOpen();
+    void handleEquals();
+    void handleClose();
+    void handleWord();
 
-    void ScanServerScript();
-    void ScanComment();
-    void ScanText();
+    void scanServerScript();
+    void scanComment();
+    void scanText();
 
     // Consumes bytes up to the first whose class has a bit of `Stop`.
     template<int Stop>
-    void SkipUntil();
-    void ConsumeAnyByte();
-    TokenClass LookupTagName();
+    void skipUntil();
+    void consumeAnyByte();
+    TokenClass lookupTagName();
     template<int Bucket>
-    TokenClass CheckBucket();
-    TokenClass CheckEmptyBucket();
+    TokenClass checkBucket();
+    TokenClass checkEmptyBucket();
     template<std::size_t... Buckets>
-    void FillTagTable(std::index_sequence<Buckets...>);
+    void fillTagTable(std::index_sequence<Buckets...>);
 
     int m_pendingEntity = -1;
     ScanState m_state = ScanState::EntityPending;
@@ -149,13 +147,13 @@ private:
     TokenClass m_tokenClass = TokenClass::Entity;
     qint32 m_lineNumber = 0;
 
-    void WriteCurrentToken(RtfStream &stream);
-    void Refill(qsizetype keepFrom);
-    void ConvertLongToken(RtfStream &stream);
-    bool ScanLong(LongKind kind);
-    qsizetype WriteEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out);
+    void writeCurrentToken(RtfStream &stream);
+    void refill(qsizetype keepFrom);
+    void convertLongToken(RtfStream &stream);
+    bool scanLong(LongKind kind);
+    qsizetype writeEscaped(qsizetype from, qsizetype limit, qsizetype end, RtfStream &out);
 
-    // The window of ConvertSourceToStream: m_input points at it, and a NUL
+    // The window of convertSourceToStream: m_input points at it, and a NUL
     // follows its last byte as it follows a whole text.
     std::unique_ptr<char[]> m_window;
     qsizetype m_windowCapacity = 0;

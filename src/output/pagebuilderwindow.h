@@ -63,7 +63,7 @@ private:
     QString m_selectedDeclaration;
     QString m_tagsText;
     FileDialog m_sadi;
-    ui::ShowPlacement m_placement;
+    ui::CentreOnce m_placement;
 
     widgets::GradientPanel *m_panel = nullptr;
     QLabel *m_lbIntro = nullptr;

@@ -86,7 +86,7 @@ void TsyxRTFSyntax::EscapeToken(QByteArrayView &) {}
 
 void TsyxRTFSyntax::FormatToken(int colorIndex, QByteArrayView token, RtfStream &out)
 {
-    WriteColoredToken(colorIndex, token, out);
+    writeColoredToken(colorIndex, token, out);
 }
 
 void TsyxRTFSyntax::NextToken() {}
@@ -106,7 +106,7 @@ int TsyxRTFSyntax::CurrentColorIndex() const
     return 0;
 }
 
-QByteArray TsyxRTFSyntax::ColorEntry(TsyxColor color) const
+QByteArray TsyxRTFSyntax::ColorEntry(RtfColor color) const
 {
     // The core cannot resolve system colour references (high byte set); only
     // the three colour bytes count.
@@ -164,11 +164,11 @@ QByteArrayView charSetKeyword(quint8 charSet)
 
 } // namespace
 
-void TsyxRTFSyntax::SetupFonts(std::span<const TsyxFont> fonts)
+void TsyxRTFSyntax::SetupFonts(std::span<const RtfFont> fonts)
 {
     m_fontEntries.clear();
     qsizetype number = 0;
-    for (const TsyxFont &font : fonts) {
+    for (const RtfFont &font : fonts) {
         m_fontEntries += "{\\f" + QByteArray::number(number++) + '\\';
         m_fontEntries += familyKeyword(font.pitchAndFamily);
         m_fontEntries += '\\';
@@ -177,15 +177,15 @@ void TsyxRTFSyntax::SetupFonts(std::span<const TsyxFont> fonts)
     }
 }
 
-void TsyxRTFSyntax::SetupColors(std::span<const TsyxColor> colors)
+void TsyxRTFSyntax::SetupColors(std::span<const RtfColor> colors)
 {
     m_colorTable = QByteArrayLiteral("{\\colortbl\\red0\\green0\\blue0;");
-    for (const TsyxColor color : colors)
+    for (const RtfColor color : colors)
         m_colorTable += ColorEntry(color);
     m_colorTable += QByteArrayLiteral("}\r\n");
 }
 
-void TsyxRTFSyntax::WriteProlog(RtfStream &stream) const
+void TsyxRTFSyntax::writeProlog(RtfStream &stream) const
 {
     stream.write(m_header);
     stream.write(m_fontEntries);
@@ -197,7 +197,7 @@ void TsyxRTFSyntax::WriteProlog(RtfStream &stream) const
 
 void TsyxRTFSyntax::ConvertToStream(RtfStream &stream)
 {
-    WriteProlog(stream);
+    writeProlog(stream);
     // Through the virtual operations, for scanners that are not final.
     while (!AtEnd()) {
         QByteArrayView token = CurrentToken();

@@ -17,12 +17,12 @@
 namespace brindle::output {
 
 // A colour as the stored colour tables hold it: $00BBGGRR, red in the low byte.
-using TsyxColor = quint32;
+using RtfColor = quint32;
 
 // A font of the RTF font table with the two screen metrics its entry needs:
 // the pitch-and-family byte (the family class is its high four bits) and the
 // character set code. The core has no font access, so the caller supplies them.
-struct TsyxFont
+struct RtfFont
 {
     QByteArray name;
     quint8 pitchAndFamily = 0;
@@ -31,7 +31,7 @@ struct TsyxFont
 
 // Fixed pitch, family modern, ANSI character set: what the screen reports for
 // Courier New.
-inline const TsyxFont kCourierNew{QByteArrayLiteral("Courier New"), 0x31, 0};
+inline const RtfFont kCourierNew{QByteArrayLiteral("Courier New"), 0x31, 0};
 
 // The stream the converter writes to. It appends to a QByteArray through a
 // raw cursor and grows the array geometrically, so writing a token costs a
@@ -125,24 +125,24 @@ public:
     virtual QByteArrayView CurrentToken() const;
     virtual int CurrentColorIndex() const;
     // One colour table entry: "\red" R "\green" G "\blue" B ";".
-    virtual QByteArray ColorEntry(TsyxColor color) const;
+    virtual QByteArray ColorEntry(RtfColor color) const;
     // Starts scanning a NUL-terminated text, which the caller keeps alive and
     // unchanged until the conversion has finished.
     virtual void SetInput(const char *text, int lineNumber);
     virtual void SetText(const char *text);
-    virtual void SetupFonts(std::span<const TsyxFont> fonts);
+    virtual void SetupFonts(std::span<const RtfFont> fonts);
     // The i-th colour becomes colour index i + 1; index 0 is always black.
-    virtual void SetupColors(std::span<const TsyxColor> colors);
+    virtual void SetupColors(std::span<const RtfColor> colors);
     virtual void ConvertToStream(RtfStream &stream);
     virtual QByteArray ConvertToString();
     virtual void SetDefaultColors();
 
-    const QByteArray &ColorTable() const { return m_colorTable; }
-    const QByteArray &FontEntries() const { return m_fontEntries; }
+    const QByteArray &colorTable() const { return m_colorTable; }
+    const QByteArray &fontEntries() const { return m_fontEntries; }
 
 protected:
     // Writes "\cf", the colour index, a space and the token.
-    static void WriteColoredToken(int colorIndex, QByteArrayView token, RtfStream &out)
+    static void writeColoredToken(int colorIndex, QByteArrayView token, RtfStream &out)
     {
         char *p = out.claim(token.size() + 16);
         std::memcpy(p, "\\cf", 3);
@@ -156,13 +156,13 @@ protected:
             p = std::to_chars(p, p + 12, colorIndex).ptr;
         }
         *p++ = ' ';
-        CopyShort(p, token.data(), token.size());
+        copyShort(p, token.data(), token.size());
         out.commit(p + token.size());
     }
 
     // memcpy without the call for the few bytes most tokens have: two
     // overlapping moves cover any length from 4 to 16.
-    static void CopyShort(char *to, const char *from, qsizetype n)
+    static void copyShort(char *to, const char *from, qsizetype n)
     {
         if (n > 16) {
             std::memcpy(to, from, std::size_t(n));
@@ -185,13 +185,13 @@ protected:
         }
     }
 
-    void WriteProlog(RtfStream &stream) const;
+    void writeProlog(RtfStream &stream) const;
 
     // The token loop of ConvertToStream. A final scanner class runs it with
     // its own type: the per-token operations are then called without virtual
     // dispatch and can be inlined into the loop.
     template<class Scanner>
-    static void WriteTokens(Scanner &scanner, RtfStream &stream)
+    static void writeTokens(Scanner &scanner, RtfStream &stream)
     {
         while (!scanner.Scanner::AtEnd()) {
             QByteArrayView token = scanner.Scanner::CurrentToken();

@@ -48,9 +48,9 @@ QString cut(const QString &text, int pixelSize, double width)
 
 } // namespace
 
-Tfpreview::Tfpreview(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs, mainWindow)
+SearchPreviewWindow::SearchPreviewWindow(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs, mainWindow)
 {
-    setObjectName(u"fpreview"_s);
+    setObjectName(u"searchPreview"_s);
     setWindowTitle(u"Search Preview"_s);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
@@ -78,7 +78,7 @@ Tfpreview::Tfpreview(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(in
     setFixedSize(layout->sizeHint());
 }
 
-void Tfpreview::refresh()
+void SearchPreviewWindow::refresh()
 {
     const tags::TagValues values = inputs()->values();
     m_address->setText(check::resultAddress(values.values[tags::Owner]));
@@ -108,17 +108,17 @@ void Tfpreview::refresh()
     m_description->setFont(descriptionFont);
 }
 
-QString Tfpreview::titleText() const
+QString SearchPreviewWindow::titleText() const
 {
     return m_title->text();
 }
 
-QString Tfpreview::addressText() const
+QString SearchPreviewWindow::addressText() const
 {
     return m_address->text();
 }
 
-QString Tfpreview::descriptionText() const
+QString SearchPreviewWindow::descriptionText() const
 {
     return m_description->text();
 }

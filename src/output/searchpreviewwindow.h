@@ -9,14 +9,14 @@ class QLabel;
 
 namespace brindle::output {
 
-class Tfpreview : public ToolWindow
+class SearchPreviewWindow : public ToolWindow
 {
     Q_OBJECT
 
 public:
     static constexpr int kResultWidth = 600; // a result column's width
 
-    Tfpreview(ui::TagInputs *inputs, QWidget *mainWindow);
+    SearchPreviewWindow(ui::TagInputs *inputs, QWidget *mainWindow);
 
     // What the three lines show now.
     QString titleText() const;

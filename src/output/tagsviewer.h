@@ -73,7 +73,7 @@ private:
     QStringList m_lines;
     int m_pageMode = 1;
     FileDialog sadi;
-    ui::ShowPlacement m_placement;
+    ui::CentreOnce m_placement;
     std::function<void(int, QWidget *)> m_openBuilder;
     bool m_menuExtended = false;
 };

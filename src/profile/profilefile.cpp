@@ -382,7 +382,7 @@ struct Walk
 
     void visit(const QXmlStreamAttributes *attributes)
     {
-        if (failed || counter + 1 >= TOvStringArray::Count)
+        if (failed || counter + 1 >= TOvStringArray::kCount)
             return;
         ++counter;
         const std::optional<QStringView> content = attributeValue(attributes, kContentAttribute);
@@ -407,7 +407,7 @@ QString parseErrorMessage(const QString &reason, int line, const QString &source
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used)
 {
     QString text = QString::fromUtf16(kRootStart);
-    for (int i = 0; i < TOvStringArray::Count; ++i) {
+    for (int i = 0; i < TOvStringArray::kCount; ++i) {
         text += u"<tagname content=\""_s;
         appendAttributeValue(text, values[i]);
         text += u"\" isused=\""_s;

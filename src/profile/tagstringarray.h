@@ -15,14 +15,14 @@ namespace brindle::profile {
 class TOvStringArray
 {
 public:
-    static constexpr int Count = 13;
+    static constexpr int kCount = 13;
 
     TOvStringArray() = default;
     explicit TOvStringArray(const QString &fill) { m_items.fill(fill); }
 
     QString &operator[](int index) { return m_items.at(static_cast<std::size_t>(index)); }
     const QString &operator[](int index) const { return m_items.at(static_cast<std::size_t>(index)); }
-    static constexpr int size() { return Count; }
+    static constexpr int size() { return kCount; }
 
     auto begin() { return m_items.begin(); }
     auto end() { return m_items.end(); }
@@ -34,7 +34,7 @@ public:
     bool operator==(const TOvStringArray &) const = default;
 
 private:
-    std::array<QString, Count> m_items;
+    std::array<QString, kCount> m_items;
 };
 
 } // namespace brindle::profile

@@ -15,7 +15,7 @@ class GradientPanel;
 
 namespace brindle::ui {
 
-class OvLinkLabel;
+class FadingLinkLabel;
 
 class Tfinfo : public QDialog
 {
@@ -28,7 +28,7 @@ public:
     // Info > About: shows the box modally; returns when it is closed.
     void showOver(QWidget *mainWindow);
 
-    OvLinkLabel *link() const { return m_link; }
+    FadingLinkLabel *link() const { return m_link; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -38,12 +38,12 @@ protected:
 private:
     void applyColors();
 
-    ShowPlacement m_placement;
+    CentreOnce m_placement;
     widgets::GradientPanel *m_band = nullptr;
     QLabel *m_icon = nullptr;
     QLabel *m_name = nullptr;
     QLabel *m_maker = nullptr;
-    OvLinkLabel *m_link = nullptr;
+    FadingLinkLabel *m_link = nullptr;
     QPushButton *btOk = nullptr;
 };
 

@@ -77,7 +77,7 @@ QPoint centredOver(const QRect &over, const QSize &size, const QRect &desktop)
     return {std::max(x, desktop.left()), std::max(y, desktop.top())};
 }
 
-void ShowPlacement::place(QWidget *window, const QWidget *mainWindow)
+void CentreOnce::place(QWidget *window, const QWidget *mainWindow)
 {
     if (m_last) {
         window->move(*m_last);
@@ -106,7 +106,7 @@ void ShowPlacement::place(QWidget *window, const QWidget *mainWindow)
     m_last = at;
 }
 
-void ShowPlacement::remember(const QWidget *window)
+void CentreOnce::remember(const QWidget *window)
 {
     m_last = window->pos();
 }

@@ -16,7 +16,7 @@ QPoint centredOver(const QRect &over, const QSize &size, const QRect &desktop);
 
 // Where a secondary window shows: centred over the main window the first time
 // in a run, afterwards where it last was, wherever the main window has gone.
-class ShowPlacement
+class CentreOnce
 {
 public:
     // Moves the (hidden) window into place before it is shown.

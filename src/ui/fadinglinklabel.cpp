@@ -8,30 +8,30 @@
 
 namespace brindle::ui {
 
-OvLinkLabel::OvLinkLabel(QWidget *parent)
+FadingLinkLabel::FadingLinkLabel(QWidget *parent)
     : QWidget(parent), m_normal(0x17, 0x45, 0xAE), m_hot(0xC4, 0x3C, 0x1A),
       m_opener([](const QUrl &url) { QDesktopServices::openUrl(url); })
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     m_fadeTimer.setInterval(kFadeInterval);
-    connect(&m_fadeTimer, &QTimer::timeout, this, &OvLinkLabel::tick);
+    connect(&m_fadeTimer, &QTimer::timeout, this, &FadingLinkLabel::tick);
 }
 
-void OvLinkLabel::setText(const QString &text)
+void FadingLinkLabel::setText(const QString &text)
 {
     m_text = text;
     update();
 }
 
-void OvLinkLabel::setColors(const QColor &normal, const QColor &hot)
+void FadingLinkLabel::setColors(const QColor &normal, const QColor &hot)
 {
     m_normal = normal;
     m_hot = hot;
     update();
 }
 
-QColor OvLinkLabel::blend(const QColor &normal, const QColor &hot, int level)
+QColor FadingLinkLabel::blend(const QColor &normal, const QColor &hot, int level)
 {
     // Integer arithmetic on purpose: the fade must end exactly where it
     // started, whatever the path.
@@ -40,12 +40,12 @@ QColor OvLinkLabel::blend(const QColor &normal, const QColor &hot, int level)
                   channel(normal.blue(), hot.blue()));
 }
 
-QColor OvLinkLabel::currentColor() const
+QColor FadingLinkLabel::currentColor() const
 {
     return blend(m_normal, m_hot, m_level);
 }
 
-void OvLinkLabel::startFade(int direction)
+void FadingLinkLabel::startFade(int direction)
 {
     // A fade under way turns round where it stands.
     m_direction = direction;
@@ -53,7 +53,7 @@ void OvLinkLabel::startFade(int direction)
         m_fadeTimer.start();
 }
 
-void OvLinkLabel::tick()
+void FadingLinkLabel::tick()
 {
     if (m_direction == 0)
         return;
@@ -66,7 +66,7 @@ void OvLinkLabel::tick()
     update();
 }
 
-void OvLinkLabel::paintEvent(QPaintEvent *)
+void FadingLinkLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -77,19 +77,19 @@ void OvLinkLabel::paintEvent(QPaintEvent *)
     painter.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, m_text);
 }
 
-void OvLinkLabel::enterEvent(QEnterEvent *event)
+void FadingLinkLabel::enterEvent(QEnterEvent *event)
 {
     startFade(+1);
     QWidget::enterEvent(event);
 }
 
-void OvLinkLabel::leaveEvent(QEvent *event)
+void FadingLinkLabel::leaveEvent(QEvent *event)
 {
     startFade(-1);
     QWidget::leaveEvent(event);
 }
 
-void OvLinkLabel::hideEvent(QHideEvent *event)
+void FadingLinkLabel::hideEvent(QHideEvent *event)
 {
     // A window closed with the pointer over the link gets no leave event;
     // its next showing starts in the normal colour all the same.
@@ -99,12 +99,12 @@ void OvLinkLabel::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
 }
 
-void OvLinkLabel::mousePressEvent(QMouseEvent *event)
+void FadingLinkLabel::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
 }
 
-void OvLinkLabel::mouseReleaseEvent(QMouseEvent *event)
+void FadingLinkLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     // The whole box is the link, not only the right-aligned text in it.
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))

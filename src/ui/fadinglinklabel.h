@@ -13,7 +13,7 @@
 
 namespace brindle::ui {
 
-class OvLinkLabel : public QWidget
+class FadingLinkLabel : public QWidget
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ public:
     static constexpr int kFadeDelay = 600;   // ms for a whole fade
     static constexpr int kFadeStep = kFadeInterval * 255 / kFadeDelay;
 
-    explicit OvLinkLabel(QWidget *parent = nullptr);
+    explicit FadingLinkLabel(QWidget *parent = nullptr);
 
     void setText(const QString &text);
     QString text() const { return m_text; }

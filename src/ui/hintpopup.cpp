@@ -162,14 +162,14 @@ Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Thintf::focusWindowChanged);
 }
 
-QString Thintf::HintCaption(int slot)
+QString Thintf::hintCaption(int slot)
 {
     if (slot < 1 || slot > kSlotCount)
         return {};
     return toQString(kHints[std::size_t(slot - 1)].caption);
 }
 
-QString Thintf::HintText(int slot)
+QString Thintf::hintText(int slot)
 {
     if (slot < 1 || slot > kSlotCount)
         return {};
@@ -180,9 +180,9 @@ void Thintf::ShowTagHint(int slot)
 {
     if (slot < 1 || slot > kSlotCount)
         return;
-    m_caption->setText(HintCaption(slot));
+    m_caption->setText(hintCaption(slot));
     m_caption->adjustSize();
-    lbhint->setText(HintText(slot));
+    lbhint->setText(hintText(slot));
     m_slot = slot;
     // The popup grows by the length line for the two tags that have one.
     const bool measured = measuredInput() != nullptr;

@@ -28,8 +28,8 @@ public:
     explicit Thintf(QWidget *parent = nullptr);
 
     // The caption and text of a slot (its ListRow, 1..15); empty outside.
-    static QString HintCaption(int slot);
-    static QString HintText(int slot);
+    static QString hintCaption(int slot);
+    static QString hintText(int slot);
 
     // Loads a slot's caption and text without showing the window.
     void ShowTagHint(int slot);
@@ -61,7 +61,7 @@ private:
     QLineEdit *measuredInput() const;
     void updateLength();
 
-    ShowPlacement m_placement;
+    CentreOnce m_placement;
     widgets::GradientPanel *m_body = nullptr;
     widgets::GradientPanel *m_header = nullptr;
     widgets::ImageButton *btHintTitle = nullptr;

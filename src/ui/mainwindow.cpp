@@ -185,13 +185,13 @@ void Tovalinform::buildFields(QWidget *body)
     taglis->setObjectName(u"taglis"_s);
     taglis->setAccessibleName(u"Tags"_s);
     taglis->setGeometry(13, 0, 124, 411);
-    taglis->SetItemHeight(24);
+    taglis->setItemHeight(24);
     QStringList rows;
     for (auto text : kRowTexts)
         rows << toQString(text);
     taglis->setRows(rows);
     QFont groupFont = widgets::uiFont(8, true);
-    taglis->SetGroupFont(groupFont);
+    taglis->setGroupFont(groupFont);
     taglis->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(taglis, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { poptaglis->popup(taglis->mapToGlobal(pos)); });
@@ -341,7 +341,7 @@ bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     } else if (t >= 0 && event->type() == QEvent::FocusIn) {
-        taglis->SetItemIndex(taglis->FindRowByText(toQString(tagInfo(t).rowText)));
+        taglis->setItemIndex(taglis->FindRowByText(toQString(tagInfo(t).rowText)));
     }
     return QMainWindow::eventFilter(watched, event);
 }

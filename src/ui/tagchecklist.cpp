@@ -57,20 +57,20 @@ void TOvCheckListStrings::checkIndex(int index) const
         throwOutOfBounds(index);
 }
 
-QString TOvCheckListStrings::Strings(int index) const
+QString TOvCheckListStrings::strings(int index) const
 {
     checkIndex(index);
     return m_texts.at(index);
 }
 
-void TOvCheckListStrings::SetStrings(int index, const QString &text)
+void TOvCheckListStrings::setStrings(int index, const QString &text)
 {
     checkIndex(index);
     m_texts[index] = text;
     m_owner->rowTextChanged(index);
 }
 
-const TPacket &TOvCheckListStrings::Packet(int index) const
+const TPacket &TOvCheckListStrings::packet(int index) const
 {
     checkIndex(index);
     return m_packets.at(index);
@@ -82,13 +82,13 @@ TPacket &TOvCheckListStrings::packetRef(int index)
     return m_packets[index];
 }
 
-int TOvCheckListStrings::Add(const QString &text)
+int TOvCheckListStrings::add(const QString &text)
 {
-    Insert(Count(), text);
+    insert(Count(), text);
     return Count() - 1;
 }
 
-void TOvCheckListStrings::Insert(int index, const QString &text)
+void TOvCheckListStrings::insert(int index, const QString &text)
 {
     if (index < 0 || index > Count())
         throwOutOfBounds(index);
@@ -97,7 +97,7 @@ void TOvCheckListStrings::Insert(int index, const QString &text)
     m_owner->rowsInserted(index);
 }
 
-void TOvCheckListStrings::Delete(int index)
+void TOvCheckListStrings::remove(int index)
 {
     checkIndex(index);
     m_texts.removeAt(index);
@@ -105,7 +105,7 @@ void TOvCheckListStrings::Delete(int index)
     m_owner->rowRemoved(index);
 }
 
-void TOvCheckListStrings::Move(int currentIndex, int newIndex)
+void TOvCheckListStrings::move(int currentIndex, int newIndex)
 {
     checkIndex(currentIndex);
     checkIndex(newIndex);
@@ -116,7 +116,7 @@ void TOvCheckListStrings::Move(int currentIndex, int newIndex)
     m_owner->rowMoved(currentIndex, newIndex);
 }
 
-void TOvCheckListStrings::Exchange(int index1, int index2)
+void TOvCheckListStrings::exchange(int index1, int index2)
 {
     checkIndex(index1);
     checkIndex(index2);
@@ -127,14 +127,14 @@ void TOvCheckListStrings::Exchange(int index1, int index2)
     m_owner->rowsExchanged(index1, index2);
 }
 
-void TOvCheckListStrings::Clear()
+void TOvCheckListStrings::clear()
 {
     m_texts.clear();
     m_packets.clear();
     m_owner->rowsReset();
 }
 
-void TOvCheckListStrings::Assign(const QStringList &texts)
+void TOvCheckListStrings::assign(const QStringList &texts)
 {
     m_texts = texts;
     m_packets = QList<TPacket>(texts.size());
@@ -154,14 +154,14 @@ TOvCheckList::TOvCheckList(QWidget *parent) : QAbstractScrollArea(parent)
     m_clock.start();
     updateFrameMargins();
     updateScrollRange();
-    TOvCheckListAccessible::install();
+    CheckListAccessible::install();
 }
 
 TOvCheckList::~TOvCheckList() = default;
 
 void TOvCheckList::setRows(const QStringList &texts)
 {
-    m_items.Assign(texts);
+    m_items.assign(texts);
 }
 
 void TOvCheckList::checkRow(int row) const
@@ -182,7 +182,7 @@ void TOvCheckList::SetRowChecked(int row, bool checked)
 
 TCheckBoxState TOvCheckList::RowState(int row) const
 {
-    return m_items.Packet(row).State;
+    return m_items.packet(row).State;
 }
 
 void TOvCheckList::SetRowState(int row, TCheckBoxState state)
@@ -198,7 +198,7 @@ void TOvCheckList::SetRowState(int row, TCheckBoxState state)
 
 bool TOvCheckList::IsRowEnabled(int row) const
 {
-    return m_items.Packet(row).Enabled;
+    return m_items.packet(row).Enabled;
 }
 
 void TOvCheckList::SetRowEnabled(int row, bool enabled)
@@ -244,7 +244,7 @@ int TOvCheckList::FindRowByText(const QString &text) const
     return -1;
 }
 
-void TOvCheckList::SetItemIndex(int row)
+void TOvCheckList::setItemIndex(int row)
 {
     if (row != -1)
         checkRow(row);
@@ -359,7 +359,7 @@ void TOvCheckList::rowTextChanged(int index)
 // ---------------------------------------------------------------------------
 // Properties
 
-void TOvCheckList::SetItemHeight(int value)
+void TOvCheckList::setItemHeight(int value)
 {
     value = std::max(1, value);
     if (value == m_itemHeight)
@@ -370,19 +370,19 @@ void TOvCheckList::SetItemHeight(int value)
     viewport()->update();
 }
 
-void TOvCheckList::SetIncrementalSearch(bool value)
+void TOvCheckList::setIncrementalSearch(bool value)
 {
     m_incrementalSearch = value;
     forgetSearch();
 }
 
-void TOvCheckList::SetFrameVisible(bool value)
+void TOvCheckList::setFrameVisible(bool value)
 {
     m_frameVisible = value;
     updateFrameMargins();
 }
 
-void TOvCheckList::SetUseGradients(bool value)
+void TOvCheckList::setUseGradients(bool value)
 {
     m_useGradients = value;
     viewport()->update();
@@ -397,7 +397,7 @@ QFont TOvCheckList::GroupFont() const
     return bold;
 }
 
-void TOvCheckList::SetGroupFont(const QFont &font)
+void TOvCheckList::setGroupFont(const QFont &font)
 {
     m_groupFont = font;
     viewport()->update();
@@ -412,7 +412,7 @@ QColor TOvCheckList::GroupColor() const
 {
     return resolved(m_groupColor, QPalette::Base);
 }
-void TOvCheckList::SetGroupColor(const QColor &color)
+void TOvCheckList::setGroupColor(const QColor &color)
 {
     m_groupColor = color;
     viewport()->update();
@@ -421,7 +421,7 @@ QColor TOvCheckList::ItemFrameColor() const
 {
     return resolved(m_itemFrameColor, QPalette::Dark);
 }
-void TOvCheckList::SetItemFrameColor(const QColor &color)
+void TOvCheckList::setItemFrameColor(const QColor &color)
 {
     m_itemFrameColor = color;
     viewport()->update();
@@ -430,7 +430,7 @@ QColor TOvCheckList::ItemFillColor() const
 {
     return resolved(m_itemFillColor, QPalette::Base);
 }
-void TOvCheckList::SetItemFillColor(const QColor &color)
+void TOvCheckList::setItemFillColor(const QColor &color)
 {
     m_itemFillColor = color;
     viewport()->update();
@@ -439,7 +439,7 @@ QColor TOvCheckList::ItemFocusColor() const
 {
     return resolved(m_itemFocusColor, QPalette::Base);
 }
-void TOvCheckList::SetItemFocusColor(const QColor &color)
+void TOvCheckList::setItemFocusColor(const QColor &color)
 {
     m_itemFocusColor = color;
     viewport()->update();
@@ -448,7 +448,7 @@ QColor TOvCheckList::HighlightColor() const
 {
     return resolved(m_highlightColor, QPalette::Highlight);
 }
-void TOvCheckList::SetHighlightColor(const QColor &color)
+void TOvCheckList::setHighlightColor(const QColor &color)
 {
     m_highlightColor = color;
     viewport()->update();
@@ -457,7 +457,7 @@ QColor TOvCheckList::DisabledColor() const
 {
     return resolved(m_disabledColor, QPalette::Button);
 }
-void TOvCheckList::SetDisabledColor(const QColor &color)
+void TOvCheckList::setDisabledColor(const QColor &color)
 {
     m_disabledColor = color;
     viewport()->update();
@@ -505,7 +505,7 @@ QSize TOvCheckList::minimumSizeHint() const
 // ---------------------------------------------------------------------------
 // Geometry
 
-int TOvCheckList::TopIndex() const
+int TOvCheckList::topIndex() const
 {
     return verticalScrollBar()->value();
 }
@@ -528,7 +528,7 @@ void TOvCheckList::ensureVisible(int row)
 {
     if (row < 0)
         return;
-    const int top = TopIndex();
+    const int top = topIndex();
     if (row < top)
         verticalScrollBar()->setValue(row);
     else if (row >= top + visibleRows())
@@ -547,7 +547,7 @@ Qt::Alignment TOvCheckList::textAlignment() const
 
 QRect TOvCheckList::rowRect(int row) const
 {
-    return {0, (row - TopIndex()) * m_itemHeight, viewport()->width(), m_itemHeight};
+    return {0, (row - topIndex()) * m_itemHeight, viewport()->width(), m_itemHeight};
 }
 
 QRect TOvCheckList::boxRect(int row) const
@@ -567,7 +567,7 @@ int TOvCheckList::rowAt(const QPoint &pos) const
 {
     if (pos.y() < 0 || pos.y() >= viewport()->height())
         return -1;
-    const int row = TopIndex() + pos.y() / m_itemHeight;
+    const int row = topIndex() + pos.y() / m_itemHeight;
     return row < Count() ? row : -1;
 }
 
@@ -605,8 +605,8 @@ void TOvCheckList::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
     p.fillRect(event->rect(), listBackground());
-    const int first = std::max(0, TopIndex() + event->rect().top() / m_itemHeight);
-    const int last = std::min(Count() - 1, TopIndex() + event->rect().bottom() / m_itemHeight);
+    const int first = std::max(0, topIndex() + event->rect().top() / m_itemHeight);
+    const int last = std::min(Count() - 1, topIndex() + event->rect().bottom() / m_itemHeight);
     for (int row = first; row <= last; ++row) {
         p.save();
         paintRow(p, row, rowRect(row));
@@ -834,11 +834,11 @@ void TOvCheckList::mouseMoveEvent(QMouseEvent *event)
     const int y = int(event->position().y());
     int row;
     if (y < 0)
-        row = std::max(0, TopIndex() - 1);
+        row = std::max(0, topIndex() - 1);
     else if (y >= viewport()->height())
-        row = std::min(Count() - 1, TopIndex() + visibleRows());
+        row = std::min(Count() - 1, topIndex() + visibleRows());
     else
-        row = std::min(Count() - 1, TopIndex() + y / m_itemHeight);
+        row = std::min(Count() - 1, topIndex() + y / m_itemHeight);
     userSetCurrent(row);
 }
 

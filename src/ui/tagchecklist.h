@@ -46,21 +46,21 @@ public:
     TOvCheckListStrings &operator=(const TOvCheckListStrings &) = delete;
 
     int Count() const { return int(m_texts.size()); }
-    const QStringList &Texts() const { return m_texts; }
-    QString Strings(int index) const;
+    const QStringList &texts() const { return m_texts; }
+    QString strings(int index) const;
     // Replaces the text; the row keeps its record and stays current if it was.
-    void SetStrings(int index, const QString &text);
-    const TPacket &Packet(int index) const;
+    void setStrings(int index, const QString &text);
+    const TPacket &packet(int index) const;
 
-    int Add(const QString &text);
+    int add(const QString &text);
     // index may equal Count (append).
-    void Insert(int index, const QString &text);
-    void Delete(int index);
-    void Move(int currentIndex, int newIndex);
-    void Exchange(int index1, int index2);
-    void Clear();
+    void insert(int index, const QString &text);
+    void remove(int index);
+    void move(int currentIndex, int newIndex);
+    void exchange(int index1, int index2);
+    void clear();
     // Replaces all rows; every row unchecked and enabled.
-    void Assign(const QStringList &texts);
+    void assign(const QStringList &texts);
 
 private:
     friend class TOvCheckList;
@@ -77,20 +77,20 @@ private:
 class TOvCheckList : public QAbstractScrollArea
 {
     Q_OBJECT
-    Q_PROPERTY(bool AllowGrayed READ AllowGrayed WRITE SetAllowGrayed)
-    Q_PROPERTY(bool ToggleOnItemClick READ ToggleOnItemClick WRITE SetToggleOnItemClick)
-    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE SetItemHeight)
-    Q_PROPERTY(bool IncrementalSearch READ IncrementalSearch WRITE SetIncrementalSearch)
-    Q_PROPERTY(bool BeepOnInvalidKey READ BeepOnInvalidKey WRITE SetBeepOnInvalidKey)
-    Q_PROPERTY(bool FrameVisible READ FrameVisible WRITE SetFrameVisible)
-    Q_PROPERTY(QFont GroupFont READ GroupFont WRITE SetGroupFont)
-    Q_PROPERTY(QColor GroupColor READ GroupColor WRITE SetGroupColor)
-    Q_PROPERTY(bool UseGradients READ UseGradients WRITE SetUseGradients)
-    Q_PROPERTY(QColor ItemFrameColor READ ItemFrameColor WRITE SetItemFrameColor)
-    Q_PROPERTY(QColor ItemFillColor READ ItemFillColor WRITE SetItemFillColor)
-    Q_PROPERTY(QColor ItemFocusColor READ ItemFocusColor WRITE SetItemFocusColor)
-    Q_PROPERTY(QColor HighlightColor READ HighlightColor WRITE SetHighlightColor)
-    Q_PROPERTY(QColor DisabledColor READ DisabledColor WRITE SetDisabledColor)
+    Q_PROPERTY(bool AllowGrayed READ AllowGrayed WRITE setAllowGrayed)
+    Q_PROPERTY(bool ToggleOnItemClick READ ToggleOnItemClick WRITE setToggleOnItemClick)
+    Q_PROPERTY(int ItemHeight READ ItemHeight WRITE setItemHeight)
+    Q_PROPERTY(bool IncrementalSearch READ IncrementalSearch WRITE setIncrementalSearch)
+    Q_PROPERTY(bool BeepOnInvalidKey READ BeepOnInvalidKey WRITE setBeepOnInvalidKey)
+    Q_PROPERTY(bool FrameVisible READ FrameVisible WRITE setFrameVisible)
+    Q_PROPERTY(QFont GroupFont READ GroupFont WRITE setGroupFont)
+    Q_PROPERTY(QColor GroupColor READ GroupColor WRITE setGroupColor)
+    Q_PROPERTY(bool UseGradients READ UseGradients WRITE setUseGradients)
+    Q_PROPERTY(QColor ItemFrameColor READ ItemFrameColor WRITE setItemFrameColor)
+    Q_PROPERTY(QColor ItemFillColor READ ItemFillColor WRITE setItemFillColor)
+    Q_PROPERTY(QColor ItemFocusColor READ ItemFocusColor WRITE setItemFocusColor)
+    Q_PROPERTY(QColor HighlightColor READ HighlightColor WRITE setHighlightColor)
+    Q_PROPERTY(QColor DisabledColor READ DisabledColor WRITE setDisabledColor)
 
 public:
     static constexpr int kBoxSize = 13;
@@ -122,44 +122,44 @@ public:
 
     int ItemIndex() const { return m_itemIndex; }
     // Moves the highlight without a signal; -1 removes it.
-    void SetItemIndex(int row);
+    void setItemIndex(int row);
 
     // The user's toggle of the current row: OnChanging may veto, then the
     // state is stored and OnChange fires.
     void ToggleCurrentRow();
 
     bool AllowGrayed() const { return m_allowGrayed; }
-    void SetAllowGrayed(bool value) { m_allowGrayed = value; }
+    void setAllowGrayed(bool value) { m_allowGrayed = value; }
     bool ToggleOnItemClick() const { return m_toggleOnItemClick; }
-    void SetToggleOnItemClick(bool value) { m_toggleOnItemClick = value; }
+    void setToggleOnItemClick(bool value) { m_toggleOnItemClick = value; }
     int ItemHeight() const { return m_itemHeight; }
-    void SetItemHeight(int value);
+    void setItemHeight(int value);
     bool IncrementalSearch() const { return m_incrementalSearch; }
-    void SetIncrementalSearch(bool value);
+    void setIncrementalSearch(bool value);
     bool BeepOnInvalidKey() const { return m_beepOnInvalidKey; }
-    void SetBeepOnInvalidKey(bool value) { m_beepOnInvalidKey = value; }
+    void setBeepOnInvalidKey(bool value) { m_beepOnInvalidKey = value; }
     bool FrameVisible() const { return m_frameVisible; }
-    void SetFrameVisible(bool value);
+    void setFrameVisible(bool value);
     bool UseGradients() const { return m_useGradients; }
-    void SetUseGradients(bool value);
+    void setUseGradients(bool value);
 
     // Defaults to the list's font in bold.
     QFont GroupFont() const;
-    void SetGroupFont(const QFont &font);
+    void setGroupFont(const QFont &font);
 
     // Colours follow the palette until set; an invalid colour restores that.
     QColor GroupColor() const; // Base
-    void SetGroupColor(const QColor &color);
+    void setGroupColor(const QColor &color);
     QColor ItemFrameColor() const; // Dark
-    void SetItemFrameColor(const QColor &color);
+    void setItemFrameColor(const QColor &color);
     QColor ItemFillColor() const; // Base
-    void SetItemFillColor(const QColor &color);
+    void setItemFillColor(const QColor &color);
     QColor ItemFocusColor() const; // Base
-    void SetItemFocusColor(const QColor &color);
+    void setItemFocusColor(const QColor &color);
     QColor HighlightColor() const; // Highlight
-    void SetHighlightColor(const QColor &color);
+    void setHighlightColor(const QColor &color);
     QColor DisabledColor() const; // Button
-    void SetDisabledColor(const QColor &color);
+    void setDisabledColor(const QColor &color);
 
     // With themes the boxes come from the style and there is no frame;
     // without, boxes are flat squares and FrameVisible draws a 1-px frame.
@@ -176,13 +176,13 @@ public:
     QRect boxArea(int row) const;
     // -1 when no row lies at that point.
     int rowAt(const QPoint &viewportPos) const;
-    int TopIndex() const;
+    int topIndex() const;
 
 signals:
     // Handlers must be connected directly: allowChange points to a local.
     void OnChanging(int index, brindle::ui::TCheckBoxState newState, bool *allowChange);
     void OnChange(int index, brindle::ui::TCheckBoxState newState);
-    // The user moved the current row (mouse or keyboard); not SetItemIndex.
+    // The user moved the current row (mouse or keyboard); not setItemIndex.
     void currentRowChanged(int row);
     // A row's state changed, by the user or by the program.
     void rowStateChanged(int row);

@@ -35,7 +35,7 @@ public:
     {
         if (t != QAccessible::Name || !isValid())
             return {};
-        const QString text = m_list->Items().Strings(m_row);
+        const QString text = m_list->Items().strings(m_row);
         // As drawn: a heading without its "//".
         return isGroup() ? text.mid(qsizetype(std::size(TOvCheckListStrings::kGroupPrefix) - 1)) : text;
     }
@@ -95,7 +95,7 @@ public:
         if (name != toggleAction() || actionNames().isEmpty())
             return;
         // As the user's click on the box: the row becomes current, then toggles.
-        m_list->SetItemIndex(m_row);
+        m_list->setItemIndex(m_row);
         m_list->ToggleCurrentRow();
     }
     QStringList keyBindingsForAction(const QString &name) const override
@@ -116,27 +116,27 @@ QAccessibleInterface *checkListFactory(const QString &className, QObject *object
 {
     if (className == QLatin1StringView(TOvCheckList::staticMetaObject.className()) && object &&
         object->isWidgetType())
-        return new TOvCheckListAccessible(static_cast<TOvCheckList *>(object));
+        return new CheckListAccessible(static_cast<TOvCheckList *>(object));
     return nullptr;
 }
 
-TOvCheckListAccessible *interfaceOf(TOvCheckList *list)
+CheckListAccessible *interfaceOf(TOvCheckList *list)
 {
-    return dynamic_cast<TOvCheckListAccessible *>(QAccessible::queryAccessibleInterface(list));
+    return dynamic_cast<CheckListAccessible *>(QAccessible::queryAccessibleInterface(list));
 }
 
 } // namespace
 
-TOvCheckListAccessible::TOvCheckListAccessible(TOvCheckList *list)
+CheckListAccessible::CheckListAccessible(TOvCheckList *list)
     : QAccessibleWidget(list, QAccessible::List)
 {}
 
-TOvCheckListAccessible::~TOvCheckListAccessible()
+CheckListAccessible::~CheckListAccessible()
 {
     forgetRows();
 }
 
-void TOvCheckListAccessible::install()
+void CheckListAccessible::install()
 {
     static const bool installed = [] {
         QAccessible::installFactory(checkListFactory);
@@ -145,17 +145,17 @@ void TOvCheckListAccessible::install()
     Q_UNUSED(installed);
 }
 
-TOvCheckList *TOvCheckListAccessible::list() const
+TOvCheckList *CheckListAccessible::list() const
 {
     return static_cast<TOvCheckList *>(widget());
 }
 
-int TOvCheckListAccessible::childCount() const
+int CheckListAccessible::childCount() const
 {
     return list()->Count();
 }
 
-QAccessibleInterface *TOvCheckListAccessible::child(int index) const
+QAccessibleInterface *CheckListAccessible::child(int index) const
 {
     if (index < 0 || index >= childCount())
         return nullptr;
@@ -166,7 +166,7 @@ QAccessibleInterface *TOvCheckListAccessible::child(int index) const
     return row;
 }
 
-int TOvCheckListAccessible::indexOfChild(const QAccessibleInterface *child) const
+int CheckListAccessible::indexOfChild(const QAccessibleInterface *child) const
 {
     for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it) {
         if (QAccessible::accessibleInterface(it.value()) == child)
@@ -175,18 +175,18 @@ int TOvCheckListAccessible::indexOfChild(const QAccessibleInterface *child) cons
     return -1;
 }
 
-QAccessibleInterface *TOvCheckListAccessible::childAt(int x, int y) const
+QAccessibleInterface *CheckListAccessible::childAt(int x, int y) const
 {
     const int row = list()->rowAt(list()->viewport()->mapFromGlobal(QPoint(x, y)));
     return row >= 0 ? child(row) : nullptr;
 }
 
-QAccessibleInterface *TOvCheckListAccessible::focusChild() const
+QAccessibleInterface *CheckListAccessible::focusChild() const
 {
     return list()->hasFocus() && list()->ItemIndex() >= 0 ? child(list()->ItemIndex()) : nullptr;
 }
 
-void TOvCheckListAccessible::forgetRows()
+void CheckListAccessible::forgetRows()
 {
     for (const QAccessible::Id id : std::as_const(m_rows))
         QAccessible::deleteAccessibleInterface(id);
@@ -223,7 +223,7 @@ void accessibleRowsChanged(TOvCheckList *list)
 {
     if (!QAccessible::isActive())
         return;
-    if (TOvCheckListAccessible *iface = interfaceOf(list))
+    if (CheckListAccessible *iface = interfaceOf(list))
         iface->forgetRows();
     QAccessibleEvent event(list, QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&event);

@@ -13,11 +13,11 @@ namespace brindle::ui {
 
 class TOvCheckList;
 
-class TOvCheckListAccessible : public QAccessibleWidget
+class CheckListAccessible : public QAccessibleWidget
 {
 public:
-    explicit TOvCheckListAccessible(TOvCheckList *list);
-    ~TOvCheckListAccessible() override;
+    explicit CheckListAccessible(TOvCheckList *list);
+    ~CheckListAccessible() override;
 
     int childCount() const override;
     QAccessibleInterface *child(int index) const override;

@@ -29,7 +29,7 @@ using brindle::app::TOvRunOnce;
 
 namespace {
 
-// Runs a later copy's Load on a thread of its own, since the running copy
+// Runs a later copy's load() on a thread of its own, since the running copy
 // answers from this thread's event loop.
 struct LaterCopy
 {
@@ -46,7 +46,7 @@ struct LaterCopy
             QElapsedTimer clock;
             clock.start();
             try {
-                result = guard.Load(paramStr);
+                result = guard.load(paramStr);
             } catch (const brindle::Error &e) {
                 error = e.message();
             }
@@ -275,7 +275,7 @@ private slots:
     {
         TOvRunOnce running;
         running.setInstanceName(m_instance);
-        QVERIFY(running.Load({u"/first"_s}));
+        QVERIFY(running.load({u"/first"_s}));
         QVERIFY(running.isRunningCopy());
         QVERIFY(QFile::exists(running.lockFilePath()));
         QWidget mainWindow, other;
@@ -318,7 +318,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         try {
-            QVERIFY(guard.Load(paramStr));
+            QVERIFY(guard.load(paramStr));
         } catch (const brindle::Error &e) {
             QFAIL(qPrintable(e.message()));
         }
@@ -332,7 +332,7 @@ private slots:
     void hungCopyKeepsTheBoundedWait()
     {
         // The running copy's socket takes the connection but nobody reads it
-        // (this thread is busy in Load): the start waits the ping time-out
+        // (this thread is busy in load()): the start waits the ping time-out
         // and ends, as a second window of a live copy is not wanted.
         TOvRunOnce guard;
         guard.setInstanceName(m_instance);
@@ -342,7 +342,7 @@ private slots:
         QVERIFY(hung.listen(guard.serverName()));
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!guard.Load({u"/second"_s}));
+        QVERIFY(!guard.load({u"/second"_s}));
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= TOvRunOnce::kStartDelayMs + TOvRunOnce::kPingTimeoutMs - 50,
                  qPrintable(QString::number(elapsed)));
@@ -353,7 +353,7 @@ private slots:
     {
         TOvRunOnce running;
         running.setInstanceName(m_instance);
-        QVERIFY(running.Load({u"/first"_s}));
+        QVERIFY(running.load({u"/first"_s}));
         QSignalSpy spy(&running, &TOvRunOnce::OnOtherInstance);
         LaterCopy later(m_instance, {u"/second"_s, QString(70000, u'x')});
         QVERIFY(later.finish());
@@ -369,7 +369,7 @@ private slots:
         brindle::test::FakeDialogs fake;
         TOvRunOnce running;
         running.setInstanceName(m_instance);
-        QVERIFY(running.Load({u"/first"_s}));
+        QVERIFY(running.load({u"/first"_s}));
         QSignalSpy spy(&running, &TOvRunOnce::OnOtherInstance);
         QLocalSocket socket;
         socket.connectToServer(running.serverName());
@@ -398,7 +398,7 @@ private slots:
     {
         TOvRunOnce first;
         first.setInstanceName(m_instance);
-        QVERIFY(first.Load({u"/first"_s}));
+        QVERIFY(first.load({u"/first"_s}));
         QFile lock(first.lockFilePath());
         QVERIFY(lock.open(QIODevice::ReadWrite));
         QVERIFY(
@@ -420,7 +420,7 @@ private slots:
         QVERIFY(
             lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         lock.close();
-        QVERIFY(guard.Load({u"/first"_s}));
+        QVERIFY(guard.load({u"/first"_s}));
         QVERIFY(guard.isRunningCopy());
     }
 

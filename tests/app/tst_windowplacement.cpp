@@ -20,7 +20,7 @@
 using namespace Qt::StringLiterals;
 using brindle::app::TOvCCompCustomWdwState;
 using brindle::app::TOvCCompRegWdwState;
-using brindle::app::TRegRoot;
+using brindle::app::StoreRoot;
 
 namespace {
 
@@ -196,7 +196,7 @@ private slots:
         brindle::test::FakeDialogs fake;
         auto window = makeWindow();
         auto *placement = brindle::app::attachPlacement(window.get());
-        placement->setOptions(TOvCCompCustomWdwState::WdwOptions(options));
+        placement->setOptions(TOvCCompCustomWdwState::PlacementOptions(options));
         show(*window);
         QVERIFY2(fake.shown().empty(), qPrintable(fake.shown().empty() ? QString() : fake.last().text));
         if (state == 2) {
@@ -452,10 +452,10 @@ private slots:
         auto window = makeWindow();
         auto *placement = brindle::app::attachPlacement(window.get());
         int calls = 0;
-        placement->OnGetRegData = [&](TRegRoot &root, QString &key) {
+        placement->OnGetRegData = [&](StoreRoot &root, QString &key) {
             ++calls;
             QCOMPARE(key, u"Software\\Ovalin\\Freeware\\Brindle 1.0\\Main Window"_s);
-            root = TRegRoot::HKEY_LOCAL_MACHINE;
+            root = StoreRoot::Machine;
             key = u"\\Elsewhere"_s;
         };
         show(*window);

@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(texts, (QStringList{u"Copy &Selected"_s, u"-"_s, u"Copy &All"_s, u"-"_s, u"Search Preview"_s,
                                      u"Check"_s}));
         // Neither window is made before it is asked for.
-        QVERIFY(!app::windows().fpreview && !app::windows().fcheck);
+        QVERIFY(!app::windows().searchPreview && !app::windows().checkWindow);
     }
 
     void previewFollowsTheInputs()
@@ -162,7 +162,7 @@ private slots:
         p.tick(tags::Title);
         p.tick(tags::Description);
         p.menuItem(u"SearchPreview1"_s)->trigger();
-        output::Tfpreview *preview = app::windows().fpreview;
+        output::SearchPreviewWindow *preview = app::windows().searchPreview;
         QVERIFY(preview && preview->isVisible());
         QCOMPARE(preview->windowTitle(), u"Search Preview"_s);
         QCOMPARE(preview->titleText(), u"Fish & Chips"_s);
@@ -197,7 +197,7 @@ private slots:
         p.tick(tags::Title);
         QCOMPARE(preview->titleText(), u"Untitled Document"_s);
         p.menuItem(u"SearchPreview1"_s)->trigger();
-        QCOMPARE(app::windows().fpreview, preview);
+        QCOMPARE(app::windows().searchPreview, preview);
         QVERIFY(preview->titleText().startsWith(u"Fish and Chips"_s));
         QCOMPARE(preview->pos(), at);
     }
@@ -210,7 +210,7 @@ private slots:
         p.tick(tags::Keywords); // empty: no line, as "For HTML" would leave it out
         p.tick(tags::ContentLanguage);
         p.menuItem(u"Check1"_s)->trigger();
-        output::Tfcheck *check = app::windows().fcheck;
+        output::CheckWindow *check = app::windows().checkWindow;
         QVERIFY(check && check->isVisible());
         QCOMPARE(check->windowTitle(), u"Check"_s);
         const QTreeWidget *list = check->list();

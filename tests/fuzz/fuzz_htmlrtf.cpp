@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         windowed.SetupColors(kViewerColors);
         const qsizetype read = 1 + qsizetype(size % 13);
         qsizetype offset = 0;
-        windowed.ConvertSourceToStream(
+        windowed.convertSourceToStream(
             [&](char *to, qsizetype capacity) {
                 const qsizetype n = std::min({read, capacity, fed.size() - offset});
                 std::memcpy(to, fed.constData() + offset, std::size_t(n));

@@ -287,7 +287,7 @@ private slots:
                     RtfStream stream(rtf);
                     TsyxHTMLRTF converter;
                     converter.SetupColors(kViewerColors);
-                    converter.ConvertSourceToStream(source, stream, window);
+                    converter.convertSourceToStream(source, stream, window);
                     stream.finish();
                 }
                 if (rtf != whole) {
@@ -329,32 +329,32 @@ private slots:
 
     void tagNameTable()
     {
-        const auto names = TsyxHTMLRTF::TagNames();
+        const auto names = TsyxHTMLRTF::tagNames();
         QCOMPARE(names.size(), std::size_t(198));
         std::set<int> filled;
         int largest = -1;
         for (const std::string_view name : names) {
-            const int hash = TsyxHTMLRTF::TagNameHash(name);
+            const int hash = TsyxHTMLRTF::tagNameHash(name);
             QVERIFY2(hash < TsyxHTMLRTF::kTagBuckets, name.data());
             filled.insert(hash);
             largest = std::max(largest, hash);
         }
         QCOMPARE(largest, 243);
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("/BLOCKQUOTE"), 243);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("/BLOCKQUOTE"), 243);
         QCOMPARE(filled.size(), std::size_t(135));
         QCOMPARE(TsyxHTMLRTF::kTagBuckets - int(filled.size()), 109);
 
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("meta"), 39);
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("META"), 39);
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("/title"), 188);
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("br/"), 142);
-        QCOMPARE(TsyxHTMLRTF::TagNameHash("123"), 6);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("meta"), 39);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("META"), 39);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("/title"), 188);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("br/"), 142);
+        QCOMPARE(TsyxHTMLRTF::tagNameHash("123"), 6);
     }
 
     // Each listed name is found through its bucket, in any case.
     void everyListedNameIsATagName()
     {
-        for (const std::string_view name : TsyxHTMLRTF::TagNames()) {
+        for (const std::string_view name : TsyxHTMLRTF::tagNames()) {
             const QByteArray upper(name.data(), qsizetype(name.size()));
             for (const QByteArray &spelling : {upper, upper.toLower()}) {
                 const QByteArray expected = "\\cf7 <\\cf4 " + spelling + "\\cf7 >";
@@ -365,7 +365,7 @@ private slots:
 
     void entityTable()
     {
-        const auto entities = TsyxHTMLRTF::Entities();
+        const auto entities = TsyxHTMLRTF::entities();
         QCOMPARE(entities.size(), std::size_t(151));
         QCOMPARE(entities[98], std::string_view("&divide"));
         QCOMPARE(entities[107], std::string_view("&ldots;"));
@@ -377,24 +377,24 @@ private slots:
 
     void colorTables_data()
     {
-        QTest::addColumn<QList<TsyxColor>>("colors");
+        QTest::addColumn<QList<RtfColor>>("colors");
         QTest::addColumn<QByteArray>("table");
         QTest::addRow("empty list: black only")
-            << QList<TsyxColor>() << QByteArray("{\\colortbl\\red0\\green0\\blue0;}\r\n");
+            << QList<RtfColor>() << QByteArray("{\\colortbl\\red0\\green0\\blue0;}\r\n");
         QTest::addRow("red is the low byte")
-            << QList<TsyxColor>{0x00123456}
+            << QList<RtfColor>{0x00123456}
             << QByteArray("{\\colortbl\\red0\\green0\\blue0;\\red86\\green52\\blue18;}\r\n");
         QTest::addRow("system colour flag ignored")
-            << QList<TsyxColor>{0x8000000F}
+            << QList<RtfColor>{0x8000000F}
             << QByteArray("{\\colortbl\\red0\\green0\\blue0;\\red15\\green0\\blue0;}\r\n");
     }
     void colorTables()
     {
-        QFETCH(QList<TsyxColor>, colors);
+        QFETCH(QList<RtfColor>, colors);
         QFETCH(QByteArray, table);
         TsyxHTMLRTF converter;
         converter.SetupColors(colors);
-        QCOMPARE(converter.ColorTable(), table);
+        QCOMPARE(converter.colorTable(), table);
     }
 
     void defaultColors()
@@ -406,11 +406,11 @@ private slots:
             R"(\red0\green0\blue0;})"
             "\r\n";
         TsyxHTMLRTF converter;
-        QCOMPARE(converter.ColorTable(), defaults);
+        QCOMPARE(converter.colorTable(), defaults);
         converter.SetupColors(kViewerColors);
-        QVERIFY(converter.ColorTable() != defaults);
+        QVERIFY(converter.colorTable() != defaults);
         converter.SetDefaultColors();
-        QCOMPARE(converter.ColorTable(), defaults);
+        QCOMPARE(converter.colorTable(), defaults);
     }
 
     void fontEntries_data()
@@ -430,10 +430,10 @@ private slots:
         QFETCH(int, charSet);
         QFETCH(QByteArray, entry);
         TsyxHTMLRTF converter;
-        QCOMPARE(converter.FontEntries(), QByteArray("{\\f0\\fmodern\\fcharset0 Courier New;}"));
-        const TsyxFont fonts[] = {{"F", quint8(pitchAndFamily), quint8(charSet)}, {"G", 0x10, 1}};
+        QCOMPARE(converter.fontEntries(), QByteArray("{\\f0\\fmodern\\fcharset0 Courier New;}"));
+        const RtfFont fonts[] = {{"F", quint8(pitchAndFamily), quint8(charSet)}, {"G", 0x10, 1}};
         converter.SetupFonts(fonts);
-        QCOMPARE(converter.FontEntries(), entry + "{\\f1\\froman\\fcharset1 G;}");
+        QCOMPARE(converter.fontEntries(), entry + "{\\f1\\froman\\fcharset1 G;}");
     }
 
     // A second text starts in the state the first one ended in, and a second
@@ -478,7 +478,7 @@ private slots:
         QCOMPARE(converter.CurrentToken().toByteArray(), token);
         converter.NextToken();
         QVERIFY(converter.AtEnd());
-        QCOMPARE(converter.PendingEntity(), -1);
+        QCOMPARE(converter.pendingEntity(), -1);
     }
 
     void readRtf_data()

@@ -379,9 +379,9 @@ private slots:
         QFETCH(int, slot);
         QFETCH(QString, caption);
         QFETCH(QString, contains);
-        QCOMPARE(Thintf::HintCaption(slot), caption);
-        QVERIFY(Thintf::HintText(slot).contains(contains));
-        QCOMPARE(Thintf::HintText(slot).isEmpty(), contains.isEmpty());
+        QCOMPARE(Thintf::hintCaption(slot), caption);
+        QVERIFY(Thintf::hintText(slot).contains(contains));
+        QCOMPARE(Thintf::hintText(slot).isEmpty(), contains.isEmpty());
     }
 
     void hintsShowAtTheFirstPlace()
@@ -397,7 +397,7 @@ private slots:
         popup.hide();
         popup.showHint(3, m_main);
         QCOMPARE(popup.captionText(), u"Description"_s);
-        QCOMPARE(popup.hintText(), Thintf::HintText(3));
+        QCOMPARE(popup.hintText(), Thintf::hintText(3));
         QCOMPARE(popup.pos(), first);
 
         // Still there after the main window has moved.
@@ -460,7 +460,7 @@ private slots:
 
     void linkFadesInTwelveTicks()
     {
-        OvLinkLabel link;
+        FadingLinkLabel link;
         link.resize(249, 12);
         QCOMPARE(link.currentColor(), QColor(0x17, 0x45, 0xAE));
         enter(&link);
@@ -474,12 +474,12 @@ private slots:
         QCOMPARE(link.level(), 255);
         QVERIFY(!link.isFading());
         QCOMPARE(link.currentColor(),
-                 OvLinkLabel::blend(QColor(0x17, 0x45, 0xAE), QColor(0xC4, 0x3C, 0x1A), 255));
+                 FadingLinkLabel::blend(QColor(0x17, 0x45, 0xAE), QColor(0xC4, 0x3C, 0x1A), 255));
     }
 
     void linkFadeTurnsRoundWhereItStands()
     {
-        OvLinkLabel link;
+        FadingLinkLabel link;
         enter(&link);
         for (int i = 0; i < 5; ++i)
             link.tick();
@@ -509,12 +509,12 @@ private slots:
     {
         QFETCH(int, level);
         QFETCH(QColor, color);
-        QCOMPARE(OvLinkLabel::blend(QColor(0x17, 0x45, 0xAE), QColor(0xC4, 0x3C, 0x1A), level), color);
+        QCOMPARE(FadingLinkLabel::blend(QColor(0x17, 0x45, 0xAE), QColor(0xC4, 0x3C, 0x1A), level), color);
     }
 
     void linkTimerDrivesTheFade()
     {
-        OvLinkLabel link;
+        FadingLinkLabel link;
         QElapsedTimer clock;
         clock.start();
         enter(&link);
@@ -539,7 +539,7 @@ private slots:
         QFETCH(QPoint, at);
         QFETCH(QStringList, opened);
         Tfinfo about(m_main);
-        OvLinkLabel *link = about.link();
+        FadingLinkLabel *link = about.link();
         QCOMPARE(link->url(), QString::fromUtf8(BRINDLE_HOMEPAGE));
         QCOMPARE(link->geometry(), QRect(16, 67, 249, 12));
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);

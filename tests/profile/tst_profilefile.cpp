@@ -24,7 +24,7 @@ namespace {
 TOvStringArray arrayOf(const QStringList &entries)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = entries.value(i);
     return a;
 }
@@ -33,7 +33,7 @@ TOvStringArray arrayOf(const QStringList &entries)
 TOvStringArray marked(const QString &prefix)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = prefix + QString::number(i);
     return a;
 }

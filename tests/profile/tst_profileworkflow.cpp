@@ -48,7 +48,7 @@ public:
 TOvStringArray arrayOf(const QStringList &entries)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = entries.value(i);
     return a;
 }

@@ -273,12 +273,12 @@ private slots:
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&list);
         QCOMPARE(iface->childCount(), 2);
         QCOMPARE(iface->child(0)->text(QAccessible::Name), u"Group"_s);
-        list.Items().Insert(0, u"Zero"_s);
+        list.Items().insert(0, u"Zero"_s);
         QCOMPARE(iface->childCount(), 3);
         QCOMPARE(iface->child(0)->text(QAccessible::Name), u"Zero"_s);
         QCOMPARE(iface->child(0)->role(), QAccessible::CheckBox);
         QCOMPARE(iface->child(1)->role(), QAccessible::Heading);
-        list.Items().Delete(2);
+        list.Items().remove(2);
         QCOMPARE(iface->childCount(), 2);
         QVERIFY(!iface->child(2));
     }

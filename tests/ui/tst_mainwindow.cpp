@@ -319,7 +319,7 @@ private slots:
         Window w;
         ui::Tfinfo about(&w.main);
         w.main.setAboutBox(&about);
-        ui::OvLinkLabel *link = about.link();
+        ui::FadingLinkLabel *link = about.link();
         link->setUrlOpener([](const QUrl &) {});
         const QColor normal(0x17, 0x45, 0xAE);
         onNextModal([&](QWidget *) {

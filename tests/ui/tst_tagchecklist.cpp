@@ -56,7 +56,7 @@ public:
         for (std::string_view text : tags::kRowTexts)
             rows << QString::fromLatin1(text.data(), qsizetype(text.size()));
         m_list->setRows(rows);
-        m_list->SetItemHeight(kRowHeight);
+        m_list->setItemHeight(kRowHeight);
         m_list->setGeometry(0, 0, 124, height);
         m_window.show();
         if (!QTest::qWaitForWindowExposed(&m_window))
@@ -145,7 +145,7 @@ private slots:
         QFETCH(bool, disabled);
         QFETCH(bool, toggles);
         TagList list(411);
-        list->SetToggleOnItemClick(onItemClick);
+        list->setToggleOnItemClick(onItemClick);
         list->SetRowEnabled(row, !disabled);
         Recorder recorder(*list);
 
@@ -209,7 +209,7 @@ private slots:
         QFETCH(bool, allowGrayed);
         QFETCH(int, to);
         TagList list(411);
-        list->SetAllowGrayed(allowGrayed);
+        list->setAllowGrayed(allowGrayed);
         list->SetRowState(9, TCheckBoxState(from));
         Recorder recorder(*list);
         click(*list, boxPoint(9));
@@ -221,7 +221,7 @@ private slots:
     {
         TagList list(411);
         Recorder recorder(*list);
-        list->SetItemIndex(9);
+        list->setItemIndex(9);
         for (int press = 0; press < 2; ++press) {
             sendKey(list.get(), QEvent::KeyPress, Qt::Key_Space, u" "_s, false);
             for (int repeat = 0; repeat < 3; ++repeat) {
@@ -236,7 +236,7 @@ private slots:
                  (QStringList{u"changing 9 1"_s, u"change 9 1"_s, u"changing 9 0"_s, u"change 9 0"_s}));
 
         // Neither a group row nor the search text takes the space.
-        list->SetItemIndex(2);
+        list->setItemIndex(2);
         QTest::keyClick(list.get(), Qt::Key_Space);
         QCOMPARE(list->RowState(2), cbUnchecked);
         list->fakeNow = 0;
@@ -268,7 +268,7 @@ private slots:
         QCOMPARE(moved.size(), 1);
         QCOMPARE(list->RowState(5), cbUnchecked);
 
-        list->SetItemIndex(7); // silent
+        list->setItemIndex(7); // silent
         QCOMPARE(moved.size(), 1);
     }
 
@@ -303,7 +303,7 @@ private slots:
         QFETCH(QList<int>, keys);
         QFETCH(int, expected);
         TagList list(height);
-        list->SetItemIndex(start);
+        list->setItemIndex(start);
         QSignalSpy moved(list.get(), &TOvCheckList::currentRowChanged);
         for (int key : keys)
             QTest::keyClick(list.get(), Qt::Key(key));
@@ -427,8 +427,8 @@ private slots:
         QFETCH(bool, search);
         QFETCH(bool, accepted);
         TagList list(411);
-        list->SetIncrementalSearch(search);
-        list->SetItemIndex(4);
+        list->setIncrementalSearch(search);
+        list->setItemIndex(4);
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(list.get(), &event);
         QCOMPARE(event.isAccepted(), accepted);
@@ -499,7 +499,7 @@ private slots:
         QTest::addColumn<int>("row");
         for (const char *op :
              {"IsRowChecked", "SetRowChecked", "RowState", "SetRowState", "IsRowEnabled", "SetRowEnabled",
-              "SetItemIndex", "Strings", "SetStrings", "Delete", "Insert"}) {
+              "setItemIndex", "Strings", "setStrings", "Delete", "Insert"}) {
             if (qstrcmp(op, "Insert") != 0) // inserting at Count appends
                 QTest::addRow("%s 16", op) << QString::fromLatin1(op) << 16;
             QTest::addRow("%s -2", op) << QString::fromLatin1(op) << -2;
@@ -512,8 +512,8 @@ private slots:
         QFETCH(int, row);
         TagList list(411);
         list->SetRowChecked(15, true);
-        list->SetItemIndex(15);
-        const QStringList texts = list->Items().Texts();
+        list->setItemIndex(15);
+        const QStringList texts = list->Items().texts();
         auto &items = list->Items();
         try {
             if (op == u"IsRowChecked")
@@ -528,21 +528,21 @@ private slots:
                 list->IsRowEnabled(row);
             else if (op == u"SetRowEnabled")
                 list->SetRowEnabled(row, false);
-            else if (op == u"SetItemIndex")
-                list->SetItemIndex(row);
+            else if (op == u"setItemIndex")
+                list->setItemIndex(row);
             else if (op == u"Strings")
-                items.Strings(row);
-            else if (op == u"SetStrings")
-                items.SetStrings(row, u"x"_s);
+                items.strings(row);
+            else if (op == u"setStrings")
+                items.setStrings(row, u"x"_s);
             else if (op == u"Delete")
-                items.Delete(row);
+                items.remove(row);
             else
-                items.Insert(row, u"x"_s);
+                items.insert(row, u"x"_s);
             QFAIL("no error");
         } catch (const Error &e) {
             QCOMPARE(e.message(), u"List index out of bounds (%1)"_s.arg(row));
         }
-        QCOMPARE(items.Texts(), texts);
+        QCOMPARE(items.texts(), texts);
         QCOMPARE(list->ItemIndex(), 15);
         QCOMPARE(list->CountCheckedRows(), 1);
         for (int r = 0; r < list->Count(); ++r)
@@ -555,35 +555,35 @@ private slots:
         auto &items = list->Items();
         list->SetRowChecked(3, true);
         list->SetRowEnabled(4, false);
-        list->SetItemIndex(3);
+        list->setItemIndex(3);
 
-        items.Insert(0, u"Extra"_s);
-        QCOMPARE(items.Packet(0), TPacket{});
+        items.insert(0, u"Extra"_s);
+        QCOMPARE(items.packet(0), TPacket{});
         QVERIFY(list->IsRowChecked(4));
         QVERIFY(!list->IsRowEnabled(5));
         QCOMPARE(list->ItemIndex(), 4);
 
-        items.Exchange(4, 5);
+        items.exchange(4, 5);
         QVERIFY(list->IsRowChecked(5));
         QVERIFY(!list->IsRowEnabled(4));
         QCOMPARE(list->ItemIndex(), 5);
 
-        items.Move(5, 1);
-        QCOMPARE(items.Strings(1), u"Description"_s);
+        items.move(5, 1);
+        QCOMPARE(items.strings(1), u"Description"_s);
         QVERIFY(list->IsRowChecked(1));
         QCOMPARE(list->ItemIndex(), 1);
 
-        items.SetStrings(1, u"Renamed"_s);
+        items.setStrings(1, u"Renamed"_s);
         QVERIFY(list->IsRowChecked(1));
         QCOMPARE(list->ItemIndex(), 1);
 
-        items.Delete(0);
+        items.remove(0);
         QCOMPARE(list->ItemIndex(), 0);
-        items.Delete(0);
+        items.remove(0);
         QCOMPARE(list->ItemIndex(), -1);
         QCOMPARE(list->Count(), 15);
 
-        items.Clear();
+        items.clear();
         QCOMPARE(list->Count(), 0);
         QCOMPARE(list->CountCheckedRows(), 0);
     }
@@ -633,7 +633,7 @@ private slots:
         QFETCH(bool, themed);
         TagList list(411);
         list->setThemed(themed);
-        list->SetItemIndex(3);
+        list->setItemIndex(3);
         QWidget *vp = list->viewport();
         const QColor base = list->palette().color(QPalette::Base);
         const QColor highlight = list->palette().color(QPalette::Highlight);
@@ -653,7 +653,7 @@ private slots:
         QCOMPARE(checked.pixelColor(TOvCheckList::kTextIndent + 1, top3 + 2).rgb(), highlight.rgb());
 
         // A selected group row is highlighted across the full width.
-        list->SetItemIndex(2);
+        list->setItemIndex(2);
         const QImage group = vp->grab().toImage();
         QCOMPARE(group.pixelColor(1, 2 * kRowHeight + 2).rgb(), highlight.rgb());
 
