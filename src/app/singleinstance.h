@@ -1,11 +1,11 @@
 #pragma once
 
-// Keeps one copy of the program running per user. The first copy takes a
-// lock file named after its program file and listens on a local socket; a
-// later copy hands its command line to it over that socket, asks it to bring
-// its main window forward and ends before showing anything. Lock and socket
-// live only in a folder of the user's own that nobody else can write, and
-// both ends refuse a peer of another user.
+// TOvRunOnce, the single-instance guard: keeps one copy of the program running
+// per user. The first copy takes a lock file named after its program file and
+// listens on a local socket; a later copy hands its command line to it over
+// that socket, asks it to bring its main window forward and ends before
+// showing anything. Lock and socket live only in a folder of the user's own
+// that nobody else can write, and both ends refuse a peer of another user.
 
 #include <QByteArray>
 #include <QObject>

@@ -1,8 +1,9 @@
 #pragma once
 
-// Remembers a window's position, size and state between runs. The base class
-// holds everything that does not depend on where the five values live; the
-// settings-file class below stores them.
+// The placement store (TOvCCompRegWdwState): remembers the main window's
+// position, size and state between runs. The base class holds everything that
+// does not depend on where the five values live; the settings-file class below
+// stores them.
 
 #include <QMargins>
 #include <QObject>

@@ -1,5 +1,7 @@
 #pragma once
 
+// brindle::Error, the exception that carries the text of the general error report.
+
 #include <QString>
 
 #include <stdexcept>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Small conversions between the catalogue's UTF-8 views and Qt strings.
+
 #include <QByteArray>
 #include <QString>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// HTML text to RTF in the tags viewer's colours: what the viewer shows and brindle-cli colorize writes.
+
 #include "output/rtfsyntax.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 #pragma once
 
-// The HTML scanner of the RTF converter: a state machine dispatched on each
-// byte through a 256-entry handler table, with a hashed table of tag names
-// and a table of character entities.
+// TsyxHTMLRTF, the HTML scanner of the HTML-to-RTF converter: a state machine
+// dispatched on each byte through a 256-entry handler table, with a hashed
+// table of tag names and a table of character entities.
 
 #include "output/rtfsyntax.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The web page builder: picks a document type and writes the viewer's tag
-// lines into a blank ".html" page.
+// Tfcreaht, the web page builder window: picks a document type and writes the
+// viewer's tag lines into a blank ".html" page.
 
 #include "base/dialogs.h"
 #include "output/webpage.h"

@@ -1,8 +1,9 @@
 #pragma once
 
-// The general text-to-RTF converter: the RTF prolog, the font and colour
-// tables and the token loop. A scanner for one language derives from it and
-// supplies the tokens; the only one the program has is the HTML scanner.
+// TsyxRTFSyntax, the general text-to-RTF converter: the RTF prolog, the font
+// and colour tables and the token loop. A scanner for one language derives
+// from it and supplies the tokens; the only one the program has is the HTML
+// scanner.
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,8 @@
 #pragma once
 
-// The tags viewer: shows the generated lines coloured as HTML, and from
-// there copies them, saves them as text or hands them to the page builder.
+// Tfview, the tags viewer: shows the generated lines coloured as HTML, and
+// from there copies them, saves them as text or hands them to the page
+// builder.
 
 #include "base/dialogs.h"
 #include "ui/centreonce.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The colour table the tags viewer gives the HTML-to-RTF converter.
+
 #include "output/rtfsyntax.h"
 
 #include <array>

@@ -1,5 +1,7 @@
 #pragma once
 
+// TOvStringArray, the type of the four profile arrays: one string per tag.
+
 #include <QString>
 #include <QStringList>
 

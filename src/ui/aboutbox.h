@@ -1,6 +1,6 @@
 #pragma once
 
-// The about box.
+// Tfinfo, the about box: program name, version and the homepage link.
 
 #include "ui/centreonce.h"
 

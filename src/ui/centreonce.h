@@ -1,5 +1,7 @@
 #pragma once
 
+// CentreOnce: secondary windows centred over the main window at their first showing only.
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>

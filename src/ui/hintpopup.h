@@ -1,7 +1,7 @@
 #pragma once
 
-// The small borderless window that explains one tag, opened by the hint
-// buttons of the main window.
+// Thintf, the hint popup: the small borderless window that explains one tag,
+// opened by the hint buttons of the main window.
 
 #include "ui/centreonce.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// QtDialogs, the real Dialogs: Qt's message boxes and file dialogs.
+
 #include "base/dialogs.h"
 
 #include <QFileIconProvider>

@@ -1,8 +1,9 @@
 #pragma once
 
-// An owner-drawn, single-selection list whose rows carry a check state and an
-// enabled flag. Rows whose text begins with "//" are group headings: drawn
-// bold across the full width, without a box, and never toggled or counted.
+// TOvCheckList, the tag check list: an owner-drawn, single-selection list
+// whose rows carry a check state and an enabled flag. Rows whose text begins
+// with "//" are group headings: drawn bold across the full width, without a
+// box, and never toggled or counted.
 
 #include <QAbstractScrollArea>
 #include <QColor>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The windows' fonts: Tahoma, Arial, sized in pixels.
+
 #include <QFont>
 
 namespace brindle::widgets {

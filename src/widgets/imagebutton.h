@@ -1,5 +1,7 @@
 #pragma once
 
+// ImageButton, the frameless picture button of the tool bars and the hint buttons.
+
 #include <QAbstractButton>
 #include <QPixmap>
 

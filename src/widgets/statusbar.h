@@ -1,5 +1,7 @@
 #pragma once
 
+// StatusBar, the main window's status bar of text panes.
+
 #include "widgets/gradientpanel.h"
 
 #include <QFont>

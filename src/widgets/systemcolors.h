@@ -1,5 +1,7 @@
 #pragma once
 
+// The one mapping of the classic system colours (clWindow, clBtnShadow, ...) onto Qt palette roles.
+
 #include <QApplication>
 #include <QColor>
 #include <QPalette>
