@@ -37,6 +37,8 @@ namespace {
 constexpr char kPing = 'P';
 constexpr char kHandOver = 'H';
 constexpr char kRaise = 'R';
+// The hand-over request before its block: the request byte and the length.
+constexpr qsizetype kHandOverHeaderSize = 1 + 4;
 
 // The later copy waits for its hand-over to be handled, but not for ever:
 // a running copy that stopped answering must not leave an invisible process.
@@ -329,13 +331,13 @@ void TOvRunOnce::serve(QLocalSocket *socket)
                 }
                 guard->write(&kRaise, 1);
             } else if (request == kHandOver) {
-                if (in->buffer.size() < 5)
+                if (in->buffer.size() < kHandOverHeaderSize)
                     return;
                 const quint32 length = qFromBigEndian<quint32>(in->buffer.constData() + 1);
                 if (length > quint32(kBlockSize)) {
                     // Refused, but answered as handled, so the copy that sent
                     // it goes on to its next request.
-                    in->buffer.remove(0, 5);
+                    in->buffer.remove(0, kHandOverHeaderSize);
                     in->skip = length;
                     guard->write(&kHandOver, 1);
                     reportError(
@@ -344,10 +346,10 @@ void TOvRunOnce::serve(QLocalSocket *socket)
                                   .arg(kBlockSize)));
                     continue;
                 }
-                if (in->buffer.size() < 5 + qsizetype(length))
+                if (in->buffer.size() < kHandOverHeaderSize + qsizetype(length))
                     return;
-                const QStringList strings = parseBlock(in->buffer.mid(5, length));
-                in->buffer.remove(0, 5 + length);
+                const QStringList strings = parseBlock(in->buffer.mid(kHandOverHeaderSize, length));
+                in->buffer.remove(0, kHandOverHeaderSize + length);
                 // A failing handler ends this hand-over only; the copy that
                 // sent it still gets its answer.
                 if (!strings.isEmpty())
@@ -400,7 +402,7 @@ TOvRunOnce::Found TOvRunOnce::handOver(const QStringList &paramStr)
 
     const QByteArray block = argumentBlock(paramStr);
     QByteArray request(1, kHandOver);
-    char length[4];
+    char length[kHandOverHeaderSize - 1];
     qToBigEndian(quint32(block.size()), length);
     request.append(length, sizeof length);
     request += block;

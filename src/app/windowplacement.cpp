@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/error.h"
+#include "base/parseint.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -442,14 +443,11 @@ int readInt32(const QVariant &value, const QString &name)
     bool ok = false;
     switch (value.typeId()) {
     case QMetaType::QString: {
-        const QString text = value.toString().trimmed();
-        // Checked by hand: a regular expression would load its engine at every start.
-        const QStringView digits =
-            QStringView(text).mid(text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0);
-        const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
-        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), isDigit))
+        const ParsedInt32 parsed = parseInt32(value.toString().trimmed());
+        if (parsed.status == ParseStatus::NotANumber)
             throw Error(u"Invalid data type for '%1'"_s.arg(name));
-        n = text.toLongLong(&ok);
+        ok = parsed.status == ParseStatus::Ok;
+        n = parsed.value;
         break;
     }
     case QMetaType::Int:

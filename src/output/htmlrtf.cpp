@@ -73,11 +73,30 @@ constexpr std::array<std::string_view, 151> kEntities = {
 constexpr std::array<RtfColor, 11> kDefaultColors = {
     0x00008000, 0x00000080, 0, 0x00FF0000, 0, 0x00008000, 0x00FF0000, 0, 0x000000FF, 0, 0};
 
-// Colour index of each token class value; values past the classes take 11.
+// Colour indices in the colour table; 0, black, is never chosen.
+enum ColorIndex : quint8
+{
+    kServerScriptColor = 1,
+    kCommentColor = 2,
+    kAttributeNameColor = 3,
+    kTagNameColor = 4,
+    kWhitespaceColor = 5,
+    kStringColor = 6,
+    kSymbolColor = 7,
+    kTextColor = 8,
+    kUnlistedTagNameColor = 9,
+    kAttributeValueColor = 10,
+    kEntityColor = 11,
+};
+
+// Colour index of each token class value; values past the classes take the
+// entity colour, as does the end of the text (never written).
 constexpr std::array<quint8, 256> kClassColors = [] {
     std::array<quint8, 256> colors{};
-    colors.fill(11);
-    const quint8 byClass[] = {11, 1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10};
+    colors.fill(kEntityColor);
+    const quint8 byClass[] = {kEntityColor,  kServerScriptColor, kCommentColor,         kAttributeNameColor,
+                              kTagNameColor, kEntityColor,       kWhitespaceColor,      kStringColor,
+                              kSymbolColor,  kTextColor,         kUnlistedTagNameColor, kAttributeValueColor};
     for (std::size_t i = 0; i < std::size(byClass); ++i)
         colors[i] = byClass[i];
     return colors;
@@ -606,10 +625,10 @@ inline void TsyxHTMLRTF::writeCurrentToken(RtfStream &stream)
         break;
     case LongKind::Value:
     case LongKind::Name:
-        color = slashes ? 2 : CurrentColorIndex();
+        color = slashes ? kCommentColor : CurrentColorIndex();
         break;
     case LongKind::TagName:
-        color = slashes ? 2 : -1;
+        color = slashes ? kCommentColor : -1;
         break;
     case LongKind::Text:
     case LongKind::ServerScript:
@@ -642,7 +661,7 @@ inline void TsyxHTMLRTF::writeCurrentToken(RtfStream &stream)
             if (i < m_position && byteAt(i) != '/')
                 color = plain;
             else if (i + 1 < m_position)
-                color = byteAt(i + 1) == '/' ? 2 : plain;
+                color = byteAt(i + 1) == '/' ? kCommentColor : plain;
             else if (ended)
                 color = plain;
             if (color < 0) {
@@ -1052,6 +1071,15 @@ TokenClass TsyxHTMLRTF::checkEmptyBucket()
     return TokenClass::UnlistedTagName;
 }
 
+QByteArray TsyxHTMLRTF::escapedText(QByteArrayView utf8)
+{
+    std::string escaped;
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    for (qsizetype i = 0; i < utf8.size();)
+        i += appendEscaped(escaped, p + i, utf8.size() - i);
+    return QByteArray(escaped.data(), qsizetype(escaped.size()));
+}
+
 void TsyxHTMLRTF::EscapeToken(QByteArrayView &token)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(token.data());
@@ -1083,10 +1111,10 @@ void TsyxHTMLRTF::FormatToken(int colorIndex, QByteArrayView token, RtfStream &o
         while (i < n && static_cast<unsigned char>(token[i]) <= 32)
             ++i;
         if (n - i >= 2 && token[i] == '/' && token[i + 1] == '/')
-            color = 2;
+            color = kCommentColor;
     }
-    if (colorIndex == 10 && n > 0 && token[0] == '"')
-        color = 6;
+    if (colorIndex == kAttributeValueColor && n > 0 && token[0] == '"')
+        color = kStringColor;
     writeColoredToken(color, token, out);
 }
 

@@ -79,6 +79,9 @@ public:
 
     int pendingEntity() const { return m_pendingEntity; }
 
+    // A UTF-8 text as EscapeToken writes it, whatever the token.
+    static QByteArray escapedText(QByteArrayView utf8);
+
     // The tables behind the scanner.
     static std::span<const std::string_view> tagNames();
     static std::span<const std::string_view> entities();

@@ -141,6 +141,10 @@ public:
     const QByteArray &colorTable() const { return m_colorTable; }
     const QByteArray &fontEntries() const { return m_fontEntries; }
 
+    // The document up to its first token: header, font and colour tables,
+    // document start and "\f0 ". The tokens and " }" follow it.
+    void writeProlog(RtfStream &stream) const;
+
 protected:
     // Writes "\cf", the colour index, a space and the token.
     static void writeColoredToken(int colorIndex, QByteArrayView token, RtfStream &out)
@@ -185,8 +189,6 @@ protected:
             to[n - 1] = from[n - 1];
         }
     }
-
-    void writeProlog(RtfStream &stream) const;
 
     // The token loop of ConvertToStream. A final scanner class runs it with
     // its own type: the per-token operations are then called without virtual

@@ -3,13 +3,14 @@
 #include "base/error.h"
 #include "base/filewriter.h"
 #include "output/colorize.h"
-#include "output/webpage.h"
+#include "output/htmlrtf.h"
 #include "output/rtftextdocument.h"
+#include "output/webpage.h"
 #include "tags/metataggenerator.h"
-#include "widgets/systemcolors.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/systemcolors.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,27 +32,13 @@ namespace {
 constexpr int kClientWidth = 664;
 constexpr int kClientHeight = 390;
 
-// The rich form of a selection: the same prolog as the converter writes, the
-// colours the selected characters carry, and the text escaped for RTF.
+// The rich form of a selection, made by the converter that coloured it: its
+// prolog with a table of the colours the selected characters carry, and the
+// text escaped as it escapes tokens.
 QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
 {
     std::map<QRgb, int> colourIndex;
     QByteArray body;
-    auto escape = [&body](QStringView text) {
-        for (QChar ch : text) {
-            const char16_t u = ch.unicode();
-            if (u == u'\\' || u == u'{' || u == u'}') {
-                body += '\\';
-                body += char(u);
-            } else if (u == 0x2029) {
-                body += "\\par\r\n";
-            } else if (u < 0x80) {
-                body += char(u);
-            } else {
-                body += "\\u" + QByteArray::number(qint16(u)) + '?';
-            }
-        }
-    };
     for (QTextBlock block = doc.findBlock(from); block.isValid() && block.position() < to;
          block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -63,23 +50,24 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
             const QRgb rgb = frag.charFormat().foreground().color().rgb() & 0xFFFFFF;
             const auto [pos, inserted] = colourIndex.try_emplace(rgb, int(colourIndex.size()) + 1);
             body += "\\cf" + QByteArray::number(pos->second) + ' ';
-            escape(frag.text().mid(start - frag.position(), end - start));
+            body += TsyxHTMLRTF::escapedText(frag.text().mid(start - frag.position(), end - start).toUtf8());
         }
         const int lineEnd = block.position() + block.length() - 1;
         if (lineEnd >= from && lineEnd < to && block.next().isValid())
             body += "\\par\r\n";
     }
-    std::vector<QRgb> colours(colourIndex.size());
+    std::vector<RtfColor> colours(colourIndex.size());
     for (const auto &[rgb, index] : colourIndex)
-        colours[std::size_t(index - 1)] = rgb;
-    QByteArray rtf =
-        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab720{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}}\r\n"
-        "{\\colortbl\\red0\\green0\\blue0;";
-    for (QRgb rgb : colours) {
-        rtf += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) +
-               "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
-    }
-    rtf += "}\r\n\\deflang1033\\pard\\plain\\f0\\fs20\\f0 " + body + " }";
+        colours[std::size_t(index - 1)] =
+            RtfColor(qRed(rgb)) | RtfColor(qGreen(rgb)) << 8 | RtfColor(qBlue(rgb)) << 16;
+    TsyxRTFSyntax converter;
+    converter.SetupColors(colours);
+    QByteArray rtf;
+    RtfStream stream(rtf);
+    converter.writeProlog(stream);
+    stream.write(body);
+    stream.write(QByteArrayView(" }", 2));
+    stream.finish();
     return rtf;
 }
 
@@ -132,26 +120,27 @@ Tfview::Tfview(QWidget *parent)
     struct ButtonDef
     {
         widgets::ImageButton **button;
-        const char16_t *name;
-        int x, width;
-        const char16_t *caption, *tooltip, *image;
+        widgets::PictureButton look;
         void (Tfview::*action)();
     };
     const ButtonDef buttons[] = {
-        {&btCopy, u"btCopy", 6, 67, u"Copy", u"Copy to Clipboard", u"copy", &Tfview::CopyAll1Click},
-        {&btTxt, u"btTxt", 92, 101, u"Save to TXT", u"Save as Text File", u"txt", &Tfview::btTxtClick},
-        {&btHtml, u"btHtml", 212, 141, u"Create HTML Page", u"Create Web Page Using The Meta Tags",
-         u"html-page", &Tfview::btHtmlClick},
-        {&btClose, u"btClose", 542, 67, u"Close", u"Close", u"close", &Tfview::btCloseClick},
+        {&btCopy,
+         {u"btCopy", {6, 4, 67, 35}, u"Copy", u"Copy to Clipboard", u"copy"},
+         &Tfview::CopyAll1Click},
+        {&btTxt,
+         {u"btTxt", {92, 4, 101, 35}, u"Save to TXT", u"Save as Text File", u"txt"},
+         &Tfview::btTxtClick},
+        {&btHtml,
+         {u"btHtml",
+          {212, 4, 141, 35},
+          u"Create HTML Page",
+          u"Create Web Page Using The Meta Tags",
+          u"html-page"},
+         &Tfview::btHtmlClick},
+        {&btClose, {u"btClose", {542, 4, 67, 35}, u"Close", u"Close", u"close"}, &Tfview::btCloseClick},
     };
     for (const ButtonDef &def : buttons) {
-        auto *b = new widgets::ImageButton(pntulbar);
-        b->setObjectName(QString::fromUtf16(def.name));
-        b->setGeometry(def.x, 4, def.width, 35);
-        b->setText(QString::fromUtf16(def.caption));
-        b->setToolTip(QString::fromUtf16(def.tooltip));
-        const QString image = u":/images/"_s + QString::fromUtf16(def.image);
-        b->setImages(image + u".png"_s, image + u"-hover.png"_s);
+        auto *b = widgets::makeImageButton(pntulbar, def.look);
         const auto action = def.action;
         connect(b, &QAbstractButton::clicked, this,
                 [this, action] { guarded(this, [&] { (this->*action)(); }); });

@@ -43,8 +43,6 @@ inline constexpr std::array<DocumentType, 8> kDocumentTypes = {{
     {u"HTML 5", false, 3, u"html", {}, {}},
 }};
 
-inline constexpr int kXhtmlTypeCount = 4;
-inline constexpr int kHtmlTypeCount = 4;
 // Selected in the lists when the builder is created.
 inline constexpr int kDefaultXhtmlItem = 0; // "XHTML 1.0 Transitional"
 inline constexpr int kDefaultHtmlItem = 1;  // "HTML 4.01 Transitional"

@@ -25,7 +25,6 @@ public:
     void place(QWidget *window, const QWidget *mainWindow);
     // Keeps the window's position; call when it hides.
     void remember(const QWidget *window);
-    bool hasShown() const { return m_last.has_value(); }
 
 private:
     std::optional<QPoint> m_last;

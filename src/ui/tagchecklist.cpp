@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "ui/tagchecklistaccessible.h"
+#include "widgets/systemcolors.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,6 +22,15 @@ using namespace Qt::StringLiterals;
 namespace brindle::ui {
 
 namespace {
+
+using widgets::SystemColor;
+
+// The list's colours follow its own palette, in its current (active or
+// inactive) group, through the program's one mapping of the system colours.
+QColor colorOf(const QWidget &widget, SystemColor color)
+{
+    return widget.palette().color(widgets::roleOf(color));
+}
 
 [[noreturn]] void throwOutOfBounds(int index)
 {
@@ -403,14 +413,14 @@ void TOvCheckList::setGroupFont(const QFont &font)
     viewport()->update();
 }
 
-QColor TOvCheckList::resolved(const QColor &set, QPalette::ColorRole role) const
+QColor TOvCheckList::resolved(const QColor &set, widgets::SystemColor color) const
 {
-    return set.isValid() ? set : palette().color(role);
+    return set.isValid() ? set : colorOf(*this, color);
 }
 
 QColor TOvCheckList::GroupColor() const
 {
-    return resolved(m_groupColor, QPalette::Base);
+    return resolved(m_groupColor, SystemColor::Window);
 }
 void TOvCheckList::setGroupColor(const QColor &color)
 {
@@ -419,7 +429,7 @@ void TOvCheckList::setGroupColor(const QColor &color)
 }
 QColor TOvCheckList::ItemFrameColor() const
 {
-    return resolved(m_itemFrameColor, QPalette::Dark);
+    return resolved(m_itemFrameColor, SystemColor::BtnShadow);
 }
 void TOvCheckList::setItemFrameColor(const QColor &color)
 {
@@ -428,7 +438,7 @@ void TOvCheckList::setItemFrameColor(const QColor &color)
 }
 QColor TOvCheckList::ItemFillColor() const
 {
-    return resolved(m_itemFillColor, QPalette::Base);
+    return resolved(m_itemFillColor, SystemColor::Window);
 }
 void TOvCheckList::setItemFillColor(const QColor &color)
 {
@@ -437,7 +447,7 @@ void TOvCheckList::setItemFillColor(const QColor &color)
 }
 QColor TOvCheckList::ItemFocusColor() const
 {
-    return resolved(m_itemFocusColor, QPalette::Base);
+    return resolved(m_itemFocusColor, SystemColor::Window);
 }
 void TOvCheckList::setItemFocusColor(const QColor &color)
 {
@@ -446,7 +456,7 @@ void TOvCheckList::setItemFocusColor(const QColor &color)
 }
 QColor TOvCheckList::HighlightColor() const
 {
-    return resolved(m_highlightColor, QPalette::Highlight);
+    return resolved(m_highlightColor, SystemColor::Highlight);
 }
 void TOvCheckList::setHighlightColor(const QColor &color)
 {
@@ -455,7 +465,7 @@ void TOvCheckList::setHighlightColor(const QColor &color)
 }
 QColor TOvCheckList::DisabledColor() const
 {
-    return resolved(m_disabledColor, QPalette::Button);
+    return resolved(m_disabledColor, SystemColor::BtnFace);
 }
 void TOvCheckList::setDisabledColor(const QColor &color)
 {
@@ -582,7 +592,7 @@ bool TOvCheckList::inBoxColumn(const QPoint &pos) const
 
 QColor TOvCheckList::listBackground() const
 {
-    return isEnabled() ? palette().color(QPalette::Base) : DisabledColor();
+    return isEnabled() ? colorOf(*this, SystemColor::Window) : DisabledColor();
 }
 
 bool TOvCheckList::event(QEvent *event)
@@ -592,7 +602,7 @@ bool TOvCheckList::event(QEvent *event)
     if (event->type() == QEvent::Paint) {
         if (frameWidth() > 0) {
             QPainter p(this);
-            p.setPen(palette().color(QPalette::Dark));
+            p.setPen(colorOf(*this, SystemColor::BtnShadow));
             p.setBrush(Qt::NoBrush);
             p.drawRect(rect().adjusted(0, 0, -1, -1));
         }
@@ -616,7 +626,6 @@ void TOvCheckList::paintEvent(QPaintEvent *event)
 
 void TOvCheckList::paintRow(QPainter &p, int row, const QRect &r) const
 {
-    const QPalette &pal = palette();
     const QString &text = m_items.m_texts.at(row);
     const bool selected = row == m_itemIndex;
     const bool focused = selected && hasFocus();
@@ -624,7 +633,7 @@ void TOvCheckList::paintRow(QPainter &p, int row, const QRect &r) const
 
     if (IsGroupRow(row)) {
         if (selected) {
-            p.fillRect(r, pal.color(QPalette::Highlight));
+            p.fillRect(r, colorOf(*this, SystemColor::Highlight));
         } else if (m_useGradients) {
             const QRect start = visual({r.left(), r.top(), 1, r.height()});
             const QRect end = visual({r.right(), r.top(), 1, r.height()});
@@ -638,27 +647,27 @@ void TOvCheckList::paintRow(QPainter &p, int row, const QRect &r) const
         const QFont groupFont = GroupFont();
         const QFontMetrics fm(groupFont);
         p.setFont(groupFont);
-        p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        p.setPen(colorOf(*this, selected ? SystemColor::HighlightText : SystemColor::WindowText));
         p.setClipRect(r);
         const QRect textRect(r.left() + 2, r.top() + (h - fm.height()) / 2, r.width() - 2, fm.height());
         p.drawText(visual(textRect), int(textAlignment()), text.mid(2));
         if (focused)
-            paintFocusRect(p, r, pal.color(QPalette::HighlightedText));
+            paintFocusRect(p, r, colorOf(*this, SystemColor::HighlightText));
         return;
     }
 
     const TPacket &packet = m_items.m_packets.at(row);
     const QRect t = visual(r.adjusted(kTextIndent, 0, 0, 0));
     if (selected)
-        p.fillRect(t, pal.color(QPalette::Highlight));
+        p.fillRect(t, colorOf(*this, SystemColor::Highlight));
     paintBox(p, boxRect(row), packet);
 
-    QColor color = pal.color(QPalette::Text);
+    QColor color = colorOf(*this, SystemColor::WindowText);
     if (selected) {
-        color = pal.color(QPalette::HighlightedText);
+        color = colorOf(*this, SystemColor::HighlightText);
     } else if (!packet.Enabled || !isEnabled()) {
-        const QColor shadow = pal.color(QPalette::Dark);
-        color = listBackground() == shadow ? pal.color(QPalette::Button) : shadow;
+        const QColor shadow = colorOf(*this, SystemColor::BtnShadow);
+        color = listBackground() == shadow ? colorOf(*this, SystemColor::BtnFace) : shadow;
     }
     const QFontMetrics fm(font());
     p.setFont(font());
@@ -697,7 +706,7 @@ void TOvCheckList::paintBox(QPainter &p, const QRect &box, const TPacket &packet
     p.setPen(ItemFrameColor());
     p.setBrush(Qt::NoBrush);
     p.drawRect(box.adjusted(0, 0, -1, -1));
-    const QColor mark = packet.Enabled ? HighlightColor() : palette().color(QPalette::Dark);
+    const QColor mark = packet.Enabled ? HighlightColor() : colorOf(*this, SystemColor::BtnShadow);
     if (packet.State == cbChecked) {
         for (int i = 0; i < 7; ++i)
             p.fillRect(box.left() + 3 + i, box.top() + 3 + kTickTops[i], 1, 3, mark);

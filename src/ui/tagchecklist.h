@@ -15,6 +15,10 @@
 
 #include <optional>
 
+namespace brindle::widgets {
+enum class SystemColor;
+}
+
 namespace brindle::ui {
 
 enum TCheckBoxState : quint8
@@ -149,17 +153,17 @@ public:
     void setGroupFont(const QFont &font);
 
     // Colours follow the palette until set; an invalid colour restores that.
-    QColor GroupColor() const; // Base
+    QColor GroupColor() const; // clWindow
     void setGroupColor(const QColor &color);
-    QColor ItemFrameColor() const; // Dark
+    QColor ItemFrameColor() const; // clBtnShadow
     void setItemFrameColor(const QColor &color);
-    QColor ItemFillColor() const; // Base
+    QColor ItemFillColor() const; // clWindow
     void setItemFillColor(const QColor &color);
-    QColor ItemFocusColor() const; // Base
+    QColor ItemFocusColor() const; // clWindow
     void setItemFocusColor(const QColor &color);
-    QColor HighlightColor() const; // Highlight
+    QColor HighlightColor() const; // clHighlight
     void setHighlightColor(const QColor &color);
-    QColor DisabledColor() const; // Button
+    QColor DisabledColor() const; // clBtnFace
     void setDisabledColor(const QColor &color);
 
     // With themes the boxes come from the style and there is no frame;
@@ -234,7 +238,7 @@ private:
     Qt::Alignment textAlignment() const;
     bool inBoxColumn(const QPoint &viewportPos) const;
     QColor listBackground() const;
-    QColor resolved(const QColor &set, QPalette::ColorRole role) const;
+    QColor resolved(const QColor &set, widgets::SystemColor color) const;
     void paintRow(QPainter &p, int row, const QRect &r) const;
     void paintBox(QPainter &p, const QRect &box, const TPacket &packet) const;
     void paintFocusRect(QPainter &p, const QRect &r, const QColor &color) const;

@@ -4,46 +4,29 @@
 
 namespace brindle::widgets {
 
-QColor clWindow(const QPalette &palette)
+QPalette::ColorRole roleOf(SystemColor color)
 {
-    return palette.color(QPalette::Active, QPalette::Base);
-}
-
-QColor clWindowText(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::Text);
-}
-
-// Window rather than Button: the face colour is the background of whole windows, and
-// styles such as Fusion make Button a touch lighter than the window it sits on.
-QColor clBtnFace(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::Window);
-}
-
-QColor clBtnShadow(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::Mid);
-}
-
-QColor clBtnText(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::ButtonText);
-}
-
-QColor clHighlight(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::Highlight);
-}
-
-QColor clHighlightText(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::HighlightedText);
-}
-
-QColor clInfoBk(const QPalette &palette)
-{
-    return palette.color(QPalette::Active, QPalette::ToolTipBase);
+    switch (color) {
+    case SystemColor::Window:
+        return QPalette::Base;
+    case SystemColor::WindowText:
+        return QPalette::Text;
+    // Window rather than Button: the face colour is the background of whole windows, and
+    // styles such as Fusion make Button a touch lighter than the window it sits on.
+    case SystemColor::BtnFace:
+        return QPalette::Window;
+    case SystemColor::BtnShadow:
+        return QPalette::Mid;
+    case SystemColor::BtnText:
+        return QPalette::ButtonText;
+    case SystemColor::Highlight:
+        return QPalette::Highlight;
+    case SystemColor::HighlightText:
+        return QPalette::HighlightedText;
+    case SystemColor::InfoBk:
+        return QPalette::ToolTipBase;
+    }
+    return QPalette::Base;
 }
 
 QColor adjustLightness(const QColor &color, int delta)

@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "tags/tagcatalogue.h"
 #include "ui/tagchecklist.h"
+#include "widgets/systemcolors.h"
 
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -659,7 +660,7 @@ private slots:
 
         if (!themed) {
             const QImage whole = list->grab().toImage();
-            const QColor shadow = list->palette().color(QPalette::Dark);
+            const QColor shadow = widgets::clBtnShadow(list->palette());
             QCOMPARE(whole.pixelColor(0, 0).rgb(), shadow.rgb());
             QCOMPARE(whole.pixelColor(whole.width() - 1, whole.height() - 1).rgb(), shadow.rgb());
             QCOMPARE(vp->mapTo(list.get(), QPoint(0, 0)), QPoint(1, 1));
