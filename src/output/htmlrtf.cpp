@@ -744,9 +744,8 @@ bool TsyxHTMLRTF::scanLong(LongKind kind)
                 return false;
             if (byteAt(m_position) != '>')
                 return true;
-            if (kind == LongKind::Comment
-                    ? m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-'
-                    : m_position > 0 && m_input[m_position - 1] == '%') {
+            if (kind == LongKind::Comment ? closesBlock<TokenClass::Comment>()
+                                          : closesBlock<TokenClass::ServerScript>()) {
                 m_state = ScanState::InText;
                 ++m_position;
                 return true;
@@ -834,10 +833,10 @@ void TsyxHTMLRTF::NextToken()
     m_tokenNeedsEscape = false;
     switch (m_state) {
     case ScanState::InServerScript:
-        scanServerScript();
+        scanBlock<TokenClass::ServerScript>();
         break;
     case ScanState::InComment:
-        scanComment();
+        scanBlock<TokenClass::Comment>();
         break;
     case ScanState::InText:
         scanText();
@@ -958,32 +957,24 @@ void TsyxHTMLRTF::handleWord()
     }
 }
 
-void TsyxHTMLRTF::scanServerScript()
+// Whether the ">" at m_position closes the block: "%>" a server script,
+// "-->" a comment. The "%" or "--" may be that of the opening "<%" or
+// "<!--", so look back across the token start, but never in front of the text.
+template<TokenClass Block>
+bool TsyxHTMLRTF::closesBlock() const
 {
-    m_tokenClass = TokenClass::ServerScript;
-    const unsigned char first = byteAt(m_position);
-    if (first == 0 || first == '\n' || first == '\r') {
-        dispatch();
-        return;
-    }
-    for (;;) {
-        skipUntil<kBlockStop>();
-        if (byteAt(m_position) != '>')
-            return;
-        // The "%" may be that of the opening "<%", so look back across the
-        // token start, but never in front of the text.
-        if (m_position > 0 && m_input[m_position - 1] == '%') {
-            m_state = ScanState::InText;
-            ++m_position;
-            return;
-        }
-        ++m_position;
-    }
+    if constexpr (Block == TokenClass::ServerScript)
+        return m_position > 0 && m_input[m_position - 1] == '%';
+    else
+        return m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-';
 }
 
-void TsyxHTMLRTF::scanComment()
+// A line of a server script or a comment: up to the line's end, or through
+// the ">" that closes the block.
+template<TokenClass Block>
+void TsyxHTMLRTF::scanBlock()
 {
-    m_tokenClass = TokenClass::Comment;
+    m_tokenClass = Block;
     const unsigned char first = byteAt(m_position);
     if (first == 0 || first == '\n' || first == '\r') {
         dispatch();
@@ -993,7 +984,7 @@ void TsyxHTMLRTF::scanComment()
         skipUntil<kBlockStop>();
         if (byteAt(m_position) != '>')
             return;
-        if (m_position > 1 && m_input[m_position - 1] == '-' && m_input[m_position - 2] == '-') {
+        if (closesBlock<Block>()) {
             m_state = ScanState::InText;
             ++m_position;
             return;
