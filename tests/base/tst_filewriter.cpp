@@ -1,4 +1,5 @@
 #include "common/devices.h"
+#include "common/errorof.h"
 #include "common/filesizelimit.h"
 #include "common/testfiles.h"
 
@@ -21,24 +22,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
+using brindle::test::errorOf;
 
 namespace {
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.message();
-    }
-    return u"<no error>"_s;
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QStringList entries(const QString &dir)
 {
@@ -73,7 +59,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"file.txt"_s);
         const QByteArray old = "old content\r\n";
-        QVERIFY(writeBytes(path, old));
+        QVERIFY(test::writeFile(path, old));
         QString message;
         {
             const test::FileSizeLimit limit(rlim_t(size / 2));
@@ -96,7 +82,7 @@ private slots:
         QFETCH(qsizetype, size);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"file.txt"_s);
-        QVERIFY(writeBytes(path, QByteArray(200000, 'o')));
+        QVERIFY(test::writeFile(path, QByteArray(200000, 'o')));
         writeFileSafely(path, pattern(size));
         QCOMPARE(test::readFile(path), pattern(size));
         QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
@@ -121,7 +107,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(u"real"_s));
         const QString target = dir.filePath(u"real/target.html"_s);
         if (targetExists)
-            QVERIFY(writeBytes(target, "old"));
+            QVERIFY(test::writeFile(target, "old"));
         const QString link = dir.filePath(u"link.html"_s);
         QVERIFY(QFile::link(relative ? u"real/target.html"_s : target, link));
         writeFileSafely(link, "new");
@@ -142,7 +128,7 @@ private slots:
         QFETCH(int, mode);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"file.txt"_s);
-        QVERIFY(writeBytes(path, "old"));
+        QVERIFY(test::writeFile(path, "old"));
         QCOMPARE(chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
         writeFileSafely(path, "new");
         struct stat st = {};
@@ -245,8 +231,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
         QVERIFY(QDir(dir.path()).mkdir(u"locked"_s));
-        QVERIFY(writeBytes(dir.filePath(u"file"_s), "f"));
-        QVERIFY(writeBytes(dir.filePath(u"readonly"_s), "r"));
+        QVERIFY(test::writeFile(dir.filePath(u"file"_s), "f"));
+        QVERIFY(test::writeFile(dir.filePath(u"readonly"_s), "r"));
         QVERIFY(QFile::setPermissions(dir.filePath(u"readonly"_s), QFile::ReadOwner));
         QVERIFY(QFile::setPermissions(dir.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
         const QStringList before = entries(dir.path());

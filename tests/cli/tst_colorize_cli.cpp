@@ -20,7 +20,7 @@ Run cli(const QStringList &args, const QByteArray &input = {})
     return brindle::test::runCli(args, input);
 }
 
-const QByteArray kWorkedExampleRtf =
+const QByteArray kMetaLineRtf =
     R"({\rtf1\ansi\ansicpg1252\deff0\deftab720{\fonttbl{\f0\fmodern\fcharset0 Courier New;}})"
     "\r\n"
     R"({\colortbl\red0\green0\blue0;\red255\green0\blue0;\red0\green128\blue0;\red128\green0\blue128;)"
@@ -31,7 +31,7 @@ const QByteArray kWorkedExampleRtf =
     R"(\cf7 =\cf6 "b"\cf5  \cf3 /\cf7 >)";
 
 // The document of an empty text.
-const QByteArray kEmptyRtf = kWorkedExampleRtf.left(kWorkedExampleRtf.indexOf("\\cf7")) + " }";
+const QByteArray kEmptyRtf = kMetaLineRtf.left(kMetaLineRtf.indexOf("\\cf7")) + " }";
 
 constexpr bool kSanitized =
 #if defined(__SANITIZE_ADDRESS__)
@@ -84,18 +84,18 @@ class TestColorizeCli : public QObject
     Q_OBJECT
 
 private slots:
-    void workedExample_data()
+    void oneMetaLine_data()
     {
         QTest::addColumn<QByteArray>("html");
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<bool>("fromFile");
         const QByteArray line = R"(<meta name="a" content="b" />)";
         const QByteArray crlf = line + "\r\n";
-        QTest::addRow("standard input") << line << kWorkedExampleRtf + " }" << false;
-        QTest::addRow("file") << line << kWorkedExampleRtf + " }" << true;
-        QTest::addRow("file, CR LF variant") << crlf << kWorkedExampleRtf + "\\par\\cf5 \r\n }" << true;
+        QTest::addRow("standard input") << line << kMetaLineRtf + " }" << false;
+        QTest::addRow("file") << line << kMetaLineRtf + " }" << true;
+        QTest::addRow("file, CR LF variant") << crlf << kMetaLineRtf + "\\par\\cf5 \r\n }" << true;
     }
-    void workedExample()
+    void oneMetaLine()
     {
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, rtf);

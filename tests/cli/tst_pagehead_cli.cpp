@@ -1,8 +1,8 @@
 // brindle-cli import and apply, run as a user runs them.
 
+#include "base/textutil.h"
 #include "common/clirun.h"
 #include "common/testfiles.h"
-#include "base/textutil.h"
 #include "output/webpage.h"
 #include "tags/tagcatalogue.h"
 
@@ -19,13 +19,6 @@ using brindle::test::readFile;
 using brindle::test::runCli;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QString optionName(int t)
 {
@@ -153,10 +146,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.html"_s);
-        writeFile(
+        QVERIFY(test::writeFile(
             path,
             "<!DOCTYPE html>\n<html>\n<head>\n<title>T</title>\n<meta name=\"Description\" content=\"d\">\n"
-            "<meta name=description content=again>\n<meta charset=x-foo>\n</head>");
+            "<meta name=description content=again>\n<meta charset=x-foo>\n</head>"));
         const test::CliRun r = runCli({u"import"_s, path});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray("<title>T</title>\r\n<meta name=\"description\" content=\"d\">\r\n"
@@ -185,7 +178,7 @@ private slots:
         QFETCH(QByteArray, message);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.html"_s);
-        writeFile(path, page);
+        QVERIFY(test::writeFile(path, page));
         const test::CliRun r = runCli({u"import"_s, path});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.startsWith(path.toUtf8() + ": ") && r.err.contains(message), r.err.constData());
@@ -198,7 +191,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString profile = dir.filePath(u"p.wmp"_s);
-        writeFile(profile, test::kExampleProfile);
+        QVERIFY(test::writeFile(profile, test::kExampleProfile));
         const QString a = dir.filePath(u"a.html"_s), b = dir.filePath(u"b.html"_s),
                       c = dir.filePath(u"c.html"_s), d = dir.filePath(u"d.html"_s),
                       bin = dir.filePath(u"bin.html"_s);
@@ -206,10 +199,10 @@ private slots:
             "<head>\n<title>Home & garden</title>\n"
             "<meta name=\"description\" content=\"Tips for small gardens\">\n"
             "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\n</head>\n";
-        writeFile(a, "<head>\n<title>Old</title>\n</head>\n");
-        writeFile(b, "<head>\n</head>\n");
-        writeFile(c, done);
-        writeFile(bin, QByteArray("\0\1\2\3", 4));
+        QVERIFY(test::writeFile(a, "<head>\n<title>Old</title>\n</head>\n"));
+        QVERIFY(test::writeFile(b, "<head>\n</head>\n"));
+        QVERIFY(test::writeFile(c, done));
+        QVERIFY(test::writeFile(bin, QByteArray("\0\1\2\3", 4)));
         const test::CliRun r = runCli({u"apply"_s, u"--profile"_s, profile, a, b, c, d, bin});
         QCOMPARE(r.status, 1);
         QCOMPARE(readFile(a), done);
@@ -231,10 +224,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString profile = dir.filePath(u"p.wmp"_s);
-        writeFile(profile, test::kExampleProfile);
+        QVERIFY(test::writeFile(profile, test::kExampleProfile));
         const QString page = dir.filePath(u"a.html"_s);
         const QByteArray original = "<head>\r\n<title>Old</title>\r\n</head>\r\n";
-        writeFile(page, original);
+        QVERIFY(test::writeFile(page, original));
         const test::CliRun dry = runCli({u"apply"_s, u"--profile"_s, profile, u"--dry-run"_s, page});
         QCOMPARE(dry.status, 0);
         QCOMPARE(readFile(page), original);
@@ -254,13 +247,13 @@ private slots:
     {
         QTemporaryDir dir;
         const QString profile = dir.filePath(u"p.wmp"_s);
-        writeFile(profile, test::kExampleProfile);
+        QVERIFY(test::writeFile(profile, test::kExampleProfile));
         QDir root(dir.path());
         QVERIFY(root.mkpath(u"site/sub/deeper"_s));
         const QByteArray page = "<head><title>x</title></head>";
         for (const char16_t *name : {u"site/a.html", u"site/b.HTM", u"site/c.xhtml", u"site/notes.txt",
                                      u"site/sub/d.html", u"site/sub/deeper/e.htm"})
-            writeFile(dir.filePath(QString::fromUtf16(name)), page);
+            QVERIFY(test::writeFile(dir.filePath(QString::fromUtf16(name)), page));
         // A link back up would walk forever; a second name for a page must not count twice.
         QVERIFY(QFile::link(dir.filePath(u"site"_s), dir.filePath(u"site/sub/loop"_s)));
         QVERIFY(QFile::link(dir.filePath(u"site/a.html"_s), dir.filePath(u"site/sub/same.html"_s)));

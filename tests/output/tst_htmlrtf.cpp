@@ -1,6 +1,6 @@
 #include "output/colorize.h"
-#include "output/rtfreader.h"
 #include "output/htmlrtf.h"
+#include "output/rtfreader.h"
 #include "output/viewercolors.h"
 
 #include <QProcess>
@@ -70,7 +70,7 @@ class TestColouring : public QObject
     Q_OBJECT
 
 private slots:
-    void workedExample_data()
+    void oneMetaLine_data()
     {
         QTest::addColumn<QByteArray>("html");
         QTest::addColumn<QByteArray>("rtf");
@@ -82,7 +82,7 @@ private slots:
             << QByteArray("<meta name=\"a\" content=\"b\" />\r\n") << kProlog + tokens + "\\par\\cf5 \r\n }";
         QTest::addRow("empty text: prolog and closing only") << QByteArray() << kProlog + " }";
     }
-    void workedExample()
+    void oneMetaLine()
     {
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, rtf);

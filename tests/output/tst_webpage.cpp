@@ -1,5 +1,6 @@
 #include "common/clirun.h"
 #include "common/devices.h"
+#include "common/errorof.h"
 #include "common/testfiles.h"
 
 #include "base/error.h"
@@ -18,11 +19,12 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
+using brindle::test::errorOf;
 using namespace brindle::output;
 
 namespace {
 
-// The worked example's lines as the viewer holds them.
+// The home page example's lines as the viewer holds them.
 const QByteArray kHtmlTags = "<title>Home Page</title>\r\n"
                              "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
                              "<meta name=\"robots\" content=\"index,follow\">\r\n"
@@ -37,22 +39,6 @@ QByteArray skeletonAround(const QByteArray &declarationLines, const QByteArray &
 {
     return declarationLines + "<head>\r\n" + tags +
            "\r\n</head>\r\n\r\n<body>\r\n\r\n<!--insert your contents here-->\r\n\r\n</body>\r\n</html>\r\n";
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.message();
-    }
-    return u"<no error>"_s;
 }
 
 using Run = brindle::test::CliRun;
@@ -73,7 +59,7 @@ class TestPages : public QObject
     Q_OBJECT
 
 private slots:
-    void workedExamplePage_data()
+    void homePageExamplePage_data()
     {
         QTest::addColumn<bool>("xhtml");
         QTest::addColumn<int>("item");
@@ -117,7 +103,7 @@ private slots:
         QTest::addRow("HTML 5 is the short declaration and the HTML lines")
             << false << 3 << u"HTML 5"_s << skeletonAround("<!DOCTYPE html>\r\n<html>\r\n", kHtmlTags);
     }
-    void workedExamplePage()
+    void homePageExamplePage()
     {
         QFETCH(bool, xhtml);
         QFETCH(int, item);
@@ -200,7 +186,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
-        QVERIFY(writeBytes(path, QByteArray(4000, 'x')));
+        QVERIFY(test::writeFile(path, QByteArray(4000, 'x')));
         writeFileSafely(path, "new\r\n");
         QCOMPARE(brindle::test::readFile(path), QByteArray("new\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"page.html"_s});
@@ -230,7 +216,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
         const QByteArray old = "old page\r\n";
-        QVERIFY(writeBytes(path, old));
+        QVERIFY(test::writeFile(path, old));
 
         // A file size limit makes the write fail half-way, as a full disk does.
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -304,7 +290,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"out.html"_s);
-        QVERIFY(writeBytes(path, "old"));
+        QVERIFY(test::writeFile(path, "old"));
         const Run toFile = cli(args + QStringList{u"-o"_s, path});
         QCOMPARE(toFile.status, 0);
         QCOMPARE(toFile.out, QByteArray());
@@ -341,7 +327,7 @@ private slots:
         const QString title(std::max<qsizetype>(size - base, 1), u'x');
         QTemporaryDir dir;
         const QString path = dir.filePath(u"out.html"_s);
-        QVERIFY(writeBytes(path, "old\r\n"));
+        QVERIFY(test::writeFile(path, "old\r\n"));
         brindle::test::CliOptions options;
         options.args = args + QStringList{title, u"-o"_s, path};
         options.fileSizeLimit = rlim_t(std::max<qsizetype>(size, base) / 2);

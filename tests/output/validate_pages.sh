@@ -26,7 +26,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# The worked example's tags, without a raw "&" (an HTML page would need "&amp;").
+# The home page example's tags, without a raw "&" (an HTML page would need "&amp;").
 page() { # DOCTYPE FILE [extra tag options]
     local doctype=$1 file=$2
     shift 2
@@ -82,7 +82,7 @@ for doctype in "XHTML 1.0 Transitional" "XHTML 1.0 Strict" "XHTML 1.1" "XHTML Mo
     page "$doctype" "$nu/${doctype// /_}.html"
 done
 page "HTML 5" "$nu/HTML_5_placeholder.html" --use description,robots
-# The worked example's raw ampersand is fine in HTML 5.
+# The home page example's raw ampersand is fine in HTML 5.
 page "HTML 5" "$nu/HTML_5_ampersand.html" --description "Fish & Chips"
 # Every tag ticked: two of the http-equiv tags are no longer part of HTML 5.
 page "HTML 5" "$nu/HTML_5_all_tags.html" --use all --keywords k --author a --copyright c --owner o
