@@ -172,7 +172,7 @@ class TestRunOnce : public QObject
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStandardPaths::findExecutable(u"setpriv"_s),
-                       asOtherUser() << QStringLiteral(RUNONCE_PEER) << peerArgs);
+                       asOtherUser() << QStringLiteral(SINGLEINSTANCE_PEER) << peerArgs);
         m_processes.push_back(std::move(process));
         return m_processes.back().get();
     }
@@ -471,6 +471,23 @@ private slots:
         QCOMPARE(logLines().at(1), u"handover\t%1\t--flag\ttwo words\tä"_s.arg(QStringLiteral(BRINDLE_EXE)));
         QTest::qWait(200);
         QCOMPARE(first->state(), QProcess::Running);
+    }
+
+    // The installed program carries no test seams: whatever the environment
+    // says, it keeps no hand-over log, and the start-up benchmark's probe
+    // does not end it at its first frame.
+    void installedProgramHasNoTestHooks()
+    {
+        const QString socket = runtimeDir() + u"/BRINDLE-"_s + uid() + u".socket"_s;
+        qputenv("BRINDLE_BENCH_T0", "1");
+        QProcess *first = start(QStringLiteral(BRINDLE_INSTALLED_EXE));
+        qunsetenv("BRINDLE_BENCH_T0");
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000));
+        QProcess *later = start(QStringLiteral(BRINDLE_INSTALLED_EXE), {u"x"_s});
+        QVERIFY(later->waitForFinished(5000));
+        QCOMPARE(later->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
+        QVERIFY(!QFile::exists(logFile()));
     }
 
     void copyUnderAnotherNameRunsApart()
