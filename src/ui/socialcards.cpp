@@ -63,6 +63,15 @@ constexpr FieldUi kFieldUi[kSocialFieldCount] = {
     {u"eTwitterCreator", u"The @name of the author's account."},
 };
 
+// The input's name without its kind prefix: "OgTitle" for "eOgTitle".
+QString baseName(int field)
+{
+    QString name = QString::fromUtf16(kFieldUi[field].inputName);
+    while (!name.isEmpty() && name.front().isLower())
+        name.remove(0, 1);
+    return name;
+}
+
 QString propertyOf(int field)
 {
     return toQString(socialFieldInfo(field).property);
@@ -98,7 +107,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
         const SocialFieldInfo &info = socialFieldInfo(f);
         const int y = kFirstRow + f * kRowStep;
         auto *label = new QLabel(propertyOf(f), pnfields);
-        label->setObjectName(u"lb"_s + QString::fromUtf16(kFieldUi[f].inputName).mid(2));
+        label->setObjectName(u"lb"_s + baseName(f));
         label->setGeometry(10, y + 2, kInputX - 14, 17);
 
         QWidget *input = nullptr;
@@ -131,7 +140,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
         m_inputs[std::size_t(f)] = input;
 
         auto *button = new widgets::ImageButton(pnfields);
-        button->setObjectName(u"btHint"_s + QString::fromUtf16(kFieldUi[f].inputName).mid(2));
+        button->setObjectName(u"btHint"_s + baseName(f));
         button->setGeometry(kInputX + kInputWidth + 6, y - 1, 20, 20);
         button->setToolTip(u"Show Hint"_s);
         button->setAccessibleName(u"Show Hint: "_s + propertyOf(f));
