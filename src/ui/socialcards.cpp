@@ -162,6 +162,16 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     m_preview = new CardPreview(this);
     m_preview->move(kPanelWidth + 16, 6);
 
+    auto *previewNote =
+        new QLabel(u"The card a shared link shows with the large picture. Only a picture in a "
+                   u"local file is drawn; a remote one shows its address, as nothing is "
+                   u"fetched."_s,
+                   this);
+    previewNote->setObjectName(u"lbpreview"_s);
+    previewNote->setWordWrap(true);
+    previewNote->setGeometry(kPanelWidth + 16, m_preview->geometry().bottom() + 8, CardPreview::kCardWidth,
+                             30);
+
     lbproblem = new QLabel(this);
     lbproblem->setObjectName(u"lbproblem"_s);
     lbproblem->setWordWrap(true);
