@@ -71,8 +71,27 @@ shot page-builder
 xdotool mousemove --window "$builder" 101 117 click 1  # Cancel
 sleep 0.4
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+
+# The text area's popup menu ends with "Search Preview" and "Check": two
+# windows that stay open when the viewer closes.
+popup_item() { # N: the Nth item from the end
+    xdotool mousemove --window "$viewer" 330 200 click 3
+    sleep 0.5
+    for ((i = 0; i < $1; i++)); do key Up; done
+    key Return
+}
+popup_item 2
+preview=$(timeout 10 xdotool search --sync --name '^Search Preview$' | head -n 1)
+popup_item 1
+checkwin=$(timeout 10 xdotool search --sync --name '^Check$' | head -n 1)
+xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 xdotool mousemove --window "$viewer" 575 21 click 1    # Close
 sleep 0.5
+for name in search-preview:$preview check:$checkwin; do
+    xdotool windowactivate --sync "${name#*:}" 2>/dev/null || true
+    shot "${name%%:*}"
+    key alt+F4
+done
 
 key alt+i a                        # About
 shot about-box

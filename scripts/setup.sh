@@ -9,13 +9,16 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libfontconfig-dev
             libgumbo-dev
             fonts-dejavu-core fonts-liberation2)
+# The page checker measures a search result's lines with HarfBuzz, in Liberation Sans.
+build_pkgs+=(libharfbuzz-dev)
 # A free Tahoma, in Wine's font folder; the program registers it for itself.
 build_pkgs+=(fonts-wine)
 # Qt's platform interface, through which the accessibility test switches accessibility on.
 build_pkgs+=(qt6-base-private-dev)
 test_pkgs=(xvfb xauth imagemagick)
-# The DTDs and validators that check the pages Brindle writes.
-test_pkgs+=(w3c-sgml-lib libxml2-utils opensp)
+# The DTDs and validators that check the pages Brindle writes; the Nu Html
+# Checker comes from the npm registry (install_vnu below) and runs on Java.
+test_pkgs+=(w3c-sgml-lib libxml2-utils opensp default-jre-headless)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 # The placement test under X: a window manager, and tools to move windows and read the root window.
 test_pkgs+=(xdotool openbox x11-utils)
@@ -41,6 +44,8 @@ missing=()
 for pkg in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
 done
+# Any npm will do (Node.js from elsewhere brings its own); Debian's only when there is none.
+[ "$tests" = 0 ] || command -v npm >/dev/null || missing+=(npm)
 if [ "${#missing[@]}" -gt 0 ]; then
     if [ "$(id -u)" != 0 ]; then
         echo "setup.sh: missing packages (install them as root): ${missing[*]}" >&2
@@ -51,6 +56,22 @@ if [ "${#missing[@]}" -gt 0 ]; then
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The Nu Html Checker, pinned, in the user's cache so that every build tree
+# shares it; tests/pages/validate_pages.sh looks for it there. Its install
+# script would fetch a Java runtime: Debian's is used instead.
+vnu_version=26.10.12
+vnu_dir=${XDG_CACHE_HOME:-$HOME/.cache}/brindle/vnu
+install_vnu() {
+    local installed
+    installed=$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' "$vnu_dir/node_modules/vnu-jar/package.json" 2>/dev/null || true)
+    [ "$installed" = "$vnu_version" ] && [ -f "$vnu_dir/node_modules/vnu-jar/build/dist/vnu.jar" ] && return
+    echo "setup.sh: installing vnu-jar $vnu_version into $vnu_dir" >&2
+    mkdir -p "$vnu_dir"
+    npm install --prefix "$vnu_dir" --no-audit --no-fund --ignore-scripts --no-save \
+        "vnu-jar@$vnu_version" >/dev/null
+}
+[ "$tests" = 0 ] || install_vnu
 
 cmake_args=(-S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
 [ "$sanitize" = 0 ] || cmake_args+=(-DBRINDLE_SANITIZE=ON)

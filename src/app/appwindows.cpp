@@ -1,12 +1,31 @@
 #include "app/appwindows.h"
 
+#include "output/fcheck.h"
 #include "output/fcreaht.h"
+#include "output/fpreview.h"
 #include "output/fview.h"
 #include "ui/fhint.h"
 #include "ui/finfo.h"
 #include "ui/mainwindow.h"
+#include "ui/taginputs.h"
+
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
 
 namespace brindle::app {
+
+namespace {
+
+// One watcher of the inputs for both windows that follow them.
+ui::TagInputs *inputsOf(ui::Tovalinform *main)
+{
+    if (auto *inputs = main->findChild<ui::TagInputs *>(QString(), Qt::FindDirectChildrenOnly))
+        return inputs;
+    return ui::TagInputs::of(main);
+}
+
+} // namespace
 
 AppWindows &windows()
 {
@@ -29,6 +48,20 @@ std::unique_ptr<ui::Tovalinform> createWindows()
     main->setAboutBox(w.finfo);
     w.fview->setPageBuilder([](int pageMode, QWidget *over) {
         windows().fcreaht->showFor(pageMode, windows().fview->text(), over);
+    });
+    w.hintf->setMeasuredInputs(qobject_cast<QLineEdit *>(main->input(tags::Title)),
+                               qobject_cast<QLineEdit *>(main->input(tags::Description)));
+    w.fview->addMenuItem(u"Search Preview"_s, u"SearchPreview1"_s, [] {
+        AppWindows &w = windows();
+        if (!w.fpreview)
+            w.fpreview = new output::Tfpreview(inputsOf(w.ovalinform), w.ovalinform);
+        w.fpreview->showBesideMain();
+    });
+    w.fview->addMenuItem(u"Check"_s, u"Check1"_s, [] {
+        AppWindows &w = windows();
+        if (!w.fcheck)
+            w.fcheck = new output::Tfcheck(inputsOf(w.ovalinform), w.ovalinform);
+        w.fcheck->showBesideMain();
     });
     QObject::connect(main.get(), &QObject::destroyed, [] { windows() = {}; });
     return main;

@@ -14,6 +14,8 @@ class Tfinfo;
 namespace brindle::output {
 class Tfview;
 class Tfcreaht;
+class Tfpreview;
+class Tfcheck;
 } // namespace brindle::output
 
 namespace brindle::app {
@@ -25,6 +27,9 @@ struct AppWindows
     ui::Thintf *hintf = nullptr;
     output::Tfcreaht *fcreaht = nullptr;
     ui::Tfinfo *finfo = nullptr;
+    // Made at their first use from the viewer's popup menu, not at start-up.
+    output::Tfpreview *fpreview = nullptr;
+    output::Tfcheck *fcheck = nullptr;
 };
 
 // The references, valid from createWindows() until the main window is gone.

@@ -104,5 +104,6 @@ int runPage(const QStringList &arguments);
 int runColorize(const QStringList &arguments);
 int runImport(const QStringList &arguments);
 int runApply(const QStringList &arguments);
+int runCheck(const QStringList &arguments);
 
 } // namespace brindle::cli

@@ -36,6 +36,7 @@ const std::map<QString, Command> &commands()
         {u"colorize"_s, {runColorize, u"write an HTML file as RTF in the tags viewer's colours"}},
         {u"import"_s, {runImport, u"read the tags of a web page's head, as tag lines or a profile"}},
         {u"apply"_s, {runApply, u"write a profile's tags into existing web pages"}},
+        {u"check"_s, {runCheck, u"check web pages' titles and meta tags as search engines read them"}},
     };
     return table;
 }

@@ -4,6 +4,7 @@
 // lines into a blank ".html" page.
 
 #include "core/dialogs.h"
+#include "output/pagebuilder.h"
 #include "ui/placement.h"
 
 #include <QDialog>
@@ -58,7 +59,7 @@ private:
     void FormCreate();
     void FormClose();
 
-    std::array<QString, 7> m_declarations;
+    std::array<QString, kDocumentTypes.size()> m_declarations;
     QString m_selectedDeclaration;
     QString m_tagsText;
     FileDialog m_sadi;

@@ -198,6 +198,17 @@ Tfview::Tfview(QWidget *parent)
     htsyn->setFocus();
 }
 
+QAction *Tfview::addMenuItem(const QString &text, const QString &objectName, std::function<void()> action)
+{
+    if (!m_menuExtended)
+        popht->addSeparator();
+    m_menuExtended = true;
+    QAction *item = popht->addAction(text);
+    item->setObjectName(objectName);
+    connect(item, &QAction::triggered, this, [this, action = std::move(action)] { guarded(this, action); });
+    return item;
+}
+
 void Tfview::clearLines()
 {
     m_lines.clear();

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class QAction;
 class QMenu;
 class QTextEdit;
 
@@ -53,6 +54,10 @@ public:
         m_openBuilder = std::move(open);
     }
 
+    // Adds an item at the end of the text area's popup menu, after a
+    // separator for the first one. The action runs inside the error report.
+    QAction *addMenuItem(const QString &text, const QString &objectName, std::function<void()> action);
+
     QTextEdit *textArea() const { return htsyn; }
     FileDialog &saveDialog() { return sadi; }
 
@@ -70,6 +75,7 @@ private:
     FileDialog sadi;
     ui::ShowPlacement m_placement;
     std::function<void(int, QWidget *)> m_openBuilder;
+    bool m_menuExtended = false;
 };
 
 } // namespace brindle::output

@@ -62,8 +62,10 @@ QString declarationText(int row)
     const DocumentType &type = kDocumentTypes[std::size_t(row)];
     if (type.keyword.empty())
         return u"<html>"_s;
-    QString text = u"<!DOCTYPE "_s + toQString(type.keyword) + u" PUBLIC \""_s + toQString(type.publicId) +
-                   u"\" \""_s + toQString(type.systemId) + u"\">\r"_s;
+    QString text = u"<!DOCTYPE "_s + toQString(type.keyword);
+    if (!type.publicId.empty())
+        text += u" PUBLIC \""_s + toQString(type.publicId) + u"\" \""_s + toQString(type.systemId) + u'"';
+    text += u">\r"_s;
     if (type.xhtml)
         text += u"<html xmlns=\""_s + toQString(kXhtmlNamespace) + u"\">"_s;
     else

@@ -16,16 +16,17 @@ struct DocumentType
 {
     std::u16string_view listText; // as the builder's drop-down list shows it
     bool xhtml;
-    int item;                    // index in its list
-    std::u16string_view keyword; // "html" or "HTML"; empty: no declaration at all
-    std::u16string_view publicId;
+    int item;                     // index in its list
+    std::u16string_view keyword;  // "html" or "HTML"; empty: no declaration at all
+    std::u16string_view publicId; // empty: the short declaration "<!DOCTYPE html>"
     std::u16string_view systemId;
 };
 
 inline constexpr std::u16string_view kXhtmlNamespace = u"http://www.w3.org/1999/xhtml";
 
-// XHTML rows first (items 0..3), then the HTML rows (items 0..2).
-inline constexpr std::array<DocumentType, 7> kDocumentTypes = {{
+// XHTML rows first (items 0..3), then the HTML rows (items 0..3). "HTML 5"
+// came last so that the other items keep their indexes.
+inline constexpr std::array<DocumentType, 8> kDocumentTypes = {{
     {u"XHTML 1.0 Transitional", true, 0, u"html", u"-//W3C//DTD XHTML 1.0 Transitional//EN",
      u"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd"},
     {u"XHTML 1.0 Strict", true, 1, u"html", u"-//W3C//DTD XHTML 1.0 Strict//EN",
@@ -39,10 +40,11 @@ inline constexpr std::array<DocumentType, 7> kDocumentTypes = {{
      u"http://www.w3.org/TR/html4/loose.dtd"},
     {u"HTML 4.01 Strict", false, 2, u"HTML", u"-//W3C//DTD HTML 4.01//EN",
      u"http://www.w3.org/TR/html4/strict.dtd"},
+    {u"HTML 5", false, 3, u"html", {}, {}},
 }};
 
 inline constexpr int kXhtmlTypeCount = 4;
-inline constexpr int kHtmlTypeCount = 3;
+inline constexpr int kHtmlTypeCount = 4;
 // Selected in the lists when the builder is created.
 inline constexpr int kDefaultXhtmlItem = 0; // "XHTML 1.0 Transitional"
 inline constexpr int kDefaultHtmlItem = 1;  // "HTML 4.01 Transitional"

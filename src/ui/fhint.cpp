@@ -1,5 +1,8 @@
 #include "ui/fhint.h"
 
+#include "check/checker.h"
+#include "check/textmeasure.h"
+#include "core/error.h"
 #include "widgets/colors.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -8,6 +11,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -70,13 +74,49 @@ QString toQString(std::u16string_view s)
     return QString::fromUtf16(s.data(), qsizetype(s.size()));
 }
 
+constexpr int kHeight = 95;
+// The length line below the hint text of the Title and Description hints.
+constexpr int kLengthLineHeight = 16;
+constexpr int kTitleSlot = 1;
+constexpr int kDescriptionSlot = 3;
+
+QString charactersText(int n)
+{
+    return n == 1 ? u"1 character"_s : u"%1 characters"_s.arg(n);
+}
+
+// "Length: 73 characters, 652 of about 600 px a search result shows: too long."
+QString lengthLine(int slot, const QString &text)
+{
+    using namespace check;
+    const bool title = slot == kTitleSlot;
+    LengthMeasure m;
+    try {
+        const FontMeasure &font = FontMeasure::liberationSans();
+        m = title ? measureTitle(text, font) : measureDescription(text, font);
+    } catch (const Error &) {
+        m = {true, characterCount(collapseWhitespace(text)), -1};
+    }
+    const double limit = title ? kTitleMaxPixels : kDescriptionMaxPixels;
+    QString line = u"Length: "_s + charactersText(m.characters);
+    if (m.pixels >= 0)
+        line += u", %1 of about %2 px a search result shows"_s.arg(qRound(m.pixels)).arg(limit);
+    if (m.pixels > limit)
+        line += u": too long."_s;
+    else if (!title && m.characters < kDescriptionMinCharacters)
+        line += u": too short (%1 characters at least)."_s.arg(kDescriptionMinCharacters);
+    else
+        line += u'.';
+    return line;
+}
+
 } // namespace
 
 Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName(u"hintf"_s);
     setFont(widgets::uiFont(8));
-    setFixedSize(515, 95);
+    setFixedSize(515, kHeight);
 
     m_body = new widgets::GradientPanel(this);
     m_body->setObjectName(u"pnhint"_s);
@@ -111,6 +151,13 @@ Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
     lbhint->setWordWrap(true);
     lbhint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    lblength = new QLabel(m_body);
+    lblength->setObjectName(u"lblength"_s);
+    lblength->setFont(widgets::arialFont(8));
+    lblength->setGeometry(10, kHeight - 2, 490, kLengthLineHeight - 2);
+    lblength->setTextFormat(Qt::PlainText);
+    lblength->hide();
+
     applyColors();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Thintf::focusWindowChanged);
 }
@@ -136,6 +183,51 @@ void Thintf::ShowTagHint(int slot)
     m_caption->setText(HintCaption(slot));
     m_caption->adjustSize();
     lbhint->setText(HintText(slot));
+    m_slot = slot;
+    // The popup grows by the length line for the two tags that have one.
+    const bool measured = measuredInput() != nullptr;
+    setFixedSize(515, kHeight + (measured ? kLengthLineHeight : 0));
+    m_body->setGeometry(rect());
+    lblength->setVisible(measured);
+    updateLength();
+}
+
+void Thintf::setMeasuredInputs(QLineEdit *title, QLineEdit *description)
+{
+    m_titleInput = title;
+    m_descriptionInput = description;
+    for (QLineEdit *input : {title, description}) {
+        if (input) {
+            connect(input, &QLineEdit::textChanged, this, [this] {
+                if (isVisible())
+                    updateLength();
+            });
+        }
+    }
+}
+
+QLineEdit *Thintf::measuredInput() const
+{
+    if (m_slot == kTitleSlot)
+        return m_titleInput;
+    if (m_slot == kDescriptionSlot)
+        return m_descriptionInput;
+    return nullptr;
+}
+
+void Thintf::updateLength()
+{
+    const QLineEdit *input = measuredInput();
+    if (!input) {
+        lblength->clear();
+        return;
+    }
+    lblength->setText(lengthLine(m_slot, input->text()));
+}
+
+QString Thintf::lengthText() const
+{
+    return lblength->isVisibleTo(this) ? lblength->text() : QString();
 }
 
 void Thintf::showHint(int listRow, QWidget *mainWindow)
@@ -224,7 +316,7 @@ void Thintf::applyColors()
     const QColor info = widgets::clInfoBk(palette());
     m_body->setGradientColors(info, info);
     m_header->setGradientColors(QColor(255, 255, 255), info);
-    for (QLabel *label : {m_caption, lbhint}) {
+    for (QLabel *label : {m_caption, lbhint, lblength}) {
         QPalette p = label->palette();
         p.setColor(QPalette::WindowText, widgets::clWindowText(palette()));
         label->setPalette(p);

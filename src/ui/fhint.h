@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QLabel;
+class QLineEdit;
 class QWindow;
 
 namespace brindle::widgets {
@@ -43,6 +44,13 @@ public:
     QString captionText() const;
     QString hintText() const;
 
+    // The inputs whose length the Title and Description hints show below
+    // their text, against what a search result shows; the line follows
+    // typing while the popup is open.
+    void setMeasuredInputs(QLineEdit *title, QLineEdit *description);
+    // Empty when the hint on show has no length line.
+    QString lengthText() const;
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -53,6 +61,8 @@ protected:
 private:
     void focusWindowChanged(QWindow *window);
     void applyColors();
+    QLineEdit *measuredInput() const;
+    void updateLength();
 
     ShowPlacement m_placement;
     widgets::GradientPanel *m_body = nullptr;
@@ -60,6 +70,10 @@ private:
     widgets::ImageButton *btHintTitle = nullptr;
     QLabel *m_caption = nullptr;
     QLabel *lbhint = nullptr;
+    QLabel *lblength = nullptr;
+    QLineEdit *m_titleInput = nullptr;
+    QLineEdit *m_descriptionInput = nullptr;
+    int m_slot = 0;
 };
 
 } // namespace brindle::ui

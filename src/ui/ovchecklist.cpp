@@ -193,6 +193,7 @@ void TOvCheckList::SetRowState(int row, TCheckBoxState state)
     packet.State = state;
     viewport()->update(boxArea(row));
     accessibleRowStateChanged(this, row);
+    emit rowStateChanged(row);
 }
 
 bool TOvCheckList::IsRowEnabled(int row) const

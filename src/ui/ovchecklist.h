@@ -184,6 +184,8 @@ signals:
     void OnChange(int index, brindle::ui::TCheckBoxState newState);
     // The user moved the current row (mouse or keyboard); not SetItemIndex.
     void currentRowChanged(int row);
+    // A row's state changed, by the user or by the program.
+    void rowStateChanged(int row);
 
 protected:
     bool event(QEvent *event) override;

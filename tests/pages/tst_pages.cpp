@@ -114,6 +114,8 @@ private slots:
             << skeletonAround("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" "
                               "\"http://www.w3.org/TR/html4/strict.dtd\">\r\n<html>\r\n",
                               kHtmlTags);
+        QTest::addRow("HTML 5 is the short declaration and the HTML lines")
+            << false << 3 << u"HTML 5"_s << skeletonAround("<!DOCTYPE html>\r\n<html>\r\n", kHtmlTags);
     }
     void workedExamplePage()
     {
@@ -138,7 +140,7 @@ private slots:
         QTest::addColumn<int>("item");
         QTest::addRow("no item selected") << true << -1;
         QTest::addRow("past the XHTML list") << true << 4;
-        QTest::addRow("past the HTML list") << false << 3;
+        QTest::addRow("past the HTML list") << false << 4;
     }
     void rowsOutsideTheLists()
     {
@@ -283,6 +285,9 @@ private slots:
                               kXhtmlTags);
         QTest::addRow("None takes HTML lines") << (QStringList{u"--doctype"_s, u"None"_s} + kExampleArgs)
                                                << skeletonAround("<html>\r\n", kHtmlTags);
+        QTest::addRow("HTML 5 takes HTML lines")
+            << (QStringList{u"--doctype"_s, u"html 5"_s} + kExampleArgs)
+            << skeletonAround("<!DOCTYPE html>\r\n<html>\r\n", kHtmlTags);
         QTest::addRow("no title gets the placeholder")
             << QStringList{u"--doctype"_s, u"None"_s, u"--robots"_s, u"noindex"_s}
             << skeletonAround("<html>\r\n", "<title>Untitled Document</title>\r\n"
@@ -381,8 +386,8 @@ private slots:
         QTest::addColumn<QByteArray>("errContains");
         QTest::addRow("no document type") << kExampleArgs << 2 << QByteArray("--doctype");
         QTest::addRow("unknown document type lists the names")
-            << (QStringList{u"--doctype"_s, u"HTML 5"_s} + kExampleArgs) << 2
-            << QByteArray("\"HTML 4.01 Strict\"");
+            << (QStringList{u"--doctype"_s, u"HTML 3.2"_s} + kExampleArgs) << 2
+            << QByteArray("\"HTML 4.01 Strict\", \"HTML 5\"");
         QTest::addRow("--xhtml with an HTML type")
             << (QStringList{u"--doctype"_s, u"HTML 4.01 Strict"_s, u"--xhtml"_s} + kExampleArgs) << 2
             << QByteArray("--xhtml");

@@ -190,6 +190,30 @@ private slots:
         QCOMPARE(dialogs.problems(), QString());
     }
 
+    void html5IsTheLastHtmlItem()
+    {
+        test::FakeDialogs dialogs;
+        QTemporaryDir dir;
+        Tfcreaht builder(m_main);
+        QStringList items;
+        for (int i = 0; i < builder.htmlList()->count(); ++i)
+            items << builder.htmlList()->itemText(i);
+        QCOMPARE(items,
+                 (QStringList{u"None"_s, u"HTML 4.01 Transitional"_s, u"HTML 4.01 Strict"_s, u"HTML 5"_s}));
+        QCOMPARE(builder.xhtmlList()->count(), 4);
+
+        dialogs.chooseFile(dir.filePath(u"p.html"_s));
+        execWith([&] { return builder.showFor(1, kTags); },
+                 [&](QWidget *) {
+                     QTest::keyClick(builder.htmlList(), Qt::Key_End);
+                     click(child<QPushButton>(&builder, u"btoke"_s));
+                 });
+        const QByteArray page = brindle::test::readFile(dir.filePath(u"p.html"_s));
+        QCOMPARE(page, expectedPage(false, 3));
+        QVERIFY(page.startsWith("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"));
+        QCOMPARE(dialogs.problems(), QString());
+    }
+
     void cancelledSaveDialogKeepsTheBuilderOpen()
     {
         test::FakeDialogs dialogs;

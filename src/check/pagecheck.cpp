@@ -1,0 +1,71 @@
+#include "check/pagecheck.h"
+
+#include "core/error.h"
+#include "pagehead/headreader.h"
+#include "tags/metataggenerator.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace brindle::check {
+
+namespace {
+
+bool unreadable(const pagehead::PageHead &head)
+{
+    // A head that decodes badly is still read (as the browser would guess);
+    // the charset rules say what is wrong with it.
+    return head.problem == pagehead::HeadProblem::Binary ||
+           head.problem == pagehead::HeadProblem::HeadTooLong;
+}
+
+PageReport unreadableReport(const QString &file, const QString &reason)
+{
+    PageReport report;
+    report.file = file;
+    report.findings.push_back(unreadablePage(reason));
+    return report;
+}
+
+} // namespace
+
+PageReport checkPageFile(const QString &path, const TextMeasure &measure)
+{
+    try {
+        pagehead::PageFile file(path);
+        const pagehead::PageHead head = pagehead::readHead(file);
+        if (unreadable(head))
+            return unreadableReport(path, head.problemText);
+        PageFacts facts = factsOfHead(head);
+        if (file.atEnd()) {
+            scanBytes(facts, file.bytes());
+        } else {
+            // The rest of a long page is read in pieces, never held whole.
+            QFile rest(path);
+            if (!rest.open(QIODevice::ReadOnly) || !scanBytes(facts, rest))
+                return unreadableReport(path, u"cannot be read (%1)"_s.arg(rest.errorString()));
+        }
+        return checkPage(facts, measure, path);
+    } catch (const Error &e) {
+        return unreadableReport(path, e.message());
+    }
+}
+
+PageReport checkPageBytes(QByteArrayView bytes, const TextMeasure &measure, const QString &file)
+{
+    const std::optional<pagehead::PageHead> head = pagehead::parseHead(bytes, true);
+    if (!head || unreadable(*head))
+        return unreadableReport(file, head ? head->problemText : u"cannot be read"_s);
+    PageFacts facts = factsOfHead(*head);
+    scanBytes(facts, bytes);
+    return checkPage(facts, measure, file);
+}
+
+PageReport checkTagLines(const QStringList &lines, const TextMeasure &measure)
+{
+    // UTF-8, as every page Brindle writes.
+    return checkPageBytes(tags::joinLines(lines).toUtf8(), measure);
+}
+
+} // namespace brindle::check

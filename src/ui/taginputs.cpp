@@ -1,0 +1,63 @@
+#include "ui/taginputs.h"
+
+#include "ui/mainwindow.h"
+#include "ui/ovchecklist.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace brindle::ui {
+
+TagInputs::TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCheckList *list,
+                     QObject *parent)
+    : QObject(parent), m_inputs(inputs), m_list(list)
+{
+    for (int t = 0; t < tags::kTagCount; ++t) {
+        if (t < tags::kTextTagCount)
+            connect(static_cast<QLineEdit *>(m_inputs[std::size_t(t)]), &QLineEdit::textChanged, this,
+                    &TagInputs::changed);
+        else
+            connect(choice(t), &QComboBox::currentTextChanged, this, &TagInputs::changed);
+    }
+    connect(m_list, &TOvCheckList::rowStateChanged, this, &TagInputs::changed);
+}
+
+TagInputs *TagInputs::of(Tovalinform *mainWindow)
+{
+    std::array<QWidget *, tags::kTagCount> inputs{};
+    for (int t = 0; t < tags::kTagCount; ++t)
+        inputs[std::size_t(t)] = mainWindow->input(t);
+    return new TagInputs(inputs, mainWindow->tagList(), mainWindow);
+}
+
+QComboBox *TagInputs::choice(int tagIndex) const
+{
+    return static_cast<QComboBox *>(m_inputs[std::size_t(tagIndex)]);
+}
+
+tags::TagValues TagInputs::values() const
+{
+    tags::TagValues values;
+    for (int t = 0; t < tags::kTagCount; ++t) {
+        values.values[std::size_t(t)] = t < tags::kTextTagCount
+                                            ? static_cast<QLineEdit *>(m_inputs[std::size_t(t)])->text()
+                                            : choice(t)->currentText();
+    }
+    values.charsetItem = choice(tags::Charset)->currentIndex();
+    return values;
+}
+
+tags::RowTicks TagInputs::ticks() const
+{
+    tags::RowTicks ticks{};
+    for (int row = 0; row < tags::kRowCount; ++row)
+        ticks[std::size_t(row)] = m_list->IsRowChecked(row);
+    return ticks;
+}
+
+QStringList TagInputs::lines() const
+{
+    return tags::generateTags(values(), ticks(), QStringView(tags::kModeHtml)).lines;
+}
+
+} // namespace brindle::ui

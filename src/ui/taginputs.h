@@ -1,0 +1,46 @@
+#pragma once
+
+// The main window's thirteen inputs and check list as the generator reads
+// them, with one signal for any change: what the preview and check windows
+// follow while they are open.
+
+#include "tags/metataggenerator.h"
+
+#include <QObject>
+
+#include <array>
+
+class QComboBox;
+class QWidget;
+
+namespace brindle::ui {
+
+class TOvCheckList;
+class Tovalinform;
+
+class TagInputs : public QObject
+{
+    Q_OBJECT
+
+public:
+    // inputs by TagIndex: line edits for the text tags, drop-downs for the others.
+    TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCheckList *list,
+              QObject *parent = nullptr);
+    static TagInputs *of(Tovalinform *mainWindow);
+
+    tags::TagValues values() const;
+    tags::RowTicks ticks() const;
+    // The lines "For HTML" would show now; no row is unticked by asking.
+    QStringList lines() const;
+
+signals:
+    void changed();
+
+private:
+    QComboBox *choice(int tagIndex) const;
+
+    std::array<QWidget *, tags::kTagCount> m_inputs;
+    TOvCheckList *m_list;
+};
+
+} // namespace brindle::ui

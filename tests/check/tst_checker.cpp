@@ -1,0 +1,563 @@
+#include "check/checker.h"
+#include "check/languagetag.h"
+#include "check/pagecheck.h"
+#include "check/pagefacts.h"
+#include "check/searchresult.h"
+#include "check/textmeasure.h"
+#include "core/error.h"
+#include "core/textutil.h"
+#include "tags/metataggenerator.h"
+#include "tags/tagcatalogue.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using namespace brindle::check;
+
+namespace {
+
+// A small page that passes every rule; each case changes one part of it.
+struct Page
+{
+    QByteArray title = "<title>Fish and Chips in Leeds</title>";
+    QByteArray description = "<meta name=\"description\" content=\"Fresh fish and hand-cut chips, fried to "
+                             "order every day from eleven in the morning.\">";
+    QByteArray charset = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+    QByteArray extra; // from line 7
+    QByteArray body = "<p>Open daily.</p>";
+
+    QByteArray bytes() const
+    {
+        return "<!DOCTYPE html>\n<html>\n<head>\n" + title + "\n" + description + "\n" + charset + "\n" +
+               extra + "\n</head>\n<body>\n" + body + "\n</body>\n</html>\n";
+    }
+};
+
+using Fault = std::function<void(Page &)>;
+
+QStringList ruleIds(const PageReport &report)
+{
+    QStringList ids;
+    for (const Finding &f : report.findings)
+        ids << f.rule;
+    return ids;
+}
+
+PageReport checked(const Page &page, const QString &file = u"page.html"_s)
+{
+    return checkPageBytes(page.bytes(), FontMeasure::liberationSans(), file);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class TestChecker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyRuleHasAnIdALevelAndASummary()
+    {
+        QSet<QString> ids;
+        for (const Rule &rule : kRules) {
+            const QString id = QString::fromUtf16(rule.id.data(), qsizetype(rule.id.size()));
+            QVERIFY2(!ids.contains(id), qPrintable(id));
+            ids.insert(id);
+            QCOMPARE(findRule(id), &rule);
+            QVERIFY(!rule.summary.empty());
+        }
+        QCOMPARE(findRule(u"no-such-rule"), nullptr);
+    }
+
+    void oneFaultOneFinding_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("message");
+
+        QTest::addRow("no fault") << Fault([](Page &) {}) << QString() << 0 << 0 << QString();
+        QTest::addRow("title missing") << Fault([](Page &p) { p.title.clear(); }) << u"title-missing"_s << 0
+                                       << 0 << u"page has no <title>"_s;
+        QTest::addRow("title of blanks is empty") << Fault([](Page &p) { p.title = "<title> \t </title>"; })
+                                                  << u"title-empty"_s << 4 << 1 << u"title is empty"_s;
+        QTest::addRow("second title")
+            << Fault([](Page &p) { p.extra = "  <title>Other</title>"; }) << u"title-multiple"_s << 7 << 3
+            << u"second <title>; the first, at line 4, is the one that counts"_s;
+        QTest::addRow("title wider than 600 px")
+            << Fault([](Page &p) {
+                   p.title = "<title>Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas, "
+                             "daily</title>";
+               })
+            << u"title-length"_s << 4 << 1
+            << u"title is 73 characters, 652 px wide; search results show about 600 px (about 60 characters)"_s;
+        QTest::addRow("description missing")
+            << Fault([](Page &p) { p.description.clear(); }) << u"description-missing"_s << 0 << 0
+            << u"page has no <meta name=\"description\">"_s;
+        QTest::addRow("description under 50 characters")
+            << Fault([](Page &p) {
+                   p.description = "<meta name=\"Description\" content=\"Fish &amp; chips.\">";
+               })
+            << u"description-short"_s << 5 << 1
+            << u"description is 13 characters; search results want at least 50"_s;
+        QTest::addRow("description wider than 920 px")
+            << Fault([](Page &p) {
+                   p.description = "<meta name=description content=" + QByteArray(170, 'a') + '>';
+               })
+            << u"description-length"_s << 5 << 1
+            << u"description is 170 characters, 1323 px wide; search results show about 160 (920 px)"_s;
+        QTest::addRow("bytes are not the declared charset")
+            << Fault([](Page &p) { p.body = "caf\xe9"; }) << u"charset-undecodable"_s << 6 << 1
+            << u"page's bytes do not decode as utf-8"_s;
+        QTest::addRow("bytes are not UTF-8 and no charset is declared")
+            << Fault([](Page &p) {
+                   p.charset.clear();
+                   p.body = "caf\xe9";
+               })
+            << u"charset-undecodable"_s << 0 << 0
+            << u"page's bytes are not UTF-8 and it declares no charset"_s;
+        QTest::addRow("second charset differs")
+            << Fault([](Page &p) { p.extra = "<meta charset=\"ISO-8859-1\">"; }) << u"charset-conflict"_s << 7
+            << 1 << u"charset ISO-8859-1 differs from utf-8, declared at line 6"_s;
+        QTest::addRow("charset the checker does not know")
+            << Fault([](Page &p) { p.charset = "<meta charset=\"x-brindle-none\">"; }) << u"charset-unknown"_s
+            << 6 << 1 << u"charset x-brindle-none is unknown; the page's bytes were not checked against it"_s;
+        QTest::addRow("UTF-8 bytes under another charset")
+            << Fault([](Page &p) {
+                   p.charset = "<meta http-equiv=\"content-type\" content=\"text/html; charset=iso-8859-1\">";
+                   p.body = "Zo\xc3\xab";
+               })
+            << u"charset-mismatch"_s << 6 << 1
+            << u"page's bytes are UTF-8 but it declares iso-8859-1; browsers will show its non-ASCII "
+               u"characters "
+               u"wrongly"_s;
+        QTest::addRow("content-language of a list item")
+            << Fault([](Page &p) { p.extra = "<meta http-equiv=\"content-language\" content=\"English\">"; })
+            << u"content-language-tag"_s << 7 << 1
+            << u"content-language \"English\" is not a language tag (BCP 47); the tag for English is \"en\" "
+               u"(Brindle's list writes the language's name, as it always has)"_s;
+        QTest::addRow("content-language of another text")
+            << Fault([](Page &p) { p.extra = "<META HTTP-EQUIV=Content-Language CONTENT=en_US>"; })
+            << u"content-language-tag"_s << 7 << 1
+            << u"content-language \"en_US\" is not a language tag (BCP 47)"_s;
+        QTest::addRow("robots noindex")
+            << Fault([](Page &p) { p.extra = "<meta name=\"robots\" content=\"noindex,follow\">"; })
+            << u"robots-noindex"_s << 7 << 1
+            << u"robots \"noindex,follow\": search engines leave this page out of their results"_s;
+        QTest::addRow("robots nofollow")
+            << Fault([](Page &p) { p.extra = "<meta name=\"ROBOTS\" content=\"index, NoFollow\" />"; })
+            << u"robots-nofollow"_s << 7 << 1
+            << u"robots \"index, NoFollow\": search engines do not follow this page's links"_s;
+        QTest::addRow("keywords") << Fault([](Page &p) {
+            p.extra = "<meta name=\"keywords\" content=\"fish\">";
+        }) << u"keywords-ignored"_s
+                                  << 7 << 1 << u"major search engines ignore the keywords tag"_s;
+        QTest::addRow("revisit-after")
+            << Fault([](Page &p) { p.extra = "<meta name=\"revisit-after\" content=\"7 days\">"; })
+            << u"revisit-after-ignored"_s << 7 << 1
+            << u"major search engines ignore the revisit-after tag; they choose their own visits"_s;
+        QTest::addRow("distribution")
+            << Fault([](Page &p) { p.extra = "<meta name=\"distribution\" content=\"Global\">"; })
+            << u"distribution-ignored"_s << 7 << 1 << u"major search engines ignore the distribution tag"_s;
+        QTest::addRow("rating")
+            << Fault([](Page &p) { p.extra = "<meta name=\"rating\" content=\"General\">"; })
+            << u"rating-ignored"_s << 7 << 1
+            << u"major search engines ignore rating \"General\"; they read only \"adult\""_s;
+        QTest::addRow("binary file") << Fault([](Page &p) {
+            p.title = QByteArray("<title>a\0b</title>", 19);
+        }) << u"page-unreadable"_s << 0
+                                     << 0 << u"contains NUL bytes: not a text page"_s;
+    }
+    void oneFaultOneFinding()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QString, rule);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        QFETCH(QString, message);
+        Page page;
+        fault(page);
+        const PageReport report = checked(page);
+        if (rule.isEmpty()) {
+            QCOMPARE(ruleIds(report), QStringList());
+            return;
+        }
+        QCOMPARE(ruleIds(report), QStringList{rule});
+        const Finding &f = report.findings.front();
+        QCOMPARE(f.message, message);
+        QCOMPARE(f.at.line, line);
+        QCOMPARE(f.at.column, column);
+        QCOMPARE(f.level, findRule(rule)->level);
+        QCOMPARE(report.hasErrors(), f.level == Level::Error);
+    }
+
+    void quietCases_data()
+    {
+        QTest::addColumn<Fault>("change");
+        QTest::addRow("title of 599.7 px") << Fault([](Page &p) {
+            p.title = "<title>Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas</title>";
+        });
+        QTest::addRow("references are decoded before measuring") << Fault([](Page &p) {
+            p.title = "<title>Fish &amp; Chips in Leeds: fresh fish, hand-cut chips and mushy peas</title>";
+        });
+        QTest::addRow("whitespace is collapsed before measuring") << Fault([](Page &p) {
+            p.title =
+                "<title>\n    Fish and Chips     in Leeds:    fresh fish, hand-cut chips and mushy peas\n "
+                "</title>";
+        });
+        QTest::addRow("description of exactly 50 characters") << Fault(
+            [](Page &p) { p.description = "<meta name=description content=" + QByteArray(50, 'x') + '>'; });
+        QTest::addRow("rating adult is read by search engines")
+            << Fault([](Page &p) { p.extra = "<meta name=\"rating\" content=\" Adult \">"; });
+        QTest::addRow("content-language tags") << Fault([](Page &p) {
+            p.extra = "<meta http-equiv=\"content-language\" content=\"en-GB, de, zh-Hant-TW\">";
+        });
+        QTest::addRow("robots index,follow")
+            << Fault([](Page &p) { p.extra = "<meta name=\"robots\" content=\"index,follow\">"; });
+        QTest::addRow("the same charset twice, spelt otherwise")
+            << Fault([](Page &p) { p.extra = "<meta charset=\"UTF8\">"; });
+        QTest::addRow("UTF-8 bytes declared as UTF-8") << Fault([](Page &p) { p.body = "Zo\xc3\xab"; });
+        QTest::addRow("an ASCII page under Latin-1")
+            << Fault([](Page &p) { p.charset = "<meta charset=\"iso-8859-1\">"; });
+        QTest::addRow("Latin-1 bytes under Latin-1") << Fault([](Page &p) {
+            p.charset = "<meta charset=\"iso-8859-1\">";
+            p.body = "caf\xe9";
+        });
+        QTest::addRow("Shift_JIS bytes under Shift_JIS") << Fault([](Page &p) {
+            p.charset = "<meta charset=\"shift_jis\">";
+            p.body = "\x82\xa0\x82\xa2";
+        });
+    }
+    void quietCases()
+    {
+        QFETCH(Fault, change);
+        Page page;
+        change(page);
+        QCOMPARE(ruleIds(checked(page)), QStringList());
+    }
+
+    void measuresOfThePage()
+    {
+        Page page;
+        page.title = "<title>  Zo\xc3\xab's &amp;  caf\xc3\xa9 \xf0\x9f\x90\x9f </title>";
+        const PageReport report = checked(page);
+        QVERIFY(report.title.present);
+        QCOMPARE(report.titleText, u"Zo\u00eb's & caf\u00e9 \U0001F41F"_s);
+        QCOMPARE(report.title.characters, 14); // the fish is one character, two UTF-16 units
+        QCOMPARE(report.title.pixels, FontMeasure::liberationSans().width(report.titleText, 20));
+        QCOMPARE(report.description.characters, 83);
+        QCOMPARE(report.descriptionAt.line, 5);
+
+        page.title.clear();
+        page.description.clear();
+        const PageReport empty = checked(page);
+        QVERIFY(!empty.title.present);
+        QVERIFY(!empty.description.present);
+    }
+
+    void findingsComeInPageOrder()
+    {
+        Page page;
+        page.title = "<meta name=rating content=General><title>Fish and Chips in Leeds</title>";
+        page.extra = "<meta name=keywords content=k>\n<title>again</title>";
+        const PageReport report = checked(page);
+        QCOMPARE(ruleIds(report),
+                 (QStringList{u"rating-ignored"_s, u"keywords-ignored"_s, u"title-multiple"_s}));
+        QCOMPARE(report.findings[2].at.line, 8);
+    }
+
+    void duplicateTitlesAcrossThreePages()
+    {
+        std::vector<PageReport> reports;
+        for (const QString &file : {u"a.html"_s, u"b.html"_s, u"c.html"_s, u"d.html"_s}) {
+            Page page;
+            if (file == u"d.html"_s)
+                page.title = "<title>Something else entirely</title>";
+            else if (file == u"b.html"_s)
+                page.title = "\n<title>Fish and  Chips in\nLeeds</title>"; // the same, as a result shows it
+            // Every description differs.
+            page.description.replace("morning", file.toUtf8());
+            reports.push_back(checked(page, file));
+        }
+        checkSite(reports);
+        QCOMPARE(ruleIds(reports[0]), QStringList{u"title-duplicate"_s});
+        QCOMPARE(reports[0].findings[0].message, u"same title as b.html:5 and 1 other page"_s);
+        QCOMPARE(reports[0].findings[0].at.line, 4);
+        QCOMPARE(reports[1].findings[0].message, u"same title as a.html:4 and 1 other page"_s);
+        QCOMPARE(reports[1].findings[0].at.line, 5);
+        QCOMPARE(reports[2].findings[0].message, u"same title as a.html:4 and 1 other page"_s);
+        QCOMPARE(ruleIds(reports[3]), QStringList());
+    }
+
+    void duplicateDescriptionsOfTwoPages()
+    {
+        std::vector<PageReport> reports;
+        Page page;
+        reports.push_back(checked(page, u"one.html"_s));
+        page.title = "<title>Another title</title>";
+        page.description.prepend("    ");
+        reports.push_back(checked(page, u"two.html"_s));
+        checkSite(reports);
+        QCOMPARE(ruleIds(reports[0]), QStringList{u"description-duplicate"_s});
+        QCOMPARE(reports[0].findings[0].message, u"same description as two.html:5"_s);
+        QCOMPARE(reports[1].findings[0].message, u"same description as one.html:5"_s);
+        QCOMPARE(reports[1].findings[0].at.column, 5);
+    }
+
+    void emptyTitlesAreNoDuplicates()
+    {
+        std::vector<PageReport> reports;
+        Page page;
+        page.title = "<title></title>";
+        page.description.clear();
+        reports.push_back(checked(page, u"a.html"_s));
+        reports.push_back(checked(page, u"b.html"_s));
+        checkSite(reports);
+        QCOMPARE(ruleIds(reports[0]), (QStringList{u"description-missing"_s, u"title-empty"_s}));
+    }
+
+    void pageFiles()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(u"good.html"_s);
+        QFile f(good);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // Longer than the head reader's first read, with a bad byte at the very end.
+        Page page;
+        page.body = QByteArray(3 << 20, 'x') + "\xff";
+        f.write(page.bytes());
+        f.close();
+        const PageReport report = checkPageFile(good, FontMeasure::liberationSans());
+        QCOMPARE(report.file, good);
+        QCOMPARE(ruleIds(report), QStringList{u"charset-undecodable"_s});
+
+        const PageReport missing =
+            checkPageFile(dir.filePath(u"missing.html"_s), FontMeasure::liberationSans());
+        QCOMPARE(ruleIds(missing), QStringList{u"page-unreadable"_s});
+        QVERIFY2(missing.findings[0].message.startsWith(u"cannot be opened"_s),
+                 qPrintable(missing.findings[0].message));
+        QCOMPARE(ruleIds(checkPageFile(dir.path(), FontMeasure::liberationSans())),
+                 QStringList{u"page-unreadable"_s});
+    }
+
+    void tagLinesOfTheWindow()
+    {
+        // What the generator makes for a new profile with a title and the
+        // basic rows ticked: the findings name the viewer's lines.
+        tags::TagValues values = tags::TagValues::defaults();
+        values.values[tags::Title] = u"Fish & Chips"_s;
+        values.values[tags::Description] = u"Say \"hi\""_s;
+        tags::RowTicks ticks{};
+        for (int row : tags::BasicRows)
+            ticks[std::size_t(row)] = true;
+        const tags::GeneratedTags generated = tags::generateTags(values, ticks, u"HTML");
+        const PageReport report = checkTagLines(generated.lines, FontMeasure::liberationSans());
+        QCOMPARE(ruleIds(report), (QStringList{u"description-short"_s, u"revisit-after-ignored"_s,
+                                               u"content-language-tag"_s}));
+        QCOMPARE(report.titleText, u"Fish & Chips"_s);
+        QCOMPARE(report.descriptionText, u"Say \"hi\""_s);
+        QCOMPARE(report.findings[0].at.line, 2);
+        QCOMPARE(report.findings[2].at.line, 6); // keywords were empty: no line for them
+
+        // Nothing ticked: the page the lines make has no title.
+        const PageReport none = checkTagLines({}, FontMeasure::liberationSans());
+        QCOMPARE(ruleIds(none), (QStringList{u"title-missing"_s, u"description-missing"_s}));
+    }
+
+    void addressLine_data()
+    {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<QString>("address");
+        QTest::addRow("empty") << QString() << u"example.com"_s;
+        QTest::addRow("a name") << u"Jane Doe"_s << u"example.com"_s;
+        QTest::addRow("one word") << u"localhost"_s << u"example.com"_s;
+        QTest::addRow("mail address") << u"jane@example.org"_s << u"example.com"_s;
+        QTest::addRow("other scheme") << u"ftp://example.org"_s << u"example.com"_s;
+        QTest::addRow("home page") << u" https://www.Example.org/ "_s << u"https://www.example.org"_s;
+        QTest::addRow("path as crumbs")
+            << u"http://example.org/shop/fish%20cakes"_s << u"http://example.org › shop › fish cakes"_s;
+        QTest::addRow("without scheme") << u"www.example.org"_s << u"www.example.org"_s;
+        QTest::addRow("without scheme, with path") << u"example.org/about"_s << u"example.org › about"_s;
+    }
+    void addressLine()
+    {
+        QFETCH(QString, owner);
+        QFETCH(QString, address);
+        QCOMPARE(resultAddress(owner), address);
+    }
+
+    void referencesDecodeAsTheParserDoes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("inAttribute");
+        QTest::addColumn<QString>("decoded");
+        QTest::addRow("none") << u"a < b"_s << false << u"a < b"_s;
+        QTest::addRow("named and numeric")
+            << u"&lt;&#65;&#x42;&eacute;&nbsp;"_s << false << u"<AB\u00e9\u00a0"_s;
+        QTest::addRow("without semicolon in text") << u"&copy 2024"_s << false << u"\u00a9 2024"_s;
+        QTest::addRow("unknown name stays") << u"&bogus; &"_s << false << u"&bogus; &"_s;
+        QTest::addRow("quote in an attribute") << u"say \"hi\" &amp; go"_s << true << u"say \"hi\" & go"_s;
+        QTest::addRow("legacy reference before = in an attribute")
+            << u"?a=1&copy=2"_s << true << u"?a=1&copy=2"_s;
+    }
+    void referencesDecodeAsTheParserDoes()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, inAttribute);
+        QFETCH(QString, decoded);
+        QCOMPARE(decodeReferences(text, inAttribute), decoded);
+    }
+
+    void languageTags_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("tag");
+        QTest::addRow("language") << u"en"_s << true;
+        QTest::addRow("letter case does not matter") << u"EN-us"_s << true;
+        QTest::addRow("three-letter language") << u"gsw"_s << true;
+        QTest::addRow("script and region") << u"zh-Hant-TW"_s << true;
+        QTest::addRow("numeric region") << u"es-419"_s << true;
+        QTest::addRow("variant") << u"de-CH-1901"_s << true;
+        QTest::addRow("extension and private use") << u"en-a-bbb-x-a-ccc"_s << true;
+        QTest::addRow("private use only") << u"x-whatever"_s << true;
+        QTest::addRow("irregular old tag") << u"i-klingon"_s << true;
+        QTest::addRow("a language's name") << u"English"_s << false;
+        QTest::addRow("underscore") << u"en_US"_s << false;
+        QTest::addRow("unknown two-letter language") << u"qq"_s << false;
+        QTest::addRow("unknown region") << u"en-UK"_s << false;
+        QTest::addRow("empty") << QString() << false;
+        QTest::addRow("empty part") << u"en--US"_s << false;
+        QTest::addRow("trailing dash") << u"en-"_s << false;
+        QTest::addRow("singleton without subtag") << u"en-a"_s << false;
+        QTest::addRow("subtag too long") << u"en-abcdefghi"_s << false;
+        QTest::addRow("one letter") << u"e"_s << false;
+    }
+    void languageTags()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, tag);
+        QCOMPARE(isLanguageTag(text), tag);
+    }
+
+    void languageTagLists()
+    {
+        QVERIFY(isLanguageTagList(u"en, fr"));
+        QVERIFY(!isLanguageTagList(u"en, French"));
+        QVERIFY(!isLanguageTagList(u"en,"));
+    }
+
+    void everyListItemHasAValidTag()
+    {
+        for (std::size_t i = 0; i < tags::kContentLanguageItems.size(); ++i) {
+            const QString name = toQString(tags::kContentLanguageItems[i]);
+            const QString tag = toQString(kContentLanguageTags[i]);
+            QVERIFY2(isLanguageTag(tag), qPrintable(name + u' ' + tag));
+            QCOMPARE(languageTagOfListItem(name), tag);
+            // "Twi" happens to be the three-letter code of Twi itself.
+            if (name.size() > 3)
+                QVERIFY2(!isLanguageTag(name), qPrintable(name));
+        }
+        QCOMPARE(languageTagOfListItem(u" gaelic (scots gaelic)"), u"gd"_s);
+        QCOMPARE(languageTagOfListItem(u"Tegulu"), u"te"_s);
+        QCOMPARE(languageTagOfListItem(u"Klingon"), QString());
+    }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<int>("result"); // 1 decodes, 0 fails, -1 unknown charset
+        QTest::addRow("UTF-8") << QByteArray("Zo\xc3\xab") << u"utf-8"_s << 1;
+        QTest::addRow("Latin-1 byte as UTF-8") << QByteArray("Zo\xeb") << u"UTF-8"_s << 0;
+        QTest::addRow("UTF-8 cut in the middle") << QByteArray("Zo\xc3") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 surrogate") << QByteArray("a\xed\xa0\x80") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 overlong slash") << QByteArray("a\xc0\xaf") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 past U+10FFFF") << QByteArray("a\xf4\x90\x80\x80") << u"utf-8"_s << 0;
+        QTest::addRow("UTF-8 stray continuation byte") << QByteArray("abcd\x80") << u"utf-8"_s << 0;
+        QTest::addRow("Latin-1 takes every byte") << QByteArray("\x80\xff") << u"iso-8859-1"_s << 1;
+        QTest::addRow("Shift_JIS lead byte without trail") << QByteArray("\x82") << u"shift_jis"_s << 0;
+        QTest::addRow("Shift_JIS") << QByteArray("\x82\xa0") << u"shift_jis"_s << 1;
+        QTest::addRow("logical Hebrew is ISO-8859-8") << QByteArray("\xe0") << u"iso-8859-8-i"_s << 1;
+        QTest::addRow("DOS Hebrew") << QByteArray("\x80") << u"DOS-862"_s << 1;
+        QTest::addRow("DOS Arabic, which iconv lacks") << QByteArray("\x80") << u"DOS-720"_s << 1;
+        QTest::addRow("unknown charset") << QByteArray("a") << u"x-brindle-none"_s << -1;
+        QTest::addRow("an iconv suffix is no charset") << QByteArray("\xff") << u"utf-8//IGNORE"_s << -1;
+        QTest::addRow("empty") << QByteArray("a") << QString() << -1;
+    }
+    void decoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, charset);
+        QFETCH(int, result);
+        const std::optional<bool> decodes = decodesWith(bytes, charset);
+        QCOMPARE(decodes ? int(*decodes) : -1, result);
+    }
+
+    void aCharacterAcrossTwoReadsDecodes_data()
+    {
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<QByteArray>("character");
+        QTest::addRow("UTF-8") << u"utf-8"_s << QByteArray("\xe2\x82\xac");
+        QTest::addRow("Shift_JIS") << u"shift_jis"_s << QByteArray("\x82\xa0");
+        QTest::addRow("GB18030 four bytes") << u"gb18030"_s << QByteArray("\x81\x30\x81\x30");
+    }
+    void aCharacterAcrossTwoReadsDecodes()
+    {
+        // The bytes are read in pieces of 256 KiB; a character split by that
+        // boundary is still one character, whichever byte the cut falls after.
+        QFETCH(QString, charset);
+        QFETCH(QByteArray, character);
+        for (qsizetype cut = 1; cut < character.size(); ++cut) {
+            QByteArray bytes(256 * 1024 - cut, 'a');
+            bytes += character + " tail";
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            PageFacts facts;
+            facts.charsets.push_back({charset, {6, 1}, Decoding::Fails});
+            QVERIFY(scanBytes(facts, buffer));
+            QCOMPARE(int(facts.charsets[0].decoding), int(Decoding::Decodes));
+            QCOMPARE(facts.bytesAreUtf8, charset == u"utf-8"_s);
+            QVERIFY(!facts.bytesAreAscii);
+        }
+    }
+
+    void aCharacterCutByTheEndDoesNotDecode()
+    {
+        QByteArray bytes = "abc\xe2\x82";
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        PageFacts facts;
+        facts.charsets.push_back({u"UTF-8"_s, {}, Decoding::Decodes});
+        QVERIFY(scanBytes(facts, buffer));
+        QCOMPARE(int(facts.charsets[0].decoding), int(Decoding::Fails));
+        QVERIFY(!facts.bytesAreUtf8);
+    }
+
+    void whitespaceAndCharacters()
+    {
+        QCOMPARE(collapseWhitespace(u"\r\n a \t b\f\n"), u"a b"_s);
+        QCOMPARE(collapseWhitespace(u"a\u00a0\u00a0b"), u"a\u00a0\u00a0b"_s); // no-break spaces stay
+        QCOMPARE(characterCount(u"a\U0001F41Fb"), 3);
+    }
+
+    void fontMeasure()
+    {
+        const FontMeasure &measure = FontMeasure::liberationSans();
+        QVERIFY(measure.fontFile().endsWith(u".ttf"_s));
+        QCOMPARE(measure.width(u"", 20), 0.0);
+        // Advances of the metric-compatible font: "a" is 1139 of 2048 units.
+        QCOMPARE(measure.width(u"a", 20), 711.0 / 64);
+        // Kerning applies: "AV" is narrower than "A" and "V" apart.
+        QVERIFY(measure.width(u"AV", 20) < measure.width(u"A", 20) + measure.width(u"V", 20));
+        QVERIFY_THROWS_EXCEPTION(brindle::Error, FontMeasure fail(u"/nonexistent/font.ttf"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChecker)
+#include "tst_checker.moc"
