@@ -34,6 +34,8 @@ const std::array<SocialFieldInfo, kSocialFieldCount> kSocialFields = {{
     {"twitter:creator", "twitter-creator", true, SocialCheck::None, kNoItems},
 }};
 
+} // namespace
+
 bool isAbsoluteWebAddress(const QString &value)
 {
     // Blanks are not allowed in an address; the lenient parser would take them.
@@ -43,6 +45,8 @@ bool isAbsoluteWebAddress(const QString &value)
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == u"http"_s || scheme == u"https"_s) && !url.host().isEmpty();
 }
+
+namespace {
 
 bool looksLikeLocale(const QString &value)
 {

@@ -66,6 +66,9 @@ struct SocialValues
     bool operator==(const SocialValues &) const = default;
 };
 
+// An absolute http:// or https:// address with a host, without blanks.
+bool isAbsoluteWebAddress(const QString &value);
+
 // Why a value is refused, naming the field; empty when it is fine. Only the
 // two addresses and the locale are checked, and an empty value never is.
 QString socialValueProblem(int field, const QString &value);

@@ -451,6 +451,7 @@ void Tovalinform::SocialCards1Click()
     if (!m_socialCards) {
         m_socialCards = new SocialCardsWindow(this, m_hint);
         m_socialCards->setValues(m_social);
+        connect(m_socialCards, &SocialCardsWindow::valuesChanged, this, &Tovalinform::socialValuesChanged);
         const auto classic = [this] {
             m_socialCards->setClassicValues(tagText(Title), tagText(Description));
         };
@@ -541,7 +542,9 @@ void Tovalinform::setSocialValues(const SocialValues &social)
 {
     m_social = social;
     if (m_socialCards)
-        m_socialCards->setValues(social);
+        m_socialCards->setValues(social); // which tells of the change itself
+    else
+        emit socialValuesChanged();
 }
 
 void Tovalinform::setProfileStatus(const QString &text)

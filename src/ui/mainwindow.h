@@ -92,6 +92,9 @@ public:
 signals:
     // A profile file was dropped on the window; opened from the event loop.
     void profileDropped(const QString &path);
+    // The social card values changed, in the Social Cards window or by a
+    // profile flow.
+    void socialValuesChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -100,7 +100,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     chUseSocial = new QCheckBox(u"&Use the social card tags"_s, pnfields);
     chUseSocial->setObjectName(u"chUseSocial"_s);
     chUseSocial->setGeometry(10, 8, 360, 20);
-    connect(chUseSocial, &QCheckBox::toggled, this, [this] { refresh(); });
+    connect(chUseSocial, &QCheckBox::toggled, this, &SocialCardsWindow::inputChanged);
 
     QWidget *previous = chUseSocial;
     for (int f = 0; f < kSocialFieldCount; ++f) {
@@ -114,7 +114,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
         if (info.items.empty()) {
             auto *edit = new widgets::Edit(kMaxLength, pnfields);
             edit->setGeometry(kInputX, y, kInputWidth, 19);
-            connect(edit, &QLineEdit::textChanged, this, [this] { refresh(); });
+            connect(edit, &QLineEdit::textChanged, this, &SocialCardsWindow::inputChanged);
             input = edit;
         } else {
             auto *combo = new widgets::ComboBox(pnfields);
@@ -128,7 +128,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
             combo->setCurrentIndex(-1);
             combo->lineEdit()->setAccessibleName(propertyOf(f));
             combo->lineEdit()->installEventFilter(this);
-            connect(combo, &QComboBox::editTextChanged, this, [this] { refresh(); });
+            connect(combo, &QComboBox::editTextChanged, this, &SocialCardsWindow::inputChanged);
             input = combo;
         }
         input->setObjectName(QString::fromUtf16(kFieldUi[f].inputName));
@@ -262,6 +262,12 @@ void SocialCardsWindow::refresh()
     card.image = social[OgImage];
     m_preview->setContent(card);
     lbproblem->setText(problemText());
+}
+
+void SocialCardsWindow::inputChanged()
+{
+    refresh();
+    emit valuesChanged();
 }
 
 void SocialCardsWindow::showOver(QWidget *mainWindow)

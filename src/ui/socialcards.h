@@ -54,12 +54,17 @@ public:
     // The first refused value, or empty.
     QString problemText() const;
 
+signals:
+    // An input or the tick changed.
+    void valuesChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
     void refresh();
+    void inputChanged();
 
     std::array<QWidget *, tags::kSocialFieldCount> m_inputs{};
     widgets::GradientPanel *pnfields = nullptr;
