@@ -56,6 +56,7 @@ for value in website https://www.example.org/ https://www.example.org/img/fish-a
     key Return
 done
 shot social-cards
+key alt+u                          # unticked again: the pictures below show the thirteen tags
 key Escape
 sleep 0.3
 xdotool windowactivate --sync "$wid"
