@@ -54,9 +54,17 @@ _brindle_cli()
             [[ $cur == [\'\"]* ]] || COMPREPLY=("${COMPREPLY[@]// /\\ }")
             return
             ;;
+        --og-type)
+            COMPREPLY=($(compgen -W 'website article profile book video.movie music.song' -- "$cur"))
+            return
+            ;;
+        --twitter-card)
+            COMPREPLY=($(compgen -W 'summary summary_large_image' -- "$cur"))
+            return
+            ;;
         --use)
-            local tags="all basic title description keywords author copyright owner distribution rating"
-            tags+=" revisit-after robots cache-control charset content-language"
+            local tags="all basic social title description keywords author copyright owner distribution"
+            tags+=" rating revisit-after robots cache-control charset content-language"
             local head=
             [[ $cur == *,* ]] && head=${cur%,*},
             COMPREPLY=($(compgen -P "$head" -W "$tags" -- "${cur##*,}"))

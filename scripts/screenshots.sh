@@ -44,6 +44,23 @@ key Return
 key alt+e b                        # Select Basic Only
 shot main-window
 
+key alt+t s                        # Social Cards...
+social=$(timeout 10 xdotool search --sync --name '^Social Cards$' | head -n 1)
+xdotool windowactivate --sync "$social" 2>/dev/null || true
+sleep 0.3
+key alt+u                          # Use the social card tags
+key Tab Tab Tab                    # og:title and og:description left empty: the main window's
+for value in website https://www.example.org/ https://www.example.org/img/fish-and-chips.jpg \
+    'Fish and chips on a plate' 'The Harbour Kitchen' en_GB summary_large_image @harbourkitchen; do
+    xdotool type --delay 20 "$value"
+    key Return
+done
+shot social-cards
+key alt+u                          # unticked again: the pictures below show the thirteen tags
+key Escape
+sleep 0.3
+xdotool windowactivate --sync "$wid"
+
 key alt+t h                        # Create for HTML Documents
 viewer=$(timeout 10 xdotool search --sync --name '^Meta Tags For HTML Documents$' | head -n 1)
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true

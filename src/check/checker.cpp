@@ -2,6 +2,7 @@
 
 #include "check/languagetag.h"
 #include "pagehead/pagecharset.h"
+#include "tags/socialtags.h"
 
 #include <QHash>
 
@@ -12,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace brindle::check {
 
-const std::array<Rule, 21> kRules = {{
+const std::array<Rule, 24> kRules = {{
     {u"page-unreadable", Level::Error, u"the page cannot be read"},
     {u"title-missing", Level::Error, u"the page has no title"},
     {u"title-empty", Level::Error, u"the title is empty"},
@@ -38,6 +39,11 @@ const std::array<Rule, 21> kRules = {{
     {u"revisit-after-ignored", Level::Info, u"major search engines ignore the revisit-after tag"},
     {u"distribution-ignored", Level::Info, u"major search engines ignore the distribution tag"},
     {u"rating-ignored", Level::Info, u"major search engines ignore the rating tag unless it says \"adult\""},
+    {u"social-image-missing", Level::Warning,
+     u"social card tags without og:image: the card of a shared link shows no picture"},
+    {u"social-title-length", Level::Warning, u"og:title is longer than 60 characters, where cards cut it"},
+    {u"social-image-address", Level::Error,
+     u"og:image or twitter:image is not an absolute http:// or https:// address"},
 }};
 
 QString levelName(Level level)
@@ -69,6 +75,9 @@ bool PageReport::hasErrors() const
 }
 
 namespace {
+
+// Where the cards of chat programs and social networks cut a title.
+constexpr int kSocialTitleMaxCharacters = 60;
 
 Finding finding(std::u16string_view id, Position at, const QString &message)
 {
@@ -259,6 +268,57 @@ void checkMetas(const PageFacts &facts, PageReport &report)
     }
 }
 
+// Open Graph tags are written with property, Twitter card tags with name;
+// pages use either attribute for either kind.
+QString socialName(const MetaFact &meta)
+{
+    for (const QString *attribute : {&meta.property, &meta.name}) {
+        const QString name = attribute->trimmed().toLower();
+        if (name.startsWith(u"og:"_s) || name.startsWith(u"twitter:"_s))
+            return name;
+    }
+    return {};
+}
+
+void checkSocial(const PageFacts &facts, PageReport &report)
+{
+    const MetaFact *first = nullptr;
+    bool image = false;
+    bool titleSeen = false;
+    for (const MetaFact &meta : facts.metas) {
+        const QString name = socialName(meta);
+        if (name.isEmpty())
+            continue;
+        if (!first)
+            first = &meta;
+        const QString content = meta.content.trimmed();
+        if (name == u"og:image"_s || name == u"twitter:image"_s) {
+            image = image || (name == u"og:image"_s && !content.isEmpty());
+            if (!content.isEmpty() && !tags::isAbsoluteWebAddress(content)) {
+                report.findings.push_back(
+                    finding(u"social-image-address", meta.at,
+                            u"%1 %2 is not an absolute http:// or https:// address; networks cannot fetch "
+                            u"the picture"_s.arg(name, quoted(content))));
+            }
+        } else if (name == u"og:title"_s && !titleSeen) {
+            // Only the first counts, as with the title.
+            titleSeen = true;
+            const int length = characterCount(collapseWhitespace(meta.content));
+            if (length > kSocialTitleMaxCharacters) {
+                report.findings.push_back(
+                    finding(u"social-title-length", meta.at,
+                            u"og:title is %1; cards cut it after about %2"_s.arg(characters(length))
+                                .arg(kSocialTitleMaxCharacters)));
+            }
+        }
+    }
+    if (first && !image) {
+        report.findings.push_back(
+            finding(u"social-image-missing", first->at,
+                    u"social card tags but no og:image: the card of a shared link shows no picture"_s));
+    }
+}
+
 bool inPageOrder(const Finding &a, const Finding &b)
 {
     if (a.at.line != b.at.line)
@@ -307,6 +367,7 @@ PageReport checkPage(const PageFacts &facts, const TextMeasure &measure, const Q
     checkDescription(facts, measure, report);
     checkCharsets(facts, report);
     checkMetas(facts, report);
+    checkSocial(facts, report);
     sortFindings(report);
     return report;
 }

@@ -32,7 +32,7 @@ struct Rule
 };
 
 // Every rule the checker has, in the order `brindle-cli check --rules` lists them.
-extern const std::array<Rule, 21> kRules;
+extern const std::array<Rule, 24> kRules;
 
 // The rule with that id; nullptr for none.
 const Rule *findRule(QStringView id);

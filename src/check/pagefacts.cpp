@@ -213,6 +213,7 @@ PageFacts factsOfHead(const pagehead::PageHead &head)
         MetaFact fact;
         fact.name = attributeValue(*meta, u"name");
         fact.httpEquiv = attributeValue(*meta, u"http-equiv");
+        fact.property = attributeValue(*meta, u"property");
         fact.content = decodeReferences(attributeValue(*meta, u"content"), true);
         fact.at = positionOf(*meta);
         facts.metas.push_back(fact);

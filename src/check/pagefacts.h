@@ -36,6 +36,7 @@ struct MetaFact
 {
     QString name;      // the name attribute, or empty
     QString httpEquiv; // the http-equiv attribute, or empty
+    QString property;  // the property attribute (Open Graph), or empty
     QString content;   // references decoded
     Position at;
 };

@@ -26,7 +26,8 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // The tag options shared by every subcommand that generates tags:
-// --xhtml, --TAG VALUE for the thirteen tags, --use LIST.
+// --xhtml, --TAG VALUE for the thirteen tags, --og-title VALUE and the other
+// social card fields, --use LIST.
 class TagOptions
 {
 public:
@@ -40,8 +41,12 @@ public:
 
     // Option name of a tag: its row text in lower case ("revisit-after").
     static QString optionName(int tagIndex);
-    // Parses a --use list ("all", "basic" or tag names separated by commas).
-    static tags::RowTicks parseUse(const QString &list);
+    // Option name of a social card field: its key ("og-title").
+    static QString socialOptionName(int field);
+    // Parses a --use list: "all", "basic", "social" or tag names, separated
+    // by commas. *social tells whether the social group is in it; without
+    // social, "social" is a usage error.
+    static tags::RowTicks parseUse(const QString &list, bool *social = nullptr);
 };
 
 // --profile FILE and --save-profile FILE of the tags command: start from a

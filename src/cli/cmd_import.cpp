@@ -31,7 +31,7 @@ public:
 void reportFindings(const QString &page, const pagehead::ImportedProfile &profile)
 {
     for (const pagehead::TagFinding &found : profile.findings) {
-        QString line = u"%1:%2: %3"_s.arg(page).arg(found.line).arg(pagehead::tagName(found.tagIndex));
+        QString line = u"%1:%2: %3"_s.arg(page).arg(found.line).arg(pagehead::findingName(found));
         if (found.repeated)
             line += u" again; the first one is used"_s;
         writeStderrLine(line);
@@ -50,8 +50,9 @@ int runImport(const QStringList &arguments)
     parser.setApplicationDescription(
         u"Reads the head of a web page and prints its tags as Brindle writes them (for XHTML when the "
         u"page's doctype or xmlns says XHTML), each followed by CR LF; standard error tells which tags "
-        u"were found on which line. Title, the nine <meta name> tags, cache-control, content-language and "
-        u"the charset are read; a tag that occurs twice counts once, at its first place."_s);
+        u"were found on which line. Title, the nine <meta name> tags, cache-control, content-language, "
+        u"the charset and the social card tags (og:title, twitter:card, ...) are read; a tag that occurs "
+        u"twice counts once, at its first place."_s);
     parser.addPositionalArgument(u"PAGE"_s, u"The web page."_s, u"PAGE"_s);
     parser.addOption({u"save-profile"_s,
                       u"Write the page's tags as a .wmp profile instead, byte for byte as the window's Save "
@@ -74,7 +75,7 @@ int runImport(const QStringList &arguments)
         profile::InputsView view;
         NoDialogs dialogs;
         profile::ProfileWorkflow workflow(view, dialogs);
-        workflow.showImported({imported.texts, imported.items, imported.ticks});
+        workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
         workflow.CaptureInputs();
         workflow.writeProfile(parser.value(u"save-profile"_s));
         return kExitOk;

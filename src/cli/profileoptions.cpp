@@ -89,6 +89,7 @@ void ProfileOptions::loadFile(const QString &path, TagValues &values, RowTicks &
     for (int t = 0; t < kTagCount; ++t)
         values.values[std::size_t(t)] = view.texts[std::size_t(t)];
     values.charsetItem = view.items[Charset];
+    values.social = view.social;
     ticks = view.rows;
     if (items)
         *items = view.items;
@@ -110,10 +111,12 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
             t == Charset ? values.charsetItem : exactItem(t, values.values[std::size_t(t)]);
     }
     view.rows = ticks;
+    view.social = values.social;
     workflow.CaptureInputs();
     const QString path = parser.value(kSaveProfileOption);
     if (isStandardStream(path))
-        writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed()));
+        writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed(),
+                                          workflow.CurrentSocial()));
     else
         workflow.writeProfile(path);
     return true;

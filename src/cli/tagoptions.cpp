@@ -20,6 +20,42 @@ QString TagOptions::optionName(int tagIndex)
     return toQString(tagInfo(tagIndex).rowText).toLower();
 }
 
+QString TagOptions::socialOptionName(int field)
+{
+    return toQString(socialFieldInfo(field).key);
+}
+
+namespace {
+
+QString socialHelp(int field)
+{
+    const SocialFieldInfo &info = socialFieldInfo(field);
+    QString help = u"Value of the %1 tag"_s.arg(toQString(info.property));
+    if (field == OgTitle)
+        help += u"; empty, the title is used"_s;
+    else if (field == OgDescription)
+        help += u"; empty, the description is used"_s;
+    switch (info.check) {
+    case SocialCheck::AbsoluteAddress:
+        help += u"; an absolute http:// or https:// address"_s;
+        break;
+    case SocialCheck::Locale:
+        help += u"; language and country such as en_US"_s;
+        break;
+    case SocialCheck::None:
+        if (!info.items.empty()) {
+            QStringList items;
+            for (auto item : info.items)
+                items << toQString(item);
+            help += u", such as "_s + items.join(u", "_s) + u"; any text"_s;
+        }
+        break;
+    }
+    return help + u'.';
+}
+
+} // namespace
+
 void TagOptions::addTo(QCommandLineParser &parser)
 {
     parser.addOption({u"xhtml"_s, u"Write the tags for XHTML documents (closer \" />\")."_s});
@@ -35,28 +71,39 @@ void TagOptions::addTo(QCommandLineParser &parser)
             help = u"Value of the %1 tag (default empty)."_s.arg(toQString(tagInfo(t).rowText));
         parser.addOption({optionName(t), help, u"value"_s});
     }
+    for (int f = 0; f < kSocialFieldCount; ++f)
+        parser.addOption({socialOptionName(f), socialHelp(f), u"value"_s});
     parser.addOption({u"use"_s,
-                      u"Tags to use: \"all\", \"basic\", or tag names separated by commas. "
+                      u"Tags to use, separated by commas: \"all\" (the thirteen tags), \"basic\", "
+                      u"\"social\" (the social card tags) or tag names. "
                       u"Without it, the tags given on the command line are used."_s,
                       u"list"_s});
 }
 
-RowTicks TagOptions::parseUse(const QString &list)
+RowTicks TagOptions::parseUse(const QString &list, bool *social)
 {
     RowTicks ticks{};
-    const QString trimmed = list.trimmed();
-    if (trimmed == u"all"_s) {
-        ticks.fill(true);
-        return ticks;
-    }
-    if (trimmed == u"basic"_s) {
-        for (int row : BasicRows)
-            ticks[std::size_t(row)] = true;
-        return ticks;
-    }
-    const QStringList names = trimmed.split(u',', Qt::SkipEmptyParts);
+    if (social)
+        *social = false;
+    const QStringList names = list.trimmed().split(u',', Qt::SkipEmptyParts);
     for (const QString &raw : names) {
         const QString name = raw.trimmed();
+        if (name == u"all"_s) {
+            // The thirteen tags, as "Select All" ticks them; not the social group.
+            ticks.fill(true);
+            continue;
+        }
+        if (name == u"basic"_s) {
+            for (int row : BasicRows)
+                ticks[std::size_t(row)] = true;
+            continue;
+        }
+        if (name == u"social"_s) {
+            if (!social)
+                throw UsageError(u"\"social\" cannot be used here"_s);
+            *social = true;
+            continue;
+        }
         int found = -1;
         for (int t = 0; t < kTagCount; ++t) {
             if (optionName(t) == name)
@@ -93,10 +140,23 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
         }
         values.charsetItem = item;
     }
-    if (parser.isSet(u"use"_s))
-        ticks = parseUse(parser.value(u"use"_s));
-    else if (!baseHasTicks)
+    bool socialGiven = false;
+    for (int f = 0; f < kSocialFieldCount; ++f) {
+        const QString name = socialOptionName(f);
+        if (!parser.isSet(name))
+            continue;
+        const QString value = parser.value(name);
+        if (const QString problem = socialValueProblem(f, value); !problem.isEmpty())
+            throw UsageError(problem);
+        values.social[f] = value;
+        socialGiven = true;
+    }
+    if (parser.isSet(u"use"_s)) {
+        ticks = parseUse(parser.value(u"use"_s), &values.social.used);
+    } else if (!baseHasTicks) {
         ticks = given;
+        values.social.used = socialGiven;
+    }
 }
 
 QString TagOptions::mode(const QCommandLineParser &parser)

@@ -167,29 +167,50 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
         if (t == Charset)
             lines.charsetCode = content;
     }
+    // The generator checks the values; each line is then made as it makes it.
+    socialLines(values.social, values.values[Title], values.values[Description],
+                QString::fromUtf16(kModeHtml));
+    for (int f = 0; values.social.used && f < kSocialFieldCount; ++f) {
+        const QString value =
+            effectiveSocialValue(values.social, f, values.values[Title], values.values[Description]);
+        if (value.isEmpty())
+            continue;
+        lines.socialHtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeHtml));
+        lines.socialXhtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeXhtml));
+    }
     return lines;
 }
 
 bool ProfileLines::writesNothing() const
 {
-    return std::all_of(html.begin(), html.end(), [](const QString &line) { return line.isEmpty(); });
+    const auto empty = [](const QString &line) { return line.isEmpty(); };
+    return std::all_of(html.begin(), html.end(), empty) &&
+           std::all_of(socialHtml.begin(), socialHtml.end(), empty);
 }
 
 std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
                                 const QString &encoding)
 {
-    const std::array<QString, kTagCount> &text = head.xhtml ? lines.xhtml : lines.html;
-    std::array<std::vector<const HeadElement *>, kTagCount> found;
+    // The kinds of tag: the thirteen by TagIndex, then the social fields.
+    constexpr int kKinds = kTagCount + kSocialFieldCount;
+    std::array<QString, kKinds> text;
+    const auto &tagLines = head.xhtml ? lines.xhtml : lines.html;
+    const auto &fieldLines = head.xhtml ? lines.socialXhtml : lines.socialHtml;
+    std::copy(tagLines.begin(), tagLines.end(), text.begin());
+    std::copy(fieldLines.begin(), fieldLines.end(), text.begin() + kTagCount);
+    std::array<std::vector<const HeadElement *>, kKinds> found;
     for (const HeadElement &element : head.elements) {
-        const int t = tagOfElement(element);
-        if (t >= 0)
-            found[std::size_t(t)].push_back(&element);
+        int kind = tagOfElement(element);
+        if (const int f = socialFieldOfElement(element); kind < 0 && f >= 0)
+            kind = kTagCount + f;
+        if (kind >= 0)
+            found[std::size_t(kind)].push_back(&element);
     }
 
     std::vector<PageEdit> edits;
     std::vector<const HeadElement *> removed;
     std::vector<QByteArray> missing;
-    for (int t = 0; t < kTagCount; ++t) {
+    for (int t = 0; t < kKinds; ++t) {
         const QString &line = text[std::size_t(t)];
         if (line.isEmpty())
             continue;

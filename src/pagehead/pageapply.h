@@ -22,13 +22,17 @@ namespace brindle::pagehead {
 inline constexpr qint64 kRewriteLimit = qint64(64) << 20;
 
 // The lines a profile writes, by TagIndex, from the generator; empty for a
-// tag it does not write (unticked, or an empty text).
+// tag it does not write (unticked, or an empty text). The social card lines
+// likewise by field.
 struct ProfileLines
 {
     std::array<QString, tags::kTagCount> html;
     std::array<QString, tags::kTagCount> xhtml;
+    std::array<QString, tags::kSocialFieldCount> socialHtml;
+    std::array<QString, tags::kSocialFieldCount> socialXhtml;
     QString charsetCode; // the code the charset line names; empty when it is not written
 
+    // Throws brindle::Error when a social value is refused (tags::socialLines).
     static ProfileLines of(const tags::TagValues &values, const tags::RowTicks &ticks);
     bool writesNothing() const;
 };

@@ -63,6 +63,23 @@ int tagOfElement(const HeadElement &element)
     return element.attribute(u"charset") ? Charset : -1;
 }
 
+int socialFieldOfElement(const HeadElement &element)
+{
+    if (element.depth != 0 || element.name != u"meta"_s)
+        return -1;
+    for (const QStringView attribute : {u"property", u"name"}) {
+        if (const HeadAttribute *name = nonEmpty(element.attribute(attribute)))
+            return socialFieldOfProperty(name->value.trimmed());
+    }
+    return -1;
+}
+
+QString findingName(const TagFinding &finding)
+{
+    return finding.tagIndex >= 0 ? tagName(finding.tagIndex)
+                                 : toQString(socialFieldInfo(finding.socialField).property);
+}
+
 QString tagValueOf(const HeadElement &element, int tagIndex)
 {
     if (tagIndex == Title)
@@ -82,6 +99,7 @@ TagValues ImportedProfile::tagValues() const
     TagValues values;
     values.values = texts;
     values.charsetItem = items[Charset];
+    values.social = social;
     return values;
 }
 
@@ -102,12 +120,24 @@ ImportedProfile importHead(const PageHead &head)
     ImportedProfile profile = newProfileValues();
     profile.xhtml = head.xhtml;
     std::array<bool, kTagCount> seen{};
+    std::array<bool, kSocialFieldCount> seenSocial{};
     for (const HeadElement &element : head.elements) {
         const int t = tagOfElement(element);
-        if (t < 0)
+        if (t < 0) {
+            const int f = socialFieldOfElement(element);
+            if (f < 0)
+                continue;
+            profile.findings.push_back({-1, f, element.start.line, seenSocial[std::size_t(f)]});
+            if (seenSocial[std::size_t(f)])
+                continue;
+            seenSocial[std::size_t(f)] = true;
+            profile.social.used = true;
+            const HeadAttribute *content = element.attribute(u"content");
+            profile.social[f] = content ? content->value : QString();
             continue;
+        }
         const auto slot = std::size_t(t);
-        profile.findings.push_back({t, element.start.line, seen[slot]});
+        profile.findings.push_back({t, -1, element.start.line, seen[slot]});
         if (seen[slot])
             continue;
         seen[slot] = true;

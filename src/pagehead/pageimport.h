@@ -21,6 +21,12 @@ namespace brindle::pagehead {
 // another one: only the head's own children are the page's tags.
 int tagOfElement(const HeadElement &element);
 
+// Which social card field a head element is: <meta property=...> or
+// <meta name=...> naming og:title, twitter:card and the others (without
+// regard to case; pages use either attribute for either kind). -1 for any
+// other element, and for nested ones.
+int socialFieldOfElement(const HeadElement &element);
+
 // The value of such an element as the user would have typed it: the title's
 // text, the content attribute, the charset of a content type or <meta charset>.
 QString tagValueOf(const HeadElement &element, int tagIndex);
@@ -30,10 +36,14 @@ QString tagName(int tagIndex);
 
 struct TagFinding
 {
-    int tagIndex = -1;
+    int tagIndex = -1; // -1 for a social card tag
+    int socialField = -1;
     int line = 0;
     bool repeated = false; // a later occurrence; the first one is used
 };
+
+// Report name of a finding: tagName, or the social tag's property ("og:title").
+QString findingName(const TagFinding &finding);
 
 struct ImportedProfile
 {
@@ -44,6 +54,8 @@ struct ImportedProfile
     // tags' entries are -1.
     std::array<int, tags::kTagCount> items{};
     tags::RowTicks ticks{};
+    // The social card tags found; the group is ticked when there is one.
+    tags::SocialValues social;
     std::vector<TagFinding> findings; // every tag found, in page order
     QString unknownCharset;           // a charset that is not in the table
     int unknownCharsetLine = 0;

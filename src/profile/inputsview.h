@@ -18,6 +18,7 @@ public:
     std::array<int, tags::kTagCount> items{};
     std::array<bool, tags::kRowCount> rows{};
     QString status;
+    tags::SocialValues social;
 
     QString tagText(int tagIndex) const override { return texts.at(std::size_t(tagIndex)); }
     void setTagText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
@@ -43,6 +44,8 @@ public:
     bool isRowChecked(int listRow) const override { return rows.at(std::size_t(listRow)); }
     void setRowChecked(int listRow, bool checked) override { rows.at(std::size_t(listRow)) = checked; }
     void uncheckAllRows() override { rows.fill(false); }
+    tags::SocialValues socialValues() const override { return social; }
+    void setSocialValues(const tags::SocialValues &values) override { social = values; }
     void setProfileStatus(const QString &text) override { status = text; }
     QWidget *dialogParent() override { return nullptr; }
 };

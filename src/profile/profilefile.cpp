@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/error.h"
 #include "base/filewriter.h"
+#include "base/textutil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,6 +27,7 @@ constexpr char16_t kRootStart[] = u"<OvalinBrindleProfile Author=\"OvalinBrindle
 constexpr char16_t kRootEnd[] = u"</OvalinBrindleProfile>";
 constexpr char16_t kContentAttribute[] = u"content";
 constexpr char16_t kUsedAttribute[] = u"isused";
+constexpr char16_t kSocialName[] = u"social";
 constexpr qsizetype kSourceExcerptLength = 40;
 
 // A profile is a few hundred bytes; a file far larger is not one.
@@ -380,6 +382,8 @@ struct Walk
     int counter = -1;
     bool failed = false;
 
+    bool complete() const { return counter + 1 >= TOvStringArray::kCount; }
+
     void visit(const QXmlStreamAttributes *attributes)
     {
         if (failed || counter + 1 >= TOvStringArray::kCount)
@@ -396,6 +400,42 @@ struct Walk
     }
 };
 
+// The "social" element: only one that follows the thirteen nodes the walk
+// takes and stands directly in the root counts, so that a file an older
+// version reads the same way reads the same here.
+struct SocialRead
+{
+    const ParserText &text;
+    SocialEntries entries;
+    bool found = false;
+    bool refused = false; // a second element, or an attribute of no field
+    bool missing = false; // a field or "isused" not given
+
+    void read(const QXmlStreamAttributes &attributes)
+    {
+        if (found) {
+            refused = true;
+            return;
+        }
+        found = true;
+        std::array<bool, tags::kSocialFieldCount> seen{};
+        bool seenUsed = false;
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            const QStringView name = attribute.qualifiedName();
+            if (name == kUsedAttribute) {
+                entries.used = text.restore(attribute.value());
+                seenUsed = true;
+            } else if (const int field = tags::socialFieldOfKey(name); field >= 0) {
+                entries.values[std::size_t(field)] = text.restore(attribute.value());
+                seen[std::size_t(field)] = true;
+            } else {
+                refused = true;
+            }
+        }
+        missing = !seenUsed || std::find(seen.begin(), seen.end(), false) != seen.end();
+    }
+};
+
 } // namespace
 
 QString parseErrorMessage(const QString &reason, int line, const QString &source)
@@ -404,7 +444,7 @@ QString parseErrorMessage(const QString &reason, int line, const QString &source
            shownAsText(source);
 }
 
-QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used)
+QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social)
 {
     QString text = QString::fromUtf16(kRootStart);
     for (int i = 0; i < TOvStringArray::kCount; ++i) {
@@ -412,6 +452,17 @@ QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used
         appendAttributeValue(text, values[i]);
         text += u"\" isused=\""_s;
         appendAttributeValue(text, used[i]);
+        text += u"\"/>"_s;
+    }
+    if (!social.isEmpty()) {
+        text += u"<social"_s;
+        for (int f = 0; f < tags::kSocialFieldCount; ++f) {
+            text += u' ' + toQString(tags::socialFieldInfo(f).key) + u"=\""_s;
+            appendAttributeValue(text, social.values[std::size_t(f)]);
+            text += u'"';
+        }
+        text += u" isused=\""_s;
+        appendAttributeValue(text, social.used);
         text += u"\"/>"_s;
     }
     text += kRootEnd;
@@ -423,7 +474,14 @@ void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, cons
     writeFileSafely(path, profileBytes(values, used));
 }
 
-ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used)
+void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social,
+                  const QString &path)
+{
+    writeFileSafely(path, profileBytes(values, used, social));
+}
+
+ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
+                             SocialEntries *social)
 {
     const DecodedText decoded = decode(data);
     const Doctype doctype = findDoctype(decoded.text);
@@ -437,6 +495,7 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
         Other
     } first = FirstNode::None;
     Walk walk{values, used, parsed};
+    SocialRead socialRead{parsed, {}};
     int depth = 0;
     QXmlStreamReader xml(parsed.text());
     // Names are compared whole, prefix and all, as plain XML 1.0 sees them.
@@ -452,7 +511,11 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
                 first = xml.qualifiedName() == kRootName ? FirstNode::Root : FirstNode::Other;
             if (depth++ > 0) {
                 const QXmlStreamAttributes attributes = xml.attributes();
-                walk.visit(&attributes);
+                // Past the thirteenth node the walk takes nothing more.
+                if (depth == 2 && walk.complete() && xml.qualifiedName() == kSocialName)
+                    socialRead.read(attributes);
+                else
+                    walk.visit(&attributes);
             }
             break;
         case QXmlStreamReader::EndElement:
@@ -493,8 +556,14 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
         return ReadOutcome::NotAProfile;
     if (walk.failed)
         throw Error(QString::fromUtf16(kMissingAttributeError));
+    if (socialRead.refused)
+        return ReadOutcome::NotAProfile;
+    if (socialRead.missing)
+        throw Error(QString::fromUtf16(kMissingAttributeError));
     values = walk.values;
     used = walk.used;
+    if (social)
+        *social = socialRead.entries;
     return ReadOutcome::Accepted;
 }
 
@@ -533,9 +602,9 @@ QByteArray readProfileFile(const QString &path)
 } // namespace
 
 bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
-                 QWidget *parent)
+                 QWidget *parent, SocialEntries *social)
 {
-    if (readProfileBytes(readProfileFile(path), values, used) == ReadOutcome::NotAProfile) {
+    if (readProfileBytes(readProfileFile(path), values, used, social) == ReadOutcome::NotAProfile) {
         dialogs.information(parent, QString::fromUtf16(kApplicationTitle),
                             QString::fromUtf16(kNotAProfileMessage));
         return false;

@@ -102,6 +102,7 @@ void ProfileWorkflow::CaptureInputs()
         m_currentValues[t] = QString::number(m_view.choiceItem(t));
     for (int t = 0; t < kTagCount; ++t)
         m_currentUsed[t] = m_view.isRowChecked(tags::listRowOfTag(t)) ? kUsedYes : kUsedNo;
+    m_currentSocial = SocialEntries::of(m_view.socialValues());
 }
 
 void ProfileWorkflow::ApplyLoaded(const QString &path)
@@ -115,8 +116,10 @@ void ProfileWorkflow::ApplyLoaded(const QString &path)
     // Exactly "Y" ticks; "y", "yes" and "" untick.
     for (int t = 0; t < kTagCount; ++t)
         m_view.setRowChecked(tags::listRowOfTag(t), m_loadedUsed[t] == kUsedYes);
+    m_view.setSocialValues(m_loadedSocial.toValues());
     m_currentValues = m_loadedValues;
     m_currentUsed = m_loadedUsed;
+    m_currentSocial = m_loadedSocial;
     m_importedUnsaved = false;
     m_profileUntitled = false;
     m_profilePath = path;
@@ -128,8 +131,8 @@ bool ProfileWorkflow::TestModified()
 {
     CaptureInputs();
     // Entry by entry: joined texts would take "AN"+"" for "A"+"N".
-    m_profileModified =
-        m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed || m_importedUnsaved;
+    m_profileModified = m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed ||
+                        m_currentSocial != m_loadedSocial || m_importedUnsaved;
     return m_profileModified;
 }
 
@@ -140,10 +143,13 @@ void ProfileWorkflow::ResetProfile()
     for (int t = kTextTagCount; t < kTagCount; ++t)
         m_view.setChoiceItem(t, tags::tagInfo(t).defaultItem);
     m_view.uncheckAllRows();
+    m_view.setSocialValues({});
     m_currentValues = TOvStringArray();
     m_currentUsed = TOvStringArray(kUsedNo);
     m_loadedUsed = TOvStringArray(kUsedNo);
     m_loadedValues = defaultValues();
+    m_currentSocial = SocialEntries();
+    m_loadedSocial = SocialEntries();
     m_profileName = m_untitledCaption;
     m_view.setProfileStatus(QString::fromUtf16(kStatusPrefix) + m_untitledCaption);
     m_profileUntitled = true;
@@ -235,6 +241,7 @@ void ProfileWorkflow::ImportfromWebPage1Click()
     inputs.texts = page.texts;
     inputs.items = page.items;
     inputs.rows = page.ticks;
+    inputs.social = page.social;
     showImported(inputs);
 }
 
@@ -254,6 +261,7 @@ void ProfileWorkflow::showImported(const ImportedInputs &inputs)
         const int row = tags::listRowOfTag(t);
         m_view.setRowChecked(row, inputs.rows[std::size_t(row)]);
     }
+    m_view.setSocialValues(inputs.social);
     m_importedUnsaved = true;
 }
 
@@ -279,20 +287,23 @@ bool ProfileWorkflow::openProfileFile(const QString &path)
     // leaves the loaded arrays and the window as they were.
     TOvStringArray values = m_loadedValues;
     TOvStringArray used = m_loadedUsed;
-    if (!ReadProfile(path, values, used, m_dialogs, m_view.dialogParent()))
+    SocialEntries social;
+    if (!ReadProfile(path, values, used, m_dialogs, m_view.dialogParent(), &social))
         return false;
     choiceItemsOf(values);
     m_loadedValues = values;
     m_loadedUsed = used;
+    m_loadedSocial = social;
     ApplyLoaded(path);
     return true;
 }
 
 void ProfileWorkflow::writeProfile(const QString &path)
 {
-    WriteProfile(m_currentValues, m_currentUsed, path);
+    WriteProfile(m_currentValues, m_currentUsed, m_currentSocial, path);
     m_loadedValues = m_currentValues;
     m_loadedUsed = m_currentUsed;
+    m_loadedSocial = m_currentSocial;
     m_importedUnsaved = false;
 }
 

@@ -18,6 +18,7 @@
 
 #include "base/dialogs.h"
 #include "profile/tagstringarray.h"
+#include "profile/socialentries.h"
 #include "tags/tagcatalogue.h"
 
 #include <QList>
@@ -51,6 +52,10 @@ public:
     virtual bool isRowChecked(int listRow) const = 0;
     virtual void setRowChecked(int listRow, bool checked) = 0;
     virtual void uncheckAllRows() = 0;
+    // The social card values and their group's tick, as the Social Cards
+    // window shows them.
+    virtual tags::SocialValues socialValues() const = 0;
+    virtual void setSocialValues(const tags::SocialValues &social) = 0;
     virtual void setProfileStatus(const QString &text) = 0; // left status pane
     virtual QWidget *dialogParent() = 0;
 };
@@ -73,6 +78,7 @@ struct ImportedInputs
     std::array<QString, tags::kTagCount> texts; // text inputs, and the edit text of choice inputs
     std::array<int, tags::kTagCount> items{};   // choice inputs' items; -1: the text as typed
     std::array<bool, tags::kRowCount> rows{};
+    tags::SocialValues social;
 };
 
 // The file name without its folder and with every ".wmp" removed, exactly
@@ -140,6 +146,8 @@ public:
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
     const TOvStringArray &LoadedValues() const { return m_loadedValues; }
     const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
+    const SocialEntries &CurrentSocial() const { return m_currentSocial; }
+    const SocialEntries &LoadedSocial() const { return m_loadedSocial; }
     const QString &ProfileName() const { return m_profileName; }
     const QString &ProfilePath() const { return m_profilePath; }
     bool ProfileUntitled() const { return m_profileUntitled; }
@@ -162,6 +170,10 @@ private:
     TOvStringArray m_currentUsed;
     TOvStringArray m_loadedValues;
     TOvStringArray m_loadedUsed;
+    // The social values go with the arrays: captured, applied, compared and
+    // written with them.
+    SocialEntries m_currentSocial;
+    SocialEntries m_loadedSocial;
     QString m_profileName;
     QString m_profilePath;
     bool m_profileUntitled = true;

@@ -55,9 +55,13 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStrin
         out.lines.append(tagLine(t, value, mode));
     }
 
+    const QStringList social =
+        socialLines(input.social, input.values[Title], input.values[Description], mode);
+    out.lines += social;
+
     out.caption = u"Meta Tags For "_s + mode.toString() + u" Documents"_s;
     out.pageMode = mode == QStringView(kModeHtml) ? 1 : 2;
-    out.noticeDue = ticked < 1;
+    out.noticeDue = ticked < 1 && social.isEmpty();
     return out;
 }
 

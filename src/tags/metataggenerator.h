@@ -4,6 +4,7 @@
 // window side (unticking rows, filling and showing the viewer) applies the
 // result; this part decides everything and touches no widget.
 
+#include "tags/socialtags.h"
 #include "tags/tagcatalogue.h"
 
 #include <QString>
@@ -25,6 +26,8 @@ struct TagValues
     // charset entry is not used: its line carries the code of charsetItem.
     std::array<QString, kTagCount> values;
     int charsetItem = kDefaultCharsetItem;
+    // The social card group; its lines follow the thirteen tags' lines.
+    SocialValues social;
 
     // The values of a new profile: empty texts, every choice at its default item.
     static TagValues defaults();
@@ -35,12 +38,14 @@ using RowTicks = std::array<bool, kRowCount>;
 struct GeneratedTags
 {
     std::vector<int> rowsToUntick; // ListRows of ticked text tags whose input is empty
-    QStringList lines;             // in ListRow order
+    QStringList lines;             // in ListRow order, then the social lines in field order
     QString caption;               // of the viewer
     int pageMode = 1;              // 1 HTML, 2 XHTML
-    bool noticeDue = false;        // nothing stays ticked: show kNoTagsNotice instead of the viewer
+    bool noticeDue = false;        // no line: show kNoTagsNotice instead of the viewer
 };
 
+// Throws brindle::Error when the social group is used and one of its values
+// is refused (see socialLines).
 GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode);
 
 // One tag's line; the closer goes into the template before the value, so

@@ -240,6 +240,18 @@ void Thintf::showHint(int listRow, QWidget *mainWindow)
     activateWindow();
 }
 
+void Thintf::showText(const QString &caption, const QString &text, QWidget *over)
+{
+    m_caption->setText(caption);
+    m_caption->adjustSize();
+    lbhint->setText(text);
+    if (!isVisible())
+        m_placement.place(this, over);
+    show();
+    raise();
+    activateWindow();
+}
+
 QString Thintf::captionText() const
 {
     return m_caption->text();

@@ -37,6 +37,9 @@ public:
     // over the main window the first time and at the same place afterwards,
     // and activates it.
     void showHint(int listRow, QWidget *mainWindow);
+    // The same for a caption and text of another window's input (the social
+    // card fields), placed and closed as the tags' hints are.
+    void showText(const QString &caption, const QString &text, QWidget *over);
 
     QString captionText() const;
     QString hintText() const;

@@ -7,6 +7,8 @@
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/tagchecklist.h"
+#include "ui/socialcards.h"
+#include "widgets/systemcolors.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -287,6 +289,8 @@ void Tovalinform::buildMenus()
     tagsMenu->addSeparator();
     add(tagsMenu, u"Create for &XHTML Documents"_s, u"CreateforXHTMLDocuments1"_s,
         [this] { CreateTags(kModeXhtml); });
+    tagsMenu->addSeparator();
+    add(tagsMenu, u"&Social Cards..."_s, u"SocialCards1"_s, [this] { SocialCards1Click(); });
 
     QMenu *info = menuBar()->addMenu(u"&Info"_s);
     info->setObjectName(u"Info1"_s);
@@ -349,6 +353,7 @@ void Tovalinform::CreateTags(QStringView mode)
     for (int t = 0; t < kTagCount; ++t)
         values.values[std::size_t(t)] = t < kTextTagCount ? tagText(t) : choice(t)->currentText();
     values.charsetItem = choice(Charset)->currentIndex();
+    values.social = socialValues();
     RowTicks ticks{};
     for (int row = 0; row < kRowCount; ++row)
         ticks[std::size_t(row)] = taglis->IsRowChecked(row);
@@ -425,6 +430,23 @@ void Tovalinform::About1Click()
         m_about->showOver(this);
 }
 
+void Tovalinform::SocialCards1Click()
+{
+    if (!m_socialCards) {
+        m_socialCards = new SocialCardsWindow(this, m_hint);
+        m_socialCards->setValues(m_social);
+        connect(m_socialCards, &SocialCardsWindow::valuesChanged, this, &Tovalinform::socialValuesChanged);
+        const auto classic = [this] {
+            m_socialCards->setClassicValues(tagText(Title), tagText(Description));
+        };
+        classic();
+        for (int t : {Title, Description})
+            connect(static_cast<QLineEdit *>(m_inputs[std::size_t(t)]), &QLineEdit::textChanged, this,
+                    classic);
+    }
+    m_socialCards->showOver(this);
+}
+
 void Tovalinform::showHint(int listRow)
 {
     if (m_hint)
@@ -493,6 +515,20 @@ void Tovalinform::setRowChecked(int listRow, bool checked)
 void Tovalinform::uncheckAllRows()
 {
     taglis->UncheckAllRows();
+}
+
+SocialValues Tovalinform::socialValues() const
+{
+    return m_socialCards ? m_socialCards->values() : m_social;
+}
+
+void Tovalinform::setSocialValues(const SocialValues &social)
+{
+    m_social = social;
+    if (m_socialCards)
+        m_socialCards->setValues(social); // which tells of the change itself
+    else
+        emit socialValuesChanged();
 }
 
 void Tovalinform::setProfileStatus(const QString &text)

@@ -34,6 +34,7 @@ namespace brindle::ui {
 class TOvCheckList;
 class Thintf;
 class Tfinfo;
+class SocialCardsWindow;
 
 class Tovalinform : public QMainWindow, public profile::ProfileView
 {
@@ -60,6 +61,9 @@ public:
     void btDefCharsetClick();
     void btAbotClick();
     void About1Click();
+    // Tags > Social Cards...: the window is made at its first showing.
+    void SocialCards1Click();
+    SocialCardsWindow *socialCardsWindow() const { return m_socialCards; }
     void showHint(int listRow);
     // The Open flow for a file named from outside (command line, drop).
     void openProfile(const QString &path);
@@ -80,12 +84,17 @@ public:
     bool isRowChecked(int listRow) const override;
     void setRowChecked(int listRow, bool checked) override;
     void uncheckAllRows() override;
+    tags::SocialValues socialValues() const override;
+    void setSocialValues(const tags::SocialValues &social) override;
     void setProfileStatus(const QString &text) override;
     QWidget *dialogParent() override { return this; }
 
 signals:
     // A profile file was dropped on the window; opened from the event loop.
     void profileDropped(const QString &path);
+    // The social card values changed, in the Social Cards window or by a
+    // profile flow.
+    void socialValuesChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -115,6 +124,8 @@ private:
     output::Tfview *m_viewer = nullptr;
     Thintf *m_hint = nullptr;
     Tfinfo *m_about = nullptr;
+    SocialCardsWindow *m_socialCards = nullptr;
+    tags::SocialValues m_social; // until the Social Cards window exists
     std::unique_ptr<profile::ProfileWorkflow> m_workflow;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/taginputs.h"
 
+#include "base/error.h"
 #include "ui/mainwindow.h"
 #include "ui/tagchecklist.h"
 
@@ -27,7 +28,10 @@ TagInputs *TagInputs::of(Tovalinform *mainWindow)
     std::array<QWidget *, tags::kTagCount> inputs{};
     for (int t = 0; t < tags::kTagCount; ++t)
         inputs[std::size_t(t)] = mainWindow->input(t);
-    return new TagInputs(inputs, mainWindow->tagList(), mainWindow);
+    auto *watcher = new TagInputs(inputs, mainWindow->tagList(), mainWindow);
+    watcher->setSocialSource([mainWindow] { return mainWindow->socialValues(); });
+    connect(mainWindow, &Tovalinform::socialValuesChanged, watcher, &TagInputs::changed);
+    return watcher;
 }
 
 QComboBox *TagInputs::choice(int tagIndex) const
@@ -44,6 +48,8 @@ tags::TagValues TagInputs::values() const
                                             : choice(t)->currentText();
     }
     values.charsetItem = choice(tags::Charset)->currentIndex();
+    if (m_social)
+        values.social = m_social();
     return values;
 }
 
@@ -57,7 +63,22 @@ tags::RowTicks TagInputs::ticks() const
 
 QStringList TagInputs::lines() const
 {
-    return tags::generateTags(values(), ticks(), QStringView(tags::kModeHtml)).lines;
+    tags::TagValues now = values();
+    try {
+        return tags::generateTags(now, ticks(), QStringView(tags::kModeHtml)).lines;
+    } catch (const Error &) {
+        // Written as they are, so that the checker names what is wrong.
+        const tags::SocialValues social = now.social;
+        now.social.used = false;
+        QStringList lines = tags::generateTags(now, ticks(), QStringView(tags::kModeHtml)).lines;
+        for (int f = 0; f < tags::kSocialFieldCount; ++f) {
+            const QString value =
+                tags::effectiveSocialValue(social, f, now.values[tags::Title], now.values[tags::Description]);
+            if (!value.isEmpty())
+                lines << tags::socialLine(f, value, QStringView(tags::kModeHtml));
+        }
+        return lines;
+    }
 }
 
 } // namespace brindle::ui

@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 
 class QComboBox;
 class QWidget;
@@ -26,11 +27,15 @@ public:
     // inputs by TagIndex: line edits for the text tags, drop-downs for the others.
     TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCheckList *list,
               QObject *parent = nullptr);
+    // With the main window's social card values as well.
     static TagInputs *of(Tovalinform *mainWindow);
+    void setSocialSource(std::function<tags::SocialValues()> source) { m_social = std::move(source); }
 
     tags::TagValues values() const;
     tags::RowTicks ticks() const;
     // The lines "For HTML" would show now; no row is unticked by asking.
+    // Social card values that "For HTML" would refuse are in them as typed,
+    // for the checker to name.
     QStringList lines() const;
 
 signals:
@@ -41,6 +46,7 @@ private:
 
     std::array<QWidget *, tags::kTagCount> m_inputs;
     TOvCheckList *m_list;
+    std::function<tags::SocialValues()> m_social;
 };
 
 } // namespace brindle::ui

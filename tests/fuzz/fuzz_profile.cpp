@@ -1,7 +1,8 @@
 // libFuzzer harness for the profile reader. Besides crashes and sanitizer
 // reports it checks the reader's promises: the caller's arrays change only
 // when a whole file was accepted, nothing is stored beyond thirteen entries
-// (an out-of-range index would throw std::out_of_range and end the run), an
+// (an out-of-range index would throw std::out_of_range and end the run), the
+// social entries change with them, an
 // error message carries no raw control character, and whatever was accepted
 // survives being written and read back unchanged.
 
@@ -20,7 +21,7 @@ namespace {
 TOvStringArray marked(char prefix)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = QString(QChar::fromLatin1(prefix)) + QString::number(i);
     return a;
 }
@@ -39,13 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const TOvStringArray usedBefore = marked('u');
     TOvStringArray values = valuesBefore;
     TOvStringArray used = usedBefore;
+    SocialEntries socialBefore;
+    socialBefore.values.fill(u"s"_s);
+    socialBefore.used = u"s"_s;
+    SocialEntries social = socialBefore;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
 
     ReadOutcome outcome{};
     try {
-        outcome = readProfileBytes(bytes, values, used);
+        outcome = readProfileBytes(bytes, values, used, &social);
     } catch (const brindle::Error &e) {
-        if (values != valuesBefore || used != usedBefore)
+        if (values != valuesBefore || used != usedBefore || social != socialBefore)
             fail("a failed read changed the caller's arrays");
         if (e.message() != QString::fromUtf16(kMissingAttributeError) && !e.message().contains(u"\r\nLine: "))
             fail("an error message in neither known format");
@@ -60,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     if (outcome == ReadOutcome::NotAProfile) {
-        if (values != valuesBefore || used != usedBefore)
+        if (values != valuesBefore || used != usedBefore || social != socialBefore)
             fail("a rejected file changed the caller's arrays");
         return 0;
     }
@@ -68,9 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The writer must escape everything the reader could have delivered.
     TOvStringArray valuesAgain = marked('x');
     TOvStringArray usedAgain = marked('y');
-    if (readProfileBytes(profileBytes(values, used), valuesAgain, usedAgain) != ReadOutcome::Accepted)
+    SocialEntries socialAgain = socialBefore;
+    if (readProfileBytes(profileBytes(values, used, social), valuesAgain, usedAgain, &socialAgain) !=
+        ReadOutcome::Accepted)
         fail("a written profile was rejected");
-    if (valuesAgain != values || usedAgain != used)
+    if (valuesAgain != values || usedAgain != used || socialAgain != social)
         fail("a written profile read back differently");
     return 0;
 }

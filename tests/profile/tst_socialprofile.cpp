@@ -1,0 +1,373 @@
+// The social values in the profile file: written after the thirteenth
+// "tagname" only when there are any, read back strictly, and invisible to
+// a reader of the older format, which takes the first thirteen nodes.
+
+#include "common/errorof.h"
+#include "common/fakedialogs.h"
+#include "common/testfiles.h"
+#include "base/error.h"
+#include "profile/profilefile.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using brindle::test::kExampleProfile;
+using namespace brindle;
+using brindle::test::errorOf;
+using namespace brindle::profile;
+using namespace brindle::tags;
+
+namespace {
+
+const QStringList kExampleValues = {u"Home & garden"_s,
+                                    u"Tips for small gardens"_s,
+                                    {},
+                                    {},
+                                    {},
+                                    {},
+                                    u"0"_s,
+                                    u"0"_s,
+                                    u"1"_s,
+                                    u"0"_s,
+                                    u"0"_s,
+                                    u"28"_s,
+                                    u"28"_s};
+const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s,
+                                  u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"Y"_s, u"N"_s};
+
+TOvStringArray arrayOf(const QStringList &entries)
+{
+    TOvStringArray a;
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
+        a[i] = entries.value(i);
+    return a;
+}
+
+TOvStringArray marked(const QString &prefix)
+{
+    TOvStringArray a;
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
+        a[i] = prefix + QString::number(i);
+    return a;
+}
+
+SocialEntries entriesOf(std::initializer_list<std::pair<int, QString>> values, const QString &used = u"Y"_s)
+{
+    SocialEntries entries;
+    for (const auto &[field, value] : values)
+        entries.values[std::size_t(field)] = value;
+    entries.used = used;
+    return entries;
+}
+
+SocialEntries markedSocial()
+{
+    SocialEntries entries;
+    for (int f = 0; f < kSocialFieldCount; ++f)
+        entries.values[std::size_t(f)] = u"old"_s + QString::number(f);
+    entries.used = u"old"_s;
+    return entries;
+}
+
+// The example profile with `social` in place of nothing after its thirteenth tagname.
+QByteArray exampleWith(const QByteArray &afterThirteenth)
+{
+    QByteArray file = kExampleProfile;
+    file.insert(file.indexOf("</OvalinBrindleProfile>"), afterThirteenth);
+    return file;
+}
+
+QByteArray fullSocial(const QByteArray &extraAttributes = {}, const QByteArray &leaveOut = {})
+{
+    QByteArray element = "<social";
+    for (const char *key :
+         {"og-title", "og-description", "og-type", "og-url", "og-image", "og-image-alt", "og-site-name",
+          "og-locale", "twitter-card", "twitter-site", "twitter-creator", "isused"}) {
+        if (leaveOut == key)
+            continue;
+        element += ' ' + QByteArray(key) + "=\"" + (QByteArray(key) == "isused" ? "Y" : key) + '"';
+    }
+    return element + extraAttributes + "/>";
+}
+
+SocialEntries fullSocialEntries()
+{
+    SocialEntries entries;
+    for (int f = 0; f < kSocialFieldCount; ++f)
+        entries.values[std::size_t(f)] =
+            QString::fromUtf8(socialFieldInfo(f).key.data(), qsizetype(socialFieldInfo(f).key.size()));
+    entries.used = u"Y"_s;
+    return entries;
+}
+
+// A reader of the older format as the profile format describes it: the
+// document's first node must be the root; the nodes below it are walked
+// depth first, pre-order, and the first thirteen each give a value and a
+// tick from "content" and "isused"; nodes after the thirteenth are ignored.
+// Written apart from the program's reader, so that neither can follow the
+// other's mistakes.
+struct OlderRead
+{
+    QStringList values;
+    QStringList used;
+    QString error; // "not a profile", "missing attribute", or the parser's
+};
+
+OlderRead readAsOlderVersion(const QByteArray &file)
+{
+    OlderRead read;
+    QXmlStreamReader xml(file);
+    xml.setNamespaceProcessing(false);
+    int depth = 0;
+    int node = 0;
+    bool first = true;
+    const auto take = [&](const QXmlStreamAttributes *attributes) {
+        if (node++ >= 13)
+            return;
+        if (!attributes || !attributes->hasAttribute(u"content"_s) ||
+            !attributes->hasAttribute(u"isused"_s)) {
+            if (read.error.isEmpty())
+                read.error = u"missing attribute"_s;
+            return;
+        }
+        read.values << attributes->value(u"content"_s).toString();
+        read.used << attributes->value(u"isused"_s).toString();
+    };
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartDocument || token == QXmlStreamReader::EndDocument ||
+            token == QXmlStreamReader::Invalid)
+            continue;
+        if (token == QXmlStreamReader::Characters && xml.isWhitespace())
+            continue;
+        if (first && (token != QXmlStreamReader::StartElement || xml.name() != u"OvalinBrindleProfile"_s))
+            return {{}, {}, u"not a profile"_s};
+        first = false;
+        if (token == QXmlStreamReader::StartElement) {
+            if (depth++ > 0) {
+                const QXmlStreamAttributes attributes = xml.attributes();
+                take(&attributes);
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (depth > 0) {
+            take(nullptr);
+        }
+    }
+    if (xml.hasError())
+        return {{}, {}, xml.errorString()};
+    return read;
+}
+
+} // namespace
+
+class TestSocialProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void withoutSocialValuesTheFileIsAsBefore()
+    {
+        const TOvStringArray values = arrayOf(kExampleValues);
+        const TOvStringArray used = arrayOf(kExampleUsed);
+        QCOMPARE(profileBytes(values, used, SocialEntries()), kExampleProfile);
+        QCOMPARE(profileBytes(values, used, entriesOf({}, u"N"_s)), kExampleProfile);
+        QTemporaryDir dir;
+        WriteProfile(values, used, SocialEntries(), dir.filePath(u"a.wmp"_s));
+        QCOMPARE(test::readFile(dir.filePath(u"a.wmp"_s)), kExampleProfile);
+    }
+
+    void writtenForm_data()
+    {
+        QTest::addColumn<SocialEntries>("social");
+        QTest::addColumn<QByteArray>("element");
+        QTest::addRow("every field, isused last")
+            << fullSocialEntries()
+            << QByteArray(
+                   "<social og-title=\"og-title\" og-description=\"og-description\" og-type=\"og-type\" "
+                   "og-url=\"og-url\" og-image=\"og-image\" og-image-alt=\"og-image-alt\" "
+                   "og-site-name=\"og-site-name\" og-locale=\"og-locale\" twitter-card=\"twitter-card\" "
+                   "twitter-site=\"twitter-site\" twitter-creator=\"twitter-creator\" isused=\"Y\"/>");
+        QTest::addRow("a value without the tick, empty ones kept")
+            << entriesOf({{OgImageAlt, u"A \"cat\" & <dog>"_s}}, u"N"_s)
+            << QByteArray(
+                   "<social og-title=\"\" og-description=\"\" og-type=\"\" og-url=\"\" og-image=\"\" "
+                   "og-image-alt=\"A &quot;cat&quot; &amp; &lt;dog>\" og-site-name=\"\" og-locale=\"\" "
+                   "twitter-card=\"\" twitter-site=\"\" twitter-creator=\"\" isused=\"N\"/>");
+        QTest::addRow("the tick alone")
+            << entriesOf({}, u"Y"_s)
+            << QByteArray(
+                   "<social og-title=\"\" og-description=\"\" og-type=\"\" og-url=\"\" og-image=\"\" "
+                   "og-image-alt=\"\" og-site-name=\"\" og-locale=\"\" twitter-card=\"\" twitter-site=\"\" "
+                   "twitter-creator=\"\" isused=\"Y\"/>");
+    }
+    void writtenForm()
+    {
+        QFETCH(SocialEntries, social);
+        QFETCH(QByteArray, element);
+        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), social), exampleWith(element));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<SocialEntries>("social");
+        QTest::addRow("every field") << fullSocialEntries();
+        QTest::addRow("markup, blanks and non-ASCII")
+            << entriesOf({{OgTitle, u"  Fish & <Chips> \"x\"  "_s},
+                          {OgDescription, u"Grüße aus Köln \U0001F33B"_s},
+                          {TwitterSite, u"@ü"_s}});
+        QTest::addRow("control characters")
+            << entriesOf({{OgDescription, u"line\nbreak\ttab\r\x01"_s}, {OgImageAlt, u"\uFFFE"_s}});
+        QTest::addRow("tick stored as it is") << entriesOf({{OgType, u"website"_s}}, u"y"_s);
+        QTest::addRow("empty tick") << entriesOf({{OgType, u"website"_s}}, QString());
+    }
+    void roundTrip()
+    {
+        QFETCH(SocialEntries, social);
+        const QByteArray file = profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), social);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"old"_s);
+        SocialEntries read = markedSocial();
+        QCOMPARE(readProfileBytes(file, values, used, &read), ReadOutcome::Accepted);
+        QCOMPARE(read, social);
+        QCOMPARE(values.toList(), kExampleValues);
+        QCOMPARE(used.toList(), kExampleUsed);
+    }
+
+    // What an older version reads from a file with social values is exactly
+    // what it read from the same profile without them.
+    void olderReaderTakesTheClassicValues_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const TOvStringArray values = arrayOf(kExampleValues);
+        const TOvStringArray used = arrayOf(kExampleUsed);
+        QTest::addRow("every field") << profileBytes(values, used, fullSocialEntries());
+        QTest::addRow("values that look like the classic attributes")
+            << profileBytes(values, used, entriesOf({{OgTitle, u"content=\"x\" isused=\"Y\""_s}}));
+        QTest::addRow("indented as a person would edit it")
+            << QByteArray(profileBytes(values, used, fullSocialEntries())).replace("><", ">\n  <");
+        QTest::addRow("without social values") << kExampleProfile;
+    }
+    void olderReaderTakesTheClassicValues()
+    {
+        QFETCH(QByteArray, file);
+        const OlderRead older = readAsOlderVersion(file);
+        QCOMPARE(older.error, QString());
+        QCOMPARE(older.values, kExampleValues);
+        QCOMPARE(older.used, kExampleUsed);
+
+        // This version reads the same classic values from it.
+        TOvStringArray values;
+        TOvStringArray used;
+        QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+        QCOMPARE(values.toList(), older.values);
+        QCOMPARE(used.toList(), older.used);
+    }
+
+    // Files the older reader and this one must treat alike.
+    void classicOutcomesUnchanged_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("socialRead"); // the element gives the social entries
+        const QByteArray tags12 =
+            QByteArray(kExampleProfile).replace("<tagname content=\"28\" isused=\"N\"/>", "");
+        QTest::addRow("social as the thirteenth node: a node without content")
+            << QByteArray(tags12).replace("</Ovalin", fullSocial() + "</Ovalin") << false;
+        QTest::addRow("social with the classic attributes as the thirteenth node")
+            << QByteArray(tags12).replace("</Ovalin", "<social content=\"c\" isused=\"Y\"/></Ovalin")
+            << false;
+        QByteArray nested = kExampleProfile;
+        nested.replace("<tagname content=\"28\" isused=\"N\"/>",
+                       "<tagname content=\"28\" isused=\"N\">" + fullSocial() + "</tagname>");
+        QTest::addRow("social nested in the thirteenth tagname: a fourteenth node") << nested << false;
+        QTest::addRow("comment and other elements after the thirteenth")
+            << exampleWith("<!-- note --><other x=\"1\"/>" + fullSocial() + "text") << true;
+        QByteArray shifted = kExampleProfile;
+        shifted.replace("<tagname content=\"Home &amp; garden\" isused=\"Y\"/>",
+                        "<tagname content=\"Home &amp; garden\" isused=\"Y\"><inner content=\"i\" "
+                        "isused=\"N\"/></tagname>");
+        QTest::addRow("after a nested node moved the thirteenth one out")
+            << QByteArray(shifted).replace("</Ovalin", fullSocial() + "</Ovalin") << true;
+    }
+    void classicOutcomesUnchanged()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, socialRead);
+        const OlderRead older = readAsOlderVersion(file);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"old"_s);
+        SocialEntries social = markedSocial();
+        const QString error = errorOf([&] { readProfileBytes(file, values, used, &social); });
+        if (!older.error.isEmpty()) {
+            QCOMPARE(older.error, u"missing attribute"_s);
+            QCOMPARE(error, u"Could not convert variant of type (Null) into type (String)"_s);
+            QCOMPARE(values, marked(u"old"_s));
+            QCOMPARE(social, markedSocial());
+            return;
+        }
+        QCOMPARE(error, u"<no error>"_s);
+        QCOMPARE(values.toList().first(older.values.size()), older.values);
+        QCOMPARE(used.toList().first(older.used.size()), older.used);
+        QCOMPARE(social, socialRead ? fullSocialEntries() : SocialEntries());
+    }
+
+    void withoutTheElementThereAreNoSocialValues()
+    {
+        TOvStringArray values;
+        TOvStringArray used;
+        SocialEntries social = markedSocial();
+        QCOMPARE(readProfileBytes(kExampleProfile, values, used, &social), ReadOutcome::Accepted);
+        QCOMPARE(social, SocialEntries());
+        QVERIFY(social.isEmpty());
+    }
+
+    void refusedElements_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("error"); // empty: refused as not a profile
+        QTest::addRow("unknown attribute") << exampleWith(fullSocial(" og-video=\"v\"")) << QString();
+        QTest::addRow("attribute named as the property")
+            << exampleWith(fullSocial(" og:title=\"t\"")) << QString();
+        QTest::addRow("namespace declaration") << exampleWith(fullSocial(" xmlns=\"urn:x\"")) << QString();
+        QTest::addRow("second social element") << exampleWith(fullSocial() + fullSocial()) << QString();
+        const QString conversion = u"Could not convert variant of type (Null) into type (String)"_s;
+        QTest::addRow("a field left out") << exampleWith(fullSocial({}, "og-locale")) << conversion;
+        QTest::addRow("isused left out") << exampleWith(fullSocial({}, "isused")) << conversion;
+        QTest::addRow("no attribute at all") << exampleWith("<social/>") << conversion;
+    }
+    void refusedElements()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, error);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        SocialEntries social = markedSocial();
+        if (error.isEmpty()) {
+            QCOMPARE(readProfileBytes(file, values, used, &social), ReadOutcome::NotAProfile);
+            QTemporaryDir dir;
+            QFile out(dir.filePath(u"x.wmp"_s));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(file);
+            out.close();
+            test::FakeDialogs dialogs;
+            QVERIFY(!ReadProfile(out.fileName(), values, used, dialogs, nullptr, &social));
+            QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
+            QCOMPARE(dialogs.last().text, u"The file is not a valid meta tags profile data."_s);
+        } else {
+            QCOMPARE(errorOf([&] { readProfileBytes(file, values, used, &social); }), error);
+        }
+        // Nothing is taken from a file that is refused.
+        QCOMPARE(values, marked(u"old"_s));
+        QCOMPARE(used, marked(u"used"_s));
+        QCOMPARE(social, markedSocial());
+        // The older reader takes the classic values all the same.
+        QCOMPARE(readAsOlderVersion(file).values, kExampleValues);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSocialProfile)
+#include "tst_socialprofile.moc"

@@ -1,0 +1,331 @@
+// The Social Cards window: reached from the Tags menu, placed like the other
+// secondary windows, its values part of the profile, and its card preview.
+
+#include "common/fakedialogs.h"
+#include "common/testfiles.h"
+#include "output/tagsviewer.h"
+#include "ui/cardpreview.h"
+#include "ui/hintpopup.h"
+#include "ui/mainwindow.h"
+#include "ui/tagchecklist.h"
+#include "ui/centreonce.h"
+#include "ui/socialcards.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using namespace brindle::tags;
+using brindle::ui::CardPreview;
+using brindle::ui::SocialCardsWindow;
+using brindle::ui::Tovalinform;
+
+namespace {
+
+void onNextModal(std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+            modal->close();
+        }
+    });
+    timer->start();
+}
+
+struct Window
+{
+    test::FakeDialogs fake;
+    QTemporaryDir dir;
+    Tovalinform main;
+    output::Tfview viewer{&main};
+    ui::Thintf hint{&main};
+
+    Window()
+    {
+        main.setViewer(&viewer);
+        main.setHintPopup(&hint);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+    }
+    SocialCardsWindow *open()
+    {
+        main.findChild<QAction *>(u"SocialCards1"_s)->trigger();
+        return main.socialCardsWindow();
+    }
+    QLineEdit *edit(const char16_t *name) { return main.findChild<QLineEdit *>(QString::fromUtf16(name)); }
+    QLineEdit *field(int f) { return main.socialCardsWindow()->lineEdit(f); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+};
+
+QString ellipsis()
+{
+    return QString(QChar(0x2026));
+}
+
+} // namespace
+
+class TestSocialCards : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lastItemOfTheTagsMenu()
+    {
+        Window w;
+        QStringList texts;
+        for (const QAction *action : w.main.findChild<QMenu *>(u"Tags1"_s)->actions())
+            texts << (action->isSeparator() ? u"-"_s : action->text());
+        QCOMPARE(texts, (QStringList{u"Create for &HTML Documents"_s, u"-"_s,
+                                     u"Create for &XHTML Documents"_s, u"-"_s, u"&Social Cards..."_s}));
+    }
+
+    void placedLikeTheOtherSecondaryWindows()
+    {
+        Window w;
+        QVERIFY(!w.main.socialCardsWindow()); // made when first asked for
+        SocialCardsWindow *window = w.open();
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), u"Social Cards"_s);
+        const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+        const QPoint first = window->frameGeometry().topLeft();
+        QCOMPARE(first, ui::centredOver(w.main.frameGeometry(), window->frameGeometry().size(), desktop));
+
+        // Shown again after the main window moved: where it was, the same window.
+        window->close();
+        w.main.move(w.main.pos() + QPoint(120, 80));
+        QCOMPARE(w.open(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->frameGeometry().topLeft(), first);
+    }
+
+    void previewFollowsTheInputs()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        CardPreview *preview = window->preview();
+        QVERIFY(preview->titleLines().isEmpty());
+
+        // Empty og:title and og:description show the main window's, as typed there.
+        w.edit(u"eTitle")->setText(u"Home Page"_s);
+        w.edit(u"eDescription")->setText(u"Fish & Chips"_s);
+        QCOMPARE(preview->titleLines(), QStringList{u"Home Page"_s});
+        QCOMPARE(preview->descriptionLines(), QStringList{u"Fish & Chips"_s});
+        QCOMPARE(w.field(OgTitle)->placeholderText(), u"Home Page"_s);
+
+        QTest::keyClicks(w.field(OgTitle), u"Own title"_s);
+        QCOMPARE(preview->titleLines(), QStringList{u"Own title"_s});
+
+        // The site's name, else the host of og:url.
+        QTest::keyClicks(w.field(OgUrl), u"https://shop.example.org/fish"_s);
+        QCOMPARE(preview->siteText(), u"shop.example.org"_s);
+        QTest::keyClicks(w.field(OgSiteName), u"Fish Shop"_s);
+        QCOMPARE(preview->siteText(), u"Fish Shop"_s);
+        QCOMPARE(preview->siteFont().capitalization(), QFont::SmallCaps);
+        QVERIFY(preview->titleFont().bold());
+
+        // A long title is cut to two lines.
+        w.field(OgTitle)->setText(u"A very long title "_s.repeated(12));
+        const QStringList lines = preview->titleLines();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(1).endsWith(ellipsis()));
+    }
+
+    void cutToTwoLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("cut");
+        QTest::addRow("short") << u"Fish & Chips"_s << 1 << false;
+        QTest::addRow("empty") << QString() << 0 << false;
+        QTest::addRow("blanks only") << u"   "_s << 0 << false;
+        // Words enough for one and a half lines of the width the test uses.
+        QString twoLines;
+        while (QFontMetrics(QApplication::font()).horizontalAdvance(twoLines) < 450)
+            twoLines += u"Fish and chips "_s;
+        QTest::addRow("two lines without a cut") << twoLines << 2 << false;
+        QTest::addRow("long") << u"Fish and chips with salt and vinegar "_s.repeated(20) << 2 << true;
+        QTest::addRow("line breaks count as blanks") << u"one\ntwo\r\nthree\tfour"_s << 1 << false;
+        QTest::addRow("one word longer than a line") << u"x"_s.repeated(400) << 2 << true;
+    }
+    void cutToTwoLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, lines);
+        QFETCH(bool, cut);
+        const QFont font = QApplication::font();
+        constexpr int kWidth = 300;
+        const QStringList got = CardPreview::cutToLines(text, font, kWidth, 2);
+        QCOMPARE(got.size(), lines);
+        const QFontMetrics metrics(font);
+        for (const QString &line : got) {
+            QVERIFY2(metrics.horizontalAdvance(line) <= kWidth, qPrintable(line));
+            QVERIFY(!line.contains(u'\n') && !line.contains(u'\t'));
+        }
+        QCOMPARE(!got.isEmpty() && got.last().endsWith(ellipsis()), cut);
+        if (!cut && lines > 0) {
+            QString joined = got.join(u' ');
+            QCOMPARE(joined.simplified(), QString(text).simplified());
+        }
+    }
+
+    void imageFromALocalFileOnly_data()
+    {
+        QTest::addColumn<QString>("address"); // PATH: the local picture's path
+        QTest::addColumn<bool>("shown");
+        QTest::addRow("absolute path") << u"PATH"_s << true;
+        QTest::addRow("file URL") << u"file://PATH"_s << true;
+        QTest::addRow("remote address") << u"https://example.org/card.png"_s << false;
+        QTest::addRow("relative path") << u"card.png"_s << false;
+        QTest::addRow("missing file") << u"PATH.missing"_s << false;
+    }
+    void imageFromALocalFileOnly()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, shown);
+        Window w;
+        const QString picture = w.path(u"card.png"_s);
+        QImage image(382, 200, QImage::Format_RGB32);
+        image.fill(QColor(200, 30, 40));
+        QVERIFY(image.save(picture));
+        SocialCardsWindow *window = w.open();
+        w.field(OgImage)->setText(QString(address).replace(u"PATH"_s, picture));
+        CardPreview *preview = window->preview();
+        QCOMPARE(preview->showsImage(), shown);
+
+        // The picture fills the image area; a remote one is a grey box.
+        const QImage drawn = preview->grab().toImage();
+        const QColor middle = drawn.pixelColor(drawn.width() / 2, 40);
+        QCOMPARE(middle, shown ? QColor(200, 30, 40) : QColor(225, 232, 237));
+    }
+
+    void socialValuesArePartOfTheProfile()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        w.field(OgType)->setText(u"article"_s);
+        window->useBox()->setChecked(true);
+
+        // The change test sees them: closing asks.
+        w.fake.answerNo();
+        QVERIFY(w.main.close());
+        QCOMPARE(w.fake.kinds(), QStringList{u"confirm"_s});
+        w.fake.clear();
+
+        // Saved with the profile, reset by New, shown again by Open.
+        const QString file = w.path(u"card.wmp"_s);
+        w.fake.chooseFile(file);
+        w.main.findChild<QAction *>(u"SaveProfile1"_s)->trigger();
+        QVERIFY(test::readFile(file).contains("og-type=\"article\""));
+        w.main.findChild<QAction *>(u"NewProfile1"_s)->trigger(); // saved: no question
+        QCOMPARE(w.field(OgType)->text(), QString());
+        QVERIFY(!window->useBox()->isChecked());
+        w.fake.chooseFile(file);
+        w.main.findChild<QAction *>(u"OpenProfile1"_s)->trigger();
+        QCOMPARE(w.field(OgType)->text(), u"article"_s);
+        QCOMPARE(window->findChild<QComboBox *>(u"cbOgType"_s)->currentIndex(), 1);
+        QVERIFY(window->useBox()->isChecked());
+        QVERIFY(!w.main.workflow().TestModified());
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
+    }
+
+    void profileOpenedBeforeTheWindowExisted()
+    {
+        Window w;
+        const QString file = w.path(u"card.wmp"_s);
+        QByteArray bytes = test::kExampleProfile;
+        bytes.insert(bytes.indexOf("</Ovalin"),
+                     "<social og-title=\"T\" og-description=\"\" og-type=\"\" og-url=\"\" "
+                     "og-image=\"\" og-image-alt=\"\" og-site-name=\"S\" og-locale=\"\" "
+                     "twitter-card=\"summary\" twitter-site=\"\" twitter-creator=\"\" "
+                     "isused=\"Y\"/>");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        w.main.openProfile(file);
+        QVERIFY(!w.main.socialCardsWindow());
+        SocialCardsWindow *window = w.open();
+        QCOMPARE(w.field(OgTitle)->text(), u"T"_s);
+        QCOMPARE(w.field(TwitterCard)->text(), u"summary"_s);
+        QVERIFY(window->useBox()->isChecked());
+        QCOMPARE(window->preview()->siteText(), u"S"_s);
+        QVERIFY(!w.main.workflow().TestModified());
+    }
+
+    void createTagsWritesTheSocialLines()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        w.edit(u"eTitle")->setText(u"Home"_s);
+        w.main.tagList()->SetRowChecked(1, true);
+        w.field(TwitterCard)->setText(u"summary_large_image"_s);
+        window->useBox()->setChecked(true);
+        QString shown;
+        onNextModal([&](QWidget *) { shown = w.viewer.text(); });
+        w.main.findChild<QAction *>(u"CreateforXHTMLDocuments1"_s)->trigger();
+        QCOMPARE(shown, u"<title>Home</title>\r\n"
+                        "<meta property=\"og:title\" content=\"Home\" />\r\n"
+                        "<meta name=\"twitter:card\" content=\"summary_large_image\" />\r\n"_s);
+
+        // A refused value: named in the error report and on the window; no viewer.
+        QTest::keyClicks(w.field(OgUrl), u"fish.html"_s);
+        const QString problem = u"og:url: \"fish.html\" is not an absolute http:// or https:// address"_s;
+        QCOMPARE(window->findChild<QLabel *>(u"lbproblem"_s)->text(), problem);
+        w.main.findChild<QAction *>(u"CreateforHTMLDocuments1"_s)->trigger();
+        QCOMPARE(w.fake.kinds(), QStringList{u"error"_s});
+        QCOMPARE(w.fake.last().text, problem + u'.');
+        QVERIFY(!w.viewer.isVisible());
+        w.field(OgUrl)->setText(u"https://example.org/fish.html"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"lbproblem"_s)->text(), QString());
+    }
+
+    void hintButtonsShowTheFieldsHints()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        QTest::mouseClick(window->findChild<QAbstractButton *>(u"btHintOgImage"_s), Qt::LeftButton);
+        QVERIFY(w.hint.isVisible());
+        QCOMPARE(w.hint.captionText(), u"og:image"_s);
+        QCOMPARE(w.hint.hintText(), SocialCardsWindow::hintText(OgImage));
+        QVERIFY(w.hint.hintText().contains(u"nothing is fetched"_s));
+    }
+
+    void enterMovesToTheNextInput()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        QApplication::setActiveWindow(window);
+        window->input(OgTitle)->setFocus();
+        for (int f = 1; f <= kSocialFieldCount; ++f) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QWidget *expected = window->input(f % kSocialFieldCount);
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY2(focused == expected || focused == window->lineEdit(f % kSocialFieldCount),
+                     qPrintable(focused ? focused->objectName() : u"none"_s));
+        }
+        QVERIFY(window->isVisible()); // Enter does not close the window
+    }
+};
+
+QTEST_MAIN(TestSocialCards)
+#include "tst_socialcards.moc"
