@@ -96,43 +96,62 @@ std::optional<QString> earlyAnswer(const QStringList &args)
     return std::nullopt;
 }
 
-QStringList withAbsoluteFiles(const QStringList &args, const QString &workingDir)
+namespace {
+
+enum class OptionValues
 {
-    QStringList out = args;
-    const QDir dir(workingDir);
+    Skipped,
+    Visited
+};
+
+// Calls visit(index) for each argument after the program's name that is not
+// an option ("--" ends the options) until visit returns true.
+template<typename Visit>
+void visitArguments(const QStringList &args, OptionValues values, Visit visit)
+{
     bool options = true;
-    for (qsizetype i = 1; i < out.size(); ++i) {
-        const QString &arg = out.at(i);
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
         if (options && arg == u"--"_s) {
             options = false;
             continue;
         }
         if (options && isOption(arg)) {
-            if (!arg.contains(u'=') && takesValue(arg))
+            if (values == OptionValues::Skipped && !arg.contains(u'=') && takesValue(arg))
                 ++i;
             continue;
         }
+        if (visit(i))
+            return;
+    }
+}
+
+} // namespace
+
+QStringList withAbsoluteFiles(const QStringList &args, const QString &workingDir)
+{
+    QStringList out = args;
+    const QDir dir(workingDir);
+    visitArguments(args, OptionValues::Skipped, [&](qsizetype i) {
+        const QString &arg = args.at(i);
         if (QDir::isRelativePath(arg) && namesFile(dir.filePath(arg)))
             out[i] = QDir::cleanPath(dir.absoluteFilePath(arg));
-    }
+        return false;
+    });
     return out;
 }
 
 QString profileArgument(const QStringList &paramStr)
 {
-    bool options = true;
-    for (qsizetype i = 1; i < paramStr.size(); ++i) {
-        const QString &arg = paramStr.at(i);
-        if (options && arg == u"--"_s) {
-            options = false;
-            continue;
-        }
-        if (options && isOption(arg))
-            continue;
-        if (namesFile(arg))
-            return arg;
-    }
-    return {};
+    // An option's value counts as well: the first argument that names a file is the profile.
+    QString profile;
+    visitArguments(paramStr, OptionValues::Visited, [&](qsizetype i) {
+        if (!namesFile(paramStr.at(i)))
+            return false;
+        profile = paramStr.at(i);
+        return true;
+    });
+    return profile;
 }
 
 AbsoluteFileArguments::AbsoluteFileArguments(int argc, char **argv)

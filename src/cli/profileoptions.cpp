@@ -36,16 +36,6 @@ public:
     void errorReport(QWidget *, const QString &text) override { notice = text; }
 };
 
-int exactItem(int tagIndex, const QString &text)
-{
-    const auto list = tagInfo(tagIndex).items;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (toQString(list[i]) == text)
-            return int(i);
-    }
-    return -1;
-}
-
 } // namespace
 
 std::array<int, kTagCount> ProfileOptions::defaultItems()
@@ -108,7 +98,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
         if (t < kTextTagCount || !parser.isSet(TagOptions::optionName(t)))
             continue;
         view.items[std::size_t(t)] =
-            t == Charset ? values.charsetItem : exactItem(t, values.values[std::size_t(t)]);
+            t == Charset ? values.charsetItem : itemIndexOfText(t, values.values[std::size_t(t)].toUtf8().toStdString());
     }
     view.rows = ticks;
     view.social = values.social;

@@ -17,16 +17,6 @@ const HeadAttribute *nonEmpty(const HeadAttribute *a)
     return a && !a->value.trimmed().isEmpty() ? a : nullptr;
 }
 
-int itemWithText(int tagIndex, const QString &text)
-{
-    const auto list = tagInfo(tagIndex).items;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (toQString(list[i]) == text)
-            return int(i);
-    }
-    return -1;
-}
-
 } // namespace
 
 QString tagName(int tagIndex)
@@ -154,7 +144,7 @@ ImportedProfile importHead(const PageHead &head)
         } else {
             profile.texts[slot] = value;
             if (tagInfo(t).kind == InputKind::Choice)
-                profile.items[slot] = itemWithText(t, value);
+                profile.items[slot] = itemIndexOfText(t, value.toUtf8().toStdString());
         }
     }
     return profile;

@@ -162,16 +162,8 @@ void ProfileWorkflow::btNewClick()
         ResetProfile();
         return;
     }
-    CaptureInputs();
-    if (m_profileUntitled) {
-        const std::optional<QString> file = askSaveFile();
-        if (!file)
-            return;
-        writeProfile(*file);
-    } else {
-        writeProfile(m_profilePath);
-    }
-    ResetProfile();
+    if (saveInputs())
+        ResetProfile();
 }
 
 void ProfileWorkflow::offerToSaveBeforeOpen()
@@ -198,16 +190,22 @@ bool ProfileWorkflow::openGivenFile(const QString &path)
 
 void ProfileWorkflow::btSaveClick()
 {
+    saveInputs();
+}
+
+bool ProfileWorkflow::saveInputs()
+{
     CaptureInputs();
     if (m_profileUntitled) {
         // Saving an untitled profile keeps it untitled: the next Save asks again.
         const std::optional<QString> file = askSaveFile();
         if (!file)
-            return;
+            return false;
         writeProfile(*file);
-        return;
+        return true;
     }
     writeProfile(m_profilePath);
+    return true;
 }
 
 void ProfileWorkflow::SaveProfileAs1Click()
