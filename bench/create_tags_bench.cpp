@@ -6,8 +6,8 @@
 #include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
 #include "ui/qtdialogs.h"
+#include "ui/tagchecklist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

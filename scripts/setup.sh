@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, then configures and builds.
 #   scripts/setup.sh [--tests] [--sanitize] [BUILD_DIR]
-# --tests also installs what the test suite runs against; --sanitize builds
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# --tests also installs what the test suite runs against and makes every
+# compiler warning an error; --sanitize builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -26,6 +27,8 @@ test_pkgs+=(xdotool openbox x11-utils)
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
             libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
+# Style and static checks (scripts/lint.sh).
+test_pkgs+=(clang-format clang-tidy)
 
 tests=0 sanitize=0 build_dir=
 for arg in "$@"; do
@@ -74,6 +77,8 @@ install_vnu() {
 [ "$tests" = 0 ] || install_vnu
 
 cmake_args=(-S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-[ "$sanitize" = 0 ] || cmake_args+=(-DBRINDLE_SANITIZE=ON)
+# The benchmarks are not run by the tests, so a sanitizer build leaves them out.
+[ "$sanitize" = 0 ] || cmake_args+=(-DBRINDLE_SANITIZE=ON -DBRINDLE_BENCH=OFF)
+if [ "$tests" = 1 ]; then cmake_args+=(-DBRINDLE_WERROR=ON); else cmake_args+=(-DBRINDLE_WERROR=OFF); fi
 cmake "${cmake_args[@]}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

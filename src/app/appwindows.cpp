@@ -4,8 +4,8 @@
 #include "output/pagebuilderwindow.h"
 #include "output/searchpreviewwindow.h"
 #include "output/tagsviewer.h"
-#include "ui/hintpopup.h"
 #include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/taginputs.h"
 

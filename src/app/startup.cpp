@@ -88,7 +88,8 @@ public:
 
 } // namespace
 
-void applyApplicationSettings(QApplication &app)
+// The application is asked for so that it exists; the settings are static.
+void applyApplicationSettings(QApplication & /*app*/)
 {
     QApplication::setApplicationName(u"Brindle"_s);
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
@@ -100,7 +101,7 @@ void applyApplicationSettings(QApplication &app)
     for (const QString &file : {u"app.png"_s, u"app-48.png"_s, u"app-64.png"_s})
         icon.addPixmap(widgets::loadImage(u":/images/"_s + file));
     QApplication::setWindowIcon(icon);
-    app.setStyle(new ApplicationStyle); // the application owns the style
+    QApplication::setStyle(new ApplicationStyle); // the application owns the style
     QPalette tips = QToolTip::palette();
     tips.setColor(QPalette::ToolTipBase, QColor(QRgb(kToolTipColor)));
     tips.setColor(QPalette::ToolTipText, Qt::black);

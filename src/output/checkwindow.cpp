@@ -1,7 +1,7 @@
 #include "output/checkwindow.h"
 
-#include "check/pagecheck.h"
 #include "base/error.h"
+#include "check/pagecheck.h"
 #include "ui/taginputs.h"
 #include "widgets/fonts.h"
 

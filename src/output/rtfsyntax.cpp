@@ -28,7 +28,9 @@ void adviseHugePages([[maybe_unused]] char *begin, [[maybe_unused]] char *end)
     const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + kHuge - 1) & ~(kHuge - 1);
     const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(kHuge - 1);
     if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE); // only a hint
+        // Only a hint; the address is the buffer's first whole huge page.
+        madvise(reinterpret_cast<void *>(first), last - first,
+                MADV_HUGEPAGE); // NOLINT(performance-no-int-to-ptr)
 #endif
 }
 

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <charconv>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <span>
@@ -150,8 +151,7 @@ protected:
     static void writeColoredToken(int colorIndex, QByteArrayView token, RtfStream &out)
     {
         char *p = out.claim(token.size() + 16);
-        std::memcpy(p, "\\cf", 3);
-        p += 3;
+        p = std::copy_n("\\cf", 3, p);
         if (colorIndex >= 0 && colorIndex < 10) {
             *p++ = char('0' + colorIndex);
         } else if (colorIndex >= 10 && colorIndex < 100) {

@@ -1,9 +1,9 @@
 #include "output/searchpreviewwindow.h"
 
+#include "base/error.h"
 #include "check/pagecheck.h"
 #include "check/searchresult.h"
 #include "check/textmeasure.h"
-#include "base/error.h"
 #include "output/webpage.h"
 #include "tags/metataggenerator.h"
 #include "ui/taginputs.h"
@@ -48,7 +48,8 @@ QString cut(const QString &text, int pixelSize, double width)
 
 } // namespace
 
-SearchPreviewWindow::SearchPreviewWindow(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindow(inputs, mainWindow)
+SearchPreviewWindow::SearchPreviewWindow(ui::TagInputs *inputs, QWidget *mainWindow)
+    : ToolWindow(inputs, mainWindow)
 {
     setObjectName(u"searchPreview"_s);
     setWindowTitle(u"Search Preview"_s);

@@ -1,10 +1,10 @@
 #include "ui/aboutbox.h"
 
 #include "ui/fadinglinklabel.h"
-#include "widgets/systemcolors.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/images.h"
+#include "widgets/systemcolors.h"
 
 #include <QKeyEvent>
 #include <QLabel>

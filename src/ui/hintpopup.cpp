@@ -1,12 +1,12 @@
 #include "ui/hintpopup.h"
 
+#include "base/error.h"
 #include "check/checker.h"
 #include "check/textmeasure.h"
-#include "base/error.h"
-#include "widgets/systemcolors.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/systemcolors.h"
 
 #include <QEvent>
 #include <QGuiApplication>

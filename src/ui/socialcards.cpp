@@ -3,11 +3,11 @@
 #include "base/textutil.h"
 #include "ui/cardpreview.h"
 #include "ui/hintpopup.h"
-#include "widgets/systemcolors.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/systemcolors.h"
 
 #include <QCheckBox>
 #include <QHideEvent>

@@ -127,9 +127,7 @@ CheckListAccessible *interfaceOf(TOvCheckList *list)
 
 } // namespace
 
-CheckListAccessible::CheckListAccessible(TOvCheckList *list)
-    : QAccessibleWidget(list, QAccessible::List)
-{}
+CheckListAccessible::CheckListAccessible(TOvCheckList *list) : QAccessibleWidget(list, QAccessible::List) {}
 
 CheckListAccessible::~CheckListAccessible()
 {

@@ -1,6 +1,6 @@
 #include "app/singleinstance.h"
-#include "common/fakedialogs.h"
 #include "base/error.h"
+#include "common/fakedialogs.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -3,8 +3,8 @@
 #include "common/fakedialogs.h"
 #include "output/pagebuilderwindow.h"
 #include "output/tagsviewer.h"
-#include "ui/hintpopup.h"
 #include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/shell.h"
 #include "app/windowplacement.h"
-#include "common/fakedialogs.h"
 #include "base/error.h"
+#include "common/fakedialogs.h"
 #include "ui/mainwindow.h"
 
 #include <QDir>
@@ -18,9 +18,9 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using brindle::app::StoreRoot;
 using brindle::app::TOvCCompCustomWdwState;
 using brindle::app::TOvCCompRegWdwState;
-using brindle::app::StoreRoot;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "common/fakedialogs.h"
 #include "base/dialogs.h"
 #include "base/error.h"
+#include "common/fakedialogs.h"
 
 #include <QTest>
 

@@ -117,13 +117,15 @@ private slots:
 
         // Typing while the popup is open.
         title.setText(u"Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas, daily"_s);
-        QCOMPARE(hint.lengthText(), u"Length: 73 characters, 652 of about 600 px a search result shows: too long."_s);
+        QCOMPARE(hint.lengthText(),
+                 u"Length: 73 characters, 652 of about 600 px a search result shows: too long."_s);
 
         hint.showHint(3, &main);
         QCOMPARE(hint.captionText(), u"Description"_s);
-        QCOMPARE(hint.lengthText(),
-                 u"Length: 0 characters, 0 of about 920 px a search result shows: too short (50 characters at "
-                 u"least)."_s);
+        QCOMPARE(
+            hint.lengthText(),
+            u"Length: 0 characters, 0 of about 920 px a search result shows: too short (50 characters at "
+            u"least)."_s);
         QVERIFY(line->sizeHint().width() <= line->width());
         description.setText(QString(60, u'a'));
         QCOMPARE(hint.lengthText(), u"Length: 60 characters, 467 of about 920 px a search result shows."_s);

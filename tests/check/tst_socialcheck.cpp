@@ -10,8 +10,8 @@
 #include "output/checkwindow.h"
 #include "output/tagsviewer.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
 #include "ui/socialcards.h"
+#include "ui/tagchecklist.h"
 #include "ui/taginputs.h"
 
 #include <QAction>

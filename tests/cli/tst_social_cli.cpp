@@ -11,8 +11,8 @@
 
 using namespace Qt::StringLiterals;
 using brindle::test::readFile;
-using brindle::test::writeFile;
 using brindle::test::runCli;
+using brindle::test::writeFile;
 
 namespace {
 
@@ -180,10 +180,10 @@ private slots:
         QTemporaryDir dir;
         const QString page = dir.filePath(u"index.html"_s);
         QVERIFY(writeFile(page, "<html>\n<head>\n  <title>Home</title>\n"
-                        "  <meta property=\"og:title\" content=\"Card &quot;title&quot;\">\n"
-                        "  <meta name=\"twitter:card\" content=\"summary\">\n"
-                        "  <meta property=\"og:image\" content=\"https://example.org/c.png\">\n"
-                        "</head>\n<body></body>\n</html>\n"));
+                                "  <meta property=\"og:title\" content=\"Card &quot;title&quot;\">\n"
+                                "  <meta name=\"twitter:card\" content=\"summary\">\n"
+                                "  <meta property=\"og:image\" content=\"https://example.org/c.png\">\n"
+                                "</head>\n<body></body>\n</html>\n"));
         const auto imported = runCli({u"import"_s, page});
         QCOMPARE(imported.status, 0);
         QCOMPARE(imported.out,
@@ -203,8 +203,9 @@ private slots:
         QCOMPARE(runCli({u"apply"_s, u"--profile"_s, profile, page}).err,
                  QByteArray("0 pages changed, 1 unchanged, 0 failed\n"));
         const QString other = dir.filePath(u"other.xhtml"_s);
-        QVERIFY(writeFile(other, "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\r\n<title>Old</title>\r\n"
-                         "<meta property=\"og:title\" content=\"Old\" />\r\n</head></html>\r\n"));
+        QVERIFY(writeFile(other,
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\r\n<title>Old</title>\r\n"
+                          "<meta property=\"og:title\" content=\"Old\" />\r\n</head></html>\r\n"));
         QCOMPARE(runCli({u"apply"_s, u"--profile"_s, profile, other}).status, 0);
         QCOMPARE(readFile(other),
                  QByteArray("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\r\n<title>Home</title>\r\n"

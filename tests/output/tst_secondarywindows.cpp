@@ -4,9 +4,9 @@
 #include "output/pagebuilderwindow.h"
 #include "output/tagsviewer.h"
 #include "output/webpage.h"
-#include "ui/hintpopup.h"
 #include "ui/aboutbox.h"
 #include "ui/fadinglinklabel.h"
+#include "ui/hintpopup.h"
 
 #include <QApplication>
 #include <QComboBox>

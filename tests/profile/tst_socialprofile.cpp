@@ -2,10 +2,10 @@
 // "tagname" only when there are any, read back strictly, and invisible to
 // a reader of the older format, which takes the first thirteen nodes.
 
+#include "base/error.h"
 #include "common/errorof.h"
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "base/error.h"
 #include "profile/profilefile.h"
 
 #include <QTemporaryDir>

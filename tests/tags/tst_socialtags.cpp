@@ -1,8 +1,8 @@
 // The social card lines: their form for HTML and XHTML, their order, the
 // fallback to the classic title and description, and the refused values.
 
-#include "common/errorof.h"
 #include "base/error.h"
+#include "common/errorof.h"
 #include "tags/metataggenerator.h"
 #include "tags/socialtags.h"
 

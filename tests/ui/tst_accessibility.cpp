@@ -2,13 +2,13 @@
 // control, and the tag check list's rows with their texts and ticks.
 
 #include "app/appwindows.h"
-#include "common/fakedialogs.h"
 #include "base/textutil.h"
+#include "common/fakedialogs.h"
 #include "output/pagebuilderwindow.h"
 #include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
-#include "ui/hintpopup.h"
 #include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/tagchecklist.h"
 

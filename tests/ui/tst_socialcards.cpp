@@ -5,11 +5,11 @@
 #include "common/testfiles.h"
 #include "output/tagsviewer.h"
 #include "ui/cardpreview.h"
+#include "ui/centreonce.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
-#include "ui/centreonce.h"
 #include "ui/socialcards.h"
+#include "ui/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>
