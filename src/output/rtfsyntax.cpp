@@ -25,12 +25,11 @@ void adviseHugePages([[maybe_unused]] char *begin, [[maybe_unused]] char *end)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
-    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(kHuge - 1);
-    if (last > first)
-        // Only a hint; the address is the buffer's first whole huge page.
-        madvise(reinterpret_cast<void *>(first), last - first,
-                MADV_HUGEPAGE); // NOLINT(performance-no-int-to-ptr)
+    // The whole huge pages between begin and end; only a hint to the kernel.
+    const std::uintptr_t toFirst = (kHuge - reinterpret_cast<std::uintptr_t>(begin) % kHuge) % kHuge;
+    const std::uintptr_t pastLast = reinterpret_cast<std::uintptr_t>(end) % kHuge;
+    if (std::uintptr_t(end - begin) > toFirst + pastLast)
+        madvise(begin + toFirst, std::uintptr_t(end - begin) - toFirst - pastLast, MADV_HUGEPAGE);
 #endif
 }
 
