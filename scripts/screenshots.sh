@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the README's screenshots: runs Brindle under Xvfb with a small
-# window manager, fills in the worked example with the keyboard and takes a
+# window manager, fills in the home page example with the keyboard and takes a
 # picture of each window, then one of the tags viewer on a dark desktop.
 #   scripts/screenshots.sh [BRINDLE] [OUTDIR] [DARK_DESKTOP]
 # DARK_DESKTOP is the helper program built as tests/tools/dark_desktop;

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: once in the
-# normal build and once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, where any report fails the run.
+# Installs what is missing, builds with every warning an error, and runs
+# every test twice: once in the normal build and once built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the
+# run. clang-format and clang-tidy (scripts/lint.sh) run beside the normal
+# build's tests, which mostly wait on windows and child processes.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 export QT_QPA_PLATFORM=offscreen
 
 scripts/setup.sh --tests build
+nice -n 10 scripts/lint.sh build &
+lint=$!
 (cd build && ctest --output-on-failure -j "$(nproc)")
+wait "$lint"
 
 scripts/setup.sh --tests --sanitize build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1

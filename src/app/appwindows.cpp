@@ -1,11 +1,11 @@
 #include "app/appwindows.h"
 
-#include "output/fcheck.h"
-#include "output/fcreaht.h"
-#include "output/fpreview.h"
-#include "output/fview.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
+#include "output/checkwindow.h"
+#include "output/pagebuilderwindow.h"
+#include "output/searchpreviewwindow.h"
+#include "output/tagsviewer.h"
+#include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/taginputs.h"
 
@@ -53,15 +53,15 @@ std::unique_ptr<ui::Tovalinform> createWindows()
                                qobject_cast<QLineEdit *>(main->input(tags::Description)));
     w.fview->addMenuItem(u"Search Preview"_s, u"SearchPreview1"_s, [] {
         AppWindows &w = windows();
-        if (!w.fpreview)
-            w.fpreview = new output::Tfpreview(inputsOf(w.ovalinform), w.ovalinform);
-        w.fpreview->showBesideMain();
+        if (!w.searchPreview)
+            w.searchPreview = new output::SearchPreviewWindow(inputsOf(w.ovalinform), w.ovalinform);
+        w.searchPreview->showBesideMain();
     });
     w.fview->addMenuItem(u"Check"_s, u"Check1"_s, [] {
         AppWindows &w = windows();
-        if (!w.fcheck)
-            w.fcheck = new output::Tfcheck(inputsOf(w.ovalinform), w.ovalinform);
-        w.fcheck->showBesideMain();
+        if (!w.checkWindow)
+            w.checkWindow = new output::CheckWindow(inputsOf(w.ovalinform), w.ovalinform);
+        w.checkWindow->showBesideMain();
     });
     QObject::connect(main.get(), &QObject::destroyed, [] { windows() = {}; });
     return main;

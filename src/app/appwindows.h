@@ -14,8 +14,8 @@ class Tfinfo;
 namespace brindle::output {
 class Tfview;
 class Tfcreaht;
-class Tfpreview;
-class Tfcheck;
+class SearchPreviewWindow;
+class CheckWindow;
 } // namespace brindle::output
 
 namespace brindle::app {
@@ -28,8 +28,8 @@ struct AppWindows
     output::Tfcreaht *fcreaht = nullptr;
     ui::Tfinfo *finfo = nullptr;
     // Made at their first use from the viewer's popup menu, not at start-up.
-    output::Tfpreview *fpreview = nullptr;
-    output::Tfcheck *fcheck = nullptr;
+    output::SearchPreviewWindow *searchPreview = nullptr;
+    output::CheckWindow *checkWindow = nullptr;
 };
 
 // The references, valid from createWindows() until the main window is gone.

@@ -5,6 +5,10 @@
 // is set, report the time to the window's first painted frame and the
 // resident memory at that moment on standard output, then quit.
 
+#ifndef BRINDLE_TEST_HOOKS
+#error "a test seam: only for the tests' and benchmarks' build of the program"
+#endif
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>

@@ -3,16 +3,20 @@
 // until the main window closes.
 
 #include "app/appwindows.h"
-#include "app/cmdline.h"
-#include "app/firstframeprobe.h"
+#include "app/commandline.h"
 #include "app/profileopener.h"
-#include "app/runonce.h"
 #include "app/shell.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
 #include <QApplication>
+
+#ifdef BRINDLE_TEST_HOOKS
+#include "app/firstframeprobe.h"
+#include "app/handoverlog.h"
+#endif
 
 #include <cstdio>
 
@@ -38,12 +42,17 @@ int main(int argc, char *argv[])
     brindle::app::TOvRunOnce runOnce;
     if (const auto status = brindle::app::startSingleInstance(runOnce))
         return *status;
+#ifdef BRINDLE_TEST_HOOKS
+    brindle::app::HandOverLog::attachIfRequested(runOnce);
+#endif
 
     fontConfig.wait();
     std::unique_ptr<brindle::ui::Tovalinform> mainWindow = brindle::app::createWindows();
     runOnce.setMainWindow(mainWindow.get());
     brindle::app::attachPlacement(mainWindow.get());
+#ifdef BRINDLE_TEST_HOOKS
     brindle::app::FirstFrameProbe::attachIfRequested(mainWindow.get());
+#endif
     brindle::app::ProfileOpener opener(mainWindow.get());
     opener.openFromLaterCopies(runOnce);
     mainWindow->show();

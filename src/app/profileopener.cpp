@@ -1,8 +1,8 @@
 #include "app/profileopener.h"
 
-#include "app/cmdline.h"
-#include "app/runonce.h"
-#include "core/dialogs.h"
+#include "app/commandline.h"
+#include "app/singleinstance.h"
+#include "base/dialogs.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>

@@ -18,9 +18,6 @@ class TOvCCompRegWdwState;
 // Otherwise the exit status to end with at once: 0 after handing the command
 // line to the running copy or finding it hung, 1 after an error (shown in the
 // general error report).
-// With BRINDLE_TEST_LOG_HANDOVER=FILE set, the running copy appends to FILE a
-// line "running<TAB>pid" when it starts and "handover<TAB>arg0<TAB>arg1..."
-// for every command line handed over; the tests read it, nothing else does.
 std::optional<int> startSingleInstance(TOvRunOnce &guard);
 
 // Gives the main window its placement component "SaveRegWnd": restored at

@@ -61,8 +61,9 @@ private:
     bool m_loaded = false;
 };
 
-// Only the tooltip delay differs from the desktop's style.
-class ToolTipDelayStyle final : public QProxyStyle
+// The desktop's style with the program's tooltip delay, and the menu bar's
+// overflow arrows read only when they are drawn.
+class ApplicationStyle final : public QProxyStyle
 {
 public:
     QIcon standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const override
@@ -72,7 +73,7 @@ public:
         // every image format plug-in on the system (Qt guesses the format of
         // the style's images) before the first frame.
         if (which == SP_ToolBarHorizontalExtensionButton || which == SP_ToolBarVerticalExtensionButton)
-            return QIcon(new LazyStandardIconEngine(const_cast<ToolTipDelayStyle *>(this), which));
+            return QIcon(new LazyStandardIconEngine(const_cast<ApplicationStyle *>(this), which));
         return QProxyStyle::standardIcon(which, option, widget);
     }
 
@@ -87,7 +88,8 @@ public:
 
 } // namespace
 
-void applyApplicationSettings(QApplication &app)
+// The application is asked for so that it exists; the settings are static.
+void applyApplicationSettings(QApplication & /*app*/)
 {
     QApplication::setApplicationName(u"Brindle"_s);
     QApplication::setApplicationVersion(QStringLiteral(BRINDLE_VERSION));
@@ -99,7 +101,7 @@ void applyApplicationSettings(QApplication &app)
     for (const QString &file : {u"app.png"_s, u"app-48.png"_s, u"app-64.png"_s})
         icon.addPixmap(widgets::loadImage(u":/images/"_s + file));
     QApplication::setWindowIcon(icon);
-    app.setStyle(new ToolTipDelayStyle); // the application owns the style
+    QApplication::setStyle(new ApplicationStyle); // the application owns the style
     QPalette tips = QToolTip::palette();
     tips.setColor(QPalette::ToolTipBase, QColor(QRgb(kToolTipColor)));
     tips.setColor(QPalette::ToolTipText, Qt::black);

@@ -273,7 +273,7 @@ void checkMetas(const PageFacts &facts, PageReport &report)
 QString socialName(const MetaFact &meta)
 {
     for (const QString *attribute : {&meta.property, &meta.name}) {
-        const QString name = attribute->trimmed().toLower();
+        QString name = attribute->trimmed().toLower();
         if (name.startsWith(u"og:"_s) || name.startsWith(u"twitter:"_s))
             return name;
     }

@@ -1,6 +1,6 @@
 #include "check/languagetag.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "tags/tagcatalogue.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "check/pagecheck.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/headreader.h"
 #include "tags/metataggenerator.h"
 

@@ -1,6 +1,6 @@
 #include "check/textmeasure.h"
 
-#include "core/error.h"
+#include "base/error.h"
 
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>

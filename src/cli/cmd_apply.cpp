@@ -1,6 +1,6 @@
 #include "cli/cli.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 

@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "output/colorize.h"
-#include "output/syxrichsyntax.h"
+#include "output/rtfsyntax.h"
 
 #include <QFile>
 

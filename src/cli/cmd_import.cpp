@@ -1,6 +1,6 @@
 #include "cli/cli.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pageimport.h"
 #include "profile/inputsview.h"
 #include "profile/profileworkflow.h"

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
-#include "core/filewriter.h"
-#include "output/pagebuilder.h"
+#include "base/filewriter.h"
+#include "output/webpage.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,7 +4,7 @@
 
 #include "cli/cli.h"
 
-#include "core/error.h"
+#include "base/error.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 #include "profile/inputsview.h"
 #include "profile/profilefile.h"
 #include "profile/profileworkflow.h"
@@ -35,16 +35,6 @@ public:
     }
     void errorReport(QWidget *, const QString &text) override { notice = text; }
 };
-
-int exactItem(int tagIndex, const QString &text)
-{
-    const auto list = tagInfo(tagIndex).items;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (toQString(list[i]) == text)
-            return int(i);
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -108,7 +98,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
         if (t < kTextTagCount || !parser.isSet(TagOptions::optionName(t)))
             continue;
         view.items[std::size_t(t)] =
-            t == Charset ? values.charsetItem : exactItem(t, values.values[std::size_t(t)]);
+            t == Charset ? values.charsetItem : itemIndexOfText(t, values.values[std::size_t(t)].toUtf8().toStdString());
     }
     view.rows = ticks;
     view.social = values.social;

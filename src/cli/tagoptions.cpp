@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "output/colorize.h"
 
-#include "output/syxhtmlrtf.h"
+#include "output/htmlrtf.h"
 #include "output/viewercolors.h"
 
 namespace brindle::output {
@@ -17,7 +17,7 @@ void colorizeHtml(const TextSource &source, RtfStream &stream)
 {
     TsyxHTMLRTF converter;
     converter.SetupColors(kViewerColors);
-    converter.ConvertSourceToStream(source, stream);
+    converter.convertSourceToStream(source, stream);
 }
 
 QByteArray colorizeHtml(const QByteArray &text)

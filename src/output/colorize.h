@@ -1,6 +1,8 @@
 #pragma once
 
-#include "output/syxrichsyntax.h"
+// HTML text to RTF in the tags viewer's colours: what the viewer shows and brindle-cli colorize writes.
+
+#include "output/rtfsyntax.h"
 
 #include <QByteArray>
 
@@ -14,7 +16,7 @@ QByteArray colorizeHtml(const QByteArray &text);
 // The same document, written to a stream.
 void colorizeHtml(const QByteArray &text, RtfStream &stream);
 // The same document for a text read piece by piece: memory stays bounded
-// whatever its length (see TsyxHTMLRTF::ConvertSourceToStream).
+// whatever its length (see TsyxHTMLRTF::convertSourceToStream).
 void colorizeHtml(const TextSource &source, RtfStream &stream);
 
 } // namespace brindle::output

@@ -1,5 +1,7 @@
 #include "output/rtfreader.h"
 
+#include "base/parseint.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -35,7 +37,7 @@ struct GroupState
     Destination destination = Destination::Text;
     int color = 0;
     int font = -1;
-    int fontSize = 24;
+    int fontSize = kDefaultFontSizeHalfPoints;
     int unicodeSkip = 1;
 };
 
@@ -73,6 +75,16 @@ constexpr bool isLetter(uchar c)
 constexpr bool isDigit(uchar c)
 {
     return c >= '0' && c <= '9';
+}
+
+// A control word's numeric parameter, held within kParameterLimit either way.
+int parameterOf(QByteArrayView digits)
+{
+    const ParsedInt32 parsed = parseInt32(std::string_view(digits.data(), std::size_t(digits.size())));
+    const bool negative = digits.front() == '-';
+    if (parsed.status != ParseStatus::Ok)
+        return int(negative ? -kParameterLimit : kParameterLimit);
+    return int(std::clamp<qint64>(parsed.value, -kParameterLimit, kParameterLimit));
 }
 
 int hexValue(uchar c)
@@ -120,7 +132,9 @@ private:
     int m_defaultFont = 0;
 
     // Bytes of the current text run, decoded in the code page all at once so
-    // that double-byte code pages work when decoding is available.
+    // that a UTF-8 sequence written as several \'hh escapes reads as one
+    // character. Code pages other than UTF-8 (65001) and Latin-1 (28591) are
+    // read as 1252.
     QByteArray m_pendingBytes;
     char16_t m_pendingHighSurrogate = 0;
 
@@ -134,7 +148,7 @@ private:
     bool m_textStarted = false;
     bool m_formatNoted = false;
     int m_docFont = -1;
-    int m_docFontSize = 24;
+    int m_docFontSize = kDefaultFontSizeHalfPoints;
 
     RtfContent m_content;
 };
@@ -169,21 +183,17 @@ RtfContent Reader::read()
             while (m_pos < size && isLetter(byteAt(m_pos)))
                 ++m_pos;
             const std::string_view word(m_data.data() + wordStart, std::size_t(m_pos - wordStart));
-            bool negative = false;
-            if (m_pos + 1 < size && byteAt(m_pos) == '-' && isDigit(byteAt(m_pos + 1))) {
-                negative = true;
+            const qsizetype parameterStart = m_pos;
+            if (m_pos + 1 < size && byteAt(m_pos) == '-' && isDigit(byteAt(m_pos + 1)))
                 ++m_pos;
-            }
-            bool hasParameter = false;
-            qint64 value = 0;
-            while (m_pos < size && isDigit(byteAt(m_pos))) {
-                hasParameter = true;
-                value = std::min(value * 10 + (byteAt(m_pos) - '0'), kParameterLimit);
+            while (m_pos < size && isDigit(byteAt(m_pos)))
                 ++m_pos;
-            }
+            const bool hasParameter = m_pos > parameterStart;
+            const int parameter =
+                hasParameter ? parameterOf(m_data.sliced(parameterStart, m_pos - parameterStart)) : 0;
             if (m_pos < size && byteAt(m_pos) == ' ')
                 ++m_pos;
-            controlWord(word, hasParameter, int(negative ? -value : value));
+            controlWord(word, hasParameter, parameter);
         } else {
             ++m_pos;
             textByte(c);
@@ -346,7 +356,7 @@ void Reader::controlWord(std::string_view word, bool hasParameter, int parameter
     } else if (word == "plain") {
         s.color = 0;
         s.font = m_defaultFont;
-        s.fontSize = 24;
+        s.fontSize = kDefaultFontSizeHalfPoints;
     } else if (word == "deff") {
         m_defaultFont = parameter;
     } else if (word == "ansicpg") {

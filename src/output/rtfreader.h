@@ -13,6 +13,9 @@
 
 namespace brindle::output {
 
+// The size of RTF's default font, 12 pt, in half points (\fs).
+inline constexpr int kDefaultFontSizeHalfPoints = 24;
+
 struct RtfRun
 {
     qsizetype start;
@@ -30,7 +33,7 @@ struct RtfContent
     // The font and size (in half points) at the start of the text; the font
     // name is empty when the document has no font table.
     QString fontName;
-    int fontSizeHalfPoints = 24;
+    int fontSizeHalfPoints = kDefaultFontSizeHalfPoints;
 };
 
 RtfContent readRtf(QByteArrayView rtf);

@@ -1,5 +1,7 @@
 #pragma once
 
+// Loads the converter's RTF into the tags viewer's text document.
+
 #include <QByteArrayView>
 
 class QTextDocument;

@@ -1,6 +1,6 @@
 #include "output/toolwindow.h"
 
-#include "ui/placement.h"
+#include "ui/centreonce.h"
 #include "ui/taginputs.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "output/syxrichsyntax.h"
+// The colour table the tags viewer gives the HTML-to-RTF converter.
+
+#include "output/rtfsyntax.h"
 
 #include <array>
 
@@ -8,7 +10,7 @@ namespace brindle::output {
 
 // The tags viewer's colours for the converter's colour indices 1 to 11, as
 // colour words ($00BBGGRR). They replace the converter's own defaults.
-inline constexpr std::array<TsyxColor, 11> kViewerColors = {
+inline constexpr std::array<RtfColor, 11> kViewerColors = {
     0x000000FF, // 1 server script block        #FF0000
     0x00008000, // 2 comment, and "//" text       #008000
     0x00800080, // 3 attribute name               #800080

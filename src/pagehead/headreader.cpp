@@ -1,6 +1,6 @@
 #include "pagehead/headreader.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pagecharset.h"
 
 #include <QThread>

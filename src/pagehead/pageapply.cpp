@@ -1,8 +1,8 @@
 #include "pagehead/pageapply.h"
 
-#include "core/error.h"
-#include "core/filewriter.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/filewriter.h"
+#include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 #include "pagehead/pageimport.h"
 

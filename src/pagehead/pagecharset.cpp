@@ -1,6 +1,6 @@
 #include "pagehead/pagecharset.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "tags/tagcatalogue.h"
 
 #include <array>
@@ -112,7 +112,8 @@ public:
     }
     Iconv(const Iconv &) = delete;
     Iconv &operator=(const Iconv &) = delete;
-    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // (iconv_t)-1 is iconv_open's documented failure value.
+    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); } // NOLINT(performance-no-int-to-ptr)
     // Converts all of in; false on a sequence it cannot convert.
     bool convert(const char *in, std::size_t inLength, QByteArray &out, int *err = nullptr)
     {

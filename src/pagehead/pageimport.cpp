@@ -1,7 +1,7 @@
 #include "pagehead/pageimport.h"
 
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 
 using namespace Qt::StringLiterals;
@@ -15,16 +15,6 @@ namespace {
 const HeadAttribute *nonEmpty(const HeadAttribute *a)
 {
     return a && !a->value.trimmed().isEmpty() ? a : nullptr;
-}
-
-int itemWithText(int tagIndex, const QString &text)
-{
-    const auto list = tagInfo(tagIndex).items;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (toQString(list[i]) == text)
-            return int(i);
-    }
-    return -1;
 }
 
 } // namespace
@@ -154,7 +144,7 @@ ImportedProfile importHead(const PageHead &head)
         } else {
             profile.texts[slot] = value;
             if (tagInfo(t).kind == InputKind::Choice)
-                profile.items[slot] = itemWithText(t, value);
+                profile.items[slot] = itemIndexOfText(t, value.toUtf8().toStdString());
         }
     }
     return profile;

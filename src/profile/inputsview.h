@@ -3,7 +3,7 @@
 // The main window's inputs and check list as plain data, for running the
 // profile workflow without a window (brindle-cli, tests).
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "profile/profileworkflow.h"
 #include "tags/tagcatalogue.h"
 

@@ -1,9 +1,9 @@
 #include "profile/profilefile.h"
 
-#include "core/dialogs.h"
-#include "core/error.h"
-#include "core/filewriter.h"
-#include "core/textutil.h"
+#include "base/dialogs.h"
+#include "base/error.h"
+#include "base/filewriter.h"
+#include "base/textutil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -382,11 +382,11 @@ struct Walk
     int counter = -1;
     bool failed = false;
 
-    bool complete() const { return counter + 1 >= TOvStringArray::Count; }
+    bool complete() const { return counter + 1 >= TOvStringArray::kCount; }
 
     void visit(const QXmlStreamAttributes *attributes)
     {
-        if (failed || counter + 1 >= TOvStringArray::Count)
+        if (failed || counter + 1 >= TOvStringArray::kCount)
             return;
         ++counter;
         const std::optional<QStringView> content = attributeValue(attributes, kContentAttribute);
@@ -447,7 +447,7 @@ QString parseErrorMessage(const QString &reason, int line, const QString &source
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social)
 {
     QString text = QString::fromUtf16(kRootStart);
-    for (int i = 0; i < TOvStringArray::Count; ++i) {
+    for (int i = 0; i < TOvStringArray::kCount; ++i) {
         text += u"<tagname content=\""_s;
         appendAttributeValue(text, values[i]);
         text += u"\" isused=\""_s;

@@ -4,8 +4,8 @@
 // document. The byte-level functions work on buffers so that tests and the
 // fuzzer can feed them anything; the path-level ones open the files.
 
-#include "profile/ovstringarray.h"
 #include "profile/socialentries.h"
+#include "profile/tagstringarray.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,7 @@
 #include "profile/profileworkflow.h"
 
-#include "core/error.h"
+#include "base/error.h"
+#include "base/parseint.h"
 #include "pagehead/pageimport.h"
 #include "profile/profilefile.h"
 #include "tags/tagcatalogue.h"
@@ -73,29 +74,13 @@ int choiceItemOfEntry(const QString &entry)
 {
     if (entry.isEmpty())
         return 0;
-    const auto invalid = [&entry] { return Error(u"'%1' is not a valid integer value"_s.arg(entry)); };
     qsizetype i = 0;
     while (i < entry.size() && entry[i] == u' ')
         ++i;
-    bool negative = false;
-    if (i < entry.size() && (entry[i] == u'+' || entry[i] == u'-')) {
-        negative = entry[i] == u'-';
-        ++i;
-    }
-    if (i == entry.size())
-        throw invalid();
-    const qint64 limit =
-        negative ? -qint64(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
-    qint64 value = 0;
-    for (; i < entry.size(); ++i) {
-        const char16_t c = entry[i].unicode();
-        if (c < u'0' || c > u'9')
-            throw invalid();
-        value = value * 10 + (c - u'0');
-        if (value > limit)
-            throw invalid();
-    }
-    return static_cast<int>(negative ? -value : value);
+    const ParsedInt32 parsed = parseInt32(QStringView(entry).mid(i));
+    if (parsed.status != ParseStatus::Ok)
+        throw Error(u"'%1' is not a valid integer value"_s.arg(entry));
+    return parsed.value;
 }
 
 ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
@@ -177,16 +162,8 @@ void ProfileWorkflow::btNewClick()
         ResetProfile();
         return;
     }
-    CaptureInputs();
-    if (m_profileUntitled) {
-        const std::optional<QString> file = askSaveFile();
-        if (!file)
-            return;
-        writeProfile(*file);
-    } else {
-        writeProfile(m_profilePath);
-    }
-    ResetProfile();
+    if (saveInputs())
+        ResetProfile();
 }
 
 void ProfileWorkflow::offerToSaveBeforeOpen()
@@ -213,16 +190,22 @@ bool ProfileWorkflow::openGivenFile(const QString &path)
 
 void ProfileWorkflow::btSaveClick()
 {
+    saveInputs();
+}
+
+bool ProfileWorkflow::saveInputs()
+{
     CaptureInputs();
     if (m_profileUntitled) {
         // Saving an untitled profile keeps it untitled: the next Save asks again.
         const std::optional<QString> file = askSaveFile();
         if (!file)
-            return;
+            return false;
         writeProfile(*file);
-        return;
+        return true;
     }
     writeProfile(m_profilePath);
+    return true;
 }
 
 void ProfileWorkflow::SaveProfileAs1Click()

@@ -16,9 +16,9 @@
 //     brindle::guarded(this, [&] { mayClose = m_profile.FormClose(); });
 //     if (!mayClose) event->ignore();
 
-#include "core/dialogs.h"
-#include "profile/ovstringarray.h"
+#include "base/dialogs.h"
 #include "profile/socialentries.h"
+#include "profile/tagstringarray.h"
 #include "tags/tagcatalogue.h"
 
 #include <QList>
@@ -159,6 +159,9 @@ public:
 
 private:
     void offerToSaveBeforeOpen();
+    // Saves the inputs under the profile's file, asking for one while it is
+    // untitled; false when that question is cancelled.
+    bool saveInputs();
     bool askSaveChanges();
     std::optional<QString> askSaveFile();
     void showName();

@@ -1,6 +1,6 @@
 #include "tags/metataggenerator.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace brindle::tags {
 

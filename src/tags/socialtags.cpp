@@ -1,7 +1,7 @@
 #include "tags/socialtags.h"
 
-#include "core/error.h"
-#include "core/textutil.h"
+#include "base/error.h"
+#include "base/textutil.h"
 #include "tags/metataggenerator.h"
 
 #include <QUrl>

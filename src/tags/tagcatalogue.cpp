@@ -279,4 +279,11 @@ int charsetIndexOfCode(std::string_view code)
     return it == CharsetCodes.end() ? -1 : static_cast<int>(it - CharsetCodes.begin());
 }
 
+int itemIndexOfText(int tagIndex, std::string_view text)
+{
+    const std::span<const std::string_view> items = tagInfo(tagIndex).items;
+    const auto it = std::find(items.begin(), items.end(), text);
+    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
 } // namespace brindle::tags

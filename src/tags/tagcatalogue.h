@@ -76,6 +76,9 @@ bool isGroupRowText(std::string_view text);
 std::string_view charsetCode(int itemIndex);
 // Item index for a charset code (exact), -1 when the code is not in the table.
 int charsetIndexOfCode(std::string_view code);
+// Index of the choice tag's item whose text is exactly the given UTF-8 text;
+// -1 for typed text that is no item, and for text tags.
+int itemIndexOfText(int tagIndex, std::string_view text);
 
 inline constexpr int kDefaultCharsetItem = 28; // "Unicode (UTF-8)"
 

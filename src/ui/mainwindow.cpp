@@ -1,19 +1,19 @@
 #include "ui/mainwindow.h"
 
-#include "core/dialogs.h"
-#include "core/textutil.h"
-#include "output/fview.h"
+#include "base/dialogs.h"
+#include "base/textutil.h"
+#include "output/tagsviewer.h"
 #include "tags/metataggenerator.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
-#include "ui/ovchecklist.h"
+#include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/socialcards.h"
-#include "widgets/colors.h"
+#include "ui/tagchecklist.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
 #include "widgets/statusbar.h"
+#include "widgets/systemcolors.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -132,30 +132,20 @@ void Tovalinform::buildToolBar(QWidget *client)
 
     struct ButtonDef
     {
-        const char16_t *name;
-        int x, y, width, height;
-        const char16_t *caption, *tooltip, *image;
+        widgets::PictureButton button;
         void (Tovalinform::*action)();
     };
     const ButtonDef buttons[] = {
-        {u"btNew", 7, 4, 66, 35, u"New", u"New Profile", u"new", &Tovalinform::btNewClick},
-        {u"btOpen", 87, 4, 74, 35, u"Open", u"Open Profile", u"open", &Tovalinform::btOpenClick},
-        {u"btSave", 167, 4, 74, 35, u"Save", u"Save Profile", u"save", &Tovalinform::btSaveClick},
-        {u"btCreHTML", 279, 4, 95, 35, u"For HTML", u"Create Tags for HTML", u"html", nullptr},
-        {u"btCreXHTML", 388, 4, 95, 35, u"For XHTML", u"Create Tags for XHTML", u"xhtml", nullptr},
-        {u"btAbot", 640, 3, 35, 34, u"", u"HomePage", u"homepage", &Tovalinform::btAbotClick},
+        {{u"btNew", {7, 4, 66, 35}, u"New", u"New Profile", u"new"}, &Tovalinform::btNewClick},
+        {{u"btOpen", {87, 4, 74, 35}, u"Open", u"Open Profile", u"open"}, &Tovalinform::btOpenClick},
+        {{u"btSave", {167, 4, 74, 35}, u"Save", u"Save Profile", u"save"}, &Tovalinform::btSaveClick},
+        {{u"btCreHTML", {279, 4, 95, 35}, u"For HTML", u"Create Tags for HTML", u"html"}, nullptr},
+        {{u"btCreXHTML", {388, 4, 95, 35}, u"For XHTML", u"Create Tags for XHTML", u"xhtml"}, nullptr},
+        {{u"btAbot", {640, 3, 35, 34}, u"", u"HomePage", u"homepage"}, &Tovalinform::btAbotClick},
     };
     for (const ButtonDef &def : buttons) {
-        auto *b = new widgets::ImageButton(pntulbar);
-        b->setObjectName(QString::fromUtf16(def.name));
-        b->setGeometry(def.x, def.y, def.width, def.height);
-        b->setText(QString::fromUtf16(def.caption));
-        b->setToolTip(QString::fromUtf16(def.tooltip));
-        if (b->text().isEmpty())
-            b->setAccessibleName(b->toolTip());
+        auto *b = widgets::makeImageButton(pntulbar, def.button);
         b->setFocusPolicy(Qt::NoFocus);
-        const QString image = u":/images/"_s + QString::fromUtf16(def.image);
-        b->setImages(image + u".png"_s, image + u"-hover.png"_s);
         if (def.action) {
             const auto action = def.action;
             connect(b, &QAbstractButton::clicked, this,
@@ -186,13 +176,13 @@ void Tovalinform::buildFields(QWidget *body)
     taglis->setObjectName(u"taglis"_s);
     taglis->setAccessibleName(u"Tags"_s);
     taglis->setGeometry(13, 0, 124, 411);
-    taglis->SetItemHeight(24);
+    taglis->setItemHeight(24);
     QStringList rows;
     for (auto text : kRowTexts)
         rows << toQString(text);
     taglis->setRows(rows);
     QFont groupFont = widgets::uiFont(8, true);
-    taglis->SetGroupFont(groupFont);
+    taglis->setGroupFont(groupFont);
     taglis->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(taglis, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { poptaglis->popup(taglis->mapToGlobal(pos)); });
@@ -236,25 +226,18 @@ void Tovalinform::buildFields(QWidget *body)
         previous = input;
         m_inputs[std::size_t(t)] = input;
 
-        auto *hint = new widgets::ImageButton(pnfields);
-        hint->setObjectName(QString::fromUtf16(place.hintName));
-        hint->setGeometry(place.hintX, place.hintY, 20, 20);
-        hint->setToolTip(u"Show Hint"_s);
+        auto *hint = widgets::makeImageButton(
+            pnfields, {place.hintName, {place.hintX, place.hintY, 20, 20}, u"", u"Show Hint", u"hint"});
         hint->setAccessibleName(u"Show Hint: "_s + toQString(info.rowText));
         hint->setFocusPolicy(Qt::NoFocus);
-        hint->setImages(u":/images/hint.png"_s, u":/images/hint-hover.png"_s);
         const int row = info.listRow;
         connect(hint, &QAbstractButton::clicked, this,
                 [this, row] { guarded(this, [&] { showHint(row); }); });
     }
 
-    btDefCharset = new widgets::ImageButton(pnfields);
-    btDefCharset->setObjectName(u"btDefCharset"_s);
-    btDefCharset->setGeometry(358, 339, 20, 20);
-    btDefCharset->setToolTip(u"Reset to Default"_s);
-    btDefCharset->setAccessibleName(btDefCharset->toolTip());
+    btDefCharset = widgets::makeImageButton(
+        pnfields, {u"btDefCharset", {358, 339, 20, 20}, u"", u"Reset to Default", u"reset"});
     btDefCharset->setFocusPolicy(Qt::NoFocus);
-    btDefCharset->setImages(u":/images/reset.png"_s, u":/images/reset-hover.png"_s);
     btDefCharset->hide();
     connect(btDefCharset, &QAbstractButton::clicked, this,
             [this] { guarded(this, [&] { btDefCharsetClick(); }); });
@@ -344,7 +327,7 @@ bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     } else if (t >= 0 && event->type() == QEvent::FocusIn) {
-        taglis->SetItemIndex(taglis->FindRowByText(toQString(tagInfo(t).rowText)));
+        taglis->setItemIndex(taglis->FindRowByText(toQString(tagInfo(t).rowText)));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// The main window: the tag check list, the thirteen inputs level with their
-// rows, the tool bar, the menus and the status bar.
+// Tovalinform, the main window: the tag check list, the thirteen inputs level
+// with their rows, the tool bar, the menus and the status bar.
 
 #include "profile/profileworkflow.h"
 #include "tags/tagcatalogue.h"

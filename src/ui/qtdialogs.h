@@ -1,6 +1,8 @@
 #pragma once
 
-#include "core/dialogs.h"
+// QtDialogs, the real Dialogs: Qt's message boxes and file dialogs.
+
+#include "base/dialogs.h"
 
 #include <QFileIconProvider>
 

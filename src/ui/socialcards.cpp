@@ -1,13 +1,13 @@
 #include "ui/socialcards.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "ui/cardpreview.h"
-#include "ui/fhint.h"
-#include "widgets/colors.h"
+#include "ui/hintpopup.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/systemcolors.h"
 
 #include <QCheckBox>
 #include <QHideEvent>
@@ -90,34 +90,34 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     setFixedSize(kWidth, kHeight);
     setAutoFillBackground(true);
 
-    pnfields = new widgets::GradientPanel(this);
-    pnfields->setObjectName(u"pnfields"_s);
-    pnfields->setColorStyle(widgets::GradientPanel::ColorStyle::Custom);
-    pnfields->setGradientColors(widgets::clWindow(), widgets::clWindow());
-    pnfields->setBorderSides(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
-    pnfields->setGeometry(6, 6, kPanelWidth, 364);
+    m_fields = new widgets::GradientPanel(this);
+    m_fields->setObjectName(u"pnfields"_s);
+    m_fields->setColorStyle(widgets::GradientPanel::ColorStyle::Custom);
+    m_fields->setGradientColors(widgets::clWindow(), widgets::clWindow());
+    m_fields->setBorderSides(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    m_fields->setGeometry(6, 6, kPanelWidth, 364);
 
-    chUseSocial = new QCheckBox(u"&Use the social card tags"_s, pnfields);
-    chUseSocial->setObjectName(u"chUseSocial"_s);
-    chUseSocial->setGeometry(10, 8, 360, 20);
-    connect(chUseSocial, &QCheckBox::toggled, this, &SocialCardsWindow::inputChanged);
+    m_useBox = new QCheckBox(u"&Use the social card tags"_s, m_fields);
+    m_useBox->setObjectName(u"chUseSocial"_s);
+    m_useBox->setGeometry(10, 8, 360, 20);
+    connect(m_useBox, &QCheckBox::toggled, this, &SocialCardsWindow::inputChanged);
 
-    QWidget *previous = chUseSocial;
+    QWidget *previous = m_useBox;
     for (int f = 0; f < kSocialFieldCount; ++f) {
         const SocialFieldInfo &info = socialFieldInfo(f);
         const int y = kFirstRow + f * kRowStep;
-        auto *label = new QLabel(propertyOf(f), pnfields);
+        auto *label = new QLabel(propertyOf(f), m_fields);
         label->setObjectName(u"lb"_s + baseName(f));
         label->setGeometry(10, y + 2, kInputX - 14, 17);
 
         QWidget *input = nullptr;
         if (info.items.empty()) {
-            auto *edit = new widgets::Edit(kMaxLength, pnfields);
+            auto *edit = new widgets::Edit(kMaxLength, m_fields);
             edit->setGeometry(kInputX, y, kInputWidth, 19);
             connect(edit, &QLineEdit::textChanged, this, &SocialCardsWindow::inputChanged);
             input = edit;
         } else {
-            auto *combo = new widgets::ComboBox(pnfields);
+            auto *combo = new widgets::ComboBox(m_fields);
             combo->setGeometry(kInputX, y - 1, 186, 21);
             combo->setMaxLength(kMaxLength);
             combo->setInsertPolicy(QComboBox::NoInsert);
@@ -139,7 +139,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
         previous = input;
         m_inputs[std::size_t(f)] = input;
 
-        auto *button = new widgets::ImageButton(pnfields);
+        auto *button = new widgets::ImageButton(m_fields);
         button->setObjectName(u"btHint"_s + baseName(f));
         button->setGeometry(kInputX + kInputWidth + 6, y - 1, 20, 20);
         button->setToolTip(u"Show Hint"_s);
@@ -154,7 +154,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
 
     auto *note = new QLabel(u"og:title and og:description left empty take the Title and Description of the "
                             u"main window; their lines are written all the same."_s,
-                            pnfields);
+                            m_fields);
     note->setObjectName(u"lbfallback"_s);
     note->setWordWrap(true);
     note->setGeometry(10, kFirstRow + kSocialFieldCount * kRowStep + 2, kPanelWidth - 20, 30);
@@ -172,13 +172,13 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     previewNote->setGeometry(kPanelWidth + 16, m_preview->geometry().bottom() + 8, CardPreview::kCardWidth,
                              30);
 
-    lbproblem = new QLabel(this);
-    lbproblem->setObjectName(u"lbproblem"_s);
-    lbproblem->setWordWrap(true);
-    lbproblem->setGeometry(6, 374, kWidth - 100, 32);
-    QPalette red = lbproblem->palette();
+    m_problem = new QLabel(this);
+    m_problem->setObjectName(u"lbproblem"_s);
+    m_problem->setWordWrap(true);
+    m_problem->setGeometry(6, 374, kWidth - 100, 32);
+    QPalette red = m_problem->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
-    lbproblem->setPalette(red);
+    m_problem->setPalette(red);
 
     auto *btClose = new QPushButton(u"&Close"_s, this);
     btClose->setObjectName(u"btClose"_s);
@@ -213,7 +213,7 @@ SocialValues SocialCardsWindow::values() const
     SocialValues social;
     for (int f = 0; f < kSocialFieldCount; ++f)
         social[f] = lineEdit(f)->text();
-    social.used = chUseSocial->isChecked();
+    social.used = m_useBox->isChecked();
     return social;
 }
 
@@ -227,7 +227,7 @@ void SocialCardsWindow::setValues(const SocialValues &social)
             lineEdit(f)->setText(social[f]);
         }
     }
-    chUseSocial->setChecked(social.used);
+    m_useBox->setChecked(social.used);
     refresh();
 }
 
@@ -261,7 +261,7 @@ void SocialCardsWindow::refresh()
     card.description = effectiveSocialValue(social, OgDescription, m_classicTitle, m_classicDescription);
     card.image = social[OgImage];
     m_preview->setContent(card);
-    lbproblem->setText(problemText());
+    m_problem->setText(problemText());
 }
 
 void SocialCardsWindow::inputChanged()

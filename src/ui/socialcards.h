@@ -8,7 +8,7 @@
 // hidden.
 
 #include "tags/socialtags.h"
-#include "ui/placement.h"
+#include "ui/centreonce.h"
 
 #include <QDialog>
 
@@ -49,7 +49,7 @@ public:
 
     QWidget *input(int field) const { return m_inputs[std::size_t(field)]; }
     QLineEdit *lineEdit(int field) const;
-    QCheckBox *useBox() const { return chUseSocial; }
+    QCheckBox *useBox() const { return m_useBox; }
     CardPreview *preview() const { return m_preview; }
     // The first refused value, or empty.
     QString problemText() const;
@@ -67,14 +67,14 @@ private:
     void inputChanged();
 
     std::array<QWidget *, tags::kSocialFieldCount> m_inputs{};
-    widgets::GradientPanel *pnfields = nullptr;
-    QCheckBox *chUseSocial = nullptr;
-    QLabel *lbproblem = nullptr;
+    widgets::GradientPanel *m_fields = nullptr;
+    QCheckBox *m_useBox = nullptr;
+    QLabel *m_problem = nullptr;
     CardPreview *m_preview = nullptr;
     Thintf *m_hint = nullptr;
     QString m_classicTitle;
     QString m_classicDescription;
-    ShowPlacement m_placement;
+    CentreOnce m_placement;
 };
 
 } // namespace brindle::ui

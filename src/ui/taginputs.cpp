@@ -1,8 +1,8 @@
 #include "ui/taginputs.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The windows' input widgets: a fixed-size line edit and an editable drop-down list.
+
 #include <QComboBox>
 #include <QLineEdit>
 

@@ -66,13 +66,4 @@ QFont arialFont(int pointSize)
     return font;
 }
 
-QFont courierFont(int pointSize)
-{
-    QFont font(u"Courier New"_s);
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    font.setPixelSize(pointsToPixels(pointSize));
-    return font;
-}
-
 } // namespace brindle::widgets

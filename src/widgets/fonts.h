@@ -1,5 +1,7 @@
 #pragma once
 
+// The windows' fonts: Tahoma, Arial, sized in pixels.
+
 #include <QFont>
 
 namespace brindle::widgets {
@@ -15,8 +17,6 @@ QFont uiFont(int pointSize = 8, bool bold = false);
 QFont uiPixelFont(int pixelSize, bool bold = false);
 // Arial, or what the font configuration substitutes for it (Liberation Sans).
 QFont arialFont(int pointSize = 8);
-// Courier New, or its substitute (Liberation Mono), or any fixed-pitch font.
-QFont courierFont(int pointSize = 10);
 
 // The family uiFont uses. Like the functions above it needs a QGuiApplication.
 QString uiFontFamily();

@@ -1,6 +1,6 @@
 #include "widgets/gradientpanel.h"
 
-#include "widgets/colors.h"
+#include "widgets/systemcolors.h"
 
 #include <QEvent>
 #include <QLinearGradient>

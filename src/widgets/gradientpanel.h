@@ -1,5 +1,7 @@
 #pragma once
 
+// GradientPanel, the background of tool bars, status bars and headers.
+
 #include <QColor>
 #include <QWidget>
 

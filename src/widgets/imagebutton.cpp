@@ -1,7 +1,7 @@
 #include "widgets/imagebutton.h"
 
-#include "widgets/colors.h"
 #include "widgets/images.h"
+#include "widgets/systemcolors.h"
 
 #include <QEnterEvent>
 #include <QPainter>
@@ -16,6 +16,20 @@ constexpr int kMargin = 3;     // least room between the edge and the content
 constexpr int kSpacing = 4;    // between the icon and the caption
 constexpr qreal kRadius = 3.0; // of the hover and pressed background
 } // namespace
+
+ImageButton *makeImageButton(QWidget *parent, const PictureButton &button)
+{
+    auto *b = new ImageButton(parent);
+    b->setObjectName(QString::fromUtf16(button.name));
+    b->setGeometry(button.geometry);
+    b->setText(QString::fromUtf16(button.caption));
+    b->setToolTip(QString::fromUtf16(button.toolTip));
+    if (b->text().isEmpty())
+        b->setAccessibleName(b->toolTip());
+    const QString image = QStringLiteral(":/images/") + QString::fromUtf16(button.image);
+    b->setImages(image + QStringLiteral(".png"), image + QStringLiteral("-hover.png"));
+    return b;
+}
 
 ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
 {

@@ -1,7 +1,10 @@
 #pragma once
 
+// ImageButton, the frameless picture button of the tool bars and the hint buttons.
+
 #include <QAbstractButton>
 #include <QPixmap>
+#include <QRect>
 
 namespace brindle::widgets {
 
@@ -38,5 +41,19 @@ private:
     QString m_pressedPath;
     bool m_hovered = false;
 };
+
+// How a window lays out one of its picture buttons.
+struct PictureButton
+{
+    const char16_t *name; // the object name
+    QRect geometry;
+    const char16_t *caption; // u"" for the picture alone
+    const char16_t *toolTip;
+    const char16_t *image; // ":/images/<image>.png", and "<image>-hover.png" under the pointer
+};
+
+// Makes the button on parent. One without a caption is named for screen
+// readers by its tooltip.
+ImageButton *makeImageButton(QWidget *parent, const PictureButton &button);
 
 } // namespace brindle::widgets

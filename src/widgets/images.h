@@ -1,5 +1,7 @@
 #pragma once
 
+// The button pictures and the program icon, read once from the resources.
+
 #include <QPixmap>
 #include <QString>
 

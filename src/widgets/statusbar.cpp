@@ -1,6 +1,6 @@
 #include "widgets/statusbar.h"
 
-#include "widgets/colors.h"
+#include "widgets/systemcolors.h"
 
 #include <QPainter>
 

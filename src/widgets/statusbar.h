@@ -1,5 +1,7 @@
 #pragma once
 
+// StatusBar, the main window's status bar of text panes.
+
 #include "widgets/gradientpanel.h"
 
 #include <QFont>
@@ -21,13 +23,13 @@ public:
     // Returns the pane's number, counted from 0.
     int addPane(int width);
     int paneCount() const { return int(m_panes.size()); }
-    QRect paneRect(int pane) const;
+    QRect paneRect(int index) const;
 
-    void setPaneText(int pane, const QString &text);
-    QString paneText(int pane) const;
+    void setPaneText(int index, const QString &text);
+    QString paneText(int index) const;
     // Without these a pane uses the bar's font and clBtnText.
-    void setPaneFont(int pane, const QFont &font);
-    void setPaneColor(int pane, const QColor &color);
+    void setPaneFont(int index, const QFont &font);
+    void setPaneColor(int index, const QColor &color);
 
     QSize sizeHint() const override;
 

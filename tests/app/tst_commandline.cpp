@@ -1,4 +1,4 @@
-#include "app/cmdline.h"
+#include "app/commandline.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,15 +3,15 @@
 // go through the Open flow.
 
 #include "app/appwindows.h"
-#include "app/cmdline.h"
+#include "app/commandline.h"
 #include "app/profileopener.h"
-#include "app/runonce.h"
+#include "app/singleinstance.h"
+#include "base/dialogs.h"
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "core/dialogs.h"
 #include "profile/profilefile.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -225,7 +225,7 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         app::TOvRunOnce guard;
         guard.setInstanceName(u"BRINDLE"_s); // the program's own name
-        QVERIFY(guard.Load({QStringLiteral(BRINDLE_EXE)}));
+        QVERIFY(guard.load({QStringLiteral(BRINDLE_EXE)}));
         guard.setMainWindow(a.main.get());
         a.opener.openFromLaterCopies(guard);
         QWidget other;
@@ -257,7 +257,7 @@ private slots:
         App a;
         app::TOvRunOnce guard;
         guard.setInstanceName(u"BRINDLE-NOFILE-%1"_s.arg(QCoreApplication::applicationPid()));
-        QVERIFY(guard.Load({u"/first"_s}));
+        QVERIFY(guard.load({u"/first"_s}));
         a.opener.openFromLaterCopies(guard);
         emit guard.OnOtherInstance(&guard, 2, {u"/second"_s, u"--flag"_s, a.path(u"missing.wmp"_s)});
         QVERIFY(!a.opener.isWaiting());

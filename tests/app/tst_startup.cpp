@@ -1,10 +1,10 @@
 #include "app/appwindows.h"
 #include "app/startup.h"
 #include "common/fakedialogs.h"
-#include "output/fcreaht.h"
-#include "output/fview.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
+#include "output/pagebuilderwindow.h"
+#include "output/tagsviewer.h"
+#include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 #include "app/appwindows.h"
 #include "check/textmeasure.h"
 #include "common/fakedialogs.h"
-#include "output/fcheck.h"
-#include "output/fpreview.h"
-#include "output/fview.h"
-#include "ui/fhint.h"
+#include "output/checkwindow.h"
+#include "output/searchpreviewwindow.h"
+#include "output/tagsviewer.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "ui/taginputs.h"
 
 #include <QAction>
@@ -117,13 +117,15 @@ private slots:
 
         // Typing while the popup is open.
         title.setText(u"Fish and Chips in Leeds: fresh fish, hand-cut chips and mushy peas, daily"_s);
-        QCOMPARE(hint.lengthText(), u"Length: 73 characters, 652 of about 600 px a search result shows: too long."_s);
+        QCOMPARE(hint.lengthText(),
+                 u"Length: 73 characters, 652 of about 600 px a search result shows: too long."_s);
 
         hint.showHint(3, &main);
         QCOMPARE(hint.captionText(), u"Description"_s);
-        QCOMPARE(hint.lengthText(),
-                 u"Length: 0 characters, 0 of about 920 px a search result shows: too short (50 characters at "
-                 u"least)."_s);
+        QCOMPARE(
+            hint.lengthText(),
+            u"Length: 0 characters, 0 of about 920 px a search result shows: too short (50 characters at "
+            u"least)."_s);
         QVERIFY(line->sizeHint().width() <= line->width());
         description.setText(QString(60, u'a'));
         QCOMPARE(hint.lengthText(), u"Length: 60 characters, 467 of about 920 px a search result shows."_s);
@@ -150,7 +152,7 @@ private slots:
         QCOMPARE(texts, (QStringList{u"Copy &Selected"_s, u"-"_s, u"Copy &All"_s, u"-"_s, u"Search Preview"_s,
                                      u"Check"_s}));
         // Neither window is made before it is asked for.
-        QVERIFY(!app::windows().fpreview && !app::windows().fcheck);
+        QVERIFY(!app::windows().searchPreview && !app::windows().checkWindow);
     }
 
     void previewFollowsTheInputs()
@@ -162,7 +164,7 @@ private slots:
         p.tick(tags::Title);
         p.tick(tags::Description);
         p.menuItem(u"SearchPreview1"_s)->trigger();
-        output::Tfpreview *preview = app::windows().fpreview;
+        output::SearchPreviewWindow *preview = app::windows().searchPreview;
         QVERIFY(preview && preview->isVisible());
         QCOMPARE(preview->windowTitle(), u"Search Preview"_s);
         QCOMPARE(preview->titleText(), u"Fish & Chips"_s);
@@ -197,7 +199,7 @@ private slots:
         p.tick(tags::Title);
         QCOMPARE(preview->titleText(), u"Untitled Document"_s);
         p.menuItem(u"SearchPreview1"_s)->trigger();
-        QCOMPARE(app::windows().fpreview, preview);
+        QCOMPARE(app::windows().searchPreview, preview);
         QVERIFY(preview->titleText().startsWith(u"Fish and Chips"_s));
         QCOMPARE(preview->pos(), at);
     }
@@ -210,7 +212,7 @@ private slots:
         p.tick(tags::Keywords); // empty: no line, as "For HTML" would leave it out
         p.tick(tags::ContentLanguage);
         p.menuItem(u"Check1"_s)->trigger();
-        output::Tfcheck *check = app::windows().fcheck;
+        output::CheckWindow *check = app::windows().checkWindow;
         QVERIFY(check && check->isVisible());
         QCOMPARE(check->windowTitle(), u"Check"_s);
         const QTreeWidget *list = check->list();

@@ -7,11 +7,11 @@
 #include "check/textmeasure.h"
 #include "common/clirun.h"
 #include "common/fakedialogs.h"
-#include "output/fcheck.h"
-#include "output/fview.h"
+#include "output/checkwindow.h"
+#include "output/tagsviewer.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
 #include "ui/socialcards.h"
+#include "ui/tagchecklist.h"
 #include "ui/taginputs.h"
 
 #include <QAction>
@@ -160,7 +160,7 @@ private slots:
         main->tagList()->SetRowChecked(tags::listRowOfTag(tags::Title), true);
         main->tagList()->SetRowChecked(tags::listRowOfTag(tags::Description), true);
         app::windows().fview->findChild<QMenu *>(u"popht"_s)->findChild<QAction *>(u"Check1"_s)->trigger();
-        const QTreeWidget *list = app::windows().fcheck->list();
+        const QTreeWidget *list = app::windows().checkWindow->list();
         QCOMPARE(column(list, 2), QStringList{u"No findings."_s});
 
         // Ticked in the Social Cards window: og:title and og:description

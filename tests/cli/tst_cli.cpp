@@ -33,13 +33,13 @@ private slots:
                                      u"Fish & Chips"_s,
                                      u"--use"_s,
                                      u"title,description,keywords,robots,charset"_s};
-        QTest::addRow("worked example, HTML")
+        QTest::addRow("home page example, HTML")
             << example
             << QByteArray("<title>Home Page</title>\r\n"
                           "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
                           "<meta name=\"robots\" content=\"index,follow\">\r\n"
                           "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n");
-        QTest::addRow("worked example, XHTML")
+        QTest::addRow("home page example, XHTML")
             << (QStringList(example) << u"--xhtml"_s)
             << QByteArray("<title>Home Page</title>\r\n"
                           "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"

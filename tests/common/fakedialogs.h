@@ -5,7 +5,7 @@
 // without a queued answer is recorded as unexpected and answered with
 // "cancel", so no test ever hangs on a modal box.
 
-#include "core/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QStringList>
 

@@ -8,6 +8,13 @@
 
 namespace brindle::test {
 
+// Writes the bytes as the whole file; false when that fails.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 // The file's bytes, or "<missing>" when it cannot be opened.
 inline QByteArray readFile(const QString &path)
 {

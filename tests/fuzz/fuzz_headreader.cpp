@@ -4,7 +4,7 @@
 // for more bytes or reads the same head as the whole page; and writing a
 // profile into a page is done in one run, so a second run changes nothing.
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 

@@ -5,7 +5,7 @@
 // The document must be plain ASCII and a balanced RTF group, and the same
 // whether it is written whole or in slices, or read through a small window.
 
-#include "output/syxhtmlrtf.h"
+#include "output/htmlrtf.h"
 #include "output/viewercolors.h"
 
 #include <algorithm>
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         windowed.SetupColors(kViewerColors);
         const qsizetype read = 1 + qsizetype(size % 13);
         qsizetype offset = 0;
-        windowed.ConvertSourceToStream(
+        windowed.convertSourceToStream(
             [&](char *to, qsizetype capacity) {
                 const qsizetype n = std::min({read, capacity, fed.size() - offset});
                 std::memcpy(to, fed.constData() + offset, std::size_t(n));

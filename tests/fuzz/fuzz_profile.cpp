@@ -6,7 +6,7 @@
 // error message carries no raw control character, and whatever was accepted
 // survives being written and read back unchanged.
 
-#include "core/error.h"
+#include "base/error.h"
 #include "profile/profilefile.h"
 
 #include <cstdint>
@@ -21,7 +21,7 @@ namespace {
 TOvStringArray marked(char prefix)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = QString(QChar::fromLatin1(prefix)) + QString::number(i);
     return a;
 }

@@ -3,9 +3,9 @@
 // list follow the desktop's palette.
 
 #include "common/fakedialogs.h"
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QApplication>
 #include <QImage>

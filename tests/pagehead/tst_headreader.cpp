@@ -1,7 +1,9 @@
 // The head reader: what it reports of a page's head, where, and in which
 // charset, and that it reads no more of a page than the head needs.
 
-#include "core/error.h"
+#include "common/testfiles.h"
+
+#include "base/error.h"
 #include "pagehead/headreader.h"
 #include "pagehead/pagecharset.h"
 
@@ -14,6 +16,7 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using namespace brindle;
 using namespace brindle::pagehead;
 
 namespace {
@@ -31,13 +34,6 @@ QStringList summary(const PageHead &head)
     for (const HeadElement &e : head.elements)
         out << u"%1@%2:%3"_s.arg(e.name).arg(e.start.line).arg(e.start.column);
     return out;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -302,7 +298,7 @@ private slots:
         const QString path = dir.filePath(u"large.html"_s);
         QByteArray page = "<html><head><title>Large</title></head><body>\n";
         page += QByteArray(32 << 20, 'x');
-        writeFile(path, page);
+        QVERIFY(test::writeFile(path, page));
         PageFile file(path);
         const PageHead head = readHead(file);
         QCOMPARE(head.problem, HeadProblem::None);
@@ -315,7 +311,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"endless.html"_s);
-        writeFile(path, "<html><head><title>x</title><script>" + QByteArray(kHeadByteLimit + 10, 'x'));
+        QVERIFY(test::writeFile(path, "<html><head><title>x</title><script>" +
+                                          QByteArray(kHeadByteLimit + 10, 'x')));
         PageFile file(path);
         const PageHead head = readHead(file);
         QCOMPARE(head.problem, HeadProblem::HeadTooLong);

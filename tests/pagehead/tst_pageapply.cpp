@@ -1,8 +1,8 @@
 // Mapping a head to the thirteen tags, and writing a profile's tags into
 // pages: where each line goes, and that nothing else of the page changes.
 
+#include "base/textutil.h"
 #include "common/testfiles.h"
-#include "core/textutil.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 
@@ -42,13 +42,6 @@ QByteArray applied(const QByteArray &page, const ProfileLines &lines = exampleLi
 {
     const PageHead head = headOf(page);
     return applyEdits(page, planEdits(head, page, lines, head.encoding));
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 const QByteArray kDescription = "<meta name=\"description\" content=\"Fish & &quot;Chips&quot;\">";
@@ -215,7 +208,7 @@ private slots:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
-        writeFile(path, page);
+        QVERIFY(test::writeFile(path, page));
         const PageResult result = applyToPage(path, exampleLines(), {});
         QCOMPARE(result.outcome, PageOutcome::Failed);
         QVERIFY2(result.message.startsWith(path + u": "_s) && result.message.contains(reason),
@@ -234,21 +227,21 @@ private slots:
         ticks[std::size_t(listRowOfTag(Title))] = true;
         ticks[std::size_t(listRowOfTag(Charset))] = true;
         // Lines go into a page in its own charset.
-        writeFile(path, "<head><meta charset=windows-1251><title>\xc0</title></head>");
+        QVERIFY(test::writeFile(path, "<head><meta charset=windows-1251><title>\xc0</title></head>"));
         QCOMPARE(applyToPage(path, ProfileLines::of(values, ticks), {}).outcome, PageOutcome::Changed);
         QCOMPARE(
             test::readFile(path),
             QByteArray("<head><meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1251\">"
                        "<title>\xcf\xf0\xe8\xe2\xe5\xf2</title></head>"));
         // An ASCII page may take another charset, and then its lines are in it.
-        writeFile(path, "<head><meta charset=utf-8><title>x</title></head>");
+        QVERIFY(test::writeFile(path, "<head><meta charset=utf-8><title>x</title></head>"));
         QCOMPARE(applyToPage(path, ProfileLines::of(values, ticks), {}).outcome, PageOutcome::Changed);
         QVERIFY(test::readFile(path).contains("<title>\xcf\xf0\xe8\xe2\xe5\xf2</title>"));
         // A character the page's charset lacks leaves the page alone.
         values.values[Title] = u"日本"_s;
         ticks[std::size_t(listRowOfTag(Charset))] = false;
         const QByteArray latin = "<head><meta charset=iso-8859-1><title>\xe9</title></head>";
-        writeFile(path, latin);
+        QVERIFY(test::writeFile(path, latin));
         const PageResult result = applyToPage(path, ProfileLines::of(values, ticks), {});
         QCOMPARE(result.outcome, PageOutcome::Failed);
         QVERIFY2(result.message.contains(u"has no form"_s), qPrintable(result.message));
@@ -264,7 +257,7 @@ private slots:
         QVERIFY(original.size() > 1000);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"page.html"_s);
-        writeFile(path, original);
+        QVERIFY(test::writeFile(path, original));
         QVERIFY(::chmod(path.toLocal8Bit().constData(), 0640) == 0);
         QCOMPARE(applyToPage(path, exampleLines(), {false, u".orig"_s, {}}).outcome, PageOutcome::Changed);
         QCOMPARE(test::readFile(path + u".orig"_s), original);
@@ -297,7 +290,7 @@ private slots:
             "<html>\n<head>\n<title>Old</title>\n<link rel=a>\n<link rel=b>\n<link rel=c>\n"
             "<link rel=d>\n<link rel=e>\n<link rel=f>\n<link rel=g>\n<meta name=robots>\n"
             "</head>\n<body>\n</body>\n</html>";
-        writeFile(path, page);
+        QVERIFY(test::writeFile(path, page));
         const PageResult result = applyToPage(path, exampleLines(), {true, {}, {}});
         QCOMPARE(result.outcome, PageOutcome::Changed);
         QCOMPARE(test::readFile(path), page);
@@ -336,7 +329,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.html"_s);
-        writeFile(path, "<head><title>Old</title></head>");
+        QVERIFY(test::writeFile(path, "<head><title>Old</title></head>"));
         ApplyOptions options;
         options.beforeReplace = [](const QString &page) {
             QFile f(page);
@@ -355,7 +348,7 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(u"real.html"_s);
         const QString link = dir.filePath(u"link.html"_s);
-        writeFile(target, "<head><title>Home</title></head>");
+        QVERIFY(test::writeFile(target, "<head><title>Home</title></head>"));
         QVERIFY(QFile::link(target, link));
         QCOMPARE(applyToPage(link, exampleLines(), {}).outcome, PageOutcome::Changed);
         QVERIFY(QFileInfo(link).isSymLink());

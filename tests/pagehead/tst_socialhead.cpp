@@ -1,7 +1,7 @@
 // The social card tags of existing pages: which elements they are, what
 // importing takes from them, and where applying a profile puts their lines.
 
-#include "core/error.h"
+#include "base/error.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 

@@ -1,7 +1,8 @@
+#include "base/error.h"
+#include "common/errorof.h"
 #include "common/fakedialogs.h"
-#include "common/fsizelimit.h"
+#include "common/filesizelimit.h"
 #include "common/testfiles.h"
-#include "core/error.h"
 #include "profile/profilefile.h"
 
 #include <QDir>
@@ -18,13 +19,14 @@ using namespace Qt::StringLiterals;
 using brindle::test::kExampleProfile;
 using namespace brindle;
 using namespace brindle::profile;
+using brindle::test::errorOf;
 
 namespace {
 
 TOvStringArray arrayOf(const QStringList &entries)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = entries.value(i);
     return a;
 }
@@ -33,7 +35,7 @@ TOvStringArray arrayOf(const QStringList &entries)
 TOvStringArray marked(const QString &prefix)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = prefix + QString::number(i);
     return a;
 }
@@ -66,23 +68,6 @@ QByteArray tagElements(int count, const char *prefix = "v")
     for (int i = 0; i < count; ++i)
         out += "<tagname content=\"" + QByteArray(prefix) + QByteArray::number(i) + "\" isused=\"Y\"/>";
     return out;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.message();
-    }
-    return u"<no error>"_s;
 }
 
 } // namespace
@@ -250,7 +235,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
-        writeFile(path, file);
+        QVERIFY(test::writeFile(path, file));
         test::FakeDialogs dialogs;
         QVERIFY(!ReadProfile(path, values, used, dialogs, nullptr));
         QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
@@ -369,7 +354,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
-        writeFile(path, file);
+        QVERIFY(test::writeFile(path, file));
         test::FakeDialogs dialogs;
         QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
         QCOMPARE(dialogs.kinds(), QStringList());
@@ -527,7 +512,7 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"keep.wmp"_s);
-        writeFile(path, kExampleProfile);
+        QVERIFY(test::writeFile(path, kExampleProfile));
         const TOvStringArray values(QString(valueLength, u'x'));
         const TOvStringArray used(u"Y"_s);
         QString error;

@@ -1,7 +1,7 @@
+#include "base/error.h"
+#include "base/textutil.h"
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "core/error.h"
-#include "core/textutil.h"
 #include "profile/inputsview.h"
 #include "profile/profilefile.h"
 #include "profile/profileworkflow.h"
@@ -48,7 +48,7 @@ public:
 TOvStringArray arrayOf(const QStringList &entries)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = entries.value(i);
     return a;
 }

@@ -2,9 +2,10 @@
 // "tagname" only when there are any, read back strictly, and invisible to
 // a reader of the older format, which takes the first thirteen nodes.
 
+#include "base/error.h"
+#include "common/errorof.h"
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "core/error.h"
 #include "profile/profilefile.h"
 
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 using namespace Qt::StringLiterals;
 using brindle::test::kExampleProfile;
 using namespace brindle;
+using brindle::test::errorOf;
 using namespace brindle::profile;
 using namespace brindle::tags;
 
@@ -40,7 +42,7 @@ const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s
 TOvStringArray arrayOf(const QStringList &entries)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = entries.value(i);
     return a;
 }
@@ -48,7 +50,7 @@ TOvStringArray arrayOf(const QStringList &entries)
 TOvStringArray marked(const QString &prefix)
 {
     TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::Count; ++i)
+    for (int i = 0; i < TOvStringArray::kCount; ++i)
         a[i] = prefix + QString::number(i);
     return a;
 }
@@ -159,16 +161,6 @@ OlderRead readAsOlderVersion(const QByteArray &file)
     if (xml.hasError())
         return {{}, {}, xml.errorString()};
     return read;
-}
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.message();
-    }
-    return u"<no error>"_s;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 
@@ -18,7 +18,7 @@ RowTicks ticksOf(std::initializer_list<int> rows)
     return ticks;
 }
 
-TagValues workedExample()
+TagValues homePageExample()
 {
     TagValues v = TagValues::defaults();
     v.values[Title] = u"Home Page"_s;
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(v.charsetItem, 28);
     }
 
-    void workedExample_data()
+    void homePageExample_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("lines");
@@ -119,11 +119,11 @@ private slots:
                            u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />"_s}
             << u"Meta Tags For html Documents"_s << 2;
     }
-    void workedExample()
+    void homePageExample()
     {
         QFETCH(QString, mode);
         QFETCH(QStringList, lines);
-        const GeneratedTags g = generateTags(::workedExample(), ticksOf({1, 3, 4, 11, 14}), mode);
+        const GeneratedTags g = generateTags(::homePageExample(), ticksOf({1, 3, 4, 11, 14}), mode);
         QCOMPARE(g.lines, lines);
         QFETCH(QString, caption);
         QCOMPARE(g.caption, caption);

@@ -6,7 +6,7 @@
 
 #include "app/appwindows.h"
 #include "app/startup.h"
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "tags/metataggenerator.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"

@@ -2,15 +2,15 @@
 // control, and the tag check list's rows with their texts and ticks.
 
 #include "app/appwindows.h"
+#include "base/textutil.h"
 #include "common/fakedialogs.h"
-#include "core/textutil.h"
-#include "output/fcreaht.h"
-#include "output/fview.h"
+#include "output/pagebuilderwindow.h"
+#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
-#include "ui/fhint.h"
-#include "ui/finfo.h"
+#include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -273,12 +273,12 @@ private slots:
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&list);
         QCOMPARE(iface->childCount(), 2);
         QCOMPARE(iface->child(0)->text(QAccessible::Name), u"Group"_s);
-        list.Items().Insert(0, u"Zero"_s);
+        list.Items().insert(0, u"Zero"_s);
         QCOMPARE(iface->childCount(), 3);
         QCOMPARE(iface->child(0)->text(QAccessible::Name), u"Zero"_s);
         QCOMPARE(iface->child(0)->role(), QAccessible::CheckBox);
         QCOMPARE(iface->child(1)->role(), QAccessible::Heading);
-        list.Items().Delete(2);
+        list.Items().remove(2);
         QCOMPARE(iface->childCount(), 2);
         QVERIFY(!iface->child(2));
     }

@@ -1,9 +1,10 @@
 // File > Import from Web Page... in the real main window, with scripted dialogs.
 
 #include "common/fakedialogs.h"
+#include "common/mainwindowfixture.h"
 #include "common/testfiles.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
 
 #include <QAction>
@@ -22,27 +23,9 @@ using brindle::ui::Tovalinform;
 
 namespace {
 
-struct Window
+struct Window : test::MainWindowFixture
 {
-    test::FakeDialogs fake;
-    QTemporaryDir dir;
-    Tovalinform main;
-
-    Window()
-    {
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-    }
-    QLineEdit *edit(const char16_t *name) { return main.findChild<QLineEdit *>(QString::fromUtf16(name)); }
-    QComboBox *combo(const char16_t *name) { return main.findChild<QComboBox *>(QString::fromUtf16(name)); }
     void importPage() { main.findChild<QAction *>(u"ImportfromWebPage1"_s)->trigger(); }
-    QString path(const char16_t *name) const { return dir.filePath(QString::fromUtf16(name)); }
-    void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
     QList<int> tickedRows() const
     {
         QList<int> rows;
@@ -82,7 +65,7 @@ private slots:
     {
         Window w;
         const QString page = w.path(u"page.html");
-        w.writeFile(page, kPage);
+        QVERIFY(test::writeFile(page, kPage));
         w.fake.chooseFile(page);
         w.importPage();
         QCOMPARE(w.fake.kinds(), QStringList{u"open"_s});
@@ -133,7 +116,7 @@ private slots:
         for (int row : {1, 3, 14})
             w.main.tagList()->SetRowChecked(row, true);
         const QString page = w.path(u"page.html");
-        w.writeFile(page, kPage);
+        QVERIFY(test::writeFile(page, kPage));
         w.fake.answerYes();
         w.fake.chooseFile(w.path(u"home.wmp"));
         w.fake.chooseFile(page);
@@ -165,7 +148,7 @@ private slots:
         w.main.tagList()->SetRowChecked(4, true);
         const QString page = w.path(u"broken.html");
         if (!bytes.isEmpty())
-            w.writeFile(page, bytes);
+            QVERIFY(test::writeFile(page, bytes));
         w.fake.answerNo();
         w.fake.chooseFile(page);
         w.importPage();

@@ -2,11 +2,12 @@
 // items and close box, with scripted dialogs.
 
 #include "common/fakedialogs.h"
+#include "common/mainwindowfixture.h"
 #include "common/testfiles.h"
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
+#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
 
 #include <QAbstractButton>
@@ -25,31 +26,13 @@ using brindle::ui::Tovalinform;
 
 namespace {
 
-struct Window
+struct Window : test::MainWindowFixture
 {
-    test::FakeDialogs fake;
-    QTemporaryDir dir;
-    Tovalinform main;
-
-    Window()
-    {
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-    }
-    QLineEdit *edit(const char16_t *name) { return main.findChild<QLineEdit *>(QString::fromUtf16(name)); }
-    QComboBox *combo(const char16_t *name) { return main.findChild<QComboBox *>(QString::fromUtf16(name)); }
     void click(const char16_t *button)
     {
         QTest::mouseClick(main.findChild<QAbstractButton *>(QString::fromUtf16(button)), Qt::LeftButton);
     }
     void trigger(const char16_t *action) { main.findChild<QAction *>(QString::fromUtf16(action))->trigger(); }
-    QString path(const char16_t *name) const { return dir.filePath(QString::fromUtf16(name)); }
-    void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
 };
 
 } // namespace
@@ -82,7 +65,7 @@ private slots:
         Window w;
         QByteArray file = kExampleProfile;
         file.replace("<tagname content=\"28\" isused=\"Y\"/>", "<tagname content=\"17\" isused=\"Y\"/>");
-        w.writeFile(w.path(u"shop.wmp"), file);
+        QVERIFY(test::writeFile(w.path(u"shop.wmp"), file));
         w.fake.chooseFile(w.path(u"shop.wmp"));
         w.trigger(u"OpenProfile1");
         QCOMPARE(w.edit(u"eTitle")->text(), u"Home & garden"_s);
@@ -136,7 +119,7 @@ private slots:
     void failedWriteIsReportedAndChangesNothing()
     {
         Window w;
-        w.writeFile(w.path(u"a.wmp"), kExampleProfile);
+        QVERIFY(test::writeFile(w.path(u"a.wmp"), kExampleProfile));
         w.fake.chooseFile(w.path(u"a.wmp"));
         w.click(u"btOpen");
         w.edit(u"eTitle")->setText(u"changed"_s);
@@ -177,7 +160,7 @@ private slots:
             file += "<tagname content=\"" + content + "\" isused=\"N\"/>";
         }
         file += "</OvalinBrindleProfile>";
-        w.writeFile(w.path(u"long.wmp"), file);
+        QVERIFY(test::writeFile(w.path(u"long.wmp"), file));
         w.fake.chooseFile(w.path(u"long.wmp"));
         w.click(u"btOpen");
         QLineEdit *edit = w.main.findChild<QLineEdit *>(name);

@@ -1,9 +1,9 @@
 #include "common/fakedialogs.h"
-#include "output/fview.h"
-#include "ui/finfo.h"
+#include "output/tagsviewer.h"
+#include "ui/aboutbox.h"
+#include "ui/fadinglinklabel.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
-#include "ui/ovlinklabel.h"
+#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
 
 #include <QAction>
@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(w.main.tagList()->CountCheckedRows(), 0);
     }
 
-    void createTagsWorkedExample_data()
+    void createTagsHomePageExample_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("text");
@@ -186,7 +186,7 @@ private slots:
                "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\r\n"_s
             << u"Meta Tags For XHTML Documents"_s << 2;
     }
-    void createTagsWorkedExample()
+    void createTagsHomePageExample()
     {
         QFETCH(QString, mode);
         Window w;
@@ -319,7 +319,7 @@ private slots:
         Window w;
         ui::Tfinfo about(&w.main);
         w.main.setAboutBox(&about);
-        ui::OvLinkLabel *link = about.link();
+        ui::FadingLinkLabel *link = about.link();
         link->setUrlOpener([](const QUrl &) {});
         const QColor normal(0x17, 0x45, 0xAE);
         onNextModal([&](QWidget *) {

@@ -3,13 +3,13 @@
 
 #include "common/fakedialogs.h"
 #include "common/testfiles.h"
-#include "output/fview.h"
+#include "output/tagsviewer.h"
 #include "ui/cardpreview.h"
-#include "ui/fhint.h"
+#include "ui/centreonce.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/ovchecklist.h"
-#include "ui/placement.h"
 #include "ui/socialcards.h"
+#include "ui/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>

