@@ -2,6 +2,7 @@
 // pages: where each line goes, and that nothing else of the page changes.
 
 #include "base/textutil.h"
+#include "common/headof.h"
 #include "common/testfiles.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
@@ -14,17 +15,12 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using brindle::test::headOf;
 using namespace brindle;
 using namespace brindle::pagehead;
 using namespace brindle::tags;
 
 namespace {
-
-PageHead headOf(const QByteArray &page)
-{
-    const std::optional<PageHead> head = parseHead(page, true);
-    return head ? *head : PageHead{};
-}
 
 // Title "Home", description "Fish & \"Chips\"", robots, charset utf-8.
 ProfileLines exampleLines()

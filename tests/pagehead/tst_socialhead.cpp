@@ -2,23 +2,19 @@
 // importing takes from them, and where applying a profile puts their lines.
 
 #include "base/error.h"
+#include "common/headof.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using brindle::test::headOf;
 using namespace brindle;
 using namespace brindle::pagehead;
 using namespace brindle::tags;
 
 namespace {
-
-PageHead headOf(const QByteArray &page)
-{
-    const std::optional<PageHead> head = parseHead(page, true);
-    return head ? *head : PageHead{};
-}
 
 // Title "Home" ticked; og:type, og:image and twitter:card; og:title falls back to the title.
 ProfileLines socialLines()

@@ -2,6 +2,7 @@
 #include "common/errorof.h"
 #include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
+#include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
 
@@ -16,45 +17,16 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using brindle::test::arrayOf;
+using brindle::test::marked;
 using brindle::test::kExampleProfile;
+using brindle::test::kExampleUsed;
+using brindle::test::kExampleValues;
 using namespace brindle;
 using namespace brindle::profile;
 using brindle::test::errorOf;
 
 namespace {
-
-TOvStringArray arrayOf(const QStringList &entries)
-{
-    TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::kCount; ++i)
-        a[i] = entries.value(i);
-    return a;
-}
-
-// Fills both arrays with markers, so an entry the reader did not touch shows.
-TOvStringArray marked(const QString &prefix)
-{
-    TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::kCount; ++i)
-        a[i] = prefix + QString::number(i);
-    return a;
-}
-
-const QStringList kExampleValues = {u"Home & garden"_s,
-                                    u"Tips for small gardens"_s,
-                                    {},
-                                    {},
-                                    {},
-                                    {},
-                                    u"0"_s,
-                                    u"0"_s,
-                                    u"1"_s,
-                                    u"0"_s,
-                                    u"0"_s,
-                                    u"28"_s,
-                                    u"28"_s};
-const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s,
-                                  u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"Y"_s, u"N"_s};
 
 // A root holding the given inner text.
 QByteArray rootWith(const QByteArray &inner)

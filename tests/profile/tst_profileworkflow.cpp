@@ -1,6 +1,7 @@
 #include "base/error.h"
 #include "base/textutil.h"
 #include "common/fakedialogs.h"
+#include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/inputsview.h"
 #include "profile/profilefile.h"
@@ -17,6 +18,7 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using brindle::test::arrayOf;
 using namespace brindle;
 using namespace brindle::profile;
 using namespace brindle::tags;
@@ -44,14 +46,6 @@ public:
     void tick(int tagIndex, bool on = true) { rows.at(std::size_t(listRowOfTag(tagIndex))) = on; }
     bool ticked(int tagIndex) const { return rows.at(std::size_t(listRowOfTag(tagIndex))); }
 };
-
-TOvStringArray arrayOf(const QStringList &entries)
-{
-    TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::kCount; ++i)
-        a[i] = entries.value(i);
-    return a;
-}
 
 const QStringList kDefaultValues = {{},     {},     {},     {},     {},      {},     u"0"_s,
                                     u"0"_s, u"1"_s, u"0"_s, u"0"_s, u"28"_s, u"28"_s};

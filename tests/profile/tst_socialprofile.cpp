@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "common/errorof.h"
 #include "common/fakedialogs.h"
+#include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
 
@@ -15,45 +16,17 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+using brindle::test::arrayOf;
+using brindle::test::marked;
 using brindle::test::kExampleProfile;
+using brindle::test::kExampleUsed;
+using brindle::test::kExampleValues;
 using namespace brindle;
 using brindle::test::errorOf;
 using namespace brindle::profile;
 using namespace brindle::tags;
 
 namespace {
-
-const QStringList kExampleValues = {u"Home & garden"_s,
-                                    u"Tips for small gardens"_s,
-                                    {},
-                                    {},
-                                    {},
-                                    {},
-                                    u"0"_s,
-                                    u"0"_s,
-                                    u"1"_s,
-                                    u"0"_s,
-                                    u"0"_s,
-                                    u"28"_s,
-                                    u"28"_s};
-const QStringList kExampleUsed = {u"Y"_s, u"Y"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"N"_s,
-                                  u"N"_s, u"N"_s, u"N"_s, u"N"_s, u"Y"_s, u"N"_s};
-
-TOvStringArray arrayOf(const QStringList &entries)
-{
-    TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::kCount; ++i)
-        a[i] = entries.value(i);
-    return a;
-}
-
-TOvStringArray marked(const QString &prefix)
-{
-    TOvStringArray a;
-    for (int i = 0; i < TOvStringArray::kCount; ++i)
-        a[i] = prefix + QString::number(i);
-    return a;
-}
 
 SocialEntries entriesOf(std::initializer_list<std::pair<int, QString>> values, const QString &used = u"Y"_s)
 {

@@ -1,4 +1,5 @@
 #include "common/fakedialogs.h"
+#include "common/modal.h"
 #include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
 #include "ui/fadinglinklabel.h"
@@ -24,28 +25,12 @@
 #include <functional>
 
 using namespace Qt::StringLiterals;
+using brindle::test::onNextModal;
 using namespace brindle;
 using brindle::output::Tfview;
 using brindle::ui::Tovalinform;
 
 namespace {
-
-// Runs `act` on the next modal window that shows up, then closes it, so a
-// test can drive a real modal showing without a person.
-void onNextModal(std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-            modal->close();
-        }
-    });
-    timer->start();
-}
 
 struct Window
 {

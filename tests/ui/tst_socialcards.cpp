@@ -2,6 +2,7 @@
 // secondary windows, its values part of the profile, and its card preview.
 
 #include "common/fakedialogs.h"
+#include "common/modal.h"
 #include "common/testfiles.h"
 #include "output/tagsviewer.h"
 #include "ui/cardpreview.h"
@@ -28,6 +29,7 @@
 #include <functional>
 
 using namespace Qt::StringLiterals;
+using brindle::test::onNextModal;
 using namespace brindle;
 using namespace brindle::tags;
 using brindle::ui::CardPreview;
@@ -35,21 +37,6 @@ using brindle::ui::SocialCardsWindow;
 using brindle::ui::Tovalinform;
 
 namespace {
-
-void onNextModal(std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-            modal->close();
-        }
-    });
-    timer->start();
-}
 
 struct Window
 {
