@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
         writeStderrLine(u"brindle-cli: missing command (try 'brindle-cli --help')"_s);
         return kExitUsage;
     }
-    const QString name = args.at(1);
+    const QString &name = args.at(1);
     try {
         const int status = runCommand(name, args);
         if (status != kExitUsage)

@@ -98,7 +98,8 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
         if (t < kTextTagCount || !parser.isSet(TagOptions::optionName(t)))
             continue;
         view.items[std::size_t(t)] =
-            t == Charset ? values.charsetItem : itemIndexOfText(t, values.values[std::size_t(t)].toUtf8().toStdString());
+            t == Charset ? values.charsetItem
+                         : itemIndexOfText(t, values.values[std::size_t(t)].toUtf8().toStdString());
     }
     view.rows = ticks;
     view.social = values.social;

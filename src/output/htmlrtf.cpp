@@ -108,7 +108,7 @@ constexpr std::array<quint8, 256> kWeights = [] {
     std::array<quint8, 256> weights{};
     for (int c = 'A'; c <= 'Z'; ++c) {
         weights[std::size_t(c)] = quint8(c - 'A' + 1);
-        weights[std::size_t(c - 'A' + 'a')] = quint8(c - 'A' + 1);
+        weights[std::size_t(c) - 'A' + 'a'] = quint8(c - 'A' + 1);
     }
     weights['/'] = 122;
     weights['!'] = 123;

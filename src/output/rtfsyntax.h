@@ -9,8 +9,8 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <functional>
 #include <span>

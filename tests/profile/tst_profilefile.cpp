@@ -18,10 +18,10 @@
 
 using namespace Qt::StringLiterals;
 using brindle::test::arrayOf;
-using brindle::test::marked;
 using brindle::test::kExampleProfile;
 using brindle::test::kExampleUsed;
 using brindle::test::kExampleValues;
+using brindle::test::marked;
 using namespace brindle;
 using namespace brindle::profile;
 using brindle::test::errorOf;
