@@ -7,11 +7,14 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -156,9 +159,17 @@ QByteArray creationTarget(QByteArray path)
     fail(ELOOP);
 }
 
-// Writes the bytes into a new file beside the target and renames it over
-// the target, so that a failure at any point leaves the old file as it was.
-void replaceFile(const QByteArray &target, QByteArrayView bytes, const struct stat *existing)
+// A temporary file beside its target holding the new bytes, not yet synced.
+struct Staged
+{
+    QByteArray temporary;
+    QByteArray target;
+    int fd = -1;
+};
+
+// Writes the bytes into a new file beside the target, to be renamed over
+// it once they are on disk; on failure nothing of it is left.
+Staged stageBeside(const QByteArray &target, QByteArrayView bytes, const struct stat *existing)
 {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.left(slash + 1);
@@ -188,50 +199,162 @@ void replaceFile(const QByteArray &target, QByteArrayView bytes, const struct st
     }
     if (error == 0)
         error = writeAll(fd, bytes);
-    // A file system that cannot sync (EINVAL) has nothing more to report.
-    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        error = errno;
-    const int closeError = closeChecked(fd);
-    if (error == 0)
-        error = closeError;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
     if (error != 0) {
+        ::close(fd);
         ::unlink(temporary.constData());
         fail(error);
     }
+    return {temporary, target, fd};
 }
 
-} // namespace
-
-void writeFileSafely(const QString &path, QByteArrayView bytes)
+// The temporary file for the file at path, or, for a named pipe or a
+// device, the bytes written into it (fd -1).
+Staged stage(const QString &path, QByteArrayView bytes)
 {
     const QByteArray native = QFile::encodeName(path);
     if (native.isEmpty())
         fail(ENOENT);
     struct stat st = {};
-    if (::stat(native.constData(), &st) != 0) {
+    // Most files are no symbolic link: then the path itself is where the
+    // file lies, and resolving it (a readlink per folder) is not needed.
+    if (::lstat(native.constData(), &st) != 0) {
         if (errno != ENOENT)
             fail(errno);
-        replaceFile(creationTarget(native), bytes, nullptr);
-        return;
+        return stageBeside(creationTarget(native), bytes, nullptr);
+    }
+    const bool link = S_ISLNK(st.st_mode);
+    if (link && ::stat(native.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            fail(errno);
+        return stageBeside(creationTarget(native), bytes, nullptr);
     }
     if (S_ISDIR(st.st_mode))
         fail(EISDIR);
     if (!S_ISREG(st.st_mode)) {
         writeDirectly(native, bytes);
-        return;
+        return {};
     }
-    // The file itself is replaced where it lies, behind any symbolic links.
-    char *real = ::realpath(native.constData(), nullptr);
-    if (!real)
-        fail(errno);
-    const QByteArray target(real);
-    std::free(real);
+    QByteArray target = native;
+    if (link) {
+        // The file itself is replaced where it lies, behind the links.
+        char *real = ::realpath(native.constData(), nullptr);
+        if (!real)
+            fail(errno);
+        target = real;
+        std::free(real);
+    }
     // Renaming would also replace a file that may not be written to.
     if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         fail(errno);
-    replaceFile(target, bytes, &st);
+    return stageBeside(target, bytes, &st);
+}
+
+// 0, or the errno of the sync or close that failed.
+int syncAndClose(int fd)
+{
+    int error = 0;
+    // A file system that cannot sync (EINVAL) has nothing more to report.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        error = errno;
+    const int closeError = closeChecked(fd);
+    return error != 0 ? error : closeError;
+}
+
+// Syncs waiting for the disk overlap: the device merges their cache
+// flushes. More threads than this gain nothing measurable.
+constexpr std::size_t kSyncThreads = 32;
+
+} // namespace
+
+void writeFileSafely(const QString &path, QByteArrayView bytes)
+{
+    FileBatch batch;
+    batch.replace(batch.add(path, bytes));
+}
+
+FileBatch::~FileBatch()
+{
+    for (Entry &e : m_entries) {
+        if (e.fd >= 0)
+            ::close(e.fd);
+        if (!e.settled)
+            ::unlink(e.temporary.constData());
+    }
+}
+
+FileBatch::Entry &FileBatch::entry(int file)
+{
+    const std::lock_guard lock(m_mutex);
+    return m_entries.at(std::size_t(file));
+}
+
+int FileBatch::add(const QString &path, QByteArrayView bytes)
+{
+    Staged staged = stage(path, bytes);
+    Entry e;
+    e.temporary = std::move(staged.temporary);
+    e.target = std::move(staged.target);
+    e.fd = staged.fd;
+    e.settled = staged.fd < 0;
+    const std::lock_guard lock(m_mutex);
+    m_entries.push_back(std::move(e));
+    return int(m_entries.size() - 1);
+}
+
+void FileBatch::sync()
+{
+    std::vector<Entry *> waiting;
+    for (Entry &e : m_entries) {
+        if (!e.settled && !e.synced)
+            waiting.push_back(&e);
+    }
+    std::atomic<std::size_t> next = 0;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < waiting.size(); i = next++) {
+            Entry &e = *waiting[i];
+            e.error = syncAndClose(e.fd);
+            e.fd = -1;
+            e.synced = true;
+        }
+    };
+    std::vector<std::thread> threads(std::min(kSyncThreads, waiting.size()) - (waiting.empty() ? 0 : 1));
+    for (std::thread &thread : threads)
+        thread = std::thread(work);
+    work();
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+void FileBatch::replace(int file)
+{
+    Entry &e = entry(file);
+    if (e.settled)
+        return;
+    if (!e.synced) {
+        e.error = syncAndClose(e.fd);
+        e.fd = -1;
+        e.synced = true;
+    }
+    int error = e.error;
+    if (error == 0 && ::rename(e.temporary.constData(), e.target.constData()) != 0)
+        error = errno;
+    e.settled = true;
+    if (error != 0) {
+        ::unlink(e.temporary.constData());
+        fail(error);
+    }
+}
+
+void FileBatch::discard(int file)
+{
+    Entry &e = entry(file);
+    if (e.settled)
+        return;
+    if (e.fd >= 0)
+        ::close(e.fd);
+    e.fd = -1;
+    ::unlink(e.temporary.constData());
+    e.settled = true;
 }
 
 } // namespace brindle
