@@ -16,9 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include <climits>
+
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -61,14 +64,20 @@ namespace {
     throw Error(ioErrorText(errnoValue));
 }
 
-// Hands the bytes to the kernel until every one is taken; 0 or the errno of
-// the call that failed.
-int writeAll(int fd, QByteArrayView bytes)
+// Hands the bytes, given in pieces, to the kernel until every one is taken;
+// 0 or the errno of the call that failed.
+int writeAll(int fd, std::span<const QByteArrayView> pieces)
 {
-    const char *data = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, std::size_t(std::min<qsizetype>(left, qsizetype(1) << 30)));
+    std::vector<iovec> left;
+    left.reserve(pieces.size());
+    for (QByteArrayView piece : pieces) {
+        if (!piece.isEmpty())
+            left.push_back({const_cast<char *>(piece.data()), std::size_t(piece.size())});
+    }
+    std::size_t first = 0;
+    while (first < left.size()) {
+        const int count = int(std::min<std::size_t>(left.size() - first, IOV_MAX));
+        ssize_t n = ::writev(fd, left.data() + first, count);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -76,8 +85,13 @@ int writeAll(int fd, QByteArrayView bytes)
         }
         if (n == 0)
             return ENOSPC;
-        data += n;
-        left -= n;
+        // What was taken is dropped from the front; a piece taken in part goes on from where it stopped.
+        while (n > 0 && std::size_t(n) >= left[first].iov_len)
+            n -= ssize_t(left[first++].iov_len);
+        if (n > 0) {
+            left[first].iov_base = static_cast<char *>(left[first].iov_base) + n;
+            left[first].iov_len -= std::size_t(n);
+        }
     }
     return 0;
 }
@@ -127,13 +141,13 @@ private:
 
 // A named pipe or a device cannot be replaced by a file of the same name
 // without breaking whoever uses it: the bytes go into it as they are.
-void writeDirectly(const QByteArray &path, QByteArrayView bytes)
+void writeDirectly(const QByteArray &path, std::span<const QByteArrayView> pieces)
 {
     const SigpipeBlocked guard;
     const int fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         fail(errno);
-    const int writeError = writeAll(fd, bytes);
+    const int writeError = writeAll(fd, pieces);
     const int closeError = closeChecked(fd);
     if (writeError != 0 || closeError != 0)
         fail(writeError != 0 ? writeError : closeError);
@@ -169,7 +183,8 @@ struct Staged
 
 // Writes the bytes into a new file beside the target, to be renamed over
 // it once they are on disk; on failure nothing of it is left.
-Staged stageBeside(const QByteArray &target, QByteArrayView bytes, const struct stat *existing)
+Staged stageBeside(const QByteArray &target, std::span<const QByteArrayView> pieces,
+                   const struct stat *existing)
 {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.left(slash + 1);
@@ -198,7 +213,7 @@ Staged stageBeside(const QByteArray &target, QByteArrayView bytes, const struct 
             error = errno;
     }
     if (error == 0)
-        error = writeAll(fd, bytes);
+        error = writeAll(fd, pieces);
     if (error != 0) {
         ::close(fd);
         ::unlink(temporary.constData());
@@ -209,7 +224,7 @@ Staged stageBeside(const QByteArray &target, QByteArrayView bytes, const struct 
 
 // The temporary file for the file at path, or, for a named pipe or a
 // device, the bytes written into it (fd -1).
-Staged stage(const QString &path, QByteArrayView bytes)
+Staged stage(const QString &path, std::span<const QByteArrayView> pieces)
 {
     const QByteArray native = QFile::encodeName(path);
     if (native.isEmpty())
@@ -220,18 +235,18 @@ Staged stage(const QString &path, QByteArrayView bytes)
     if (::lstat(native.constData(), &st) != 0) {
         if (errno != ENOENT)
             fail(errno);
-        return stageBeside(creationTarget(native), bytes, nullptr);
+        return stageBeside(creationTarget(native), pieces, nullptr);
     }
     const bool link = S_ISLNK(st.st_mode);
     if (link && ::stat(native.constData(), &st) != 0) {
         if (errno != ENOENT)
             fail(errno);
-        return stageBeside(creationTarget(native), bytes, nullptr);
+        return stageBeside(creationTarget(native), pieces, nullptr);
     }
     if (S_ISDIR(st.st_mode))
         fail(EISDIR);
     if (!S_ISREG(st.st_mode)) {
-        writeDirectly(native, bytes);
+        writeDirectly(native, pieces);
         return {};
     }
     QByteArray target = native;
@@ -246,7 +261,7 @@ Staged stage(const QString &path, QByteArrayView bytes)
     // Renaming would also replace a file that may not be written to.
     if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         fail(errno);
-    return stageBeside(target, bytes, &st);
+    return stageBeside(target, pieces, &st);
 }
 
 // 0, or the errno of the sync or close that failed.
@@ -290,7 +305,12 @@ FileBatch::Entry &FileBatch::entry(int file)
 
 int FileBatch::add(const QString &path, QByteArrayView bytes)
 {
-    Staged staged = stage(path, bytes);
+    return add(path, std::span(&bytes, 1));
+}
+
+int FileBatch::add(const QString &path, std::span<const QByteArrayView> pieces)
+{
+    Staged staged = stage(path, pieces);
     Entry e;
     e.temporary = std::move(staged.temporary);
     e.target = std::move(staged.target);

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <mutex>
+#include <span>
 
 namespace brindle {
 
@@ -42,6 +43,9 @@ public:
     // file's number in the batch. Throws brindle::Error as writeFileSafely
     // does; nothing is then left of the file in the batch. Thread-safe.
     int add(const QString &path, QByteArrayView bytes);
+    // The same with the bytes given in pieces, written one after the other,
+    // so that a changed page need not be copied whole first.
+    int add(const QString &path, std::span<const QByteArrayView> pieces);
     // Puts the bytes of every file added so far on disk, all at once.
     // A failure is kept for the file it concerns and thrown by replace().
     // Not while other threads add or replace.

@@ -330,7 +330,7 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             }
         }
         try {
-            prepared.page = batch.add(path, applyEdits(file.bytes(), edits));
+            prepared.page = batch.add(path, editedPieces(file.bytes(), edits));
         } catch (const Error &e) {
             prepared.pageError = e.message();
         }

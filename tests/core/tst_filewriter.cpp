@@ -264,6 +264,37 @@ private slots:
         QVERIFY(errorOf([] { writeFileSafely(QString(), "x"); }) != u"<no error>"_s);
     }
 
+    // A page is written as its unchanged parts and the changed lines.
+    void piecesMakeTheWholeContent_data()
+    {
+        QTest::addColumn<int>("limit"); // bytes the file may grow to, 0 for no limit
+        QTest::addColumn<QString>("error");
+        QTest::addRow("all written") << 0 << u"<no error>"_s;
+        QTest::addRow("full within a piece") << 50000 << u"Disk full"_s;
+        QTest::addRow("full between pieces") << 70001 << u"Disk full"_s;
+    }
+    void piecesMakeTheWholeContent()
+    {
+        QFETCH(int, limit);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        QVERIFY(writeBytes(path, "old"));
+        const QByteArray large = pattern(70000);
+        const std::vector<QByteArrayView> pieces = {"", "a", large, "", "tail"};
+        QString message;
+        {
+            const test::FileSizeLimit fileLimit(limit > 0 ? rlim_t(limit) : RLIM_INFINITY);
+            message = errorOf([&] {
+                FileBatch batch;
+                batch.replace(batch.add(path, pieces));
+            });
+        }
+        QCOMPARE(message, error);
+        QCOMPARE(test::readFile(path), limit > 0 ? QByteArray("old") : "a" + large + "tail");
+        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+    }
+
     // Nothing changes before replace(); then each file has its new bytes,
     // whichever thread added it, and no temporary file stays.
     void batchReplacesItsFiles()
