@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -137,8 +138,18 @@ private:
 };
 
 constexpr qsizetype kProgressThreshold = 100;
-constexpr int kThreadsPerCore = 4;
+constexpr int kThreadsPerCore = 2;
 constexpr qsizetype kBatchFiles = 384;
+
+// Files in a batch: two batches keep theirs open at once, besides the pages
+// being read and what the process holds anyway, within its limit.
+qsizetype batchFiles()
+{
+    rlimit limit = {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kBatchFiles;
+    return std::clamp((qsizetype(limit.rlim_cur) - 64) / 2, qsizetype(2), kBatchFiles);
+}
 
 // The order to work on pages in: one folder's after another's in turn,
 // so that threads working side by side create their files in different
@@ -225,15 +236,13 @@ int runApply(const QStringList &arguments)
     // Pages go to every core; their results come back in the order given.
     // They go in batches whose new bytes share one sync, and that sync and
     // the renames run while the next batch is read and changed: they mostly
-    // wait for the disk. A batch keeps its files open until its sync; two
-    // batches of files at most stay well below the usual limit of 1024.
-    // Threads still wait for the disk now and then (reading pages not in the
-    // cache), so there are more than cores.
+    // wait for the disk. Threads still wait for the disk now and then
+    // (reading pages not in the cache), so there are more than cores.
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() * kThreadsPerCore));
     QThreadPool committer;
     committer.setMaxThreadCount(1);
-    const qsizetype batchPages = options.backupSuffix.isEmpty() ? kBatchFiles : kBatchFiles / 2;
+    const qsizetype batchPages = options.backupSuffix.isEmpty() ? batchFiles() : batchFiles() / 2;
     std::unique_ptr<ProgressBar> bar;
     if (list.pages.size() > kProgressThreshold && isatty(STDERR_FILENO))
         bar = std::make_unique<ProgressBar>(list.pages.size());
