@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -276,7 +277,7 @@ int syncAndClose(int fd)
 }
 
 // Syncs waiting for the disk overlap: the device merges their cache
-// flushes. More threads than this gain nothing measurable.
+// flushes. A few dozen keep it busy.
 constexpr std::size_t kSyncThreads = 32;
 
 } // namespace
@@ -337,9 +338,14 @@ void FileBatch::sync()
             e.synced = true;
         }
     };
-    std::vector<std::thread> threads(std::min(kSyncThreads, waiting.size()) - (waiting.empty() ? 0 : 1));
-    for (std::thread &thread : threads)
-        thread = std::thread(work);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < std::min(kSyncThreads, waiting.size()); ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // fewer threads only wait longer
+        }
+    }
     work();
     for (std::thread &thread : threads)
         thread.join();

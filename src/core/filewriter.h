@@ -42,6 +42,8 @@ public:
     // named pipe or a device is written into at once) and returns the
     // file's number in the batch. Throws brindle::Error as writeFileSafely
     // does; nothing is then left of the file in the batch. Thread-safe.
+    // The temporary file stays open until it is synced: a batch takes one
+    // of the process's open files per file.
     int add(const QString &path, QByteArrayView bytes);
     // The same with the bytes given in pieces, written one after the other,
     // so that a changed page need not be copied whole first.
