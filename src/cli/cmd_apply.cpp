@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
+#include "base/filewriter.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
 
@@ -9,10 +10,13 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -134,7 +138,45 @@ private:
 };
 
 constexpr qsizetype kProgressThreshold = 100;
-constexpr int kThreadsPerCore = 4;
+constexpr int kThreadsPerCore = 2;
+constexpr qsizetype kBatchFiles = 384;
+
+// Files in a batch: two batches keep theirs open at once, besides the pages
+// being read and what the process holds anyway, within its limit.
+qsizetype batchFiles()
+{
+    rlimit limit = {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kBatchFiles;
+    return std::clamp((qsizetype(limit.rlim_cur) - 64) / 2, qsizetype(2), kBatchFiles);
+}
+
+// The order to work on pages in: one folder's after another's in turn,
+// so that threads working side by side create their files in different
+// folders rather than wait for each other's hold on one folder.
+QList<qsizetype> interleaved(const QStringList &pages)
+{
+    std::vector<std::vector<qsizetype>> byFolder;
+    QHash<QStringView, std::size_t> folderIndex;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const QStringView folder = QStringView(pages[i]).left(pages[i].lastIndexOf(u'/') + 1);
+        auto it = folderIndex.constFind(folder);
+        if (it == folderIndex.constEnd()) {
+            it = folderIndex.insert(folder, byFolder.size());
+            byFolder.emplace_back();
+        }
+        byFolder[*it].push_back(i);
+    }
+    QList<qsizetype> order;
+    order.reserve(pages.size());
+    for (std::size_t round = 0; order.size() < pages.size(); ++round) {
+        for (const std::vector<qsizetype> &folder : byFolder) {
+            if (round < folder.size())
+                order << folder[round];
+        }
+    }
+    return order;
+}
 
 QString countText(qsizetype n, const char16_t *one, const char16_t *many)
 {
@@ -192,30 +234,53 @@ int runApply(const QStringList &arguments)
     options.backupSuffix = parser.value(u"backup"_s);
 
     // Pages go to every core; their results come back in the order given.
-    // A page's thread spends much of its time waiting for the disk (the
-    // writer syncs each file), so there are more threads than cores.
+    // They go in batches whose new bytes share one sync, and that sync and
+    // the renames run while the next batch is read and changed: they mostly
+    // wait for the disk. Threads still wait for the disk now and then
+    // (reading pages not in the cache), so there are more than cores.
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() * kThreadsPerCore));
-    QFuture<pagehead::PageResult> future =
-        QtConcurrent::mapped(&pool, list.pages, [&lines, &options](const QString &page) {
-            return pagehead::applyToPage(page, lines, options);
-        });
-    if (list.pages.size() > kProgressThreshold && isatty(STDERR_FILENO)) {
-        ProgressBar bar(list.pages.size());
-        while (!future.isFinished()) {
-            bar.show(future.progressValue());
+    QThreadPool committer;
+    committer.setMaxThreadCount(1);
+    const qsizetype batchPages = options.backupSuffix.isEmpty() ? batchFiles() : batchFiles() / 2;
+    std::unique_ptr<ProgressBar> bar;
+    if (list.pages.size() > kProgressThreshold && isatty(STDERR_FILENO))
+        bar = std::make_unique<ProgressBar>(list.pages.size());
+    QList<pagehead::PageResult> results;
+    results.reserve(list.pages.size());
+    QFuture<void> committing;
+    for (qsizetype first = 0; first < list.pages.size(); first += batchPages) {
+        const QStringList pages = list.pages.mid(first, batchPages);
+        const QList<qsizetype> order = interleaved(pages);
+        auto batch = std::make_shared<FileBatch>();
+        QFuture<pagehead::PreparedPage> preparing =
+            QtConcurrent::mapped(&pool, order, [&pages, &lines, &options, batch](qsizetype i) {
+                return pagehead::preparePage(pages[i], lines, options, *batch);
+            });
+        while (bar && !preparing.isFinished()) {
+            bar->show(first + preparing.progressValue());
             QThread::msleep(200);
         }
-        bar.clear();
+        preparing.waitForFinished();
+        auto prepared = std::make_shared<QList<pagehead::PreparedPage>>(pages.size());
+        for (qsizetype k = 0; k < order.size(); ++k)
+            (*prepared)[order[k]] = preparing.resultAt(k);
+        committing.waitForFinished();
+        committing = QtConcurrent::run(&committer, [&results, &options, batch, prepared] {
+            batch->sync();
+            for (const pagehead::PreparedPage &page : std::as_const(*prepared))
+                results << pagehead::finishPage(page, options, *batch);
+        });
     }
-    future.waitForFinished();
+    committing.waitForFinished();
+    if (bar)
+        bar->clear();
 
     qsizetype changed = 0, unchanged = 0, failed = 0;
     for (const QString &folder : list.unreadableFolders) {
         writeStderrLine(pagehead::pageMessage(folder, u"cannot be read"_s));
         ++failed;
     }
-    const QList<pagehead::PageResult> results = future.results();
     for (const pagehead::PageResult &result : results) {
         switch (result.outcome) {
         case pagehead::PageOutcome::Changed:

@@ -6,8 +6,6 @@
 #include "pagehead/pagecharset.h"
 #include "pagehead/pageimport.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -17,12 +15,6 @@ namespace brindle::pagehead {
 using namespace brindle::tags;
 
 namespace {
-
-// Every file this part writes, pages and their backups, goes through here.
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    writeFileSafely(path, bytes);
-}
 
 bool isVoid(const QString &name)
 {
@@ -320,9 +312,12 @@ QString linesCharset(const PageHead &head, QByteArrayView wholePage, const Profi
     throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
 }
 
-PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
+PreparedPage preparePage(const QString &path, const ProfileLines &lines, const ApplyOptions &options,
+                         FileBatch &batch)
 {
-    PageResult result;
+    PreparedPage prepared;
+    prepared.path = path;
+    PageResult &result = prepared.result;
     try {
         PageFile file(path);
         const PageHead head = readHead(file);
@@ -336,27 +331,63 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
         const std::vector<PageEdit> edits = planEdits(head, file.bytes(), lines, encoding);
         if (edits.empty()) {
             result.outcome = PageOutcome::Unchanged;
-            return result;
+            return prepared;
         }
         readWhole(file);
         if (options.dryRun) {
             result.diff = unifiedDiff(file.bytes(), edits, path);
             result.outcome = PageOutcome::Changed;
-            return result;
+            return prepared;
         }
-        const QByteArray changed = applyEdits(file.bytes(), edits);
-        // The file, not a symbolic link to it, is replaced.
-        const QString target = QFileInfo(path).canonicalFilePath();
+        prepared.stamp = file.stamp();
+        prepared.readWhole = file.bytes().size() == file.stamp().size;
+        // Written now, put in place by finishPage: the reasons they could
+        // not be written wait there too, to be told in the order of the checks.
+        if (!options.backupSuffix.isEmpty()) {
+            try {
+                prepared.backup = batch.add(path + options.backupSuffix, file.bytes());
+            } catch (const Error &e) {
+                prepared.backupError = e.message();
+            }
+        }
+        try {
+            prepared.page = batch.add(path, editedPieces(file.bytes(), edits));
+        } catch (const Error &e) {
+            prepared.pageError = e.message();
+        }
+        prepared.pending = true;
+    } catch (const Error &e) {
+        result.outcome = PageOutcome::Failed;
+        result.message = pageMessage(path, e.message());
+    } catch (const std::exception &e) {
+        result.outcome = PageOutcome::Failed;
+        result.message = pageMessage(path, QString::fromLocal8Bit(e.what()));
+    }
+    return prepared;
+}
+
+PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options, FileBatch &batch)
+{
+    if (!prepared.pending)
+        return prepared.result;
+    const QString &path = prepared.path;
+    PageResult result;
+    try {
+        // The file behind any symbolic link is what is replaced, and what must not have changed.
         const auto unchangedOnDisk = [&] {
-            return file.bytes().size() == file.stamp().size && PageFile::stampOf(target) == file.stamp();
+            return prepared.readWhole && PageFile::stampOf(path) == prepared.stamp;
         };
         if (options.beforeReplace)
             options.beforeReplace(path);
-        if (target.isEmpty() || !unchangedOnDisk())
+        if (!unchangedOnDisk())
             throw Error(u"changed while it was being read; left alone"_s);
         if (!options.backupSuffix.isEmpty()) {
             try {
-                writeFile(path + options.backupSuffix, file.bytes());
+                if (!prepared.backupError.isEmpty())
+                    throw Error(prepared.backupError);
+                // A page whose new bytes could not be written stays, and needs no backup.
+                if (prepared.pageError.isEmpty())
+                    batch.replace(prepared.backup);
             } catch (const Error &e) {
                 throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(path + options.backupSuffix,
                                                                                  e.message()));
@@ -365,7 +396,9 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
         if (!unchangedOnDisk())
             throw Error(u"changed while it was being read; left alone"_s);
         try {
-            writeFile(target, changed);
+            if (!prepared.pageError.isEmpty())
+                throw Error(prepared.pageError);
+            batch.replace(prepared.page);
         } catch (const Error &e) {
             throw Error(u"cannot be written (%1)"_s.arg(e.message()));
         }
@@ -377,7 +410,18 @@ PageResult applyToPage(const QString &path, const ProfileLines &lines, const App
         result.outcome = PageOutcome::Failed;
         result.message = pageMessage(path, QString::fromLocal8Bit(e.what()));
     }
+    // What was not put in place goes.
+    if (prepared.backup >= 0)
+        batch.discard(prepared.backup);
+    if (prepared.page >= 0)
+        batch.discard(prepared.page);
     return result;
+}
+
+PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
+{
+    FileBatch batch;
+    return finishPage(preparePage(path, lines, options, batch), options, batch);
 }
 
 } // namespace brindle::pagehead

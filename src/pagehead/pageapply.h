@@ -6,6 +6,7 @@
 // </head>, on a line of its own indented like its neighbours. Every other
 // byte of the page stays as it was.
 
+#include "base/filewriter.h"
 #include "pagehead/headreader.h"
 #include "pagehead/unifieddiff.h"
 #include "tags/metataggenerator.h"
@@ -78,5 +79,26 @@ struct PageResult
 
 // Reads, changes and replaces one page. Thread-safe; never throws.
 PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options);
+
+// A page read and changed whose new bytes (and backup) wait in a batch.
+struct PreparedPage
+{
+    PageResult result;    // final unless pending
+    bool pending = false; // finishPage() puts the page in place
+    QString path;
+    FileStamp stamp;       // of the page as read
+    bool readWhole = true; // its bytes were as many as its size said
+    int backup = -1;       // in the batch
+    QString backupError;   // why the backup could not be written
+    int page = -1;         // in the batch
+    QString pageError;     // why the new bytes could not be written
+};
+
+// applyToPage in two halves, for many pages that share one sync: prepare
+// each page (in parallel if wanted), sync the batch, then finish each. The
+// results are applyToPage's. Thread-safe; never throw.
+PreparedPage preparePage(const QString &path, const ProfileLines &lines, const ApplyOptions &options,
+                         FileBatch &batch);
+PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options, FileBatch &batch);
 
 } // namespace brindle::pagehead

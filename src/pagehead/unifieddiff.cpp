@@ -55,20 +55,30 @@ QByteArray range(qsizetype first, qsizetype count)
 
 } // namespace
 
-QByteArray applyEdits(QByteArrayView page, const std::vector<PageEdit> &edits)
+std::vector<QByteArrayView> editedPieces(QByteArrayView page, const std::vector<PageEdit> &edits)
 {
-    QByteArray out;
-    qsizetype size = page.size();
-    for (const PageEdit &edit : edits)
-        size += edit.bytes.size() - (edit.end - edit.begin);
-    out.reserve(size);
+    std::vector<QByteArrayView> pieces;
+    pieces.reserve(2 * edits.size() + 1);
     qsizetype at = 0;
     for (const PageEdit &edit : edits) {
-        out += page.sliced(at, edit.begin - at);
-        out += edit.bytes;
+        pieces.push_back(page.sliced(at, edit.begin - at));
+        pieces.push_back(edit.bytes);
         at = edit.end;
     }
-    out += page.sliced(at);
+    pieces.push_back(page.sliced(at));
+    return pieces;
+}
+
+QByteArray applyEdits(QByteArrayView page, const std::vector<PageEdit> &edits)
+{
+    const std::vector<QByteArrayView> pieces = editedPieces(page, edits);
+    QByteArray out;
+    qsizetype size = 0;
+    for (QByteArrayView piece : pieces)
+        size += piece.size();
+    out.reserve(size);
+    for (QByteArrayView piece : pieces)
+        out += piece;
     return out;
 }
 

@@ -22,6 +22,9 @@ struct PageEdit
 
 // The page with the edits made; edits are sorted and do not overlap.
 QByteArray applyEdits(QByteArrayView page, const std::vector<PageEdit> &edits);
+// The same as pieces of the page and of the edits, in order, not copied:
+// they are valid while both are.
+std::vector<QByteArrayView> editedPieces(QByteArrayView page, const std::vector<PageEdit> &edits);
 
 // "--- NAME", "+++ NAME" and hunks with three lines of context. Lines
 // keep their own line ends; a last line without one is marked

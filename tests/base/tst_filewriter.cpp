@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -247,6 +248,153 @@ private slots:
     void emptyPathIsRefused()
     {
         QVERIFY(errorOf([] { writeFileSafely(QString(), "x"); }) != u"<no error>"_s);
+    }
+
+    // A page is written as its unchanged parts and the changed lines.
+    void piecesMakeTheWholeContent_data()
+    {
+        QTest::addColumn<int>("limit"); // bytes the file may grow to, 0 for no limit
+        QTest::addColumn<QString>("error");
+        QTest::addRow("all written") << 0 << u"<no error>"_s;
+        QTest::addRow("full within a piece") << 50000 << u"Disk full"_s;
+        QTest::addRow("full between pieces") << 70001 << u"Disk full"_s;
+    }
+    void piecesMakeTheWholeContent()
+    {
+        QFETCH(int, limit);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file.txt"_s);
+        QVERIFY(writeBytes(path, "old"));
+        const QByteArray large = pattern(70000);
+        const std::vector<QByteArrayView> pieces = {"", "a", large, "", "tail"};
+        QString message;
+        {
+            const test::FileSizeLimit fileLimit(limit > 0 ? rlim_t(limit) : RLIM_INFINITY);
+            message = errorOf([&] {
+                FileBatch batch;
+                batch.replace(batch.add(path, pieces));
+            });
+        }
+        QCOMPARE(message, error);
+        QCOMPARE(test::readFile(path), limit > 0 ? QByteArray("old") : "a" + large + "tail");
+        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+    }
+
+    // Nothing changes before replace(); then each file has its new bytes,
+    // whichever thread added it, and no temporary file stays.
+    void batchReplacesItsFiles()
+    {
+        QTemporaryDir dir;
+        const QString existing = dir.filePath(u"existing.txt"_s);
+        const QString created = dir.filePath(u"created.txt"_s);
+        const QString real = dir.filePath(u"real.txt"_s);
+        const QString link = dir.filePath(u"link.txt"_s);
+        QVERIFY(writeBytes(existing, "old"));
+        QVERIFY(writeBytes(real, "old real"));
+        QVERIFY(QFile::link(u"real.txt"_s, link));
+        QStringList expected = {u"created.txt"_s, u"existing.txt"_s, u"link.txt"_s, u"real.txt"_s};
+        for (int i = 0; i < 40; ++i)
+            expected << u"t%1.txt"_s.arg(i);
+
+        FileBatch batch;
+        std::vector<int> numbers = {batch.add(existing, "new"), batch.add(created, "created"),
+                                    batch.add(link, pattern(100000))};
+        std::vector<int> threaded(40, -1);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = t; i < 40; i += 4)
+                    threaded[std::size_t(i)] = batch.add(dir.filePath(u"t%1.txt"_s.arg(i)), pattern(i));
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        numbers.insert(numbers.end(), threaded.begin(), threaded.end());
+        std::sort(numbers.begin(), numbers.end());
+        QVERIFY(std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end());
+        QCOMPARE(test::readFile(existing), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(created));
+        QCOMPARE(test::readFile(real), QByteArray("old real"));
+
+        batch.sync();
+        for (int file : numbers)
+            batch.replace(file);
+        QCOMPARE(test::readFile(existing), QByteArray("new"));
+        QCOMPARE(test::readFile(created), QByteArray("created"));
+        QCOMPARE(test::readFile(real), pattern(100000));
+        QVERIFY(QFileInfo(link).isSymLink());
+        for (int i = 0; i < 40; ++i)
+            QCOMPARE(test::readFile(dir.filePath(u"t%1.txt"_s.arg(i))), pattern(i));
+        QStringList found = entries(dir.path());
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
+    }
+
+    // The middle one of five files fails, or is left out: it is reported,
+    // keeps what it had, and the others are replaced whole.
+    void failureInTheMiddleOfABatch_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("error");
+        QTest::addRow("its write fails") << u"write"_s << u"Disk full"_s;
+        QTest::addRow("its rename fails") << u"rename"_s << u"Invalid filename"_s;
+        QTest::addRow("it is discarded") << u"discard"_s << u"<no error>"_s;
+        QTest::addRow("the batch goes before any replace") << u"gone"_s << u"<no error>"_s;
+    }
+    void failureInTheMiddleOfABatch()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QStringList paths;
+        for (int i = 0; i < 5; ++i) {
+            paths << dir.filePath(u"file%1.txt"_s.arg(i));
+            QVERIFY(writeBytes(paths.last(), "old " + QByteArray::number(i)));
+        }
+        QStringList errors(5, u"<no error>"_s);
+        {
+            FileBatch batch;
+            std::vector<int> numbers(5, -1);
+            for (int i = 0; i < 5; ++i) {
+                if (i == 2 && step == u"write"_s) {
+                    const test::FileSizeLimit limit(50000);
+                    QVERIFY(limit.active());
+                    errors[i] = errorOf([&] { numbers[2] = batch.add(paths[2], pattern(100000)); });
+                } else {
+                    numbers[std::size_t(i)] = batch.add(paths[i], pattern(1000 + i));
+                }
+            }
+            if (step != u"gone"_s) {
+                if (step == u"rename"_s) {
+                    // A folder with something in it cannot be replaced by a file.
+                    QVERIFY(QFile::remove(paths[2]));
+                    QVERIFY(QDir().mkpath(paths[2] + u"/inside"_s));
+                }
+                batch.sync();
+                for (int i = 0; i < 5; ++i) {
+                    if (i == 2 && step == u"discard"_s)
+                        batch.discard(numbers[2]);
+                    else if (numbers[std::size_t(i)] >= 0)
+                        errors[i] = errorOf([&] { batch.replace(numbers[std::size_t(i)]); });
+                }
+            }
+        }
+        for (int i = 0; i < 5; ++i) {
+            const QByteArray old = "old " + QByteArray::number(i);
+            if (i == 2)
+                QCOMPARE(errors[i], error);
+            else
+                QCOMPARE(errors[i], u"<no error>"_s);
+            if (step == u"gone"_s)
+                QCOMPARE(test::readFile(paths[i]), old);
+            else if (i == 2 && step == u"rename"_s)
+                QCOMPARE(entries(paths[i]), QStringList{u"inside"_s});
+            else
+                QCOMPARE(test::readFile(paths[i]), i == 2 ? old : pattern(1000 + i));
+        }
+        QCOMPARE(entries(dir.path()).size(), 5); // no temporary file left
     }
 };
 

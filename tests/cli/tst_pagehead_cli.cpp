@@ -220,6 +220,60 @@ private slots:
         QCOMPARE(again.err, QByteArray("0 pages changed, 3 unchanged, 0 failed\n"));
     }
 
+    // More pages than go into one batch, in folders of uneven size, some
+    // failing in between, with backups, under a limit of open files: every
+    // page done or reported in the order given, nothing left behind.
+    void applyManyPages_data()
+    {
+        QTest::addColumn<int>("openFileLimit");
+        QTest::addRow("the usual limit") << 1024;
+        QTest::addRow("a low limit") << 200;
+    }
+    void applyManyPages()
+    {
+        QFETCH(int, openFileLimit);
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(u"p.wmp"_s);
+        writeFile(profile, test::kExampleProfile);
+        QDir root(dir.path());
+        QVERIFY(root.mkpath(u"site/big"_s));
+        QVERIFY(root.mkpath(u"site/small"_s));
+        const QByteArray page = "<head>\n<title>Old</title>\n</head>\n";
+        const QByteArray done =
+            "<head>\n<title>Home & garden</title>\n"
+            "<meta name=\"description\" content=\"Tips for small gardens\">\n"
+            "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\n</head>\n";
+        const QByteArray binary("\0\1", 2);
+        const auto fails = [](int i) { return i == 100 || i == 300 || i == 450; };
+        const auto unchanged = [&](int i) { return !fails(i) && i % 7 == 0; };
+        QStringList pages;
+        for (int i = 0; i < 500; ++i) {
+            const QString folder = i < 400 ? u"site/big/"_s : i < 499 ? u"site/small/"_s : u"site/"_s;
+            pages << dir.filePath(folder + u"p%1.html"_s.arg(i, 4, 10, QChar(u'0')));
+            writeFile(pages.last(), fails(i) ? binary : unchanged(i) ? done : page);
+        }
+        test::CliOptions options;
+        options.args = {u"apply"_s, u"--profile"_s,         profile, u"--recursive"_s, u"--backup"_s,
+                        u".orig"_s, dir.filePath(u"site"_s)};
+        options.openFileLimit = rlim_t(openFileLimit);
+        const test::CliRun r = runCliWith(options);
+        QCOMPARE(r.status, 1);
+        // Reported in the order the walk found them, across batches.
+        QCOMPARE(r.err, pages[100].toUtf8() + ": contains NUL bytes: not a text page\n" +
+                            pages[300].toUtf8() + ": contains NUL bytes: not a text page\n" +
+                            pages[450].toUtf8() + ": contains NUL bytes: not a text page\n" +
+                            "425 pages changed, 72 unchanged, 3 failed\n");
+        int backups = 0;
+        for (int i = 0; i < 500; ++i) {
+            QCOMPARE(readFile(pages[i]), fails(i) ? binary : done);
+            QCOMPARE(QFileInfo::exists(pages[i] + u".orig"_s), !fails(i) && !unchanged(i));
+            backups += QFileInfo::exists(pages[i] + u".orig"_s);
+        }
+        QCOMPARE(backups, 425);
+        // Pages and backups only: no temporary file left.
+        QCOMPARE(QDir(dir.filePath(u"site/big"_s)).entryList(QDir::Files | QDir::Hidden).size(), 400 + 340);
+    }
+
     void applyDryRunAndBackup()
     {
         QTemporaryDir dir;

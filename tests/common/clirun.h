@@ -72,6 +72,7 @@ struct CliOptions
     QString workingDirectory;
     rlim_t fileSizeLimit = RLIM_INFINITY; // SIGXFSZ is ignored, so writes fail with EFBIG
     rlim_t addressSpaceLimit = RLIM_INFINITY;
+    rlim_t openFileLimit = RLIM_INFINITY;
     int timeoutMs = 60000;
 };
 
@@ -133,6 +134,9 @@ inline CliRun runCliWith(const CliOptions &options)
             setrlimit(RLIMIT_FSIZE, &fsize);
         if (options.addressSpaceLimit != RLIM_INFINITY)
             setrlimit(RLIMIT_AS, &as);
+        const rlimit files{options.openFileLimit, options.openFileLimit};
+        if (options.openFileLimit != RLIM_INFINITY)
+            setrlimit(RLIMIT_NOFILE, &files);
         if (!cwd.isEmpty() && chdir(cwd.constData()) != 0)
             _exit(126);
         execv(argv[0], argv.data());

@@ -2,6 +2,7 @@
 // pages: where each line goes, and that nothing else of the page changes.
 
 #include "base/textutil.h"
+#include "common/filesizelimit.h"
 #include "common/headof.h"
 #include "common/testfiles.h"
 #include "pagehead/pageapply.h"
@@ -337,6 +338,54 @@ private slots:
         QCOMPARE(result.message, path + u": changed while it was being read; left alone"_s);
         QCOMPARE(test::readFile(path),
                  QByteArray("<head><title>Old</title></head><!-- saved by someone else -->"));
+    }
+
+    // Pages sharing one batch: one cannot be written, one is changed
+    // meanwhile, one has no head. Each is reported and keeps its bytes (and
+    // gets no backup); the others are changed, with their backups.
+    void batchOfPages()
+    {
+        QTemporaryDir dir;
+        const QByteArray page = "<head><title>Old</title></head>";
+        const QByteArray large = page + QByteArray(100000, ' ');
+        QStringList paths;
+        for (const char16_t *name : {u"a.html", u"large.html", u"b.html", u"meanwhile.html", u"nohead.html"})
+            paths << dir.filePath(QString::fromUtf16(name));
+        for (const QString &path : paths)
+            writeFile(path, path.endsWith(u"large.html"_s) ? large : page);
+        writeFile(paths[4], "plain text");
+        ApplyOptions options;
+        options.backupSuffix = u".orig"_s;
+        options.beforeReplace = [&](const QString &path) {
+            if (path == paths[3]) {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::Append));
+                f.write("<!-- saved -->");
+            }
+        };
+
+        FileBatch batch;
+        std::vector<PreparedPage> prepared;
+        for (const QString &path : paths) {
+            // Room for the backup of the large page, not for its longer new bytes.
+            const test::FileSizeLimit limit(path == paths[1] ? rlim_t(large.size() + 50) : RLIM_INFINITY);
+            prepared.push_back(preparePage(path, exampleLines(), options, batch));
+        }
+        QCOMPARE(test::readFile(paths[0]), page); // nothing replaced before finishPage
+        batch.sync();
+        QStringList messages;
+        for (const PreparedPage &p : prepared)
+            messages << finishPage(p, options, batch).message;
+        QCOMPARE(messages, (QStringList{QString(), paths[1] + u": cannot be written (Disk full)"_s, QString(),
+                                        paths[3] + u": changed while it was being read; left alone"_s,
+                                        paths[4] + u": has no head: not an HTML page"_s}));
+        for (const int i : {0, 2}) {
+            QVERIFY(test::readFile(paths[i]).contains(kRobots));
+            QCOMPARE(test::readFile(paths[i] + u".orig"_s), page);
+        }
+        QCOMPARE(test::readFile(paths[1]), large);
+        QCOMPARE(test::readFile(paths[3]), page + "<!-- saved -->");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 7); // no temporary file
     }
 
     void symbolicLinkKept()
