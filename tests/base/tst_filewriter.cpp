@@ -265,7 +265,7 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"file.txt"_s);
-        QVERIFY(writeBytes(path, "old"));
+        QVERIFY(test::writeFile(path, "old"));
         const QByteArray large = pattern(70000);
         const std::vector<QByteArrayView> pieces = {"", "a", large, "", "tail"};
         QString message;
@@ -290,8 +290,8 @@ private slots:
         const QString created = dir.filePath(u"created.txt"_s);
         const QString real = dir.filePath(u"real.txt"_s);
         const QString link = dir.filePath(u"link.txt"_s);
-        QVERIFY(writeBytes(existing, "old"));
-        QVERIFY(writeBytes(real, "old real"));
+        QVERIFY(test::writeFile(existing, "old"));
+        QVERIFY(test::writeFile(real, "old real"));
         QVERIFY(QFile::link(u"real.txt"_s, link));
         QStringList expected = {u"created.txt"_s, u"existing.txt"_s, u"link.txt"_s, u"real.txt"_s};
         for (int i = 0; i < 40; ++i)
@@ -351,7 +351,7 @@ private slots:
         QStringList paths;
         for (int i = 0; i < 5; ++i) {
             paths << dir.filePath(u"file%1.txt"_s.arg(i));
-            QVERIFY(writeBytes(paths.last(), "old " + QByteArray::number(i)));
+            QVERIFY(test::writeFile(paths.last(), "old " + QByteArray::number(i)));
         }
         QStringList errors(5, u"<no error>"_s);
         {

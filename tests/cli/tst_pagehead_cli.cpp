@@ -234,7 +234,7 @@ private slots:
         QFETCH(int, openFileLimit);
         QTemporaryDir dir;
         const QString profile = dir.filePath(u"p.wmp"_s);
-        writeFile(profile, test::kExampleProfile);
+        QVERIFY(test::writeFile(profile, test::kExampleProfile));
         QDir root(dir.path());
         QVERIFY(root.mkpath(u"site/big"_s));
         QVERIFY(root.mkpath(u"site/small"_s));
@@ -250,7 +250,7 @@ private slots:
         for (int i = 0; i < 500; ++i) {
             const QString folder = i < 400 ? u"site/big/"_s : i < 499 ? u"site/small/"_s : u"site/"_s;
             pages << dir.filePath(folder + u"p%1.html"_s.arg(i, 4, 10, QChar(u'0')));
-            writeFile(pages.last(), fails(i) ? binary : unchanged(i) ? done : page);
+            QVERIFY(test::writeFile(pages.last(), fails(i) ? binary : unchanged(i) ? done : page));
         }
         test::CliOptions options;
         options.args = {u"apply"_s, u"--profile"_s,         profile, u"--recursive"_s, u"--backup"_s,

@@ -352,8 +352,8 @@ private slots:
         for (const char16_t *name : {u"a.html", u"large.html", u"b.html", u"meanwhile.html", u"nohead.html"})
             paths << dir.filePath(QString::fromUtf16(name));
         for (const QString &path : paths)
-            writeFile(path, path.endsWith(u"large.html"_s) ? large : page);
-        writeFile(paths[4], "plain text");
+            QVERIFY(test::writeFile(path, path.endsWith(u"large.html"_s) ? large : page));
+        QVERIFY(test::writeFile(paths[4], "plain text"));
         ApplyOptions options;
         options.backupSuffix = u".orig"_s;
         options.beforeReplace = [&](const QString &path) {
