@@ -107,19 +107,26 @@ QByteArray encodeLine(const QString &line, const QString &encoding)
 // The lines for the tags the page lacks, placed after `anchorEnd`: on the
 // next line when only blanks follow it on its own, else right after it,
 // and then what followed goes on a line of its own.
+// The lines indented, each as a whole line: at a line's start, each ends with
+// the line end; after other text, each begins with one.
+QByteArray lineBlock(const std::vector<QByteArray> &lines, const QByteArray &indent, const QByteArray &eol,
+                     bool atLineStart)
+{
+    QByteArray block;
+    for (const QByteArray &line : lines)
+        block += atLineStart ? indent + line + eol : eol + indent + line;
+    return block;
+}
+
 PageEdit insertionAfter(QByteArrayView page, qsizetype anchorEnd, const QByteArray &indent,
                         const std::vector<QByteArray> &lines, const QByteArray &eol)
 {
-    QByteArray block;
     const qsizetype lineEnd = blankLineEndAfter(page, anchorEnd);
     if (lineEnd >= 0 && lineEnd < page.size()) {
-        for (const QByteArray &line : lines)
-            block += indent + line + eol;
         const qsizetype at = pastLineEnd(page, lineEnd);
-        return {at, at, block};
+        return {at, at, lineBlock(lines, indent, eol, true)};
     }
-    for (const QByteArray &line : lines)
-        block += eol + indent + line;
+    QByteArray block = lineBlock(lines, indent, eol, false);
     if (lineEnd < 0)
         block += eol + indent;
     return {anchorEnd, anchorEnd, block};
@@ -128,17 +135,11 @@ PageEdit insertionAfter(QByteArrayView page, qsizetype anchorEnd, const QByteArr
 PageEdit insertionBefore(QByteArrayView page, qsizetype headEnd, const QByteArray &indent,
                          const std::vector<QByteArray> &lines, const QByteArray &eol)
 {
-    QByteArray block;
     if (blankBefore(page, headEnd)) {
-        for (const QByteArray &line : lines)
-            block += indent + line + eol;
         const qsizetype at = lineStartOf(page, headEnd);
-        return {at, at, block};
+        return {at, at, lineBlock(lines, indent, eol, true)};
     }
-    for (const QByteArray &line : lines)
-        block += eol + indent + line;
-    block += eol + indentOf(page, headEnd);
-    return {headEnd, headEnd, block};
+    return {headEnd, headEnd, lineBlock(lines, indent, eol, false) + eol + indentOf(page, headEnd)};
 }
 
 } // namespace

@@ -267,16 +267,7 @@ bool ProfileWorkflow::FormClose()
 {
     if (!TestModified() || !askSaveChanges())
         return true;
-    CaptureInputs();
-    if (m_profileUntitled) {
-        const std::optional<QString> file = askSaveFile();
-        if (!file)
-            return false;
-        writeProfile(*file);
-        return true;
-    }
-    writeProfile(m_profilePath);
-    return true;
+    return saveInputs();
 }
 
 bool ProfileWorkflow::openProfileFile(const QString &path)
