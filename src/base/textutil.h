@@ -1,6 +1,7 @@
 #pragma once
 
-// Small conversions between the catalogue's UTF-8 views and Qt strings.
+// Small conversions between the catalogue's UTF-8 views and Qt strings, and
+// the one digit test of the byte scanners.
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,18 @@ namespace brindle {
 inline QString toQString(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Texts written as u"..." literals in tables.
+inline QString toQString(std::u16string_view s)
+{
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// '0' to '9' only, whatever the locale says.
+constexpr bool isAsciiDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
 }
 
 inline std::string_view toView(const QByteArray &bytes)

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "base/textutil.h"
 #include "check/checker.h"
 #include "check/pagecheck.h"
 
@@ -15,11 +16,6 @@ using namespace Qt::StringLiterals;
 namespace brindle::cli {
 
 namespace {
-
-QString toQString(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
 
 QByteArray rulesText()
 {

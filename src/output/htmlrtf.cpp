@@ -1,6 +1,7 @@
 #include "output/htmlrtf.h"
 
 #include "base/error.h"
+#include "base/textutil.h"
 
 #include <QTemporaryFile>
 
@@ -115,11 +116,6 @@ constexpr std::array<quint8, 256> kWeights = [] {
     return weights;
 }();
 
-constexpr bool isDigit(unsigned char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // Length and hash of the tag name at the start of p, looking at no more than
 // `limit` bytes: the run of letters, "!" and "/", then the run of digits.
 struct MeasuredName
@@ -134,7 +130,7 @@ constexpr MeasuredName measureName(const Byte *p, std::size_t limit)
     MeasuredName m;
     while (m.length < limit && kWeights[static_cast<unsigned char>(p[m.length])] != 0)
         m.hash += kWeights[static_cast<unsigned char>(p[m.length++])];
-    while (m.length < limit && isDigit(static_cast<unsigned char>(p[m.length])))
+    while (m.length < limit && isAsciiDigit(static_cast<unsigned char>(p[m.length])))
         m.hash += static_cast<unsigned char>(p[m.length++]) - '0';
     return m;
 }
@@ -721,7 +717,7 @@ bool TsyxHTMLRTF::scanLong(LongKind kind)
                     return false;
                 m_longInDigits = true;
             }
-            while (isDigit(byteAt(m_position)))
+            while (isAsciiDigit(byteAt(m_position)))
                 m_longHash += byteAt(m_position++) - '0';
             return !cut();
         case LongKind::Text:
@@ -1026,7 +1022,7 @@ TokenClass TsyxHTMLRTF::lookupTagName()
         hash += weight;
         ++length;
     }
-    while (isDigit(p[length]))
+    while (isAsciiDigit(p[length]))
         hash += p[length++] - '0';
     m_nameLength = length;
     if (hash >= kTagBuckets)

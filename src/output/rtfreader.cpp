@@ -1,6 +1,7 @@
 #include "output/rtfreader.h"
 
 #include "base/parseint.h"
+#include "base/textutil.h"
 
 #include <QHash>
 
@@ -70,11 +71,6 @@ bool isSkippedDestination(std::string_view word)
 constexpr bool isLetter(uchar c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-constexpr bool isDigit(uchar c)
-{
-    return c >= '0' && c <= '9';
 }
 
 // A control word's numeric parameter, held within kParameterLimit either way.
@@ -184,9 +180,9 @@ RtfContent Reader::read()
                 ++m_pos;
             const std::string_view word(m_data.data() + wordStart, std::size_t(m_pos - wordStart));
             const qsizetype parameterStart = m_pos;
-            if (m_pos + 1 < size && byteAt(m_pos) == '-' && isDigit(byteAt(m_pos + 1)))
+            if (m_pos + 1 < size && byteAt(m_pos) == '-' && isAsciiDigit(byteAt(m_pos + 1)))
                 ++m_pos;
-            while (m_pos < size && isDigit(byteAt(m_pos)))
+            while (m_pos < size && isAsciiDigit(byteAt(m_pos)))
                 ++m_pos;
             const bool hasParameter = m_pos > parameterStart;
             const int parameter =

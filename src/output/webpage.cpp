@@ -1,17 +1,13 @@
 #include "output/webpage.h"
 
 #include "base/error.h"
+#include "base/textutil.h"
 
 using namespace Qt::StringLiterals;
 
 namespace brindle::output {
 
 namespace {
-
-QString toQString(std::u16string_view s)
-{
-    return QString(reinterpret_cast<const QChar *>(s.data()), static_cast<qsizetype>(s.size()));
-}
 
 // A bare CR is no line end for most tools here, and a bare LF none for the
 // tools the page may be opened with elsewhere: every line ends in CR LF.

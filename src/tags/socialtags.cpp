@@ -18,8 +18,6 @@ const std::array<std::string_view, 2> kTwitterCardItems = {"summary", "summary_l
 
 namespace {
 
-constexpr std::span<const std::string_view> kNoItems;
-
 const std::array<SocialFieldInfo, kSocialFieldCount> kSocialFields = {{
     {"og:title", "og-title", false, SocialCheck::None, kNoItems},
     {"og:description", "og-description", false, SocialCheck::None, kNoItems},

@@ -210,8 +210,6 @@ const std::array<int, 7> BasicRows = {1, 3, 4, 10, 11, 14, 15};
 
 namespace {
 
-constexpr std::span<const std::string_view> kNoItems;
-
 const std::array<TagInfo, kTagCount> kTags = {{
     {1, "Title"sv, "eTitle"sv, InputKind::Text, 70, kNoItems, -1, "<title>#CNT#</title>"sv},
     {3, "Description"sv, "eDescription"sv, InputKind::Text, 250, kNoItems, -1,

@@ -38,6 +38,9 @@ enum class InputKind
     Choice
 };
 
+// The items of a text tag or field: none.
+inline constexpr std::span<const std::string_view> kNoItems{};
+
 struct TagInfo
 {
     int listRow;

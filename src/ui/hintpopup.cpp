@@ -1,6 +1,7 @@
 #include "ui/hintpopup.h"
 
 #include "base/error.h"
+#include "base/textutil.h"
 #include "check/checker.h"
 #include "check/textmeasure.h"
 #include "widgets/fonts.h"
@@ -68,11 +69,6 @@ constexpr std::array<Hint, Thintf::kSlotCount> kHints = {{
      u"The content attribute is utilized by regional search engines. Declares the primary natural "
      u"language(s) of the document. May be used by search engines to categorize by language."},
 }};
-
-QString toQString(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
 
 constexpr int kHeight = 95;
 // The length line below the hint text of the Title and Description hints.

@@ -24,8 +24,8 @@ using namespace brindle::tags;
 
 namespace {
 
-constexpr int kWidth = 772;
-constexpr int kHeight = 412;
+constexpr int kWindowWidth = 772;
+constexpr int kWindowHeight = 412;
 constexpr int kPanelWidth = 394;
 constexpr int kFirstRow = 36;
 constexpr int kRowStep = 26;
@@ -87,7 +87,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     setObjectName(u"fsocial"_s);
     setWindowTitle(u"Social Cards"_s);
     setFont(widgets::uiFont());
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kWindowWidth, kWindowHeight);
     setAutoFillBackground(true);
 
     m_fields = new widgets::GradientPanel(this);
@@ -175,14 +175,14 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     m_problem = new QLabel(this);
     m_problem->setObjectName(u"lbproblem"_s);
     m_problem->setWordWrap(true);
-    m_problem->setGeometry(6, 374, kWidth - 100, 32);
+    m_problem->setGeometry(6, 374, kWindowWidth - 100, 32);
     QPalette red = m_problem->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
     m_problem->setPalette(red);
 
     auto *btClose = new QPushButton(u"&Close"_s, this);
     btClose->setObjectName(u"btClose"_s);
-    btClose->setGeometry(kWidth - 81, kHeight - 31, 75, 25);
+    btClose->setGeometry(kWindowWidth - 81, kWindowHeight - 31, 75, 25);
     btClose->setAutoDefault(false);
     connect(btClose, &QPushButton::clicked, this, &QDialog::close);
     setTabOrder(previous, btClose);
