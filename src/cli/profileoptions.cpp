@@ -97,9 +97,9 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
         view.texts[std::size_t(t)] = values.values[std::size_t(t)];
         if (t < kTextTagCount || !parser.isSet(TagOptions::optionName(t)))
             continue;
-        view.items[std::size_t(t)] =
-            t == Charset ? values.charsetItem
-                         : itemIndexOfText(t, values.values[std::size_t(t)].toUtf8().toStdString());
+        view.items[std::size_t(t)] = t == Charset
+                                         ? values.charsetItem
+                                         : itemIndexOfText(t, toView(values.values[std::size_t(t)].toUtf8()));
     }
     view.rows = ticks;
     view.social = values.social;

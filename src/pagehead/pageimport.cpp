@@ -144,7 +144,7 @@ ImportedProfile importHead(const PageHead &head)
         } else {
             profile.texts[slot] = value;
             if (tagInfo(t).kind == InputKind::Choice)
-                profile.items[slot] = itemIndexOfText(t, value.toUtf8().toStdString());
+                profile.items[slot] = itemIndexOfText(t, toView(value.toUtf8()));
         }
     }
     return profile;
