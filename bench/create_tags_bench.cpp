@@ -3,11 +3,11 @@
 //
 //   bench_create_tags [ROUNDS]      (run on a real display, e.g. under xvfb-run)
 
-#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 // -x TIMES converts the file repeated TIMES over (one text), to check that
 // the time grows linearly; -o writes the RTF of the last run to OUT.
 
-#include "output/colorize.h"
+#include "render/colorize.h"
 
 #include <QFile>
 

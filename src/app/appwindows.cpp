@@ -1,13 +1,13 @@
 #include "app/appwindows.h"
 
-#include "output/checkwindow.h"
-#include "output/pagebuilderwindow.h"
-#include "output/searchpreviewwindow.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
+#include "ui/checkwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/searchpreviewwindow.h"
 #include "ui/taginputs.h"
+#include "ui/tagsviewer.h"
 
 #include <QLineEdit>
 

@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
-#include "output/colorize.h"
-#include "output/rtfsyntax.h"
+#include "render/colorize.h"
+#include "render/rtfsyntax.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "base/filewriter.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 
 using namespace Qt::StringLiterals;
 

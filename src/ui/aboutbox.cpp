@@ -1,6 +1,6 @@
 #include "ui/aboutbox.h"
 
-#include "ui/fadinglinklabel.h"
+#include "widgets/fadinglinklabel.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/images.h"

@@ -2,18 +2,18 @@
 
 #include "base/dialogs.h"
 #include "base/textutil.h"
-#include "output/tagsviewer.h"
 #include "tags/metataggenerator.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/socialcards.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
 #include "widgets/statusbar.h"
 #include "widgets/systemcolors.h"
+#include "widgets/tagchecklist.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>

@@ -2,7 +2,7 @@
 
 #include "base/error.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "widgets/tagchecklist.h"
 
 #include <QComboBox>
 #include <QLineEdit>

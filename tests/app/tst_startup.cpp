@@ -1,11 +1,11 @@
 #include "app/appwindows.h"
 #include "app/startup.h"
 #include "common/fakedialogs.h"
-#include "output/pagebuilderwindow.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/tagsviewer.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "common/clirun.h"
 
-#include "output/colorize.h"
+#include "render/colorize.h"
 
 #include <QCryptographicHash>
 #include <QFile>

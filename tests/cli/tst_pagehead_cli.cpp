@@ -3,7 +3,7 @@
 #include "base/textutil.h"
 #include "common/clirun.h"
 #include "common/testfiles.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "tags/tagcatalogue.h"
 
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "common/fakedialogs.h"
 #include "common/modal.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
-#include "ui/fadinglinklabel.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/fadinglinklabel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,12 +1,12 @@
 #include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
 #include "common/testfiles.h"
-#include "output/pagebuilderwindow.h"
-#include "output/tagsviewer.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "ui/aboutbox.h"
-#include "ui/fadinglinklabel.h"
 #include "ui/hintpopup.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/tagsviewer.h"
+#include "widgets/fadinglinklabel.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 // list follow the desktop's palette.
 
 #include "common/fakedialogs.h"
-#include "output/tagsviewer.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QApplication>
 #include <QImage>

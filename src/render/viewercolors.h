@@ -2,7 +2,7 @@
 
 // The colour table the tags viewer gives the HTML-to-RTF converter.
 
-#include "output/rtfsyntax.h"
+#include "render/rtfsyntax.h"
 
 #include <array>
 

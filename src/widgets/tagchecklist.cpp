@@ -1,8 +1,8 @@
-#include "ui/tagchecklist.h"
+#include "widgets/tagchecklist.h"
 
 #include "base/error.h"
-#include "ui/tagchecklistaccessible.h"
 #include "widgets/systemcolors.h"
+#include "widgets/tagchecklistaccessible.h"
 
 #include <QApplication>
 #include <QKeyEvent>

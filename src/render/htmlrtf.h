@@ -4,7 +4,7 @@
 // dispatched on each byte through a 256-entry handler table, with a hashed
 // table of tag names and a table of character entities.
 
-#include "output/rtfsyntax.h"
+#include "render/rtfsyntax.h"
 
 #include <array>
 #include <memory>

@@ -3,7 +3,7 @@
 // The "Search Preview" window: the page as a search result would list it,
 // made from the main window's inputs and following them while open.
 
-#include "output/toolwindow.h"
+#include "ui/toolwindow.h"
 
 class QLabel;
 

@@ -1,4 +1,4 @@
-#include "ui/fadinglinklabel.h"
+#include "widgets/fadinglinklabel.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

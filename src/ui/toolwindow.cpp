@@ -1,4 +1,4 @@
-#include "output/toolwindow.h"
+#include "ui/toolwindow.h"
 
 #include "ui/centreonce.h"
 #include "ui/taginputs.h"

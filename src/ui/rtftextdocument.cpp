@@ -1,6 +1,6 @@
-#include "output/rtftextdocument.h"
+#include "ui/rtftextdocument.h"
 
-#include "output/rtfreader.h"
+#include "render/rtfreader.h"
 
 #include <QColor>
 #include <QFontDatabase>

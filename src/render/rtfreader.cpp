@@ -1,4 +1,4 @@
-#include "output/rtfreader.h"
+#include "render/rtfreader.h"
 
 #include "base/parseint.h"
 #include "base/textutil.h"

@@ -1,10 +1,10 @@
-#include "output/searchpreviewwindow.h"
+#include "ui/searchpreviewwindow.h"
 
 #include "base/error.h"
 #include "check/pagecheck.h"
 #include "check/searchresult.h"
 #include "check/textmeasure.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "tags/metataggenerator.h"
 #include "ui/taginputs.h"
 

@@ -1,4 +1,4 @@
-#include "output/rtfsyntax.h"
+#include "render/rtfsyntax.h"
 
 #include <algorithm>
 #include <charconv>

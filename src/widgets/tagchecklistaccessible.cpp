@@ -1,6 +1,6 @@
-#include "ui/tagchecklistaccessible.h"
+#include "widgets/tagchecklistaccessible.h"
 
-#include "ui/tagchecklist.h"
+#include "widgets/tagchecklist.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "output/webpage.h"
+#include "render/webpage.h"
 
 #include "base/error.h"
 #include "base/textutil.h"

@@ -5,7 +5,7 @@
 
 #include "base/error.h"
 #include "base/filewriter.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 
 #include <QDir>
 #include <QFile>

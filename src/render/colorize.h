@@ -2,7 +2,7 @@
 
 // HTML text to RTF in the tags viewer's colours: what the viewer shows and brindle-cli colorize writes.
 
-#include "output/rtfsyntax.h"
+#include "render/rtfsyntax.h"
 
 #include <QByteArray>
 

@@ -4,7 +4,7 @@
 // viewer's tag lines into a blank ".html" page.
 
 #include "base/dialogs.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "ui/centreonce.h"
 
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "output/htmlrtf.h"
+#include "render/htmlrtf.h"
 
 #include "base/error.h"
 #include "base/textutil.h"

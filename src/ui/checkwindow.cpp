@@ -1,4 +1,4 @@
-#include "output/checkwindow.h"
+#include "ui/checkwindow.h"
 
 #include "base/error.h"
 #include "check/pagecheck.h"

@@ -1,5 +1,5 @@
-#include "output/colorize.h"
-#include "output/rtftextdocument.h"
+#include "render/colorize.h"
+#include "ui/rtftextdocument.h"
 
 #include <QFontDatabase>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "output/colorize.h"
+#include "render/colorize.h"
 
-#include "output/htmlrtf.h"
-#include "output/viewercolors.h"
+#include "render/htmlrtf.h"
+#include "render/viewercolors.h"
 
 namespace brindle::output {
 

@@ -1,13 +1,13 @@
 #include "app/appwindows.h"
 #include "check/textmeasure.h"
 #include "common/fakedialogs.h"
-#include "output/checkwindow.h"
-#include "output/searchpreviewwindow.h"
-#include "output/tagsviewer.h"
+#include "ui/checkwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/searchpreviewwindow.h"
 #include "ui/taginputs.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>

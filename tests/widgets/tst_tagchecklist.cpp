@@ -4,8 +4,8 @@
 
 #include "base/error.h"
 #include "tags/tagcatalogue.h"
-#include "ui/tagchecklist.h"
 #include "widgets/systemcolors.h"
+#include "widgets/tagchecklist.h"
 
 #include <QPaintEvent>
 #include <QScrollBar>

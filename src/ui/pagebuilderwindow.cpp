@@ -1,7 +1,7 @@
-#include "output/pagebuilderwindow.h"
+#include "ui/pagebuilderwindow.h"
 
 #include "base/filewriter.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 

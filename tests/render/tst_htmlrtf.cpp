@@ -1,7 +1,7 @@
-#include "output/colorize.h"
-#include "output/htmlrtf.h"
-#include "output/rtfreader.h"
-#include "output/viewercolors.h"
+#include "render/colorize.h"
+#include "render/htmlrtf.h"
+#include "render/rtfreader.h"
+#include "render/viewercolors.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -3,7 +3,7 @@
 // The "Check" window: the page checker's findings for the tag lines the
 // main window's inputs make now, following them while open.
 
-#include "output/toolwindow.h"
+#include "ui/toolwindow.h"
 
 class QTreeWidget;
 
