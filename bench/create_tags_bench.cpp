@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 30;
 
     brindle::ui::Tovalinform main;
-    brindle::output::Tfview viewer(&main);
+    brindle::ui::Tfview viewer(&main);
     main.setViewer(&viewer);
     main.show();
     if (!QTest::qWaitForWindowExposed(&main))

@@ -3,7 +3,7 @@
 #include "render/htmlrtf.h"
 #include "render/viewercolors.h"
 
-namespace brindle::output {
+namespace brindle::render {
 
 void colorizeHtml(const QByteArray &text, RtfStream &stream)
 {
@@ -32,4 +32,4 @@ QByteArray colorizeHtml(const QByteArray &text)
     return rtf;
 }
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-namespace brindle::output {
+namespace brindle::render {
 
 // The RTF document of an HTML text (UTF-8, ends at the first NUL byte) in the
 // tags viewer's colours: a new converter, the viewer colour table, the whole
@@ -19,4 +19,4 @@ void colorizeHtml(const QByteArray &text, RtfStream &stream);
 // whatever its length (see TsyxHTMLRTF::convertSourceToStream).
 void colorizeHtml(const TextSource &source, RtfStream &stream);
 
-} // namespace brindle::output
+} // namespace brindle::render

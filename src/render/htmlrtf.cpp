@@ -11,7 +11,7 @@
 #include <iterator>
 #include <type_traits>
 
-namespace brindle::output {
+namespace brindle::render {
 
 using TokenClass = TsyxHTMLRTF::TokenClass;
 using ScanState = TsyxHTMLRTF::ScanState;
@@ -1105,4 +1105,4 @@ void TsyxHTMLRTF::FormatToken(int colorIndex, QByteArrayView token, RtfStream &o
     writeColoredToken(color, token, out);
 }
 
-} // namespace brindle::output
+} // namespace brindle::render

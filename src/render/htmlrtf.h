@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-namespace brindle::output {
+namespace brindle::render {
 
 class TsyxHTMLRTF final : public TsyxRTFSyntax
 {
@@ -181,4 +181,4 @@ private:
     bool m_tokenNeedsEscape = false;
 };
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace brindle::output {
+namespace brindle::render {
 
 namespace {
 
@@ -501,4 +501,4 @@ RtfContent readRtf(QByteArrayView rtf)
     return Reader(rtf).read();
 }
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -11,7 +11,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace brindle::output {
+namespace brindle::render {
 
 // The size of RTF's default font, 12 pt, in half points (\fs).
 inline constexpr int kDefaultFontSizeHalfPoints = 24;
@@ -42,4 +42,4 @@ RtfContent readRtf(QByteArrayView rtf);
 // bytes map to the C1 controls of the same value).
 QChar cp1252Char(uchar byte);
 
-} // namespace brindle::output
+} // namespace brindle::render

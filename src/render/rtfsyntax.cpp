@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace brindle::output {
+namespace brindle::render {
 
 void RtfStream::writeNumber(qint64 number)
 {
@@ -224,4 +224,4 @@ QByteArray TsyxRTFSyntax::ConvertToString()
 
 void TsyxRTFSyntax::SetDefaultColors() {}
 
-} // namespace brindle::output
+} // namespace brindle::render

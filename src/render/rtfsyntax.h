@@ -16,7 +16,7 @@
 #include <span>
 #include <utility>
 
-namespace brindle::output {
+namespace brindle::render {
 
 // A colour as the stored colour tables hold it: $00BBGGRR, red in the low byte.
 using RtfColor = quint32;
@@ -218,4 +218,4 @@ protected:
     qint32 m_codePage = 1252;
 };
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace brindle::output {
+namespace brindle::render {
 
 // The tags viewer's colours for the converter's colour indices 1 to 11, as
 // colour words ($00BBGGRR). They replace the converter's own defaults.
@@ -24,4 +24,4 @@ inline constexpr std::array<RtfColor, 11> kViewerColors = {
     0x000000FF, // 11 character entity            #FF0000
 };
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -5,7 +5,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::render {
 
 namespace {
 
@@ -87,4 +87,4 @@ QByteArray pageBytes(const QString &declaration, const QString &tagsText)
     return pageText(declaration, tagsText).toUtf8();
 }
 
-} // namespace brindle::output
+} // namespace brindle::render

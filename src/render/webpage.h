@@ -10,7 +10,7 @@
 #include <array>
 #include <string_view>
 
-namespace brindle::output {
+namespace brindle::render {
 
 struct DocumentType
 {
@@ -73,4 +73,4 @@ QString pageText(const QString &declaration, const QString &tagsText);
 // The same as the bytes written to the file (UTF-8, no byte-order mark).
 QByteArray pageBytes(const QString &declaration, const QString &tagsText);
 
-} // namespace brindle::output
+} // namespace brindle::render

@@ -46,7 +46,7 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     m_maker->setObjectName(u"lbmaker"_s);
     m_maker->move(80, 32);
 
-    m_link = new FadingLinkLabel(m_band);
+    m_link = new widgets::FadingLinkLabel(m_band);
     m_link->setObjectName(u"lbhomepage"_s);
     m_link->setGeometry(16, 67, 249, 12);
     m_link->setFont(widgets::uiPixelFont(10));

@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 namespace {
 
@@ -91,4 +91,4 @@ void CheckWindow::refresh()
     }
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -7,7 +7,7 @@
 
 class QTreeWidget;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 class CheckWindow : public ToolWindow
 {
@@ -25,4 +25,4 @@ private:
     QTreeWidget *m_list = nullptr;
 };
 
-} // namespace brindle::output
+} // namespace brindle::ui

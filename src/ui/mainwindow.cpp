@@ -172,7 +172,7 @@ void Tovalinform::buildFields(QWidget *body)
     pnfields->setBorderSides({});
     pnfields->setGeometry(1, 1, 666, 411);
 
-    taglis = new TOvCheckList(pnfields);
+    taglis = new widgets::TOvCheckList(pnfields);
     taglis->setObjectName(u"taglis"_s);
     taglis->setAccessibleName(u"Tags"_s);
     taglis->setGeometry(13, 0, 124, 411);

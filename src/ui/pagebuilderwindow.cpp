@@ -13,13 +13,13 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 namespace {
 
 QString listText(int row)
 {
-    const std::u16string_view text = kDocumentTypes[std::size_t(row)].listText;
+    const std::u16string_view text = render::kDocumentTypes[std::size_t(row)].listText;
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
@@ -51,8 +51,8 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
     cbXHT->setObjectName(u"cbXHT"_s);
     cbHTM = new QComboBox(m_panel);
     cbHTM->setObjectName(u"cbHTM"_s);
-    for (int row = 0; row < int(kDocumentTypes.size()); ++row)
-        (kDocumentTypes[std::size_t(row)].xhtml ? cbXHT : cbHTM)->addItem(listText(row));
+    for (int row = 0; row < int(render::kDocumentTypes.size()); ++row)
+        (render::kDocumentTypes[std::size_t(row)].xhtml ? cbXHT : cbHTM)->addItem(listText(row));
     for (QComboBox *list : {cbXHT, cbHTM}) {
         list->setEditable(false);
         list->setGeometry(163, 47, 150, 21);
@@ -60,8 +60,8 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
         // The viewer shows the one its lines were made for.
         list->hide();
     }
-    cbXHT->setCurrentIndex(kDefaultXhtmlItem);
-    cbHTM->setCurrentIndex(kDefaultHtmlItem);
+    cbXHT->setCurrentIndex(render::kDefaultXhtmlItem);
+    cbHTM->setCurrentIndex(render::kDefaultHtmlItem);
     connect(cbXHT, &QComboBox::activated, this, &Tfcreaht::cbXHTChange);
     connect(cbHTM, &QComboBox::activated, this, &Tfcreaht::cbHTMChange);
 
@@ -90,12 +90,12 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
 void Tfcreaht::FormCreate()
 {
     for (int row = 0; row < int(m_declarations.size()); ++row)
-        m_declarations[std::size_t(row)] = declarationText(row);
+        m_declarations[std::size_t(row)] = render::declarationText(row);
 }
 
 int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over)
 {
-    const bool html = offersHtmlTypes(pageMode);
+    const bool html = render::offersHtmlTypes(pageMode);
     cbHTM->setVisible(html);
     cbXHT->setVisible(!html);
     m_tagsText = tagsText;
@@ -113,14 +113,14 @@ int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over)
 
 void Tfcreaht::cbXHTChange()
 {
-    const int row = documentTypeRow(true, cbXHT->currentIndex());
+    const int row = render::documentTypeRow(true, cbXHT->currentIndex());
     if (row >= 0)
         m_selectedDeclaration = m_declarations[std::size_t(row)];
 }
 
 void Tfcreaht::cbHTMChange()
 {
-    const int row = documentTypeRow(false, cbHTM->currentIndex());
+    const int row = render::documentTypeRow(false, cbHTM->currentIndex());
     if (row >= 0)
         m_selectedDeclaration = m_declarations[std::size_t(row)];
 }
@@ -147,7 +147,7 @@ bool Tfcreaht::GaeHTM(const QString &declaration, const QString &tagsText)
     const std::optional<QString> fileName = m_sadi.askSave(this);
     if (!fileName)
         return false;
-    writeFileSafely(*fileName, pageBytes(declaration, tagsText));
+    writeFileSafely(*fileName, render::pageBytes(declaration, tagsText));
     return true;
 }
 
@@ -179,4 +179,4 @@ void Tfcreaht::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -20,7 +20,7 @@ namespace brindle::widgets {
 class GradientPanel;
 }
 
-namespace brindle::output {
+namespace brindle::ui {
 
 class Tfcreaht : public QDialog
 {
@@ -59,7 +59,7 @@ private:
     void FormCreate();
     void FormClose();
 
-    std::array<QString, kDocumentTypes.size()> m_declarations;
+    std::array<QString, render::kDocumentTypes.size()> m_declarations;
     QString m_selectedDeclaration;
     QString m_tagsText;
     FileDialog m_sadi;
@@ -74,4 +74,4 @@ private:
     QPushButton *btoke = nullptr;
 };
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -10,11 +10,11 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 namespace {
 
-QFont documentFont(const RtfContent &content)
+QFont documentFont(const render::RtfContent &content)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const QString wanted = content.fontName.isEmpty() ? u"Courier New"_s : content.fontName;
@@ -30,7 +30,7 @@ QFont documentFont(const RtfContent &content)
 
 void loadRtf(QTextDocument &doc, QByteArrayView rtf)
 {
-    const RtfContent content = readRtf(rtf);
+    const render::RtfContent content = render::readRtf(rtf);
     const QFont font = documentFont(content);
 
     doc.clear();
@@ -41,7 +41,7 @@ void loadRtf(QTextDocument &doc, QByteArrayView rtf)
     format.setFont(font);
     cursor.setBlockCharFormat(format);
     const QString &text = content.text;
-    for (const RtfRun &run : content.runs) {
+    for (const render::RtfRun &run : content.runs) {
         format.setForeground(QColor::fromRgb(run.rgb));
         // Split at CR LF: each line is a block of its own.
         qsizetype at = run.start;
@@ -63,4 +63,4 @@ void loadRtf(QTextDocument &doc, QByteArrayView rtf)
     cursor.endEditBlock();
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

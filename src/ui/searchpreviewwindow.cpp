@@ -14,7 +14,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 namespace {
 
@@ -87,7 +87,7 @@ void SearchPreviewWindow::refresh()
     // A page without a title gets the builder's placeholder, and a search
     // result shows that.
     if (!tags::joinLines(lines).contains(u"</title>"_s))
-        lines.prepend(QString::fromUtf16(kPlaceholderTitle));
+        lines.prepend(QString::fromUtf16(render::kPlaceholderTitle));
     QFont descriptionFont = resultFont(check::kDescriptionPixelSize);
     try {
         const check::PageReport report = check::checkTagLines(lines, check::FontMeasure::liberationSans());
@@ -124,4 +124,4 @@ QString SearchPreviewWindow::descriptionText() const
     return m_description->text();
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

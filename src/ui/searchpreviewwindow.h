@@ -7,7 +7,7 @@
 
 class QLabel;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 class SearchPreviewWindow : public ToolWindow
 {
@@ -32,4 +32,4 @@ private:
     QLabel *m_description = nullptr;
 };
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -25,7 +25,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::output {
+namespace brindle::ui {
 
 namespace {
 
@@ -50,20 +50,21 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
             const QRgb rgb = frag.charFormat().foreground().color().rgb() & 0xFFFFFF;
             const auto [pos, inserted] = colourIndex.try_emplace(rgb, int(colourIndex.size()) + 1);
             body += "\\cf" + QByteArray::number(pos->second) + ' ';
-            body += TsyxHTMLRTF::escapedText(frag.text().mid(start - frag.position(), end - start).toUtf8());
+            body += render::TsyxHTMLRTF::escapedText(
+                frag.text().mid(start - frag.position(), end - start).toUtf8());
         }
         const int lineEnd = block.position() + block.length() - 1;
         if (lineEnd >= from && lineEnd < to && block.next().isValid())
             body += "\\par\r\n";
     }
-    std::vector<RtfColor> colours(colourIndex.size());
+    std::vector<render::RtfColor> colours(colourIndex.size());
     for (const auto &[rgb, index] : colourIndex)
-        colours[std::size_t(index - 1)] =
-            RtfColor(qRed(rgb)) | RtfColor(qGreen(rgb)) << 8 | RtfColor(qBlue(rgb)) << 16;
-    TsyxRTFSyntax converter;
+        colours[std::size_t(index - 1)] = render::RtfColor(qRed(rgb)) | render::RtfColor(qGreen(rgb)) << 8 |
+                                          render::RtfColor(qBlue(rgb)) << 16;
+    render::TsyxRTFSyntax converter;
     converter.SetupColors(colours);
     QByteArray rtf;
-    RtfStream stream(rtf);
+    render::RtfStream stream(rtf);
     converter.writeProlog(stream);
     stream.write(body);
     stream.write(QByteArrayView(" }", 2));
@@ -219,7 +220,7 @@ void Tfview::ColorizeTags()
 {
     // The converter scans the bytes in place; they live until it is done.
     const QByteArray bytes = text().toUtf8();
-    const QByteArray rtf = colorizeHtml(bytes);
+    const QByteArray rtf = render::colorizeHtml(bytes);
     loadRtf(*htsyn->document(), rtf);
     htsyn->moveCursor(QTextCursor::Start);
 }
@@ -271,4 +272,4 @@ void Tfview::btCloseClick()
     close();
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -22,7 +22,7 @@ class GradientPanel;
 class ImageButton;
 } // namespace brindle::widgets
 
-namespace brindle::output {
+namespace brindle::ui {
 
 class Tfview : public QDialog
 {
@@ -79,4 +79,4 @@ private:
     bool m_menuExtended = false;
 };
 
-} // namespace brindle::output
+} // namespace brindle::ui

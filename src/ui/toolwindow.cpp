@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace brindle::output {
+namespace brindle::ui {
 
 ToolWindow::ToolWindow(ui::TagInputs *inputs, QWidget *mainWindow)
     : QWidget(mainWindow,
@@ -62,4 +62,4 @@ QPoint besidePosition(const QRect &main, const QSize &size, const QRect &desktop
     return ui::centredOver(main, size, desktop);
 }
 
-} // namespace brindle::output
+} // namespace brindle::ui

@@ -13,7 +13,7 @@ namespace brindle::ui {
 class TagInputs;
 }
 
-namespace brindle::output {
+namespace brindle::ui {
 
 class ToolWindow : public QWidget
 {
@@ -43,4 +43,4 @@ private:
 // `main`, or left of it, or centred over it, always on `desktop`.
 QPoint besidePosition(const QRect &main, const QSize &size, const QRect &desktop);
 
-} // namespace brindle::output
+} // namespace brindle::ui

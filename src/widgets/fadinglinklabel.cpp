@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace brindle::ui {
+namespace brindle::widgets {
 
 FadingLinkLabel::FadingLinkLabel(QWidget *parent)
     : QWidget(parent), m_normal(0x17, 0x45, 0xAE), m_hot(0xC4, 0x3C, 0x1A),
@@ -113,4 +113,4 @@ void FadingLinkLabel::mouseReleaseEvent(QMouseEvent *event)
         m_opener(QUrl(m_url));
 }
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-namespace brindle::ui {
+namespace brindle::widgets {
 
 class FadingLinkLabel : public QWidget
 {
@@ -64,4 +64,4 @@ private:
     std::function<void(const QUrl &)> m_opener;
 };
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

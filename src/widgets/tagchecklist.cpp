@@ -19,7 +19,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::ui {
+namespace brindle::widgets {
 
 namespace {
 
@@ -993,4 +993,4 @@ void TOvCheckList::searchFor(const QString &text)
         beep();
 }
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

@@ -16,10 +16,8 @@
 #include <optional>
 
 namespace brindle::widgets {
-enum class SystemColor;
-}
 
-namespace brindle::ui {
+enum class SystemColor;
 
 enum TCheckBoxState : quint8
 {
@@ -185,8 +183,8 @@ public:
 
 signals:
     // Handlers must be connected directly: allowChange points to a local.
-    void OnChanging(int index, brindle::ui::TCheckBoxState newState, bool *allowChange);
-    void OnChange(int index, brindle::ui::TCheckBoxState newState);
+    void OnChanging(int index, brindle::widgets::TCheckBoxState newState, bool *allowChange);
+    void OnChange(int index, brindle::widgets::TCheckBoxState newState);
     // The user moved the current row (mouse or keyboard); not setItemIndex.
     void currentRowChanged(int row);
     // A row's state changed, by the user or by the program.
@@ -264,4 +262,4 @@ private:
     QElapsedTimer m_clock;
 };
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace brindle::ui {
+namespace brindle::widgets {
 
 namespace {
 
@@ -227,4 +227,4 @@ void accessibleRowsChanged(TOvCheckList *list)
     QAccessible::updateAccessibility(&event);
 }
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

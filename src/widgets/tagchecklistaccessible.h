@@ -9,7 +9,7 @@
 #include <QAccessibleWidget>
 #include <QHash>
 
-namespace brindle::ui {
+namespace brindle::widgets {
 
 class TOvCheckList;
 
@@ -42,4 +42,4 @@ void accessibleRowStateChanged(TOvCheckList *list, int row);
 void accessibleCurrentRowChanged(TOvCheckList *list, int row);
 void accessibleRowsChanged(TOvCheckList *list);
 
-} // namespace brindle::ui
+} // namespace brindle::widgets

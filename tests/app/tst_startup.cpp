@@ -110,8 +110,8 @@ private slots:
         QFETCH(bool, xhtml);
         test::FakeDialogs fake;
         std::unique_ptr<ui::Tovalinform> main = app::createWindows();
-        output::Tfview *viewer = app::windows().fview;
-        output::Tfcreaht *builder = app::windows().fcreaht;
+        ui::Tfview *viewer = app::windows().fview;
+        ui::Tfcreaht *builder = app::windows().fcreaht;
         viewer->appendLine(u"<title>x</title>"_s);
         viewer->setPageMode(pageMode);
         bool sawBuilder = false, xhtmlShown = false, htmlShown = false;

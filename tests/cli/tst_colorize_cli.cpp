@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

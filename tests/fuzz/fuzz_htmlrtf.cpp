@@ -14,7 +14,7 @@
 #include <cstring>
 #include <memory>
 
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

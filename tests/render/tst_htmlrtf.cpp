@@ -16,7 +16,7 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 
@@ -523,13 +523,13 @@ private slots:
     {
         QFETCH(QByteArray, rtf);
         QFETCH(QString, text);
-        QCOMPARE(brindle::output::readRtf(rtf).text, text);
+        QCOMPARE(brindle::render::readRtf(rtf).text, text);
     }
 
     void readRtfRunsAndFont()
     {
         const RtfContent content =
-            brindle::output::readRtf("{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1\\fmodern Courier New;}}"
+            brindle::render::readRtf("{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1\\fmodern Courier New;}}"
                                      "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\\fs18 "
                                      "\\cf1 ab\\cf2 c\\par\\cf9 d\\cf1 e{\\cf1 f}}");
         QCOMPARE(content.text, u"abc\r\ndef"_s);
@@ -546,7 +546,7 @@ private slots:
 
     void readsViewerRtf()
     {
-        const RtfContent content = brindle::output::readRtf(colorizeHtml("<b>x</b>\r\n"));
+        const RtfContent content = brindle::render::readRtf(colorizeHtml("<b>x</b>\r\n"));
         QCOMPARE(content.text, u"<b>x</b>\r\n"_s);
         QCOMPARE(content.fontName, u"Courier New"_s);
         QCOMPARE(content.fontSizeHalfPoints, 20);
@@ -557,7 +557,7 @@ private slots:
         QCOMPARE(content.runs.at(3).rgb, 0x0000FFu); // text
         QCOMPARE(content.runs.at(6).start, 7);
         QCOMPARE(content.runs.at(6).length, 3);
-        QCOMPARE(brindle::output::readRtf(colorizeHtml({})).fontSizeHalfPoints, 20);
+        QCOMPARE(brindle::render::readRtf(colorizeHtml({})).fontSizeHalfPoints, 20);
     }
 
     // What the converter writes, our reader turns back into the text (line
@@ -583,7 +583,7 @@ private slots:
     {
         QFETCH(QByteArray, html);
         QFETCH(QString, text);
-        QCOMPARE(brindle::output::readRtf(colorizeHtml(html)).text, text);
+        QCOMPARE(brindle::render::readRtf(colorizeHtml(html)).text, text);
     }
 
     // Readers that share no code with ours agree on the non-ASCII text. Each

@@ -20,7 +20,7 @@
 using namespace Qt::StringLiterals;
 using namespace brindle;
 using brindle::test::errorOf;
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

@@ -24,7 +24,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
-using brindle::ui::TOvCheckList;
+using brindle::widgets::TOvCheckList;
 
 namespace {
 

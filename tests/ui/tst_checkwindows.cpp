@@ -164,7 +164,7 @@ private slots:
         p.tick(tags::Title);
         p.tick(tags::Description);
         p.menuItem(u"SearchPreview1"_s)->trigger();
-        output::SearchPreviewWindow *preview = app::windows().searchPreview;
+        ui::SearchPreviewWindow *preview = app::windows().searchPreview;
         QVERIFY(preview && preview->isVisible());
         QCOMPARE(preview->windowTitle(), u"Search Preview"_s);
         QCOMPARE(preview->titleText(), u"Fish & Chips"_s);
@@ -212,7 +212,7 @@ private slots:
         p.tick(tags::Keywords); // empty: no line, as "For HTML" would leave it out
         p.tick(tags::ContentLanguage);
         p.menuItem(u"Check1"_s)->trigger();
-        output::CheckWindow *check = app::windows().checkWindow;
+        ui::CheckWindow *check = app::windows().checkWindow;
         QVERIFY(check && check->isVisible());
         QCOMPARE(check->windowTitle(), u"Check"_s);
         const QTreeWidget *list = check->list();

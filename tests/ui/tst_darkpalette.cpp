@@ -74,7 +74,7 @@ private slots:
         QFETCH(bool, darkFirst);
         if (darkFirst)
             QApplication::setPalette(darkPalette());
-        output::Tfview viewer;
+        ui::Tfview viewer;
         if (!darkFirst)
             QApplication::setPalette(darkPalette());
         viewer.appendLine(u"<meta name=\"description\" content=\"Fish & Chips\">"_s);

@@ -7,7 +7,8 @@
 #include <QTextDocument>
 
 using namespace Qt::StringLiterals;
-using namespace brindle::output;
+using namespace brindle::render;
+using namespace brindle::ui;
 
 class TestRtfTextDocument : public QObject
 {

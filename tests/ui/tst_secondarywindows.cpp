@@ -25,8 +25,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
-using namespace brindle::output;
+using namespace brindle::render;
 using namespace brindle::ui;
+using brindle::widgets::FadingLinkLabel;
 
 namespace {
 

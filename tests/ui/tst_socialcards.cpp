@@ -43,7 +43,7 @@ struct Window
     test::FakeDialogs fake;
     QTemporaryDir dir;
     Tovalinform main;
-    output::Tfview viewer{&main};
+    ui::Tfview viewer{&main};
     ui::Thintf hint{&main};
 
     Window()

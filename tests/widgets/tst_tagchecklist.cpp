@@ -17,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
-using namespace brindle::ui;
+using namespace brindle::widgets;
 
 namespace {
 
