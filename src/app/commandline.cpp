@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "buildinfo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 #include "ui/aboutbox.h"
 
+#include "buildinfo.h"
 #include "widgets/fadinglinklabel.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"

@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/textutil.h"
+#include "buildinfo.h"
 #include "tags/metataggenerator.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"

@@ -1,5 +1,6 @@
 #include "app/appwindows.h"
 #include "app/startup.h"
+#include "buildinfo.h"
 #include "common/fakedialogs.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"

@@ -1,3 +1,4 @@
+#include "buildinfo.h"
 #include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
 #include "common/testfiles.h"
