@@ -43,7 +43,7 @@ private:
     QLabel *m_name = nullptr;
     QLabel *m_maker = nullptr;
     widgets::FadingLinkLabel *m_link = nullptr;
-    QPushButton *btOk = nullptr;
+    QPushButton *m_okButton = nullptr;
 };
 
 } // namespace brindle::ui

@@ -49,7 +49,7 @@ public:
     void CreateTags(QStringView mode);
     void btNewClick();
     void btOpenClick();
-    void ImportfromWebPage1Click();
+    void importFromWebPage();
     void btSaveClick();
     void SaveProfileAs1Click();
     void SelectAll1Click();
@@ -59,7 +59,7 @@ public:
     void btAbotClick();
     void About1Click();
     // Tags > Social Cards...: the window is made at its first showing.
-    void SocialCards1Click();
+    void showSocialCards();
     SocialCardsWindow *socialCardsWindow() const { return m_socialCards; }
     void showHint(int listRow);
     // The Open flow for a file named from outside (command line, drop).

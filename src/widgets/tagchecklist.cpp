@@ -182,12 +182,12 @@ void TOvCheckList::checkRow(int row) const
 
 bool TOvCheckList::IsRowChecked(int row) const
 {
-    return RowState(row) == cbChecked;
+    return RowState(row) == TCheckBoxState::cbChecked;
 }
 
 void TOvCheckList::SetRowChecked(int row, bool checked)
 {
-    SetRowState(row, checked ? cbChecked : cbUnchecked);
+    SetRowState(row, checked ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked);
 }
 
 TCheckBoxState TOvCheckList::RowState(int row) const
@@ -267,16 +267,16 @@ void TOvCheckList::ToggleCurrentRow()
     const int row = m_itemIndex;
     if (row < 0 || row >= Count() || IsGroupRow(row) || !IsRowEnabled(row))
         return;
-    TCheckBoxState next = cbChecked;
+    TCheckBoxState next = TCheckBoxState::cbChecked;
     switch (RowState(row)) {
-    case cbUnchecked:
-        next = m_allowGrayed ? cbGrayed : cbChecked;
+    case TCheckBoxState::cbUnchecked:
+        next = m_allowGrayed ? TCheckBoxState::cbGrayed : TCheckBoxState::cbChecked;
         break;
-    case cbChecked:
-        next = cbUnchecked;
+    case TCheckBoxState::cbChecked:
+        next = TCheckBoxState::cbUnchecked;
         break;
-    case cbGrayed:
-        next = cbChecked;
+    case TCheckBoxState::cbGrayed:
+        next = TCheckBoxState::cbChecked;
         break;
     }
     bool allow = true;
@@ -693,9 +693,9 @@ void TOvCheckList::paintBox(QPainter &p, const QRect &box, const TPacket &packet
         opt.state.setFlag(QStyle::State_Enabled, enabled);
         if (!enabled)
             opt.palette.setCurrentColorGroup(QPalette::Disabled);
-        opt.state |= packet.State == cbChecked  ? QStyle::State_On
-                     : packet.State == cbGrayed ? QStyle::State_NoChange
-                                                : QStyle::State_Off;
+        opt.state |= packet.State == TCheckBoxState::cbChecked  ? QStyle::State_On
+                     : packet.State == TCheckBoxState::cbGrayed ? QStyle::State_NoChange
+                                                                : QStyle::State_Off;
         style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
         return;
     }
@@ -707,10 +707,10 @@ void TOvCheckList::paintBox(QPainter &p, const QRect &box, const TPacket &packet
     p.setBrush(Qt::NoBrush);
     p.drawRect(box.adjusted(0, 0, -1, -1));
     const QColor mark = packet.Enabled ? HighlightColor() : colorOf(*this, SystemColor::BtnShadow);
-    if (packet.State == cbChecked) {
+    if (packet.State == TCheckBoxState::cbChecked) {
         for (int i = 0; i < 7; ++i)
             p.fillRect(box.left() + 3 + i, box.top() + 3 + kTickTops[i], 1, 3, mark);
-    } else if (packet.State == cbGrayed) {
+    } else if (packet.State == TCheckBoxState::cbGrayed) {
         p.fillRect(box.adjusted(2, 2, -2, -2), mark);
     }
 }

@@ -19,7 +19,7 @@ namespace brindle::widgets {
 
 enum class SystemColor;
 
-enum TCheckBoxState : quint8
+enum class TCheckBoxState : quint8
 {
     cbUnchecked = 0,
     cbChecked = 1,
@@ -29,7 +29,7 @@ enum TCheckBoxState : quint8
 // Per-row record, kept parallel to the row texts.
 struct TPacket
 {
-    TCheckBoxState State = cbUnchecked;
+    TCheckBoxState State = TCheckBoxState::cbUnchecked;
     bool Enabled = true;
 
     friend bool operator==(const TPacket &, const TPacket &) = default;

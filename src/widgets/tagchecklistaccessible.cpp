@@ -72,8 +72,8 @@ public:
         s.disabled = !m_list->isEnabled() || !m_list->IsRowEnabled(m_row);
         if (!isGroup()) {
             s.checkable = true;
-            s.checked = m_list->RowState(m_row) == cbChecked;
-            s.checkStateMixed = m_list->RowState(m_row) == cbGrayed;
+            s.checked = m_list->RowState(m_row) == TCheckBoxState::cbChecked;
+            s.checkStateMixed = m_list->RowState(m_row) == TCheckBoxState::cbGrayed;
         }
         return s;
     }

@@ -109,7 +109,7 @@ private slots:
         hint.showHint(1, &main);
         QCOMPARE(hint.size(), QSize(515, 111));
         QCOMPARE(hint.lengthText(), u"Length: 9 characters, 106 of about 600 px a search result shows."_s);
-        auto *line = hint.findChild<QLabel *>(u"lblength"_s);
+        auto *line = hint.findChild<QLabel *>(u"lengthLabel"_s);
         QVERIFY(line->isVisible());
         // Below the hint text, inside the frame.
         QVERIFY(line->geometry().top() >= hint.findChild<QLabel *>(u"lbhint"_s)->geometry().bottom());

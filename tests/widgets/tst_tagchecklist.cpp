@@ -153,7 +153,7 @@ private slots:
         click(*list, boxPoint(row, x));
 
         QCOMPARE(list->ItemIndex(), row);
-        QCOMPARE(list->RowState(row), toggles ? cbChecked : cbUnchecked);
+        QCOMPARE(list->RowState(row), toggles ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked);
         const QStringList expected =
             toggles ? QStringList{u"changing %1 1"_s.arg(row), u"change %1 1"_s.arg(row)} : QStringList{};
         QCOMPARE(recorder.events, expected);
@@ -169,17 +169,17 @@ private slots:
         QTest::mouseMove(vp, QPoint(200, boxPoint(5).y()));
         QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(200, boxPoint(5).y()));
         QCOMPARE(list->ItemIndex(), 5);
-        QCOMPARE(list->RowState(5), cbUnchecked);
+        QCOMPARE(list->RowState(5), TCheckBoxState::cbUnchecked);
         click(*list, textPoint(5)); // the aborted press must not stay armed
-        QCOMPARE(list->RowState(5), cbUnchecked);
+        QCOMPARE(list->RowState(5), TCheckBoxState::cbUnchecked);
 
         // Dragged onto another row: the highlight follows, nothing toggles.
         QTest::mousePress(vp, Qt::LeftButton, {}, boxPoint(5));
         QTest::mouseMove(vp, boxPoint(6));
         QTest::mouseRelease(vp, Qt::LeftButton, {}, boxPoint(6));
         QCOMPARE(list->ItemIndex(), 6);
-        QCOMPARE(list->RowState(5), cbUnchecked);
-        QCOMPARE(list->RowState(6), cbUnchecked);
+        QCOMPARE(list->RowState(5), TCheckBoxState::cbUnchecked);
+        QCOMPARE(list->RowState(6), TCheckBoxState::cbUnchecked);
         QVERIFY(recorder.events.isEmpty());
     }
 
@@ -189,7 +189,7 @@ private slots:
         Recorder recorder(*list);
         recorder.allow = false;
         click(*list, boxPoint(4));
-        QCOMPARE(list->RowState(4), cbUnchecked);
+        QCOMPARE(list->RowState(4), TCheckBoxState::cbUnchecked);
         QCOMPARE(recorder.events, QStringList{u"changing 4 1"_s});
     }
 
@@ -198,11 +198,16 @@ private slots:
         QTest::addColumn<int>("from");
         QTest::addColumn<bool>("allowGrayed");
         QTest::addColumn<int>("to");
-        QTest::addRow("unchecked to checked") << int(cbUnchecked) << false << int(cbChecked);
-        QTest::addRow("unchecked to grayed when allowed") << int(cbUnchecked) << true << int(cbGrayed);
-        QTest::addRow("checked to unchecked") << int(cbChecked) << true << int(cbUnchecked);
-        QTest::addRow("grayed to checked") << int(cbGrayed) << false << int(cbChecked);
-        QTest::addRow("grayed to checked when allowed") << int(cbGrayed) << true << int(cbChecked);
+        QTest::addRow("unchecked to checked")
+            << int(TCheckBoxState::cbUnchecked) << false << int(TCheckBoxState::cbChecked);
+        QTest::addRow("unchecked to grayed when allowed")
+            << int(TCheckBoxState::cbUnchecked) << true << int(TCheckBoxState::cbGrayed);
+        QTest::addRow("checked to unchecked")
+            << int(TCheckBoxState::cbChecked) << true << int(TCheckBoxState::cbUnchecked);
+        QTest::addRow("grayed to checked")
+            << int(TCheckBoxState::cbGrayed) << false << int(TCheckBoxState::cbChecked);
+        QTest::addRow("grayed to checked when allowed")
+            << int(TCheckBoxState::cbGrayed) << true << int(TCheckBoxState::cbChecked);
     }
     void toggleCycle()
     {
@@ -239,7 +244,7 @@ private slots:
         // Neither a group row nor the search text takes the space.
         list->setItemIndex(2);
         QTest::keyClick(list.get(), Qt::Key_Space);
-        QCOMPARE(list->RowState(2), cbUnchecked);
+        QCOMPARE(list->RowState(2), TCheckBoxState::cbUnchecked);
         list->fakeNow = 0;
         QTest::keyClicks(list.get(), u"R"_s);
         QTest::keyClick(list.get(), Qt::Key_Space);
@@ -253,7 +258,7 @@ private slots:
         TagList list(411);
         Recorder recorder(*list);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, boxPoint(3));
-        QCOMPARE(list->RowState(3), cbUnchecked);
+        QCOMPARE(list->RowState(3), TCheckBoxState::cbUnchecked);
         QCOMPARE(recorder.events.size(), 4);
         QCOMPARE(recorder.events.at(1), u"change 3 1"_s);
         QCOMPARE(recorder.events.at(3), u"change 3 0"_s);
@@ -267,7 +272,7 @@ private slots:
         QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, boxPoint(5));
         QCOMPARE(list->ItemIndex(), 5);
         QCOMPARE(moved.size(), 1);
-        QCOMPARE(list->RowState(5), cbUnchecked);
+        QCOMPARE(list->RowState(5), TCheckBoxState::cbUnchecked);
 
         list->setItemIndex(7); // silent
         QCOMPARE(moved.size(), 1);
@@ -449,7 +454,7 @@ private slots:
         QCOMPARE(list->CountCheckedRows(), 0);
         QVERIFY(recorder.events.isEmpty());
 
-        list->SetRowState(3, cbGrayed);
+        list->SetRowState(3, TCheckBoxState::cbGrayed);
         list->SetRowChecked(4, true);
         list->SetRowEnabled(4, false);
         list->SetRowChecked(12, true);
@@ -524,7 +529,7 @@ private slots:
             else if (op == u"RowState")
                 list->RowState(row);
             else if (op == u"SetRowState")
-                list->SetRowState(row, cbGrayed);
+                list->SetRowState(row, TCheckBoxState::cbGrayed);
             else if (op == u"IsRowEnabled")
                 list->IsRowEnabled(row);
             else if (op == u"SetRowEnabled")
@@ -609,7 +614,7 @@ private slots:
         list->paints = 0;
 
         list->SetRowChecked(3, false); // already unchecked
-        list->SetRowState(7, cbUnchecked);
+        list->SetRowState(7, TCheckBoxState::cbUnchecked);
         QTest::qWait(50);
         QCOMPARE(list->paints, 0);
 
