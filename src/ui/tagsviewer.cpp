@@ -29,8 +29,8 @@ namespace brindle::ui {
 
 namespace {
 
-constexpr int kClientWidth = 664;
-constexpr int kClientHeight = 390;
+constexpr int kViewerWidth = 664;
+constexpr int kViewerHeight = 390;
 
 // The rich form of a selection, made by the converter that coloured it: its
 // prolog with a table of the colours the selected characters carry, and the
@@ -107,7 +107,7 @@ Tfview::Tfview(QWidget *parent)
     setObjectName(u"fview"_s);
     setWindowTitle(u"Tags Viewer"_s);
     setFont(widgets::uiFont());
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kViewerWidth, kViewerHeight);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, widgets::clBtnFace());
     setPalette(pal);
@@ -115,7 +115,7 @@ Tfview::Tfview(QWidget *parent)
 
     pntulbar = new widgets::GradientPanel(this);
     pntulbar->setObjectName(u"pntulbar"_s);
-    pntulbar->setGeometry(0, 0, kClientWidth, 39);
+    pntulbar->setGeometry(0, 0, kViewerWidth, 39);
     pntulbar->setBorderSides(Qt::BottomEdge);
 
     struct ButtonDef
