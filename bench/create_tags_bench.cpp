@@ -3,11 +3,11 @@
 //
 //   bench_create_tags [ROUNDS]      (run on a real display, e.g. under xvfb-run)
 
-#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 30;
 
     brindle::ui::Tovalinform main;
-    brindle::output::Tfview viewer(&main);
+    brindle::ui::Tfview viewer(&main);
     main.setViewer(&viewer);
     main.show();
     if (!QTest::qWaitForWindowExposed(&main))

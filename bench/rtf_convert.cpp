@@ -6,7 +6,7 @@
 // -x TIMES converts the file repeated TIMES over (one text), to check that
 // the time grows linearly; -o writes the RTF of the last run to OUT.
 
-#include "output/colorize.h"
+#include "render/colorize.h"
 
 #include <QFile>
 
@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
     for (int run = 0; run < runs; ++run) {
         rtf = QByteArray(); // every run allocates its output anew, as the viewer does
         const auto start = Clock::now();
-        rtf = brindle::output::colorizeHtml(input);
+        rtf = brindle::render::colorizeHtml(input);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         best = std::min(best, seconds);
         total += seconds;

@@ -61,7 +61,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 # The Nu Html Checker, pinned, in the user's cache so that every build tree
-# shares it; tests/output/validate_pages.sh looks for it there. Its install
+# shares it; tests/render/validate_pages.sh looks for it there. Its install
 # script would fetch a Java runtime: Debian's is used instead.
 vnu_version=26.10.12
 vnu_dir=${XDG_CACHE_HOME:-$HOME/.cache}/brindle/vnu

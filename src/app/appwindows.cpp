@@ -1,13 +1,13 @@
 #include "app/appwindows.h"
 
-#include "output/checkwindow.h"
-#include "output/pagebuilderwindow.h"
-#include "output/searchpreviewwindow.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
+#include "ui/checkwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/searchpreviewwindow.h"
 #include "ui/taginputs.h"
+#include "ui/tagsviewer.h"
 
 #include <QLineEdit>
 
@@ -38,9 +38,9 @@ std::unique_ptr<ui::Tovalinform> createWindows()
     AppWindows &w = windows();
     auto main = std::make_unique<ui::Tovalinform>();
     w.ovalinform = main.get();
-    w.fview = new output::Tfview(main.get());
+    w.fview = new ui::Tfview(main.get());
     w.hintf = new ui::Thintf(main.get());
-    w.fcreaht = new output::Tfcreaht(main.get());
+    w.fcreaht = new ui::Tfcreaht(main.get());
     w.finfo = new ui::Tfinfo(main.get());
 
     main->setViewer(w.fview);
@@ -54,13 +54,13 @@ std::unique_ptr<ui::Tovalinform> createWindows()
     w.fview->addMenuItem(u"Search Preview"_s, u"SearchPreview1"_s, [] {
         AppWindows &w = windows();
         if (!w.searchPreview)
-            w.searchPreview = new output::SearchPreviewWindow(inputsOf(w.ovalinform), w.ovalinform);
+            w.searchPreview = new ui::SearchPreviewWindow(inputsOf(w.ovalinform), w.ovalinform);
         w.searchPreview->showBesideMain();
     });
     w.fview->addMenuItem(u"Check"_s, u"Check1"_s, [] {
         AppWindows &w = windows();
         if (!w.checkWindow)
-            w.checkWindow = new output::CheckWindow(inputsOf(w.ovalinform), w.ovalinform);
+            w.checkWindow = new ui::CheckWindow(inputsOf(w.ovalinform), w.ovalinform);
         w.checkWindow->showBesideMain();
     });
     QObject::connect(main.get(), &QObject::destroyed, [] { windows() = {}; });

@@ -9,27 +9,24 @@ namespace brindle::ui {
 class Tovalinform;
 class Thintf;
 class Tfinfo;
-} // namespace brindle::ui
-
-namespace brindle::output {
 class Tfview;
 class Tfcreaht;
 class SearchPreviewWindow;
 class CheckWindow;
-} // namespace brindle::output
+} // namespace brindle::ui
 
 namespace brindle::app {
 
 struct AppWindows
 {
     ui::Tovalinform *ovalinform = nullptr;
-    output::Tfview *fview = nullptr;
+    ui::Tfview *fview = nullptr;
     ui::Thintf *hintf = nullptr;
-    output::Tfcreaht *fcreaht = nullptr;
+    ui::Tfcreaht *fcreaht = nullptr;
     ui::Tfinfo *finfo = nullptr;
     // Made at their first use from the viewer's popup menu, not at start-up.
-    output::SearchPreviewWindow *searchPreview = nullptr;
-    output::CheckWindow *checkWindow = nullptr;
+    ui::SearchPreviewWindow *searchPreview = nullptr;
+    ui::CheckWindow *checkWindow = nullptr;
 };
 
 // The references, valid from createWindows() until the main window is gone.

@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "buildinfo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -141,14 +143,14 @@ QStringList withAbsoluteFiles(const QStringList &args, const QString &workingDir
     return out;
 }
 
-QString profileArgument(const QStringList &paramStr)
+QString profileArgument(const QStringList &arguments)
 {
     // An option's value counts as well: the first argument that names a file is the profile.
     QString profile;
-    visitArguments(paramStr, OptionValues::Visited, [&](qsizetype i) {
-        if (!namesFile(paramStr.at(i)))
+    visitArguments(arguments, OptionValues::Visited, [&](qsizetype i) {
+        if (!namesFile(arguments.at(i)))
             return false;
-        profile = paramStr.at(i);
+        profile = arguments.at(i);
         return true;
     });
     return profile;

@@ -27,7 +27,7 @@ QStringList withAbsoluteFiles(const QStringList &args, const QString &workingDir
 
 // The profile a command line (item 0 the program) asks to open: the first
 // argument that names an existing file, options aside; empty when none does.
-QString profileArgument(const QStringList &paramStr);
+QString profileArgument(const QStringList &arguments);
 
 // Replaces argv's entries by withAbsoluteFiles() of them, before the
 // application object reads argv. The new strings live as long as this object,

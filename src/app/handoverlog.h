@@ -30,8 +30,8 @@ public:
             return;
         append(log, {QStringLiteral("running"), QString::number(QCoreApplication::applicationPid())});
         QObject::connect(&guard, &TOvRunOnce::OnOtherInstance, &guard,
-                         [log](QObject *, unsigned, const QStringList &paramStr) {
-                             append(log, QStringList{QStringLiteral("handover")} + paramStr);
+                         [log](QObject *, unsigned, const QStringList &arguments) {
+                             append(log, QStringList{QStringLiteral("handover")} + arguments);
                          });
     }
 

@@ -31,8 +31,8 @@ void ProfileOpener::request(const QString &path)
 void ProfileOpener::openFromLaterCopies(TOvRunOnce &guard)
 {
     connect(&guard, &TOvRunOnce::OnOtherInstance, this,
-            [this](QObject *, unsigned, const QStringList &paramStr) {
-                const QString path = profileArgument(paramStr);
+            [this](QObject *, unsigned, const QStringList &arguments) {
+                const QString path = profileArgument(arguments);
                 if (path.isEmpty())
                     return;
                 m_raise = true;

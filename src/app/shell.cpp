@@ -13,14 +13,14 @@ namespace brindle::app {
 
 std::optional<int> startSingleInstance(TOvRunOnce &guard)
 {
-    QStringList paramStr = QCoreApplication::arguments();
+    QStringList arguments = QCoreApplication::arguments();
     const QString self = QCoreApplication::applicationFilePath();
-    if (paramStr.isEmpty())
-        paramStr << self;
+    if (arguments.isEmpty())
+        arguments << self;
     else
-        paramStr[0] = self;
+        arguments[0] = self;
     try {
-        if (!guard.load(paramStr))
+        if (!guard.load(arguments))
             return 0;
     } catch (const std::exception &e) {
         reportError(nullptr, e);

@@ -173,10 +173,10 @@ QString TOvRunOnce::serverName() const
     return folder() + u'/' + socketFileName(m_instanceName);
 }
 
-QByteArray TOvRunOnce::argumentBlock(const QStringList &paramStr)
+QByteArray TOvRunOnce::argumentBlock(const QStringList &arguments)
 {
     QByteArray block;
-    for (const QString &s : paramStr) {
+    for (const QString &s : arguments) {
         block += s.toLocal8Bit();
         block += '\0';
     }
@@ -202,7 +202,7 @@ QStringList TOvRunOnce::parseBlock(const QByteArray &block)
     return strings;
 }
 
-bool TOvRunOnce::load(const QStringList &paramStr)
+bool TOvRunOnce::load(const QStringList &arguments)
 {
     // Running without the guard beats never starting, whatever stands in
     // the way.
@@ -223,7 +223,7 @@ bool TOvRunOnce::load(const QStringList &paramStr)
     case Lock::Held:
         break;
     }
-    if (handOver(paramStr) != Found::Nobody)
+    if (handOver(arguments) != Found::Nobody)
         return false;
     if (takeOverLock()) {
         listen();
@@ -366,7 +366,7 @@ void TOvRunOnce::serve(QLocalSocket *socket)
     });
 }
 
-TOvRunOnce::Found TOvRunOnce::handOver(const QStringList &paramStr)
+TOvRunOnce::Found TOvRunOnce::handOver(const QStringList &arguments)
 {
     QThread::msleep(kStartDelayMs);
 
@@ -400,7 +400,7 @@ TOvRunOnce::Found TOvRunOnce::handOver(const QStringList &paramStr)
     if (found != Found::Copy)
         return found;
 
-    const QByteArray block = argumentBlock(paramStr);
+    const QByteArray block = argumentBlock(arguments);
     QByteArray request(1, kHandOver);
     char length[kHandOverHeaderSize - 1];
     qToBigEndian(quint32(block.size()), length);

@@ -55,18 +55,18 @@ public:
     // running copy (holds the lock and answers later copies until it is
     // destroyed) or, when the guard cannot be had, runs without it after
     // saying why on standard error. False: a running copy answered and has
-    // been handed paramStr (item 0 the program path, then the arguments), or
-    // it is hung; this copy must end now. Throws brindle::Error, before
-    // anything is sent, when a copy answered and the block would be larger
-    // than kBlockSize.
-    bool load(const QStringList &paramStr);
+    // been handed the arguments (item 0 the program path), or it is hung;
+    // this copy must end now. Throws brindle::Error, before anything is
+    // sent, when a copy answered and the block would be larger than
+    // kBlockSize.
+    bool load(const QStringList &arguments);
     bool isRunningCopy() const { return m_server != nullptr; }
 
     // The window that a later copy brings forward.
     void setMainWindow(QWidget *window) { m_window = window; }
 
     // The hand-over block: every string followed by NUL, then one more NUL.
-    static QByteArray argumentBlock(const QStringList &paramStr);
+    static QByteArray argumentBlock(const QStringList &arguments);
     // The strings of a block, up to the first empty one.
     static QStringList parseBlock(const QByteArray &block);
 
@@ -93,7 +93,7 @@ private:
     bool takeOverLock();
     void listen();
     void serve(QLocalSocket *socket);
-    Found handOver(const QStringList &paramStr);
+    Found handOver(const QStringList &arguments);
 
     QString m_instanceName;
     mutable QString m_folder;

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "buildinfo.h"
 #include "widgets/images.h"
 
 #include <QApplication>

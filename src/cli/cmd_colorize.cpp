@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
-#include "output/colorize.h"
-#include "output/rtfsyntax.h"
+#include "render/colorize.h"
+#include "render/rtfsyntax.h"
 
 #include <QFile>
 
@@ -28,12 +28,12 @@ void convert(QFile &input, const QString &shownPath)
     int writeError = 0;
     QByteArray buffer;
     try {
-        output::RtfStream stream(buffer, [&writeError](QByteArrayView slice) {
+        render::RtfStream stream(buffer, [&writeError](QByteArrayView slice) {
             const auto size = std::size_t(slice.size());
             if (writeError == 0 && std::fwrite(slice.data(), 1, size, stdout) != size)
                 writeError = errno != 0 ? errno : EIO;
         });
-        output::colorizeHtml(
+        render::colorizeHtml(
             [&](char *to, qsizetype capacity) -> qsizetype {
                 if (writeError != 0)
                     throw OutputFailed();

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "base/filewriter.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,7 +12,7 @@ namespace {
 QString documentTypeNames()
 {
     QStringList names;
-    for (const output::DocumentType &type : output::kDocumentTypes)
+    for (const render::DocumentType &type : render::kDocumentTypes)
         names << u'"' + QString::fromUtf16(type.listText.data(), qsizetype(type.listText.size())) + u'"';
     return names.join(u", "_s);
 }
@@ -39,11 +39,11 @@ int runPage(const QStringList &arguments)
         throw UsageError(u"unexpected argument \"%1\""_s.arg(parser.positionalArguments().constFirst()));
     if (!parser.isSet(u"doctype"_s))
         throw UsageError(u"--doctype is required; one of "_s + documentTypeNames());
-    const int row = output::documentTypeRow(parser.value(u"doctype"_s));
+    const int row = render::documentTypeRow(parser.value(u"doctype"_s));
     if (row < 0)
         throw UsageError(u"unknown document type \"%1\"; one of %2"_s.arg(parser.value(u"doctype"_s),
                                                                           documentTypeNames()));
-    const bool xhtml = output::kDocumentTypes[std::size_t(row)].xhtml;
+    const bool xhtml = render::kDocumentTypes[std::size_t(row)].xhtml;
     // The viewer offers only the document types of the mode its lines were made for.
     if (parser.isSet(u"xhtml"_s) && !xhtml)
         throw UsageError(u"--xhtml does not go with an HTML document type"_s);
@@ -58,7 +58,7 @@ int runPage(const QStringList &arguments)
         return kExitFailure;
     }
 
-    const QByteArray page = output::pageBytes(output::declarationText(row), tags::joinLines(generated.lines));
+    const QByteArray page = render::pageBytes(render::declarationText(row), tags::joinLines(generated.lines));
     if (parser.isSet(u"output"_s) && !isStandardStream(parser.value(u"output"_s)))
         writeFileSafely(parser.value(u"output"_s), page);
     else

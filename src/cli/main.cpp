@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
+#include "buildinfo.h"
 
 #include <QCoreApplication>
 

@@ -87,11 +87,11 @@ ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
     : m_view(view), m_dialogs(dialogs), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()),
       m_loadedUsed(kUsedNo), m_profileName(QString::fromUtf16(kUntitledCaption)),
       m_untitledCaption(QString::fromUtf16(kUntitledCaption)), m_odi(dialogOptions(kOpenDialogTitle, false)),
-      m_sadi(dialogOptions(kSaveDialogTitle, true)), m_idi({QString::fromUtf16(kImportDialogTitle),
-                                                            QString::fromUtf16(kPageFilterName),
-                                                            QString::fromUtf16(kPagePatterns),
-                                                            {},
-                                                            false})
+      m_sadi(dialogOptions(kSaveDialogTitle, true)), m_importDialog({QString::fromUtf16(kImportDialogTitle),
+                                                                     QString::fromUtf16(kPageFilterName),
+                                                                     QString::fromUtf16(kPagePatterns),
+                                                                     {},
+                                                                     false})
 {}
 
 void ProfileWorkflow::CaptureInputs()
@@ -225,12 +225,12 @@ void ProfileWorkflow::SaveProfileAs1Click()
     openProfileFile(*file);
 }
 
-void ProfileWorkflow::ImportfromWebPage1Click()
+void ProfileWorkflow::importFromWebPage()
 {
     // A cancelled save dialog here does not stop the import, as with Open.
     if (TestModified() && askSaveChanges())
         btSaveClick();
-    const std::optional<QString> file = m_idi.askOpen(m_view.dialogParent());
+    const std::optional<QString> file = m_importDialog.askOpen(m_view.dialogParent());
     if (!file)
         return;
     // Read before anything changes: a page that cannot be read leaves all as it was.

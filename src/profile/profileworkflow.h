@@ -128,7 +128,7 @@ public:
     void SaveProfileAs1Click();
     // File > Import from Web Page...: as Open, but the chosen page's head
     // fills the inputs as a new untitled profile that counts as modified.
-    void ImportfromWebPage1Click();
+    void importFromWebPage();
     // Whether the main window may close now.
     bool FormClose();
 
@@ -146,8 +146,8 @@ public:
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
     const TOvStringArray &LoadedValues() const { return m_loadedValues; }
     const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
-    const SocialEntries &CurrentSocial() const { return m_currentSocial; }
-    const SocialEntries &LoadedSocial() const { return m_loadedSocial; }
+    const SocialEntries &currentSocial() const { return m_currentSocial; }
+    const SocialEntries &loadedSocial() const { return m_loadedSocial; }
     const QString &ProfileName() const { return m_profileName; }
     const QString &ProfilePath() const { return m_profilePath; }
     bool ProfileUntitled() const { return m_profileUntitled; }
@@ -155,7 +155,7 @@ public:
     const QString &UntitledCaption() const { return m_untitledCaption; }
     FileDialog &odi() { return m_odi; }
     FileDialog &sadi() { return m_sadi; }
-    FileDialog &idi() { return m_idi; }
+    FileDialog &importDialog() { return m_importDialog; }
 
 private:
     void offerToSaveBeforeOpen();
@@ -186,7 +186,7 @@ private:
 
     FileDialog m_odi;
     FileDialog m_sadi;
-    FileDialog m_idi;
+    FileDialog m_importDialog;
 };
 
 } // namespace brindle::profile

@@ -1,6 +1,7 @@
 #include "ui/aboutbox.h"
 
-#include "ui/fadinglinklabel.h"
+#include "buildinfo.h"
+#include "widgets/fadinglinklabel.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/images.h"
@@ -46,19 +47,19 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     m_maker->setObjectName(u"lbmaker"_s);
     m_maker->move(80, 32);
 
-    m_link = new FadingLinkLabel(m_band);
+    m_link = new widgets::FadingLinkLabel(m_band);
     m_link->setObjectName(u"lbhomepage"_s);
     m_link->setGeometry(16, 67, 249, 12);
     m_link->setFont(widgets::uiPixelFont(10));
     m_link->setText(u"Visit Homepage"_s);
     m_link->setUrl(QString::fromUtf8(BRINDLE_HOMEPAGE));
 
-    btOk = new QPushButton(u"&Ok"_s, this);
-    btOk->setObjectName(u"btOk"_s);
-    btOk->setGeometry(96, 115, 75, 25);
-    btOk->setDefault(true);
-    connect(btOk, &QPushButton::clicked, this, &QDialog::accept);
-    btOk->setFocus();
+    m_okButton = new QPushButton(u"&Ok"_s, this);
+    m_okButton->setObjectName(u"btOk"_s);
+    m_okButton->setGeometry(96, 115, 75, 25);
+    m_okButton->setDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    m_okButton->setFocus();
 
     applyColors();
 }
@@ -70,7 +71,7 @@ void Tfinfo::showOver(QWidget *mainWindow)
     m_name->adjustSize();
     m_maker->adjustSize();
     m_placement.place(this, mainWindow ? mainWindow : parentWidget());
-    btOk->setFocus();
+    m_okButton->setFocus();
     exec();
 }
 

@@ -10,12 +10,11 @@ class QLabel;
 class QPushButton;
 
 namespace brindle::widgets {
+class FadingLinkLabel;
 class GradientPanel;
-}
+} // namespace brindle::widgets
 
 namespace brindle::ui {
-
-class FadingLinkLabel;
 
 class Tfinfo : public QDialog
 {
@@ -28,7 +27,7 @@ public:
     // Info > About: shows the box modally; returns when it is closed.
     void showOver(QWidget *mainWindow);
 
-    FadingLinkLabel *link() const { return m_link; }
+    widgets::FadingLinkLabel *link() const { return m_link; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -43,8 +42,8 @@ private:
     QLabel *m_icon = nullptr;
     QLabel *m_name = nullptr;
     QLabel *m_maker = nullptr;
-    FadingLinkLabel *m_link = nullptr;
-    QPushButton *btOk = nullptr;
+    widgets::FadingLinkLabel *m_link = nullptr;
+    QPushButton *m_okButton = nullptr;
 };
 
 } // namespace brindle::ui

@@ -147,12 +147,12 @@ Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
     lbhint->setWordWrap(true);
     lbhint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    lblength = new QLabel(m_body);
-    lblength->setObjectName(u"lblength"_s);
-    lblength->setFont(widgets::arialFont(8));
-    lblength->setGeometry(10, kHeight - 2, 490, kLengthLineHeight - 2);
-    lblength->setTextFormat(Qt::PlainText);
-    lblength->hide();
+    m_lengthLabel = new QLabel(m_body);
+    m_lengthLabel->setObjectName(u"lengthLabel"_s);
+    m_lengthLabel->setFont(widgets::arialFont(8));
+    m_lengthLabel->setGeometry(10, kHeight - 2, 490, kLengthLineHeight - 2);
+    m_lengthLabel->setTextFormat(Qt::PlainText);
+    m_lengthLabel->hide();
 
     applyColors();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &Thintf::focusWindowChanged);
@@ -184,7 +184,7 @@ void Thintf::ShowTagHint(int slot)
     const bool measured = measuredInput() != nullptr;
     setFixedSize(515, kHeight + (measured ? kLengthLineHeight : 0));
     m_body->setGeometry(rect());
-    lblength->setVisible(measured);
+    m_lengthLabel->setVisible(measured);
     updateLength();
 }
 
@@ -215,15 +215,15 @@ void Thintf::updateLength()
 {
     const QLineEdit *input = measuredInput();
     if (!input) {
-        lblength->clear();
+        m_lengthLabel->clear();
         return;
     }
-    lblength->setText(lengthLine(m_slot, input->text()));
+    m_lengthLabel->setText(lengthLine(m_slot, input->text()));
 }
 
 QString Thintf::lengthText() const
 {
-    return lblength->isVisibleTo(this) ? lblength->text() : QString();
+    return m_lengthLabel->isVisibleTo(this) ? m_lengthLabel->text() : QString();
 }
 
 void Thintf::showHint(int listRow, QWidget *mainWindow)
@@ -312,7 +312,7 @@ void Thintf::applyColors()
     const QColor info = widgets::clInfoBk(palette());
     m_body->setGradientColors(info, info);
     m_header->setGradientColors(QColor(255, 255, 255), info);
-    for (QLabel *label : {m_caption, lbhint, lblength}) {
+    for (QLabel *label : {m_caption, lbhint, m_lengthLabel}) {
         QPalette p = label->palette();
         p.setColor(QPalette::WindowText, widgets::clWindowText(palette()));
         label->setPalette(p);

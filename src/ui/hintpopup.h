@@ -70,7 +70,7 @@ private:
     widgets::ImageButton *btHintTitle = nullptr;
     QLabel *m_caption = nullptr;
     QLabel *lbhint = nullptr;
-    QLabel *lblength = nullptr;
+    QLabel *m_lengthLabel = nullptr;
     QLineEdit *m_titleInput = nullptr;
     QLineEdit *m_descriptionInput = nullptr;
     int m_slot = 0;

@@ -2,18 +2,19 @@
 
 #include "base/dialogs.h"
 #include "base/textutil.h"
-#include "output/tagsviewer.h"
+#include "buildinfo.h"
 #include "tags/metataggenerator.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/socialcards.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
 #include "widgets/statusbar.h"
 #include "widgets/systemcolors.h"
+#include "widgets/tagchecklist.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -158,7 +159,7 @@ void Tovalinform::buildToolBar(QWidget *client)
             [this] { guarded(this, [&] { CreateTags(kModeXhtml); }); });
 
     auto *separator = new QFrame(pntulbar);
-    separator->setObjectName(u"tulsep"_s);
+    separator->setObjectName(u"toolBarSeparator"_s);
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     separator->setGeometry(264, 4, 2, 31);
 }
@@ -172,7 +173,7 @@ void Tovalinform::buildFields(QWidget *body)
     pnfields->setBorderSides({});
     pnfields->setGeometry(1, 1, 666, 411);
 
-    taglis = new TOvCheckList(pnfields);
+    taglis = new widgets::TOvCheckList(pnfields);
     taglis->setObjectName(u"taglis"_s);
     taglis->setAccessibleName(u"Tags"_s);
     taglis->setGeometry(13, 0, 124, 411);
@@ -262,7 +263,7 @@ void Tovalinform::buildMenus()
     file->setObjectName(u"File1"_s);
     add(file, u"&New Profile"_s, u"NewProfile1"_s, [this] { btNewClick(); });
     add(file, u"&Open Profile"_s, u"OpenProfile1"_s, [this] { btOpenClick(); });
-    add(file, u"&Import from Web Page..."_s, u"ImportfromWebPage1"_s, [this] { ImportfromWebPage1Click(); });
+    add(file, u"&Import from Web Page..."_s, u"ImportfromWebPage1"_s, [this] { importFromWebPage(); });
     file->addSeparator();
     add(file, u"&Save Profile"_s, u"SaveProfile1"_s, [this] { btSaveClick(); });
     add(file, u"Save Profile &As"_s, u"SaveProfileAs1"_s, [this] { SaveProfileAs1Click(); });
@@ -289,7 +290,7 @@ void Tovalinform::buildMenus()
     add(tagsMenu, u"Create for &XHTML Documents"_s, u"CreateforXHTMLDocuments1"_s,
         [this] { CreateTags(kModeXhtml); });
     tagsMenu->addSeparator();
-    add(tagsMenu, u"&Social Cards..."_s, u"SocialCards1"_s, [this] { SocialCards1Click(); });
+    add(tagsMenu, u"&Social Cards..."_s, u"SocialCards1"_s, [this] { showSocialCards(); });
 
     QMenu *info = menuBar()->addMenu(u"&Info"_s);
     info->setObjectName(u"Info1"_s);
@@ -383,9 +384,9 @@ void Tovalinform::btOpenClick()
     m_workflow->btOpenClick();
 }
 
-void Tovalinform::ImportfromWebPage1Click()
+void Tovalinform::importFromWebPage()
 {
-    m_workflow->ImportfromWebPage1Click();
+    m_workflow->importFromWebPage();
 }
 
 void Tovalinform::btSaveClick()
@@ -429,7 +430,7 @@ void Tovalinform::About1Click()
         m_about->showOver(this);
 }
 
-void Tovalinform::SocialCards1Click()
+void Tovalinform::showSocialCards()
 {
     if (!m_socialCards) {
         m_socialCards = new SocialCardsWindow(this, m_hint);

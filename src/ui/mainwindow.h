@@ -23,15 +23,12 @@ class Edit;
 class GradientPanel;
 class ImageButton;
 class StatusBar;
+class TOvCheckList;
 } // namespace brindle::widgets
-
-namespace brindle::output {
-class Tfview;
-}
 
 namespace brindle::ui {
 
-class TOvCheckList;
+class Tfview;
 class Thintf;
 class Tfinfo;
 class SocialCardsWindow;
@@ -45,14 +42,14 @@ public:
     ~Tovalinform() override;
 
     // The windows it opens; set once at start-up.
-    void setViewer(output::Tfview *viewer) { m_viewer = viewer; }
+    void setViewer(Tfview *viewer) { m_viewer = viewer; }
     void setHintPopup(Thintf *hint) { m_hint = hint; }
     void setAboutBox(Tfinfo *about) { m_about = about; }
 
     void CreateTags(QStringView mode);
     void btNewClick();
     void btOpenClick();
-    void ImportfromWebPage1Click();
+    void importFromWebPage();
     void btSaveClick();
     void SaveProfileAs1Click();
     void SelectAll1Click();
@@ -62,13 +59,13 @@ public:
     void btAbotClick();
     void About1Click();
     // Tags > Social Cards...: the window is made at its first showing.
-    void SocialCards1Click();
+    void showSocialCards();
     SocialCardsWindow *socialCardsWindow() const { return m_socialCards; }
     void showHint(int listRow);
     // The Open flow for a file named from outside (command line, drop).
     void openProfile(const QString &path);
 
-    TOvCheckList *tagList() const { return taglis; }
+    widgets::TOvCheckList *tagList() const { return taglis; }
     profile::ProfileWorkflow &workflow() { return *m_workflow; }
     QWidget *input(int tagIndex) const { return m_inputs[std::size_t(tagIndex)]; }
     QLabel *charsetCodeLabel() const { return lchars; }
@@ -114,14 +111,14 @@ private:
 
     widgets::GradientPanel *pntulbar = nullptr;
     widgets::GradientPanel *pnfields = nullptr;
-    TOvCheckList *taglis = nullptr;
+    widgets::TOvCheckList *taglis = nullptr;
     std::array<QWidget *, tags::kTagCount> m_inputs{};
     widgets::ImageButton *btDefCharset = nullptr;
     QLabel *lchars = nullptr;
     widgets::StatusBar *sabar = nullptr;
     QMenu *poptaglis = nullptr;
 
-    output::Tfview *m_viewer = nullptr;
+    Tfview *m_viewer = nullptr;
     Thintf *m_hint = nullptr;
     Tfinfo *m_about = nullptr;
     SocialCardsWindow *m_socialCards = nullptr;

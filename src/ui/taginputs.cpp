@@ -2,14 +2,14 @@
 
 #include "base/error.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "widgets/tagchecklist.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 
 namespace brindle::ui {
 
-TagInputs::TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCheckList *list,
+TagInputs::TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, widgets::TOvCheckList *list,
                      QObject *parent)
     : QObject(parent), m_inputs(inputs), m_list(list)
 {
@@ -20,7 +20,7 @@ TagInputs::TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCh
         else
             connect(choice(t), &QComboBox::currentTextChanged, this, &TagInputs::changed);
     }
-    connect(m_list, &TOvCheckList::rowStateChanged, this, &TagInputs::changed);
+    connect(m_list, &widgets::TOvCheckList::rowStateChanged, this, &TagInputs::changed);
 }
 
 TagInputs *TagInputs::of(Tovalinform *mainWindow)

@@ -14,9 +14,12 @@
 class QComboBox;
 class QWidget;
 
+namespace brindle::widgets {
+class TOvCheckList;
+}
+
 namespace brindle::ui {
 
-class TOvCheckList;
 class Tovalinform;
 
 class TagInputs : public QObject
@@ -25,7 +28,7 @@ class TagInputs : public QObject
 
 public:
     // inputs by TagIndex: line edits for the text tags, drop-downs for the others.
-    TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, TOvCheckList *list,
+    TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, widgets::TOvCheckList *list,
               QObject *parent = nullptr);
     // With the main window's social card values as well.
     static TagInputs *of(Tovalinform *mainWindow);
@@ -45,7 +48,7 @@ private:
     QComboBox *choice(int tagIndex) const;
 
     std::array<QWidget *, tags::kTagCount> m_inputs;
-    TOvCheckList *m_list;
+    widgets::TOvCheckList *m_list;
     std::function<tags::SocialValues()> m_social;
 };
 

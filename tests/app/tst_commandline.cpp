@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "buildinfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,7 +11,7 @@
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "widgets/tagchecklist.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -39,14 +39,14 @@ struct LaterCopy
     qint64 elapsed = -1;
     std::unique_ptr<QThread> thread;
 
-    LaterCopy(const QString &instance, const QStringList &paramStr)
+    LaterCopy(const QString &instance, const QStringList &arguments)
     {
         guard.setInstanceName(instance);
-        thread.reset(QThread::create([this, paramStr] {
+        thread.reset(QThread::create([this, arguments] {
             QElapsedTimer clock;
             clock.start();
             try {
-                result = guard.load(paramStr);
+                result = guard.load(arguments);
             } catch (const brindle::Error &e) {
                 error = e.message();
             }
@@ -286,8 +286,8 @@ private slots:
         running.setMainWindow(&mainWindow);
         QSignalSpy spy(&running, &TOvRunOnce::OnOtherInstance);
 
-        const QStringList paramStr{u"/second/brindle"_s, u"--flag"_s, u"two words"_s, u"Größe"_s};
-        LaterCopy later(m_instance, paramStr);
+        const QStringList arguments{u"/second/brindle"_s, u"--flag"_s, u"two words"_s, u"Größe"_s};
+        LaterCopy later(m_instance, arguments);
         QVERIFY(later.finish());
         QVERIFY(later.error.isEmpty());
         QVERIFY(!later.result);
@@ -295,13 +295,13 @@ private slots:
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy[0][0].value<QObject *>(), &running);
         QCOMPARE(spy[0][1].toUInt(), 3u);
-        QCOMPARE(spy[0][2].toStringList(), paramStr);
+        QCOMPARE(spy[0][2].toStringList(), arguments);
         QTRY_COMPARE(QApplication::activeWindow(), &mainWindow);
     }
 
     void laterCopyWithNobodyAnsweringGoesOn_data()
     {
-        QTest::addColumn<QStringList>("paramStr");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addRow("short command line") << QStringList{u"/second"_s};
         // Its block is never built: there is nobody to hand it to.
         QTest::addRow("command line over 64 KiB") << QStringList{u"/second"_s, QString(70000, u'x')};
@@ -310,7 +310,7 @@ private slots:
     {
         // A live lock (this process holds it, and is no copy) but no socket:
         // after the ping time-out the start goes on, without the guard.
-        QFETCH(QStringList, paramStr);
+        QFETCH(QStringList, arguments);
         TOvRunOnce guard;
         guard.setInstanceName(m_instance);
         QLockFile held(guard.lockFilePath());
@@ -318,7 +318,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         try {
-            QVERIFY(guard.load(paramStr));
+            QVERIFY(guard.load(arguments));
         } catch (const brindle::Error &e) {
             QFAIL(qPrintable(e.message()));
         }

@@ -1,11 +1,12 @@
 #include "app/appwindows.h"
 #include "app/startup.h"
+#include "buildinfo.h"
 #include "common/fakedialogs.h"
-#include "output/pagebuilderwindow.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/tagsviewer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -110,8 +111,8 @@ private slots:
         QFETCH(bool, xhtml);
         test::FakeDialogs fake;
         std::unique_ptr<ui::Tovalinform> main = app::createWindows();
-        output::Tfview *viewer = app::windows().fview;
-        output::Tfcreaht *builder = app::windows().fcreaht;
+        ui::Tfview *viewer = app::windows().fview;
+        ui::Tfcreaht *builder = app::windows().fcreaht;
         viewer->appendLine(u"<title>x</title>"_s);
         viewer->setPageMode(pageMode);
         bool sawBuilder = false, xhtmlShown = false, htmlShown = false;

@@ -7,12 +7,12 @@
 #include "check/textmeasure.h"
 #include "common/clirun.h"
 #include "common/fakedialogs.h"
-#include "output/checkwindow.h"
-#include "output/tagsviewer.h"
+#include "ui/checkwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/socialcards.h"
-#include "ui/tagchecklist.h"
 #include "ui/taginputs.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "common/clirun.h"
 
-#include "output/colorize.h"
+#include "render/colorize.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "base/textutil.h"
 #include "common/clirun.h"
 #include "common/testfiles.h"
-#include "output/webpage.h"
+#include "render/webpage.h"
 #include "tags/tagcatalogue.h"
 
 #include <QDir>
@@ -108,9 +108,9 @@ private slots:
         const QString imported = dir.filePath(u"imported.wmp"_s);
         const QString expected = dir.filePath(u"expected.wmp"_s);
         const QString docName =
-            QString::fromUtf16(output::kDocumentTypes[std::size_t(doctype)].listText.data(),
-                               qsizetype(output::kDocumentTypes[std::size_t(doctype)].listText.size()));
-        const bool xhtml = output::kDocumentTypes[std::size_t(doctype)].xhtml;
+            QString::fromUtf16(render::kDocumentTypes[std::size_t(doctype)].listText.data(),
+                               qsizetype(render::kDocumentTypes[std::size_t(doctype)].listText.size()));
+        const bool xhtml = render::kDocumentTypes[std::size_t(doctype)].xhtml;
 
         const test::CliRun page =
             runCli(QStringList{u"page"_s, u"--doctype"_s, docName, u"-o"_s, pagePath} + options);

@@ -1,6 +1,8 @@
 // The manual pages describe exactly the options that the programs' --help
 // lists, command by command, so that neither can drift from the other.
 
+#include "buildinfo.h"
+
 #include <QFile>
 #include <QMap>
 #include <QProcess>

@@ -5,8 +5,8 @@
 // The document must be plain ASCII and a balanced RTF group, and the same
 // whether it is written whole or in slices, or read through a small window.
 
-#include "output/htmlrtf.h"
-#include "output/viewercolors.h"
+#include "render/htmlrtf.h"
+#include "render/viewercolors.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <memory>
 
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

@@ -4,14 +4,14 @@
 // the original text, with valid UTF-8 decoded, every other byte read in code
 // page 1252, CR LF and lone CR as paragraph ends and lone LF gone.
 
-#include "output/colorize.h"
-#include "output/rtfreader.h"
+#include "render/colorize.h"
+#include "render/rtfreader.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-using namespace brindle::output;
+using namespace brindle::render;
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "app/appwindows.h"
 #include "app/startup.h"
-#include "output/tagsviewer.h"
 #include "tags/metataggenerator.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
+#include "ui/tagsviewer.h"
 
 #include <QApplication>
 #include <QLineEdit>

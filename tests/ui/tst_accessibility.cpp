@@ -4,13 +4,13 @@
 #include "app/appwindows.h"
 #include "base/textutil.h"
 #include "common/fakedialogs.h"
-#include "output/pagebuilderwindow.h"
-#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/pagebuilderwindow.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -24,7 +24,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
-using brindle::ui::TOvCheckList;
+using brindle::widgets::TOvCheckList;
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "common/mainwindowfixture.h"
 #include "common/testfiles.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
 #include "widgets/imagebutton.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -4,11 +4,11 @@
 #include "common/fakedialogs.h"
 #include "common/mainwindowfixture.h"
 #include "common/testfiles.h"
-#include "output/tagsviewer.h"
 #include "tags/tagcatalogue.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
 #include "widgets/imagebutton.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,11 +1,11 @@
 #include "common/fakedialogs.h"
 #include "common/modal.h"
-#include "output/tagsviewer.h"
 #include "ui/aboutbox.h"
-#include "ui/fadinglinklabel.h"
 #include "ui/mainwindow.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/fadinglinklabel.h"
 #include "widgets/imagebutton.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +27,7 @@
 using namespace Qt::StringLiterals;
 using brindle::test::onNextModal;
 using namespace brindle;
-using brindle::output::Tfview;
+using brindle::ui::Tfview;
 using brindle::ui::Tovalinform;
 
 namespace {
@@ -304,7 +304,7 @@ private slots:
         Window w;
         ui::Tfinfo about(&w.main);
         w.main.setAboutBox(&about);
-        ui::FadingLinkLabel *link = about.link();
+        widgets::FadingLinkLabel *link = about.link();
         link->setUrlOpener([](const QUrl &) {});
         const QColor normal(0x17, 0x45, 0xAE);
         onNextModal([&](QWidget *) {

@@ -4,13 +4,13 @@
 #include "common/fakedialogs.h"
 #include "common/modal.h"
 #include "common/testfiles.h"
-#include "output/tagsviewer.h"
 #include "ui/cardpreview.h"
 #include "ui/centreonce.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/socialcards.h"
-#include "ui/tagchecklist.h"
+#include "ui/tagsviewer.h"
+#include "widgets/tagchecklist.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,7 +43,7 @@ struct Window
     test::FakeDialogs fake;
     QTemporaryDir dir;
     Tovalinform main;
-    output::Tfview viewer{&main};
+    ui::Tfview viewer{&main};
     ui::Thintf hint{&main};
 
     Window()
