@@ -1,6 +1,7 @@
 #include "pagehead/pagefile.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +17,7 @@ namespace brindle::pagehead {
 
 PageFile::PageFile(const QString &path) : m_path(path)
 {
-    const QByteArray name = path.toLocal8Bit();
+    const QByteArray name = fileNameBytes(path);
     // Not blocking: a named pipe given as a page must not hang the run.
     m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0)
@@ -28,8 +29,8 @@ PageFile::PageFile(const QString &path) : m_path(path)
         m_fd = -1;
         throw Error(folder ? u"is a folder"_s : u"is not a regular file"_s);
     }
-    m_stamp = {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, st.st_dev,
-               st.st_ino};
+    m_stamp = FileStamp::of(st);
+    m_linkCount = qint64(st.st_nlink);
 }
 
 PageFile::~PageFile()
@@ -61,10 +62,9 @@ void PageFile::readUpTo(qsizetype size)
 std::optional<FileStamp> PageFile::stampOf(const QString &path)
 {
     struct stat st = {};
-    if (::stat(path.toLocal8Bit().constData(), &st) != 0)
+    if (::stat(fileNameBytes(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileStamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                     st.st_dev, st.st_ino};
+    return FileStamp::of(st);
 }
 
 } // namespace brindle::pagehead

@@ -26,6 +26,8 @@ public:
 
     const QString &path() const { return m_path; }
     const FileStamp &stamp() const { return m_stamp; } // as opened
+    qint64 linkCount() const { return m_linkCount; }   // names the file has, as opened
+    int descriptor() const { return m_fd; }
     const QByteArray &bytes() const { return m_bytes; }
     bool atEnd() const { return m_atEnd; }
     // Reads until bytes() holds at least `size` bytes or the file ends.
@@ -39,6 +41,7 @@ private:
     QString m_path;
     int m_fd = -1;
     FileStamp m_stamp;
+    qint64 m_linkCount = 1;
     QByteArray m_bytes;
     bool m_atEnd = false;
 };
