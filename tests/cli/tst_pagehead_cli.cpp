@@ -289,7 +289,7 @@ private slots:
             dry.out.startsWith("--- " + page.toUtf8() + "\n+++ " + page.toUtf8() + "\n@@ -1,3 +1,5 @@\n"),
             dry.out.constData());
         QVERIFY(dry.out.contains("-<title>Old</title>\r\n+<title>Home & garden</title>\r\n"));
-        QCOMPARE(dry.err, QByteArray("1 page changed, 0 unchanged, 0 failed\n"));
+        QCOMPARE(dry.err, QByteArray("1 page would change, 0 unchanged, 0 failed\n"));
 
         QCOMPARE(runCli({u"apply"_s, u"--profile"_s, profile, u"--backup"_s, u".orig"_s, page}).status, 0);
         QCOMPARE(readFile(page + u".orig"_s), original);
