@@ -250,11 +250,32 @@ bool mustCopy(const QByteArray &name)
     return name.startsWith("user.") || name == kAccessAcl;
 }
 
-// Gives the new file `to` the owner, group, ACL, extended attributes and
-// mode of the file `st` describes, open as `from`; 0 or the errno of what
-// failed. The mode comes last: setting an ACL sets the group bits too.
-int copyAttributes(int from, bool fromPathOnly, const struct stat &st, int to)
+// What a new file takes from the one it replaces or keeps.
+struct Attributes
 {
+    struct stat st = {};
+    std::vector<std::pair<QByteArray, QByteArray>> extended;
+};
+
+// The attributes of an open file; nullopt with errno set when they cannot be read.
+std::optional<Attributes> attributesOfFile(int fd, bool pathOnly)
+{
+    Attributes a;
+    if (::fstat(fd, &a.st) != 0)
+        return std::nullopt;
+    auto extended = attributesOf(fd, pathOnly);
+    if (!extended)
+        return std::nullopt;
+    a.extended = *std::move(extended);
+    return a;
+}
+
+// Gives the new file `to` the owner, group, ACL, extended attributes and
+// mode of another; 0 or the errno of what failed. The mode comes last:
+// setting an ACL sets the group bits too.
+int giveAttributes(const Attributes &from, int to)
+{
+    const struct stat &st = from.st;
     struct stat mine = {};
     if (::fstat(to, &mine) != 0)
         return errno;
@@ -268,11 +289,8 @@ int copyAttributes(int from, bool fromPathOnly, const struct stat &st, int to)
         else if (!groupKept && ::fchown(to, uid_t(-1), st.st_gid) == 0)
             groupKept = true;
     }
-    const auto attributes = attributesOf(from, fromPathOnly);
-    if (!attributes)
-        return errno;
     bool hasAcl = false;
-    for (const auto &[name, value] : *attributes) {
+    for (const auto &[name, value] : from.extended) {
         hasAcl = hasAcl || name == kAccessAcl;
         if (::fsetxattr(to, name.constData(), value.constData(), std::size_t(value.size()), 0) != 0 &&
             mustCopy(name))
@@ -427,28 +445,29 @@ FileBatch::Entry FileBatch::stage(const QString &path, std::span<const QByteArra
     if (exists && ::faccessat(dir, e.target.constData(), W_OK, AT_EACCESS) != 0)
         fail(errno);
 
-    // Where the new file's owner, group, mode and attributes come from.
-    int from = options.attributesFrom;
-    bool fromPathOnly = false;
-    int opened = -1;
-    if (from < 0 && exists) {
-        opened =
+    // What the new file is to carry, read before it is made: the file read
+    // is closed first, so that a write holds no more than two files open.
+    std::optional<Attributes> attributes;
+    if (options.attributesFrom >= 0) {
+        attributes = attributesOfFile(options.attributesFrom, false);
+        if (!attributes)
+            fail(errno);
+    } else if (exists) {
+        bool pathOnly = false;
+        int from =
             ::openat(dir, e.target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         // A file that may be written but not read still names its attributes.
-        if (opened < 0 && errno == EACCES) {
-            opened = ::openat(dir, e.target.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-            fromPathOnly = true;
+        if (from < 0 && errno == EACCES) {
+            from = ::openat(dir, e.target.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            pathOnly = true;
         }
-        if (opened < 0)
+        if (from < 0)
             fail(errno);
-        from = opened;
-    }
-    struct stat source = {};
-    if (from >= 0 && ::fstat(from, &source) != 0) {
+        attributes = attributesOfFile(from, pathOnly);
         const int error = errno;
-        if (opened >= 0)
-            ::close(opened);
-        fail(error);
+        ::close(from);
+        if (!attributes)
+            fail(error);
     }
 
     int fd = -1;
@@ -458,17 +477,11 @@ FileBatch::Entry FileBatch::stage(const QString &path, std::span<const QByteArra
         // to have; a new file takes what the umask and the folder give it.
         fd = ::openat(dir, e.temporary.constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                      from >= 0 ? 0600 : 0666);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-            const int error = errno;
-            if (opened >= 0)
-                ::close(opened);
-            fail(error);
-        }
+                      attributes ? 0600 : 0666);
+        if (fd < 0 && (errno != EEXIST || attempt >= 100))
+            fail(errno);
     }
-    int error = from >= 0 ? copyAttributes(from, fromPathOnly, source, fd) : 0;
-    if (opened >= 0)
-        ::close(opened);
+    int error = attributes ? giveAttributes(*attributes, fd) : 0;
     struct stat created = {};
     if (error == 0 && ::fstat(fd, &created) != 0)
         error = errno;

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -287,7 +288,7 @@ int runApply(const QStringList &arguments)
     std::atomic<qsizetype> preparedCount = 0;
     std::vector<std::optional<pagehead::PageResult>> results(pages.size());
     QStringList folderFailures;
-    std::thread committing;
+    std::jthread committing; // joined when it goes, whatever ends the run
     for (qsizetype first = 0; first < total && !stopRequested(); first += limits.batchPages) {
         const qsizetype count = std::min(limits.batchPages, total - first);
         QStringList paths;
@@ -314,12 +315,17 @@ int runApply(const QStringList &arguments)
         // A batch read only in part is dropped, and its temporary files with it.
         if (stopRequested())
             break;
-        committing = std::thread([&results, &options, &folderFailures, &limits, batch, prepared, first] {
+        const auto commit = [&results, &options, &folderFailures, &limits, batch, prepared, first] {
             batch->sync(limits.syncThreads);
             for (std::size_t i = 0; i < prepared->size(); ++i)
                 results[std::size_t(first) + i] = pagehead::finishPage((*prepared)[i], options, *batch);
             folderFailures << batch->syncFolders();
-        });
+        };
+        try {
+            committing = std::jthread(commit);
+        } catch (const std::system_error &) {
+            commit(); // no thread to spare: the next batch only waits
+        }
     }
     if (committing.joinable())
         committing.join();

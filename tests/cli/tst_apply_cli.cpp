@@ -591,6 +591,41 @@ private slots:
         QCOMPARE(countPages(pages), (std::pair{300, 0}));
     }
 
+    // No event loop and no toolkit threads, which would each hold a file
+    // descriptor: every command works with what it opens itself, beside the
+    // one the program loader needs.
+    void commandsNeedFewOpenFiles_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("limit");
+        QTest::addRow("tags") << QStringList{u"tags"_s, u"--title"_s, u"x"_s} << 4;
+        QTest::addRow("import: the page") << QStringList{u"import"_s, u"site/p.html"_s} << 4;
+        QTest::addRow("check: the page") << QStringList{u"check"_s, u"site/p.html"_s} << 4;
+        QTest::addRow("page -o: the folder and the new file")
+            << QStringList{u"page"_s, u"--doctype"_s, u"HTML 5"_s,       u"--title"_s,
+                           u"x"_s,    u"-o"_s,        u"site/new.html"_s}
+            << 5;
+        QTest::addRow("apply: the page, its folder and its new file")
+            << QStringList{u"apply"_s,    u"--profile"_s, u"p.wmp"_s,
+                           u"--backup"_s, u".orig"_s,     u"site/p.html"_s}
+            << 6;
+    }
+    void commandsNeedFewOpenFiles()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, limit);
+        Tree tree;
+        QVERIFY(makeFolder(tree.path(u"site"_s)));
+        QVERIFY(makeFile(tree.path(u"site/p.html"_s), kPage));
+        test::CliOptions options = asUserA(args);
+        options.workingDirectory = tree.root();
+        options.openFileLimit = rlim_t(limit);
+        const test::CliRun r = runCliWith(options);
+        QVERIFY2(r.status == 0, r.err.constData());
+        if (args.first() == u"apply"_s)
+            QCOMPARE(readFile(tree.path(u"site/p.html"_s)), kDone);
+    }
+
 private:
     // `count` pages in folders of 100, owned by user A; their paths in the walk's order.
     static QStringList makeSite(const Tree &tree, int count)
