@@ -157,6 +157,9 @@ inline CliRun runCliWith(const CliOptions &options)
             _exit(125);
         if (!cwd.isEmpty() && chdir(cwd.constData()) != 0)
             _exit(126);
+        // The command gets the three standard descriptors and nothing the
+        // test runner left open (a limit of open files counts from there).
+        close_range(3, ~0U, 0);
         execv(argv[0], argv.data());
         _exit(127);
     }
