@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <clocale>
 #include <csignal>
-
 #include <cstring>
+
 #include <functional>
 #include <map>
 

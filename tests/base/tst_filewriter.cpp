@@ -20,9 +20,6 @@
 
 #include <ctime>
 
-#include <cstring>
-
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -34,26 +31,10 @@ using brindle::test::errorOf;
 
 namespace {
 
-// Every name in the folder, sorted, as the file system holds it (QDir
-// leaves out names that are not UTF-8).
-QStringList entries(const QString &dir)
-{
-    QStringList names;
-    if (DIR *d = ::opendir(fileNameBytes(dir).constData())) {
-        while (const dirent *e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names << fileNameFromBytes(e->d_name);
-        }
-        ::closedir(d);
-    }
-    names.sort();
-    return names;
-}
-
 // The one entry of the folder besides `name`: a writer's temporary file.
 QString temporaryBeside(const QString &dir, const QString &name)
 {
-    QStringList found = entries(dir);
+    QStringList found = test::namesIn(dir);
     found.removeAll(name);
     return found.size() == 1 ? dir + u'/' + found.first() : QString();
 }
@@ -103,7 +84,7 @@ private slots:
         }
         QCOMPARE(message, u"Disk full"_s);
         QCOMPARE(test::readFile(path), old);
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s}); // no temporary file left
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s}); // no temporary file left
     }
 
     void writesTheWholeContent_data()
@@ -120,7 +101,7 @@ private slots:
         QVERIFY(test::writeFile(path, QByteArray(200000, 'o')));
         writeFileSafely(path, pattern(size));
         QCOMPARE(test::readFile(path), pattern(size));
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s});
     }
 
     // The link stays a link and its target gets the bytes, also when the
@@ -148,7 +129,7 @@ private slots:
         writeFileSafely(link, "new");
         QCOMPARE(test::fileTypeOf(link), mode_t(S_IFLNK));
         QCOMPARE(test::readFile(target), QByteArray("new"));
-        QCOMPARE(entries(dir.filePath(u"real"_s)), QStringList{u"target.html"_s});
+        QCOMPARE(test::namesIn(dir.filePath(u"real"_s)), QStringList{u"target.html"_s});
     }
 
     void permissionsAreKept_data()
@@ -219,7 +200,7 @@ private slots:
         QVERIFY(batch.syncFolders().isEmpty());
         QCOMPARE(test::readFile(path), QByteArray("new"));
         QCOMPARE(test::fileAttributesText(path), expected);
-        QCOMPARE(entries(dir.path()), QStringList{u"page.html"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"page.html"_s});
     }
 
     // What a stopped run left is recognised by its name, and only the files
@@ -342,7 +323,7 @@ private slots:
         }
         QCOMPARE(test::fileTypeOf(backup),
                  existing == u"link"_s || existing == u"dangling"_s ? mode_t(S_IFLNK) : mode_t(S_IFREG));
-        for (const QString &name : entries(dir.path()))
+        for (const QString &name : test::namesIn(dir.path()))
             QVERIFY2(!isTemporaryFileName(fileNameBytes(name)), qPrintable(name));
     }
 
@@ -382,7 +363,7 @@ private slots:
         }
         QCOMPARE(changed, !when.isEmpty());
         QCOMPARE(test::readFile(path), when.isEmpty() ? QByteArray("new") : QByteArray("theirs"));
-        QCOMPARE(entries(dir.path()), QStringList{u"p.html"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"p.html"_s});
     }
 
     void newFileFollowsTheUmask()
@@ -434,7 +415,7 @@ private slots:
         QCOMPARE(received.size(), bytes.size());
         QVERIFY(received == bytes);
         QCOMPARE(test::fileTypeOf(path), mode_t(S_IFIFO));
-        QCOMPARE(entries(dir.path()), QStringList{u"pipe"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"pipe"_s});
     }
 
     void devicesAreWrittenDirectly_data()
@@ -484,13 +465,13 @@ private slots:
         QVERIFY(test::writeFile(dir.filePath(u"readonly"_s), "r"));
         QVERIFY(QFile::setPermissions(dir.filePath(u"readonly"_s), QFile::ReadOwner));
         QVERIFY(QFile::setPermissions(dir.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
-        const QStringList before = entries(dir.path());
+        const QStringList before = test::namesIn(dir.path());
         QCOMPARE(errorOf([&] { writeFileSafely(dir.filePath(relativePath), "new"); }), message);
         QFile::setPermissions(dir.filePath(u"locked"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(entries(dir.path()), before);
+        QCOMPARE(test::namesIn(dir.path()), before);
         QCOMPARE(test::readFile(dir.filePath(u"readonly"_s)), QByteArray("r"));
-        QCOMPARE(entries(dir.filePath(u"locked"_s)), QStringList());
+        QCOMPARE(test::namesIn(dir.filePath(u"locked"_s)), QStringList());
     }
 
     void emptyPathIsRefused()
@@ -526,7 +507,7 @@ private slots:
         }
         QCOMPARE(message, error);
         QCOMPARE(test::readFile(path), limit > 0 ? QByteArray("old") : "a" + large + "tail");
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s});
     }
 
     // Nothing changes before replace(); then each file has its new bytes,
@@ -574,7 +555,7 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         for (int i = 0; i < 40; ++i)
             QCOMPARE(test::readFile(dir.filePath(u"t%1.txt"_s.arg(i))), pattern(i));
-        QStringList found = entries(dir.path());
+        QStringList found = test::namesIn(dir.path());
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
@@ -638,11 +619,11 @@ private slots:
             if (step == u"gone"_s)
                 QCOMPARE(test::readFile(paths[i]), old);
             else if (i == 2 && step == u"rename"_s)
-                QCOMPARE(entries(paths[i]), QStringList{u"inside"_s});
+                QCOMPARE(test::namesIn(paths[i]), QStringList{u"inside"_s});
             else
                 QCOMPARE(test::readFile(paths[i]), i == 2 ? old : pattern(1000 + i));
         }
-        QCOMPARE(entries(dir.path()).size(), 5); // no temporary file left
+        QCOMPARE(test::namesIn(dir.path()).size(), 5); // no temporary file left
     }
 };
 

@@ -17,10 +17,8 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstring>
 #include <memory>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -92,22 +90,6 @@ bool makeLink(const QString &target, const QString &path, uid_t user = test::kUs
               gid_t group = test::kGroupA)
 {
     return ::symlink(native(target).constData(), native(path).constData()) == 0 && own(path, user, group);
-}
-
-// The names in a folder, as the file system holds them (QDir leaves out
-// names that are not UTF-8).
-QStringList namesIn(const QString &folder)
-{
-    QStringList names;
-    if (DIR *d = ::opendir(native(folder).constData())) {
-        while (const dirent *e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names << fileNameFromBytes(e->d_name);
-        }
-        ::closedir(d);
-    }
-    names.sort();
-    return names;
 }
 
 // A test folder others may enter, holding the example profile.
@@ -302,7 +284,7 @@ private slots:
             QCOMPARE(test::fileAttributesText(backup), pageAttributes);
             QCOMPARE(test::fileAttributesText(page), pageAttributes);
         }
-        QCOMPARE(namesIn(tree.path(u"site"_s)).size(), 2);
+        QCOMPARE(test::namesIn(tree.path(u"site"_s)).size(), 2);
     }
 
     // Another user watches the folder and opens every file that appears:
@@ -368,7 +350,7 @@ private slots:
             ::close(fd);
         QCOMPARE(r.status, 0);
         QCOMPARE(opened, 0);
-        for (const QString &name : namesIn(site))
+        for (const QString &name : test::namesIn(site))
             QCOMPARE(test::fileAttributesText(site + u'/' + name), u"64101:64101 0600"_s);
     }
 
@@ -427,7 +409,7 @@ private slots:
             const QByteArray acl = getfacl.readAllStandardOutput();
             QVERIFY2(acl.contains("user:64102:rw-") && acl.contains("mask::---"), acl.constData());
         }
-        QCOMPARE(namesIn(tree.path(u"site"_s)), QStringList{u"p.html"_s});
+        QCOMPARE(test::namesIn(tree.path(u"site"_s)), QStringList{u"p.html"_s});
     }
 
     void hardLinksAreNotSplit()
@@ -584,7 +566,7 @@ private slots:
         QCOMPARE(r.status, 1);
         QVERIFY2(lines(r.err).contains(message), r.err.constData());
         QCOMPARE(readFile(tree.path(u"site/p.html"_s)), kPage);
-        QCOMPARE(namesIn(tree.path(u"site"_s)), QStringList{u"p.html"_s});
+        QCOMPARE(test::namesIn(tree.path(u"site"_s)), QStringList{u"p.html"_s});
     }
 
     // Few open files allowed: fewer pages at once, none failed.
@@ -670,8 +652,8 @@ private:
     static int temporaryFiles(const Tree &tree)
     {
         int count = 0;
-        for (const QString &folder : namesIn(tree.path(u"site"_s))) {
-            for (const QString &name : namesIn(tree.path(u"site/"_s + folder)))
+        for (const QString &folder : test::namesIn(tree.path(u"site"_s))) {
+            for (const QString &name : test::namesIn(tree.path(u"site/"_s + folder)))
                 count += name.startsWith(u'.');
         }
         return count;

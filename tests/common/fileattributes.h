@@ -3,12 +3,18 @@
 // What a file carries besides its bytes (owner, group, mode, ACL, extended
 // attributes), and the users the permission tests act as.
 
+#include "base/filename.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <cstring>
+
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
@@ -57,6 +63,22 @@ inline QString fileAttributesText(const QString &path, bool followLinks = false)
         text += QStringLiteral(" %1=%2").arg(QString::fromLatin1(name), QString::fromLatin1(value.toHex()));
     }
     return text;
+}
+
+// Every name in the folder, sorted, as the file system holds it (QDir
+// leaves out names that are not UTF-8).
+inline QStringList namesIn(const QString &folder)
+{
+    QStringList names;
+    if (DIR *d = ::opendir(fileNameBytes(folder).constData())) {
+        while (const dirent *e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names << fileNameFromBytes(e->d_name);
+        }
+        ::closedir(d);
+    }
+    names.sort();
+    return names;
 }
 
 // setfacl with its arguments; true when it succeeded.
