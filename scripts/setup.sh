@@ -27,6 +27,8 @@ test_pkgs+=(xdotool openbox x11-utils)
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
             libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
+# setfacl and getfacl: the ACLs the writer's and apply's tests give files and read back.
+test_pkgs+=(acl)
 # Style and static checks (scripts/lint.sh).
 test_pkgs+=(clang-format clang-tidy)
 

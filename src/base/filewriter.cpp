@@ -1,10 +1,12 @@
 #include "base/filewriter.h"
 
 #include "base/error.h"
+#include "base/filename.h"
+#include "base/parallel.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QRandomGenerator>
+#include <QStringList>
 
 #include <algorithm>
 #include <atomic>
@@ -13,16 +15,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <climits>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -174,95 +181,160 @@ QByteArray creationTarget(QByteArray path)
     fail(ELOOP);
 }
 
-// A temporary file beside its target holding the new bytes, not yet synced.
-struct Staged
+// The file an open descriptor is, for the path-based calls that a
+// descriptor opened only to name a file (O_PATH) does not take.
+QByteArray descriptorPath(int fd)
 {
-    QByteArray temporary;
-    QByteArray target;
-    int fd = -1;
-};
-
-// Writes the bytes into a new file beside the target, to be renamed over
-// it once they are on disk; on failure nothing of it is left.
-Staged stageBeside(const QByteArray &target, std::span<const QByteArrayView> pieces,
-                   const struct stat *existing)
-{
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
-    const QByteArray name = target.mid(slash + 1);
-    if (name.isEmpty())
-        fail(EISDIR);
-
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        // Short enough that a name of any allowed length leaves room for the suffix.
-        temporary = folder + '.' + name.left(200) + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // 0666 lets the umask decide, as for any file the user creates.
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100))
-            fail(errno);
-    }
-
-    int error = 0;
-    if (existing) {
-        // Only root or the owner can hand the file over; otherwise the writer
-        // stays its owner, as of any new file.
-        [[maybe_unused]] const int handedOver = ::fchown(fd, existing->st_uid, existing->st_gid);
-        if (::fchmod(fd, existing->st_mode & 07777) != 0)
-            error = errno;
-    }
-    if (error == 0)
-        error = writeAll(fd, pieces);
-    if (error != 0) {
-        ::close(fd);
-        ::unlink(temporary.constData());
-        fail(error);
-    }
-    return {temporary, target, fd};
+    return "/proc/self/fd/" + QByteArray::number(fd);
 }
 
-// The temporary file for the file at path, or, for a named pipe or a
-// device, the bytes written into it (fd -1).
-Staged stage(const QString &path, std::span<const QByteArrayView> pieces)
+// The extended attributes of a file, by name; nullopt with errno set when
+// they cannot be read.
+std::optional<std::vector<std::pair<QByteArray, QByteArray>>> attributesOf(int fd, bool pathOnly)
 {
-    const QByteArray native = QFile::encodeName(path);
-    if (native.isEmpty())
-        fail(ENOENT);
+    const QByteArray path = pathOnly ? descriptorPath(fd) : QByteArray();
+    const auto list = [&](char *buffer, std::size_t size) {
+        return pathOnly ? ::listxattr(path.constData(), buffer, size) : ::flistxattr(fd, buffer, size);
+    };
+    const auto get = [&](const char *name, void *buffer, std::size_t size) {
+        return pathOnly ? ::getxattr(path.constData(), name, buffer, size)
+                        : ::fgetxattr(fd, name, buffer, size);
+    };
+    std::vector<std::pair<QByteArray, QByteArray>> attributes;
+    QByteArray names;
+    for (;;) {
+        const ssize_t size = list(nullptr, 0);
+        if (size < 0)
+            return errno == ENOTSUP ? std::optional(attributes) : std::nullopt;
+        if (size == 0)
+            return attributes;
+        names.resize(size);
+        const ssize_t got = list(names.data(), std::size_t(size));
+        if (got >= 0) {
+            names.truncate(got);
+            break;
+        }
+        if (errno != ERANGE) // grown meanwhile: ask again
+            return std::nullopt;
+    }
+    for (const QByteArray &name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value;
+        for (;;) {
+            const ssize_t size = get(name.constData(), nullptr, 0);
+            if (size < 0 && errno == ENODATA)
+                break; // removed meanwhile
+            if (size < 0)
+                return std::nullopt;
+            value.resize(size);
+            const ssize_t got = get(name.constData(), value.data(), std::size_t(size));
+            if (got >= 0) {
+                value.truncate(got);
+                attributes.emplace_back(name, value);
+                break;
+            }
+            if (errno != ERANGE)
+                return std::nullopt;
+        }
+    }
+    return attributes;
+}
+
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+
+// Attributes a copy must carry: the user's own and the access ACL. Others
+// (security.*, trusted.*) only a process with the right may set.
+bool mustCopy(const QByteArray &name)
+{
+    return name.startsWith("user.") || name == kAccessAcl;
+}
+
+// What a new file takes from the one it replaces or keeps.
+struct Attributes
+{
     struct stat st = {};
-    // Most files are no symbolic link: then the path itself is where the
-    // file lies, and resolving it (a readlink per folder) is not needed.
-    if (::lstat(native.constData(), &st) != 0) {
-        if (errno != ENOENT)
-            fail(errno);
-        return stageBeside(creationTarget(native), pieces, nullptr);
+    std::vector<std::pair<QByteArray, QByteArray>> extended;
+};
+
+// The attributes of an open file; nullopt with errno set when they cannot be read.
+std::optional<Attributes> attributesOfFile(int fd, bool pathOnly)
+{
+    Attributes a;
+    if (::fstat(fd, &a.st) != 0)
+        return std::nullopt;
+    auto extended = attributesOf(fd, pathOnly);
+    if (!extended)
+        return std::nullopt;
+    a.extended = *std::move(extended);
+    return a;
+}
+
+// Gives the new file `to` the owner, group, ACL, extended attributes and
+// mode of another; 0 or the errno of what failed. The mode comes last:
+// setting an ACL sets the group bits too.
+int giveAttributes(const Attributes &from, int to)
+{
+    const struct stat &st = from.st;
+    struct stat mine = {};
+    if (::fstat(to, &mine) != 0)
+        return errno;
+    bool ownerKept = mine.st_uid == st.st_uid;
+    bool groupKept = mine.st_gid == st.st_gid;
+    if (!ownerKept || !groupKept) {
+        // Only root hands a file to another user; the owner may still give
+        // it a group it belongs to.
+        if (::fchown(to, st.st_uid, st.st_gid) == 0)
+            ownerKept = groupKept = true;
+        else if (!groupKept && ::fchown(to, uid_t(-1), st.st_gid) == 0)
+            groupKept = true;
     }
-    const bool link = S_ISLNK(st.st_mode);
-    if (link && ::stat(native.constData(), &st) != 0) {
-        if (errno != ENOENT)
-            fail(errno);
-        return stageBeside(creationTarget(native), pieces, nullptr);
+    bool hasAcl = false;
+    for (const auto &[name, value] : from.extended) {
+        hasAcl = hasAcl || name == kAccessAcl;
+        if (::fsetxattr(to, name.constData(), value.constData(), std::size_t(value.size()), 0) != 0 &&
+            mustCopy(name))
+            return errno;
     }
-    if (S_ISDIR(st.st_mode))
-        fail(EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-        writeDirectly(native, pieces);
-        return {};
-    }
-    QByteArray target = native;
-    if (link) {
-        // The file itself is replaced where it lies, behind the links.
-        char *real = ::realpath(native.constData(), nullptr);
-        if (!real)
-            fail(errno);
-        target = real;
-        std::free(real);
-    }
-    // Renaming would also replace a file that may not be written to.
-    if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
-        fail(errno);
-    return stageBeside(target, pieces, &st);
+    // A default ACL of the folder gave the new file an ACL the old one lacks.
+    if (!hasAcl && ::fremovexattr(to, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP)
+        return errno;
+    mode_t mode = st.st_mode & 07777;
+    // Bits meant for a user or group the file could not keep would go to
+    // another one: they are dropped instead.
+    if (!ownerKept)
+        mode &= ~mode_t(S_ISUID);
+    if (!groupKept)
+        mode &= ~mode_t(S_ISGID | S_IRWXG);
+    return ::fchmod(to, mode) == 0 ? 0 : errno;
+}
+
+// The writer's temporary files: ".NAME.brindle-XXXXXXXX.tmp", hidden, and
+// recognisable to a later run that cleans up after one that was killed.
+constexpr QByteArrayView kTemporaryMark = ".brindle-";
+constexpr QByteArrayView kTemporaryEnd = ".tmp";
+constexpr qsizetype kTemporaryRandom = 8;
+
+QByteArray temporaryNameFor(const QByteArray &name)
+{
+    QByteArray random = QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    random = random.rightJustified(kTemporaryRandom, '0').right(kTemporaryRandom);
+    // Short enough that a name of any allowed length leaves room for the rest.
+    return '.' + name.left(200) + kTemporaryMark.toByteArray() + random + kTemporaryEnd.toByteArray();
+}
+
+// Renames within a folder without replacing a file that exists; EEXIST if one does.
+int renameNoReplace(int folder, const char *from, const char *to)
+{
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: a second name, then the first goes.
+    if (::linkat(folder, from, folder, to, 0) != 0)
+        return errno;
+    ::unlinkat(folder, from, 0);
+    return 0;
 }
 
 // 0, or the errno of the sync or close that failed.
@@ -276,26 +348,38 @@ int syncAndClose(int fd)
     return error != 0 ? error : closeError;
 }
 
-// Syncs waiting for the disk overlap: the device merges their cache
-// flushes. A few dozen keep it busy.
-constexpr std::size_t kSyncThreads = 32;
-
 } // namespace
 
 void writeFileSafely(const QString &path, QByteArrayView bytes)
 {
     FileBatch batch;
     batch.replace(batch.add(path, bytes));
+    if (const QStringList failed = batch.syncFolders(); !failed.isEmpty())
+        fail(EIO);
 }
 
 FileBatch::~FileBatch()
 {
     for (Entry &e : m_entries) {
-        if (e.fd >= 0)
-            ::close(e.fd);
         if (!e.settled)
-            ::unlink(e.temporary.constData());
+            ::unlinkat(e.folder->fd, e.temporary.constData(), 0);
     }
+    for (Folder &f : m_folders)
+        ::close(f.fd);
+}
+
+FileBatch::Folder &FileBatch::folder(const QByteArray &path)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const auto it = m_folderByPath.find(path); it != m_folderByPath.end())
+        return *it->second;
+    const int fd =
+        ::open(path.isEmpty() ? "." : path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        fail(errno);
+    Folder &f = m_folders.emplace_back(Folder{path, fd, false});
+    m_folderByPath.emplace(path, &f);
+    return f;
 }
 
 FileBatch::Entry &FileBatch::entry(int file)
@@ -304,51 +388,169 @@ FileBatch::Entry &FileBatch::entry(int file)
     return m_entries.at(std::size_t(file));
 }
 
-int FileBatch::add(const QString &path, QByteArrayView bytes)
+FileBatch::Entry FileBatch::stage(const QString &path, std::span<const QByteArrayView> pieces,
+                                  const WriteOptions &options)
 {
-    return add(path, std::span(&bytes, 1));
+    const QByteArray native = fileNameBytes(path);
+    if (native.isEmpty())
+        fail(ENOENT);
+    QByteArray target = native;
+    if (options.followLinks) {
+        struct stat st = {};
+        // Most files are no symbolic link: then the path itself is where the
+        // file lies, and resolving it (a readlink per folder) is not needed.
+        const bool exists = ::lstat(native.constData(), &st) == 0;
+        const bool link = exists && S_ISLNK(st.st_mode);
+        if (!exists || (link && ::stat(native.constData(), &st) != 0)) {
+            if (errno != ENOENT)
+                fail(errno);
+            target = creationTarget(native);
+        } else if (S_ISDIR(st.st_mode)) {
+            fail(EISDIR);
+        } else if (!S_ISREG(st.st_mode)) {
+            writeDirectly(native, pieces);
+            return {};
+        } else if (link) {
+            // The file itself is replaced where it lies, behind the links.
+            char *real = ::realpath(native.constData(), nullptr);
+            if (!real)
+                fail(errno);
+            target = real;
+            std::free(real);
+        }
+    }
+    const qsizetype slash = target.lastIndexOf('/');
+    Entry e;
+    e.target = target.mid(slash + 1);
+    if (e.target.isEmpty() || e.target == "." || e.target == "..")
+        fail(EISDIR);
+    e.folder = &folder(slash < 0 ? QByteArray() : target.left(std::max<qsizetype>(slash, 1)));
+    const int dir = e.folder->fd;
+
+    // What is there now, in the folder held open: from here on a path that
+    // leads elsewhere changes nothing.
+    struct stat existing = {};
+    bool exists = ::fstatat(dir, e.target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT)
+        fail(errno);
+    if (exists && options.keepExisting)
+        fail(EEXIST);
+    if (exists && !S_ISREG(existing.st_mode))
+        fail(S_ISDIR(existing.st_mode) ? EISDIR : S_ISLNK(existing.st_mode) ? ELOOP : EEXIST);
+    if (options.expected && (!exists || !FileStamp::of(existing).sameFile(*options.expected)))
+        throw FileChanged();
+    e.expected = options.expected;
+    e.keepExisting = options.keepExisting;
+    // Renaming would also replace a file that may not be written to.
+    if (exists && ::faccessat(dir, e.target.constData(), W_OK, AT_EACCESS) != 0)
+        fail(errno);
+
+    // What the new file is to carry, read before it is made: the file read
+    // is closed first, so that a write holds no more than two files open.
+    std::optional<Attributes> attributes;
+    if (options.attributesFrom >= 0) {
+        attributes = attributesOfFile(options.attributesFrom, false);
+        if (!attributes)
+            fail(errno);
+    } else if (exists) {
+        bool pathOnly = false;
+        int from =
+            ::openat(dir, e.target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        // A file that may be written but not read still names its attributes.
+        if (from < 0 && errno == EACCES) {
+            from = ::openat(dir, e.target.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            pathOnly = true;
+        }
+        if (from < 0)
+            fail(errno);
+        attributes = attributesOfFile(from, pathOnly);
+        const int error = errno;
+        ::close(from);
+        if (!attributes)
+            fail(error);
+    }
+
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        e.temporary = temporaryNameFor(e.target);
+        // Readable by its creator alone until it has the attributes it is
+        // to have; a new file takes what the umask and the folder give it.
+        fd = ::openat(dir, e.temporary.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                      attributes ? 0600 : 0666);
+        if (fd < 0 && (errno != EEXIST || attempt >= 100))
+            fail(errno);
+    }
+    int error = attributes ? giveAttributes(*attributes, fd) : 0;
+    struct stat created = {};
+    if (error == 0 && ::fstat(fd, &created) != 0)
+        error = errno;
+    e.temporaryInode = created.st_ino;
+    if (error == 0)
+        error = writeAll(fd, pieces);
+    const int closeError = closeChecked(fd);
+    if (error == 0)
+        error = closeError;
+    if (error != 0) {
+        ::unlinkat(dir, e.temporary.constData(), 0);
+        fail(error);
+    }
+    e.settled = false;
+    return e;
 }
 
-int FileBatch::add(const QString &path, std::span<const QByteArrayView> pieces)
+int FileBatch::add(const QString &path, QByteArrayView bytes, const WriteOptions &options)
 {
-    Staged staged = stage(path, pieces);
-    Entry e;
-    e.temporary = std::move(staged.temporary);
-    e.target = std::move(staged.target);
-    e.fd = staged.fd;
-    e.settled = staged.fd < 0;
+    return add(path, std::span(&bytes, 1), options);
+}
+
+int FileBatch::add(const QString &path, std::span<const QByteArrayView> pieces, const WriteOptions &options)
+{
+    Entry e = stage(path, pieces, options);
     const std::lock_guard lock(m_mutex);
     m_entries.push_back(std::move(e));
     return int(m_entries.size() - 1);
 }
 
-void FileBatch::sync()
+void FileBatch::syncEntry(Entry &e)
+{
+    e.synced = true;
+    // Opened again by name: holding every file of a batch open would take
+    // as many of the process's open files. Only the file written is synced.
+    int fd = ::openat(e.folder->fd, e.temporary.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES)
+        fd = ::openat(e.folder->fd, e.temporary.constData(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        e.error = errno;
+        return;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || st.st_ino != e.temporaryInode) {
+        ::close(fd);
+        e.error = ENOENT;
+        return;
+    }
+    e.error = syncAndClose(fd);
+}
+
+void FileBatch::sync(std::size_t threads)
 {
     std::vector<Entry *> waiting;
     for (Entry &e : m_entries) {
         if (!e.settled && !e.synced)
             waiting.push_back(&e);
     }
-    std::atomic<std::size_t> next = 0;
-    const auto work = [&] {
-        for (std::size_t i = next++; i < waiting.size(); i = next++) {
-            Entry &e = *waiting[i];
-            e.error = syncAndClose(e.fd);
-            e.fd = -1;
-            e.synced = true;
-        }
-    };
-    std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < std::min(kSyncThreads, waiting.size()); ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error &) {
-            break; // fewer threads only wait longer
-        }
-    }
-    work();
-    for (std::thread &thread : threads)
-        thread.join();
+    forEachOnThreads(waiting.size(), threads, [&](std::size_t i) { syncEntry(*waiting[i]); });
+}
+
+bool FileBatch::targetUnchanged(int file)
+{
+    const Entry &e = entry(file);
+    if (!e.expected)
+        return true;
+    struct stat st = {};
+    return ::fstatat(e.folder->fd, e.target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           FileStamp::of(st) == *e.expected;
 }
 
 void FileBatch::replace(int file)
@@ -356,19 +558,27 @@ void FileBatch::replace(int file)
     Entry &e = entry(file);
     if (e.settled)
         return;
-    if (!e.synced) {
-        e.error = syncAndClose(e.fd);
-        e.fd = -1;
-        e.synced = true;
-    }
+    if (!e.synced)
+        syncEntry(e);
     int error = e.error;
-    if (error == 0 && ::rename(e.temporary.constData(), e.target.constData()) != 0)
-        error = errno;
+    if (error == 0 && !targetUnchanged(file)) {
+        discard(file);
+        throw FileChanged();
+    }
+    if (error == 0) {
+        const int dir = e.folder->fd;
+        if (e.keepExisting)
+            error = renameNoReplace(dir, e.temporary.constData(), e.target.constData());
+        else if (::renameat(dir, e.temporary.constData(), dir, e.target.constData()) != 0)
+            error = errno;
+    }
     e.settled = true;
     if (error != 0) {
-        ::unlink(e.temporary.constData());
+        ::unlinkat(e.folder->fd, e.temporary.constData(), 0);
         fail(error);
     }
+    const std::lock_guard lock(m_mutex);
+    e.folder->renamed = true;
 }
 
 void FileBatch::discard(int file)
@@ -376,11 +586,77 @@ void FileBatch::discard(int file)
     Entry &e = entry(file);
     if (e.settled)
         return;
-    if (e.fd >= 0)
-        ::close(e.fd);
-    e.fd = -1;
-    ::unlink(e.temporary.constData());
+    ::unlinkat(e.folder->fd, e.temporary.constData(), 0);
     e.settled = true;
+}
+
+QStringList FileBatch::syncFolders()
+{
+    std::vector<Folder *> renamed;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Folder &f : m_folders) {
+            if (f.renamed)
+                renamed.push_back(&f);
+            f.renamed = false;
+        }
+    }
+    std::vector<int> errors(renamed.size(), 0);
+    forEachOnThreads(renamed.size(), kSyncThreads, [&](std::size_t i) {
+        if (::fsync(renamed[i]->fd) != 0 && errno != EINVAL && errno != EROFS)
+            errors[i] = errno;
+    });
+    QStringList failed;
+    for (std::size_t i = 0; i < renamed.size(); ++i) {
+        if (errors[i] != 0)
+            failed << displayFileName(fileNameFromBytes(renamed[i]->path)) + u": cannot be synced ("_s +
+                          ioErrorText(errors[i]) + u')';
+    }
+    return failed;
+}
+
+bool isTemporaryFileName(QByteArrayView name)
+{
+    const qsizetype tail = kTemporaryMark.size() + kTemporaryRandom + kTemporaryEnd.size();
+    if (name.size() < 2 + tail || !name.startsWith('.') || !name.endsWith(kTemporaryEnd))
+        return false;
+    const QByteArrayView random =
+        name.sliced(name.size() - kTemporaryEnd.size() - kTemporaryRandom, kTemporaryRandom);
+    return name.sliced(name.size() - tail, kTemporaryMark.size()) == kTemporaryMark &&
+           std::all_of(random.begin(), random.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+int removeLeftoverTemporaryFiles(const QString &folder, const timespec &before, bool remove)
+{
+    const QByteArray path = fileNameBytes(folder);
+    const int dir = ::open(path.isEmpty() ? "." : path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return 0;
+    DIR *stream = ::fdopendir(dir);
+    if (!stream) {
+        ::close(dir);
+        return 0;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent *d = ::readdir(stream)) {
+        if (isTemporaryFileName(d->d_name))
+            names.emplace_back(d->d_name);
+    }
+    const uid_t me = ::geteuid();
+    int removed = 0;
+    for (const QByteArray &name : names) {
+        struct stat st = {};
+        if (::fstatat(dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != me)
+            continue;
+        const bool older = st.st_ctim.tv_sec < before.tv_sec ||
+                           (st.st_ctim.tv_sec == before.tv_sec && st.st_ctim.tv_nsec < before.tv_nsec);
+        if (older && (!remove || ::unlinkat(dir, name.constData(), 0) == 0))
+            ++removed;
+    }
+    ::closedir(stream);
+    return removed;
 }
 
 } // namespace brindle

@@ -2,6 +2,8 @@
 
 // Shared pieces of the command-line tool's subcommands.
 
+#include "base/error.h"
+#include "base/filename.h"
 #include "tags/metataggenerator.h"
 
 #include <QByteArray>
@@ -93,6 +95,18 @@ void writeStderrLine(const QString &text);
 inline bool isStandardStream(const QString &path)
 {
     return path == QStringLiteral("-");
+}
+
+// Runs write(), which writes the file at path; its error names the file:
+// "Cannot write FILE: reason".
+template<typename Write>
+void writeNamingTheFile(const QString &path, Write &&write)
+{
+    try {
+        write();
+    } catch (const Error &e) {
+        throw Error(QStringLiteral("Cannot write %1: %2").arg(displayFileName(path), e.message()));
+    }
 }
 
 // Parses the arguments of one subcommand; throws UsageError for unknown

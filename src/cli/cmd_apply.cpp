@@ -1,25 +1,32 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 #include "base/filewriter.h"
+#include "base/parallel.h"
 #include "pagehead/pageapply.h"
 #include "pagehead/pageimport.h"
+#include "pagehead/pagewalk.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QHash>
+#include <QLocale>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <memory>
-#include <set>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,78 +34,47 @@ namespace brindle::cli {
 
 namespace {
 
-using FileId = std::pair<dev_t, ino_t>;
+// The signal that asked the run to stop, 0 while none has.
+std::atomic<int> g_stopSignal = 0;
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-bool isPageName(const QString &name)
+extern "C" void onStopSignal(int signal)
 {
-    return name.endsWith(u".html"_s, Qt::CaseInsensitive) || name.endsWith(u".htm"_s, Qt::CaseInsensitive) ||
-           name.endsWith(u".xhtml"_s, Qt::CaseInsensitive);
+    g_stopSignal = signal;
 }
 
-std::optional<FileId> idOf(const QString &path, bool *isDirectory = nullptr)
+bool stopRequested()
 {
-    struct stat st = {};
-    if (::stat(path.toLocal8Bit().constData(), &st) != 0)
-        return std::nullopt;
-    if (isDirectory)
-        *isDirectory = S_ISDIR(st.st_mode);
-    return FileId{st.st_dev, st.st_ino};
+    return g_stopSignal != 0;
 }
 
-// The pages to work on, each file once however it is reached, and the
-// folders that could not be read.
-class PageList
+// SIGINT, SIGTERM and SIGHUP end the run cleanly: no new batch of pages is
+// started, the one being written is finished and the one being read is
+// dropped with its temporary files. A second signal ends the program at
+// once: the handler gives way to the default action after the first.
+class StopSignals
 {
 public:
-    explicit PageList(bool recursive) : m_recursive(recursive) {}
-
-    void add(const QString &argument)
+    StopSignals()
     {
-        bool directory = false;
-        const std::optional<FileId> id = idOf(argument, &directory);
-        if (id && directory) {
-            walk(argument, *id);
-            return;
-        }
-        // A name that is no file is kept: working on it reports why it fails.
-        if (!id || m_files.insert(*id).second)
-            pages << argument;
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &action, &m_old[i]);
     }
-
-    QStringList pages;
-    QStringList unreadableFolders;
+    ~StopSignals()
+    {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &m_old[i], nullptr);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
 
 private:
-    void walk(const QString &folder, const FileId &id)
-    {
-        // A symbolic link back to a folder being walked would never end.
-        if (!m_folders.insert(id).second)
-            return;
-        QDir dir(folder);
-        if (!dir.isReadable()) {
-            unreadableFolders << folder;
-            return;
-        }
-        const QFileInfoList entries = dir.entryInfoList(
-            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-        for (const QFileInfo &entry : entries) {
-            const QString path = entry.filePath();
-            bool directory = false;
-            const std::optional<FileId> entryId = idOf(path, &directory);
-            if (!entryId)
-                continue; // a dangling link
-            if (directory) {
-                if (m_recursive)
-                    walk(path, *entryId);
-            } else if (isPageName(entry.fileName()) && m_files.insert(*entryId).second) {
-                pages << path;
-            }
-        }
-    }
-
-    bool m_recursive;
-    std::set<FileId> m_folders;
-    std::set<FileId> m_files;
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> m_old{};
 };
 
 // Pages done, rate and time left on one line of standard error, redrawn in
@@ -108,8 +84,12 @@ class ProgressBar
 public:
     explicit ProgressBar(qsizetype total) : m_total(total) { m_clock.start(); }
 
+    // Drawn at most ten times a second, and at the end.
     void show(qsizetype done)
     {
+        if (m_drawn.isValid() && m_drawn.elapsed() < 100 && done < m_total)
+            return;
+        m_drawn.start();
         constexpr int kWidth = 30;
         const double seconds = double(m_clock.elapsed()) / 1000.0;
         const double rate = seconds > 0 ? double(done) / seconds : 0;
@@ -135,20 +115,53 @@ private:
 
     qsizetype m_total;
     QElapsedTimer m_clock;
+    QElapsedTimer m_drawn;
 };
 
 constexpr qsizetype kProgressThreshold = 100;
-constexpr int kThreadsPerCore = 2;
+constexpr unsigned kThreadsPerCore = 2;
 constexpr qsizetype kBatchFiles = 384;
 
-// Files in a batch: two batches keep theirs open at once, besides the pages
-// being read and what the process holds anyway, within its limit.
-qsizetype batchFiles()
+// How much runs at once, within the process's limit of open files. A
+// thread reading a page holds the page, and while it writes, the new file
+// and perhaps the folder it opens; a batch holds each folder it writes in
+// until it is done, and two batches are under way at once (one read, one
+// synced); a sync thread holds the file it syncs. A low limit means fewer
+// threads and smaller batches, never a failed page.
+struct Budget
 {
+    unsigned threads = 1;
+    std::size_t syncThreads = 1;
+    qsizetype batchPages = 1;
+};
+
+int openFileCount()
+{
+    DIR *fds = ::opendir("/proc/self/fd");
+    if (!fds)
+        return 3;
+    int count = -1; // the listing's own descriptor
+    while (const dirent *entry = ::readdir(fds))
+        count += entry->d_name[0] != '.';
+    ::closedir(fds);
+    return count;
+}
+
+Budget budget()
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    Budget b{std::max(4u, cores * kThreadsPerCore), FileBatch::kSyncThreads, kBatchFiles};
     rlimit limit = {};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return kBatchFiles;
-    return std::clamp((qsizetype(limit.rlim_cur) - 64) / 2, qsizetype(2), kBatchFiles);
+        return b;
+    // A few spare for what opens a file now and then (a charset converter's module).
+    constexpr qsizetype kSpare = 4;
+    const qsizetype free = qsizetype(limit.rlim_cur) - openFileCount() - kSpare;
+    b.threads = unsigned(std::clamp<qsizetype>(free / 8, 1, b.threads));
+    b.syncThreads = std::size_t(std::clamp<qsizetype>(free / 8, 1, qsizetype(b.syncThreads)));
+    const qsizetype left = free - 3 * qsizetype(b.threads) - qsizetype(b.syncThreads);
+    b.batchPages = std::clamp<qsizetype>(left / 2, 1, kBatchFiles);
+    return b;
 }
 
 // The order to work on pages in: one folder's after another's in turn,
@@ -178,9 +191,15 @@ QList<qsizetype> interleaved(const QStringList &pages)
     return order;
 }
 
+// Counts as people read them: "3,588".
+QString number(qsizetype n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(qlonglong(n));
+}
+
 QString countText(qsizetype n, const char16_t *one, const char16_t *many)
 {
-    return QString::number(n) + u' ' + QString::fromUtf16(n == 1 ? one : many);
+    return number(n) + u' ' + QString::fromUtf16(n == 1 ? one : many);
 }
 
 } // namespace
@@ -204,8 +223,12 @@ int runApply(const QStringList &arguments)
     parser.addOption(
         {u"dry-run"_s, u"Print a unified diff of each change to standard output instead of writing."_s});
     parser.addOption({u"backup"_s,
-                      u"Keep each changed page's old version beside it as PAGE followed by SUFFIX."_s,
+                      u"Keep each changed page's old version beside it as PAGE followed by SUFFIX, a new "
+                      u"file; a page whose backup exists already is left alone."_s,
                       u"suffix"_s});
+    parser.addOption({u"backup-replace"_s,
+                      u"With --backup, replace a backup that exists already (a regular file; never a "
+                      u"link) instead of leaving the page alone."_s});
     parser.addOption(
         {{u"r"_s, u"recursive"_s}, u"Walk the folders given as PAGE into their subfolders too."_s});
     if (!parseOrHelp(parser, arguments, u"apply"_s))
@@ -214,6 +237,8 @@ int runApply(const QStringList &arguments)
         throw UsageError(u"--profile is required"_s);
     if (parser.isSet(u"backup"_s) && parser.value(u"backup"_s).isEmpty())
         throw UsageError(u"--backup needs a suffix, such as .orig"_s);
+    if (parser.isSet(u"backup-replace"_s) && !parser.isSet(u"backup"_s))
+        throw UsageError(u"--backup-replace goes with --backup"_s);
     if (parser.positionalArguments().isEmpty())
         throw UsageError(u"missing PAGE"_s);
 
@@ -225,80 +250,122 @@ int runApply(const QStringList &arguments)
         writeStderrLine(QString::fromUtf16(tags::kNoTagsNotice));
         return kExitFailure;
     }
-
-    PageList list(parser.isSet(u"recursive"_s));
-    for (const QString &argument : parser.positionalArguments())
-        list.add(argument);
     pagehead::ApplyOptions options;
     options.dryRun = parser.isSet(u"dry-run"_s);
     options.backupSuffix = parser.value(u"backup"_s);
+    options.replaceBackup = parser.isSet(u"backup-replace"_s);
+
+    timespec started = {};
+    clock_gettime(CLOCK_REALTIME, &started);
+    const StopSignals stopSignals;
+    const pagehead::PageWalk walk(parser.positionalArguments(), parser.isSet(u"recursive"_s), stopRequested);
+    qsizetype failed = 0;
+    for (const pagehead::PageWalk::Skipped &skipped : walk.skipped()) {
+        writeStderrLine(skipped.message);
+        failed += skipped.failure;
+    }
+    // What a run that was killed left behind goes before this one writes.
+    for (const QString &folder : walk.folders()) {
+        if (const int n = removeLeftoverTemporaryFiles(folder, started, !options.dryRun); n > 0)
+            writeStderrLine(pagehead::pageMessage(
+                folder, (options.dryRun ? u"%1 would be removed"_s : u"removed %1"_s)
+                            .arg(countText(n, u"temporary file left by a run that was stopped",
+                                           u"temporary files left by a run that was stopped"))));
+    }
 
     // Pages go to every core; their results come back in the order given.
     // They go in batches whose new bytes share one sync, and that sync and
     // the renames run while the next batch is read and changed: they mostly
     // wait for the disk. Threads still wait for the disk now and then
     // (reading pages not in the cache), so there are more than cores.
-    QThreadPool pool;
-    pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() * kThreadsPerCore));
-    QThreadPool committer;
-    committer.setMaxThreadCount(1);
-    const qsizetype batchPages = options.backupSuffix.isEmpty() ? batchFiles() : batchFiles() / 2;
+    const std::vector<pagehead::PageWalk::Page> &pages = walk.pages();
+    const qsizetype total = qsizetype(pages.size());
+    const Budget limits = budget();
     std::unique_ptr<ProgressBar> bar;
-    if (list.pages.size() > kProgressThreshold && isatty(STDERR_FILENO))
-        bar = std::make_unique<ProgressBar>(list.pages.size());
-    QList<pagehead::PageResult> results;
-    results.reserve(list.pages.size());
-    QFuture<void> committing;
-    for (qsizetype first = 0; first < list.pages.size(); first += batchPages) {
-        const QStringList pages = list.pages.mid(first, batchPages);
-        const QList<qsizetype> order = interleaved(pages);
+    std::mutex barMutex;
+    if (total > kProgressThreshold && isatty(STDERR_FILENO))
+        bar = std::make_unique<ProgressBar>(total);
+    std::atomic<qsizetype> preparedCount = 0;
+    std::vector<std::optional<pagehead::PageResult>> results(pages.size());
+    QStringList folderFailures;
+    std::jthread committing; // joined when it goes, whatever ends the run
+    for (qsizetype first = 0; first < total && !stopRequested(); first += limits.batchPages) {
+        const qsizetype count = std::min(limits.batchPages, total - first);
+        QStringList paths;
+        for (qsizetype i = first; i < first + count; ++i)
+            paths << pages[std::size_t(i)].path;
+        const QList<qsizetype> order = interleaved(paths);
         auto batch = std::make_shared<FileBatch>();
-        QFuture<pagehead::PreparedPage> preparing =
-            QtConcurrent::mapped(&pool, order, [&pages, &lines, &options, batch](qsizetype i) {
-                return pagehead::preparePage(pages[i], lines, options, *batch);
-            });
-        while (bar && !preparing.isFinished()) {
-            bar->show(first + preparing.progressValue());
-            QThread::msleep(200);
-        }
-        preparing.waitForFinished();
-        auto prepared = std::make_shared<QList<pagehead::PreparedPage>>(pages.size());
-        for (qsizetype k = 0; k < order.size(); ++k)
-            (*prepared)[order[k]] = preparing.resultAt(k);
-        committing.waitForFinished();
-        committing = QtConcurrent::run(&committer, [&results, &options, batch, prepared] {
-            batch->sync();
-            for (const pagehead::PreparedPage &page : std::as_const(*prepared))
-                results << pagehead::finishPage(page, options, *batch);
+        auto prepared = std::make_shared<std::vector<pagehead::PreparedPage>>(std::size_t(count));
+        forEachOnThreads(std::size_t(count), limits.threads, [&](std::size_t k) {
+            if (stopRequested())
+                return;
+            const qsizetype i = order[qsizetype(k)];
+            const pagehead::PageWalk::Page &page = pages[std::size_t(first + i)];
+            (*prepared)[std::size_t(i)] = pagehead::preparePage(
+                page.path, lines, options, *batch, page.named || !page.found ? nullptr : &page.stamp);
+            const qsizetype done = ++preparedCount;
+            if (bar && barMutex.try_lock()) {
+                bar->show(done);
+                barMutex.unlock();
+            }
         });
+        if (committing.joinable())
+            committing.join();
+        // A batch read only in part is dropped, and its temporary files with it.
+        if (stopRequested())
+            break;
+        const auto commit = [&results, &options, &folderFailures, &limits, batch, prepared, first] {
+            batch->sync(limits.syncThreads);
+            for (std::size_t i = 0; i < prepared->size(); ++i)
+                results[std::size_t(first) + i] = pagehead::finishPage((*prepared)[i], options, *batch);
+            folderFailures << batch->syncFolders();
+        };
+        try {
+            committing = std::jthread(commit);
+        } catch (const std::system_error &) {
+            commit(); // no thread to spare: the next batch only waits
+        }
     }
-    committing.waitForFinished();
+    if (committing.joinable())
+        committing.join();
     if (bar)
         bar->clear();
 
-    qsizetype changed = 0, unchanged = 0, failed = 0;
-    for (const QString &folder : list.unreadableFolders) {
-        writeStderrLine(pagehead::pageMessage(folder, u"cannot be read"_s));
-        ++failed;
-    }
-    for (const pagehead::PageResult &result : results) {
-        switch (result.outcome) {
+    qsizetype changed = 0, unchanged = 0, notDone = 0;
+    for (const std::optional<pagehead::PageResult> &result : results) {
+        if (!result) {
+            ++notDone;
+            continue;
+        }
+        switch (result->outcome) {
         case pagehead::PageOutcome::Changed:
             ++changed;
             if (options.dryRun)
-                writeStdout(result.diff);
+                writeStdout(result->diff);
             break;
         case pagehead::PageOutcome::Unchanged:
             ++unchanged;
             break;
         case pagehead::PageOutcome::Failed:
             ++failed;
-            writeStderrLine(result.message);
+            writeStderrLine(result->message);
             break;
         }
     }
-    writeStderrLine(countText(changed, u"page changed", u"pages changed") + u", "_s +
-                    QString::number(unchanged) + u" unchanged, "_s + QString::number(failed) + u" failed"_s);
+    for (const QString &failure : std::as_const(folderFailures)) {
+        writeStderrLine(failure);
+        ++failed;
+    }
+    QString summary = options.dryRun ? countText(changed, u"page would change", u"pages would change")
+                                     : countText(changed, u"page changed", u"pages changed");
+    summary += u", "_s + number(unchanged) + u" unchanged, "_s + number(failed) + u" failed"_s;
+    const int stopSignal = g_stopSignal;
+    if (stopSignal != 0 && (notDone > 0 || walk.stopped())) {
+        writeStderrLine(summary + u", "_s + number(notDone) + u" not done: interrupted"_s);
+        return 128 + stopSignal;
+    }
+    writeStderrLine(summary);
     return failed > 0 ? kExitFailure : kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "base/parallel.h"
 #include "base/textutil.h"
 #include "check/checker.h"
 #include "check/pagecheck.h"
@@ -7,9 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -127,9 +129,9 @@ int runCheck(const QStringList &arguments)
     // Found once, before the pages go to every core.
     const check::TextMeasure &measure = check::FontMeasure::liberationSans();
     const QStringList pages = parser.positionalArguments();
-    const QList<check::PageReport> results = QtConcurrent::blockingMapped(
-        pages, [&measure](const QString &page) { return check::checkPageFile(page, measure); });
-    std::vector<check::PageReport> reports(results.begin(), results.end());
+    std::vector<check::PageReport> reports(std::size_t(pages.size()));
+    forEachOnThreads(reports.size(), std::max(1u, std::thread::hardware_concurrency()),
+                     [&](std::size_t i) { reports[i] = check::checkPageFile(pages[qsizetype(i)], measure); });
     check::checkSite(reports);
 
     bool errors = false;

@@ -77,7 +77,8 @@ int runImport(const QStringList &arguments)
         profile::ProfileWorkflow workflow(view, dialogs);
         workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
         workflow.CaptureInputs();
-        workflow.writeProfile(parser.value(u"save-profile"_s));
+        const QString file = parser.value(u"save-profile"_s);
+        writeNamingTheFile(file, [&] { workflow.writeProfile(file); });
         return kExitOk;
     }
 

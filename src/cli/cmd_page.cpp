@@ -59,8 +59,9 @@ int runPage(const QStringList &arguments)
     }
 
     const QByteArray page = render::pageBytes(render::declarationText(row), tags::joinLines(generated.lines));
-    if (parser.isSet(u"output"_s) && !isStandardStream(parser.value(u"output"_s)))
-        writeFileSafely(parser.value(u"output"_s), page);
+    if (const QString output = parser.value(u"output"_s);
+        parser.isSet(u"output"_s) && !isStandardStream(output))
+        writeNamingTheFile(output, [&] { writeFileSafely(output, page); });
     else
         writeStdout(page);
     return kExitOk;

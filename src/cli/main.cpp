@@ -5,12 +5,15 @@
 #include "cli/cli.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 #include "buildinfo.h"
 
 #include <QCoreApplication>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
+#include <cstring>
 
 #include <functional>
 #include <map>
@@ -69,6 +72,18 @@ void occupyClosedStandardDescriptors()
     }
 }
 
+// The command line as strings. Commands that take file names take them as
+// the file system holds them, whatever their bytes; the others take text,
+// where bytes that are not UTF-8 become U+FFFD.
+QStringList commandLine(int argc, char *argv[])
+{
+    const bool fileNames = argc > 1 && std::strcmp(argv[1], "apply") == 0;
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << (fileNames ? brindle::fileNameFromBytes(argv[i]) : QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
 int runCommand(const QString &name, QStringList args)
 {
     if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
@@ -92,13 +107,18 @@ int runCommand(const QString &name, QStringList args)
 
 int main(int argc, char *argv[])
 {
+    // No application object: the tool needs no event loop, and the toolkit's
+    // would take file descriptors a low limit may not have (and abort).
+    std::setlocale(LC_ALL, "");
     // Writing into a pipe whose reader has gone then fails with EPIPE, which
     // ends the command quietly, instead of killing it.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit (ulimit -f) then fails a write with EFBIG, reported
+    // like any failed write, instead of killing the program mid-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     occupyClosedStandardDescriptors();
-    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"brindle-cli"_s);
-    const QStringList args = QCoreApplication::arguments();
+    const QStringList args = commandLine(argc, argv);
     if (args.size() < 2) {
         writeStderrLine(u"brindle-cli: missing command (try 'brindle-cli --help')"_s);
         return kExitUsage;

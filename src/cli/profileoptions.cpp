@@ -109,7 +109,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
         writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed(),
                                           workflow.currentSocial()));
     else
-        workflow.writeProfile(path);
+        writeNamingTheFile(path, [&] { workflow.writeProfile(path); });
     return true;
 }
 

@@ -3,8 +3,6 @@
 #include "base/error.h"
 #include "base/textutil.h"
 
-#include <QCoreApplication>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -200,7 +198,8 @@ bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const
         throw UsageError(parser.errorText());
     if (parser.isSet(help)) {
         QString text = parser.helpText();
-        text.replace(QCoreApplication::applicationFilePath(), u"brindle-cli "_s + command);
+        // Without an application object the parser names no program.
+        text.replace(u"<executable_name>"_s, u"brindle-cli "_s + command);
         writeStdout(text.toUtf8());
         return false;
     }

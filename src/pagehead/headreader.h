@@ -6,12 +6,12 @@
 // part of the page before its body is parsed, and of a file only as much is
 // read as the head needs, up to kHeadByteLimit.
 
+#include "pagehead/pagefile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
-
-#include <sys/types.h>
 
 #include <optional>
 #include <vector>
@@ -103,46 +103,6 @@ std::optional<QString> charsetOfContentType(const QString &content);
 // beginning. Returns nullopt when the bytes stop before the head is known
 // to end: more are needed.
 std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd);
-
-// File identity and state, to tell whether a file changed.
-struct FileStamp
-{
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-
-// A page file opened for reading, read as far as asked.
-class PageFile
-{
-public:
-    // Throws brindle::Error when the file cannot be opened or is no regular
-    // file; the message is the reason alone ("is a folder"), without the path.
-    explicit PageFile(const QString &path);
-    ~PageFile();
-    PageFile(const PageFile &) = delete;
-    PageFile &operator=(const PageFile &) = delete;
-
-    const QString &path() const { return m_path; }
-    const FileStamp &stamp() const { return m_stamp; } // as opened
-    const QByteArray &bytes() const { return m_bytes; }
-    bool atEnd() const { return m_atEnd; }
-    // Reads until bytes() holds at least `size` bytes or the file ends.
-    // Throws brindle::Error on a read error, with the reason alone.
-    void readUpTo(qsizetype size);
-
-    // The stamp of whatever file is at path now; nullopt if there is none.
-    static std::optional<FileStamp> stampOf(const QString &path);
-
-private:
-    QString m_path;
-    int m_fd = -1;
-    FileStamp m_stamp;
-    QByteArray m_bytes;
-    bool m_atEnd = false;
-};
 
 // Reads the head of an open page, reading as much of the file as it needs.
 PageHead readHead(PageFile &file);

@@ -1,12 +1,15 @@
 #include "pagehead/pageapply.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 #include "base/filewriter.h"
 #include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 #include "pagehead/pageimport.h"
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -76,6 +79,24 @@ qsizetype pastLineEnd(QByteArrayView page, qsizetype lineEnd)
                                                                                            : lineEnd + 1;
 }
 
+// The line end lines inserted at `at` take: that of the line before them.
+// At a line's start that is the line that ends there; within a line, the
+// line itself; on a last line without an end, the line before it.
+QByteArray lineEndBefore(QByteArrayView page, qsizetype at, const QByteArray &pageLineEnd)
+{
+    if (at > 0 && isLineEnd(page[at - 1])) {
+        const qsizetype end = page[at - 1] == '\n' && at >= 2 && page[at - 2] == '\r' ? at - 2 : at - 1;
+        return page.sliced(end, at - end).toByteArray();
+    }
+    qsizetype i = at;
+    while (i < page.size() && !isLineEnd(page[i]))
+        ++i;
+    if (i < page.size())
+        return page.sliced(i, pastLineEnd(page, i) - i).toByteArray();
+    const qsizetype start = lineStartOf(page, at);
+    return start > 0 ? lineEndBefore(page, start, pageLineEnd) : pageLineEnd;
+}
+
 // A later tag of a kind already there goes, with its line when it stands alone on one.
 PageEdit removalOf(QByteArrayView page, const HeadElement &element)
 {
@@ -119,13 +140,14 @@ QByteArray lineBlock(const std::vector<QByteArray> &lines, const QByteArray &ind
 }
 
 PageEdit insertionAfter(QByteArrayView page, qsizetype anchorEnd, const QByteArray &indent,
-                        const std::vector<QByteArray> &lines, const QByteArray &eol)
+                        const std::vector<QByteArray> &lines, const QByteArray &pageLineEnd)
 {
     const qsizetype lineEnd = blankLineEndAfter(page, anchorEnd);
     if (lineEnd >= 0 && lineEnd < page.size()) {
         const qsizetype at = pastLineEnd(page, lineEnd);
-        return {at, at, lineBlock(lines, indent, eol, true)};
+        return {at, at, lineBlock(lines, indent, lineEndBefore(page, at, pageLineEnd), true)};
     }
+    const QByteArray eol = lineEndBefore(page, anchorEnd, pageLineEnd);
     QByteArray block = lineBlock(lines, indent, eol, false);
     if (lineEnd < 0)
         block += eol + indent;
@@ -133,13 +155,67 @@ PageEdit insertionAfter(QByteArrayView page, qsizetype anchorEnd, const QByteArr
 }
 
 PageEdit insertionBefore(QByteArrayView page, qsizetype headEnd, const QByteArray &indent,
-                         const std::vector<QByteArray> &lines, const QByteArray &eol)
+                         const std::vector<QByteArray> &lines, const QByteArray &pageLineEnd)
 {
     if (blankBefore(page, headEnd)) {
         const qsizetype at = lineStartOf(page, headEnd);
-        return {at, at, lineBlock(lines, indent, eol, true)};
+        return {at, at, lineBlock(lines, indent, lineEndBefore(page, at, pageLineEnd), true)};
     }
+    const QByteArray eol = lineEndBefore(page, headEnd, pageLineEnd);
     return {headEnd, headEnd, lineBlock(lines, indent, eol, false) + eol + indentOf(page, headEnd)};
+}
+
+// Whether `&` at text[i] starts a character reference: &name;, &#digits; or &#xhex;.
+bool startsReference(QStringView text, qsizetype i)
+{
+    qsizetype j = i + 1;
+    const auto run = [&](auto &&accepts) {
+        const qsizetype from = j;
+        while (j < text.size() && accepts(text[j]))
+            ++j;
+        return j > from;
+    };
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    const auto isHex = [&](QChar c) { return isDigit(c) || (c.toLower() >= u'a' && c.toLower() <= u'f'); };
+    const auto isNameChar = [&](QChar c) {
+        return isDigit(c) || (c.toLower() >= u'a' && c.toLower() <= u'z');
+    };
+    bool ok = false;
+    if (j < text.size() && text[j] == u'#') {
+        ++j;
+        if (j < text.size() && (text[j] == u'x' || text[j] == u'X')) {
+            ++j;
+            ok = run(isHex);
+        } else {
+            ok = run(isDigit);
+        }
+    } else if (j < text.size() && text[j].toLower() >= u'a' && text[j].toLower() <= u'z') {
+        ok = run(isNameChar);
+    }
+    return ok && j < text.size() && text[j] == u';';
+}
+
+// Throws brindle::Error, naming the tag, when its line would break the page:
+// a title holding its own end tag ends early and leaves the rest of the
+// value as markup (and every later run adds it again); in an XHTML page a
+// "<" or a "&" that starts no character reference makes it malformed XML.
+void refuseBreakingLine(int kind, const QString &line, bool xhtml)
+{
+    const QString name = kind < kTagCount ? tagName(kind) : findingName({-1, kind - kTagCount, 0, false});
+    constexpr qsizetype kTitleTags = 15; // "<title>" and "</title>"
+    const QStringView value = kind == Title ? QStringView(line).sliced(7, line.size() - kTitleTags)
+                                            : QStringView(line).sliced(1); // after the template's "<"
+    if (kind == Title && value.contains(u"</title"_s, Qt::CaseInsensitive))
+        throw Error(u"the title holds \"</title\", which would end it early; left alone"_s);
+    if (!xhtml)
+        return;
+    if (value.contains(u'<'))
+        throw Error(u"the %1 holds \"<\", which an XHTML page cannot hold; left alone"_s.arg(name));
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == u'&' && !startsReference(value, i))
+            throw Error(u"the %1 holds a \"&\" that starts no character reference, which an XHTML page "
+                        u"cannot hold; left alone"_s.arg(name));
+    }
 }
 
 } // namespace
@@ -209,13 +285,17 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
             continue;
         const std::vector<const HeadElement *> &same = found[std::size_t(t)];
         if (same.empty()) {
+            refuseBreakingLine(t, line, head.xhtml);
             missing.push_back(encodeLine(line, encoding));
             continue;
         }
         const HeadElement &first = *same.front();
         if (t == Title && !first.endTagWritten)
             throw Error(u"its <title> has no end tag"_s);
-        edits.push_back({first.start.offset, first.end, encodeLine(line, encoding)});
+        QByteArray bytes = encodeLine(line, encoding);
+        if (page.sliced(first.start.offset, first.end - first.start.offset) != QByteArrayView(bytes))
+            refuseBreakingLine(t, line, head.xhtml);
+        edits.push_back({first.start.offset, first.end, std::move(bytes)});
         for (std::size_t k = 1; k < same.size(); ++k) {
             edits.push_back(removalOf(page, *same[k]));
             removed.push_back(same[k]);
@@ -313,14 +393,41 @@ QString linesCharset(const PageHead &head, QByteArrayView wholePage, const Profi
     throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
 }
 
+namespace {
+
+// What keeps a page that would change from being written, before anything
+// is written: another name of the same file would keep the old bytes, and
+// a backup must never replace a file or go through a link.
+void refuseUnsafeWrite(const PageFile &file, const QString &path, const ApplyOptions &options)
+{
+    if (file.linkCount() > 1)
+        throw Error(
+            u"has %1 names (hard links), which replacing it would split; left alone"_s.arg(file.linkCount()));
+    if (options.backupSuffix.isEmpty())
+        return;
+    const QString backup = path + options.backupSuffix;
+    struct stat st = {};
+    if (::lstat(fileNameBytes(backup).constData(), &st) != 0)
+        return;
+    if (!options.replaceBackup)
+        throw Error(u"its backup %1 exists already; left alone"_s.arg(displayFileName(backup)));
+    if (!S_ISREG(st.st_mode))
+        throw Error(u"its backup %1 is not a regular file; left alone"_s.arg(displayFileName(backup)));
+}
+
+} // namespace
+
 PreparedPage preparePage(const QString &path, const ProfileLines &lines, const ApplyOptions &options,
-                         FileBatch &batch)
+                         FileBatch &batch, const FileStamp *found)
 {
     PreparedPage prepared;
     prepared.path = path;
     PageResult &result = prepared.result;
     try {
         PageFile file(path);
+        // The name may lead elsewhere now than when its folder was read.
+        if (found && !file.stamp().sameFile(*found))
+            throw Error(u"was replaced by another file after its folder was read; left alone"_s);
         const PageHead head = readHead(file);
         if (head.problem != HeadProblem::None)
             throw Error(head.problemText);
@@ -334,6 +441,7 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             result.outcome = PageOutcome::Unchanged;
             return prepared;
         }
+        refuseUnsafeWrite(file, path, options);
         readWhole(file);
         if (options.dryRun) {
             result.diff = unifiedDiff(file.bytes(), edits, path);
@@ -345,24 +453,30 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
         // Written now, put in place by finishPage: the reasons they could
         // not be written wait there too, to be told in the order of the checks.
         if (!options.backupSuffix.isEmpty()) {
+            WriteOptions backup;
+            backup.followLinks = false;
+            backup.keepExisting = !options.replaceBackup;
+            backup.attributesFrom = file.descriptor();
             try {
-                prepared.backup = batch.add(path + options.backupSuffix, file.bytes());
+                prepared.backup = batch.add(path + options.backupSuffix, file.bytes(), backup);
             } catch (const Error &e) {
                 prepared.backupError = e.message();
             }
         }
+        WriteOptions page;
+        page.attributesFrom = file.descriptor();
+        page.expected = file.stamp();
         try {
-            prepared.page = batch.add(path, editedPieces(file.bytes(), edits));
+            prepared.page = batch.add(path, editedPieces(file.bytes(), edits), page);
+        } catch (const FileChanged &) {
+            prepared.pageChanged = true;
         } catch (const Error &e) {
             prepared.pageError = e.message();
         }
         prepared.pending = true;
-    } catch (const Error &e) {
-        result.outcome = PageOutcome::Failed;
-        result.message = pageMessage(path, e.message());
     } catch (const std::exception &e) {
         result.outcome = PageOutcome::Failed;
-        result.message = pageMessage(path, QString::fromLocal8Bit(e.what()));
+        result.message = pageMessage(path, messageOf(e));
     }
     return prepared;
 }
@@ -372,16 +486,21 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
     if (!prepared.pending)
         return prepared.result;
     const QString &path = prepared.path;
+    const QString changed = u"changed while it was being read; left alone"_s;
     PageResult result;
     try {
         // The file behind any symbolic link is what is replaced, and what must not have changed.
         const auto unchangedOnDisk = [&] {
-            return prepared.readWhole && PageFile::stampOf(path) == prepared.stamp;
+            if (!prepared.readWhole || prepared.pageChanged)
+                return false;
+            if (prepared.page >= 0)
+                return batch.targetUnchanged(prepared.page);
+            return PageFile::stampOf(path) == prepared.stamp;
         };
         if (options.beforeReplace)
             options.beforeReplace(path);
         if (!unchangedOnDisk())
-            throw Error(u"changed while it was being read; left alone"_s);
+            throw Error(changed);
         if (!options.backupSuffix.isEmpty()) {
             try {
                 if (!prepared.backupError.isEmpty())
@@ -390,26 +509,23 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
                 if (prepared.pageError.isEmpty())
                     batch.replace(prepared.backup);
             } catch (const Error &e) {
-                throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(path + options.backupSuffix,
-                                                                                 e.message()));
+                throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(
+                    displayFileName(path + options.backupSuffix), e.message()));
             }
         }
-        if (!unchangedOnDisk())
-            throw Error(u"changed while it was being read; left alone"_s);
         try {
             if (!prepared.pageError.isEmpty())
                 throw Error(prepared.pageError);
             batch.replace(prepared.page);
+        } catch (const FileChanged &) {
+            throw Error(changed);
         } catch (const Error &e) {
             throw Error(u"cannot be written (%1)"_s.arg(e.message()));
         }
         result.outcome = PageOutcome::Changed;
-    } catch (const Error &e) {
-        result.outcome = PageOutcome::Failed;
-        result.message = pageMessage(path, e.message());
     } catch (const std::exception &e) {
         result.outcome = PageOutcome::Failed;
-        result.message = pageMessage(path, QString::fromLocal8Bit(e.what()));
+        result.message = pageMessage(path, messageOf(e));
     }
     // What was not put in place goes.
     if (prepared.backup >= 0)
@@ -422,7 +538,12 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
 PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options)
 {
     FileBatch batch;
-    return finishPage(preparePage(path, lines, options, batch), options, batch);
+    PageResult result = finishPage(preparePage(path, lines, options, batch), options, batch);
+    for (const QString &failure : batch.syncFolders()) {
+        result.outcome = PageOutcome::Failed;
+        result.message = failure;
+    }
+    return result;
 }
 
 } // namespace brindle::pagehead

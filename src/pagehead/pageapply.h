@@ -64,7 +64,9 @@ enum class PageOutcome
 struct ApplyOptions
 {
     bool dryRun = false;  // make the diff, write nothing
-    QString backupSuffix; // keep the old page as PAGE + suffix
+    QString backupSuffix; // keep the old page as PAGE + suffix, a new file
+    bool replaceBackup =
+        false; // a backup that exists (a regular file) is replaced; else the page is left alone
     // Called with the page's path between reading it and replacing it; a
     // seam for tests that change the page meanwhile.
     std::function<void(const QString &)> beforeReplace;
@@ -77,7 +79,9 @@ struct PageResult
     QByteArray diff; // dry run: the unified diff of the change
 };
 
-// Reads, changes and replaces one page. Thread-safe; never throws.
+// Reads, changes and replaces one page. A page with more than one name (hard
+// links), a backup that exists (unless replaceBackup) or a value that would
+// break the page leave it alone. Thread-safe; never throws.
 PageResult applyToPage(const QString &path, const ProfileLines &lines, const ApplyOptions &options);
 
 // A page read and changed whose new bytes (and backup) wait in a batch.
@@ -86,19 +90,22 @@ struct PreparedPage
     PageResult result;    // final unless pending
     bool pending = false; // finishPage() puts the page in place
     QString path;
-    FileStamp stamp;       // of the page as read
-    bool readWhole = true; // its bytes were as many as its size said
-    int backup = -1;       // in the batch
-    QString backupError;   // why the backup could not be written
-    int page = -1;         // in the batch
-    QString pageError;     // why the new bytes could not be written
+    FileStamp stamp;          // of the page as read
+    bool readWhole = true;    // its bytes were as many as its size said
+    int backup = -1;          // in the batch
+    QString backupError;      // why the backup could not be written
+    int page = -1;            // in the batch
+    QString pageError;        // why the new bytes could not be written
+    bool pageChanged = false; // not the file read any more when its new bytes were to be written
 };
 
 // applyToPage in two halves, for many pages that share one sync: prepare
-// each page (in parallel if wanted), sync the batch, then finish each. The
-// results are applyToPage's. Thread-safe; never throw.
+// each page (in parallel if wanted), sync the batch, then finish each, and
+// sync the batch's folders. The results are applyToPage's. `found`, for a
+// page found in a folder, is its stamp then: a page that is another file
+// now is left alone. Thread-safe; never throw.
 PreparedPage preparePage(const QString &path, const ProfileLines &lines, const ApplyOptions &options,
-                         FileBatch &batch);
+                         FileBatch &batch, const FileStamp *found = nullptr);
 PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options, FileBatch &batch);
 
 } // namespace brindle::pagehead

@@ -1,6 +1,7 @@
 #include "pagehead/pageimport.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 #include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 
@@ -152,7 +153,7 @@ ImportedProfile importHead(const PageHead &head)
 
 QString pageMessage(const QString &path, const QString &reason)
 {
-    return path + u": "_s + reason;
+    return displayFileName(path) + u": "_s + reason;
 }
 
 ImportedProfile importPage(const QString &path)

@@ -1,9 +1,11 @@
 #include "common/devices.h"
 #include "common/errorof.h"
+#include "common/fileattributes.h"
 #include "common/filesizelimit.h"
 #include "common/testfiles.h"
 
 #include "base/error.h"
+#include "base/filename.h"
 #include "base/filewriter.h"
 
 #include <QDir>
@@ -16,6 +18,8 @@
 #include <functional>
 #include <thread>
 
+#include <ctime>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -27,9 +31,20 @@ using brindle::test::errorOf;
 
 namespace {
 
-QStringList entries(const QString &dir)
+// The one entry of the folder besides `name`: a writer's temporary file.
+QString temporaryBeside(const QString &dir, const QString &name)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    QStringList found = test::namesIn(dir);
+    found.removeAll(name);
+    return found.size() == 1 ? dir + u'/' + found.first() : QString();
+}
+
+timespec secondsFromNow(int seconds)
+{
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_sec += seconds;
+    return now;
 }
 
 QByteArray pattern(qsizetype size)
@@ -69,7 +84,7 @@ private slots:
         }
         QCOMPARE(message, u"Disk full"_s);
         QCOMPARE(test::readFile(path), old);
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s}); // no temporary file left
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s}); // no temporary file left
     }
 
     void writesTheWholeContent_data()
@@ -86,7 +101,7 @@ private slots:
         QVERIFY(test::writeFile(path, QByteArray(200000, 'o')));
         writeFileSafely(path, pattern(size));
         QCOMPARE(test::readFile(path), pattern(size));
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s});
     }
 
     // The link stays a link and its target gets the bytes, also when the
@@ -114,7 +129,7 @@ private slots:
         writeFileSafely(link, "new");
         QCOMPARE(test::fileTypeOf(link), mode_t(S_IFLNK));
         QCOMPARE(test::readFile(target), QByteArray("new"));
-        QCOMPARE(entries(dir.filePath(u"real"_s)), QStringList{u"target.html"_s});
+        QCOMPARE(test::namesIn(dir.filePath(u"real"_s)), QStringList{u"target.html"_s});
     }
 
     void permissionsAreKept_data()
@@ -135,6 +150,220 @@ private slots:
         struct stat st = {};
         QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 07777), mode);
+    }
+
+    // The temporary file has the replaced file's owner, group, mode, ACL and
+    // attributes as soon as it holds the new bytes, and the file has them
+    // after the rename. Done as root: only root hands a file to another user.
+    void attributesAreKept_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("acl");        // setfacl -m of the file
+        QTest::addColumn<QString>("defaultAcl"); // setfacl -d -m of the folder
+        QTest::addColumn<bool>("userAttribute");
+        QTest::addRow("another user's file, for its owner alone") << 0600 << QString() << QString() << false;
+        QTest::addRow("an ACL and a user attribute")
+            << 0640 << u"u:%1:rw"_s.arg(test::kUserB) << QString() << true;
+        QTest::addRow("setgid and sticky") << 03750 << QString() << QString() << false;
+        QTest::addRow("the folder's default ACL stays off a file without one")
+            << 0644 << QString() << u"u:%1:rwx"_s.arg(test::kUserB) << false;
+        QTest::addRow("the file's own ACL, not the folder's default")
+            << 0600 << u"g:%1:r"_s.arg(test::kGroupB) << u"u:%1:rwx"_s.arg(test::kUserB) << true;
+    }
+    void attributesAreKept()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, acl);
+        QFETCH(QString, defaultAcl);
+        QFETCH(bool, userAttribute);
+        if (!test::canActAsOtherUsers())
+            QSKIP("only root can give a file to another user");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"page.html"_s);
+        QVERIFY(test::writeFile(path, "old"));
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), test::kUserA, test::kGroupShared), 0);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        if (!acl.isEmpty())
+            QVERIFY(test::setfacl({u"-m"_s, acl, path}));
+        if (!defaultAcl.isEmpty())
+            QVERIFY(test::setfacl({u"-d"_s, u"-m"_s, defaultAcl, dir.path()}));
+        if (userAttribute)
+            QVERIFY(test::setUserAttribute(path, "user.note", "kept"));
+        const QString expected = test::fileAttributesText(path);
+
+        FileBatch batch;
+        const int file = batch.add(path, "new");
+        const QString temporary = temporaryBeside(dir.path(), u"page.html"_s);
+        QVERIFY(!temporary.isEmpty());
+        QCOMPARE(test::fileAttributesText(temporary), expected);
+        batch.replace(file);
+        QVERIFY(batch.syncFolders().isEmpty());
+        QCOMPARE(test::readFile(path), QByteArray("new"));
+        QCOMPARE(test::fileAttributesText(path), expected);
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"page.html"_s});
+    }
+
+    // What a stopped run left is recognised by its name, and only the files
+    // of that name the runner made before this run began are removed.
+    void leftoverTemporaryFiles_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<char>("kind"); // f: a file, d: a folder, l: a symbolic link
+        QTest::addColumn<bool>("otherOwner");
+        QTest::addColumn<bool>("beforeTheRun");
+        QTest::addColumn<bool>("removed");
+        const QByteArray name = ".p.html.brindle-0a1b2c3d.tmp";
+        QTest::addRow("left by a stopped run") << name << 'f' << false << true << true;
+        QTest::addRow("any bytes in the page's name")
+            << QByteArray(".\xff\xfe.html.brindle-00000000.tmp") << 'f' << false << true << true;
+        QTest::addRow("made since this run began") << name << 'f' << false << false << false;
+        QTest::addRow("another user's") << name << 'f' << true << true << false;
+        QTest::addRow("a folder") << name << 'd' << false << true << false;
+        QTest::addRow("a symbolic link") << name << 'l' << false << true << false;
+        QTest::addRow("not hidden") << name.mid(1) << 'f' << false << true << false;
+        QTest::addRow("upper case") << QByteArray(".p.html.brindle-0A1B2C3D.tmp") << 'f' << false << true
+                                    << false;
+        QTest::addRow("too short") << QByteArray(".p.html.brindle-0a1b2c3.tmp") << 'f' << false << true
+                                   << false;
+        QTest::addRow("nothing before the mark")
+            << QByteArray("..brindle-0a1b2c3d.tmp") << 'f' << false << true << false;
+    }
+    void leftoverTemporaryFiles()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(char, kind);
+        QFETCH(bool, otherOwner);
+        QFETCH(bool, beforeTheRun);
+        QFETCH(bool, removed);
+        if (otherOwner && !test::canActAsOtherUsers())
+            QSKIP("only root can give a file to another user");
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+        if (kind == 'd')
+            QCOMPARE(::mkdir(path.constData(), 0700), 0);
+        else if (kind == 'l')
+            QCOMPARE(::symlink("elsewhere", path.constData()), 0);
+        else
+            QCOMPARE(::close(::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)), 0);
+        if (otherOwner)
+            QCOMPARE(::lchown(path.constData(), test::kUserA, test::kGroupA), 0);
+        // The name alone: not hidden, upper case, too short, nothing before the mark.
+        const bool named = name.startsWith(".p.html.brindle-0a1b2c3d") || name.startsWith(".\xff");
+        QCOMPARE(isTemporaryFileName(name), named);
+        const timespec runStart = secondsFromNow(beforeTheRun ? 1 : -60);
+        QCOMPARE(removeLeftoverTemporaryFiles(dir.path(), runStart, false), removed ? 1 : 0);
+        QCOMPARE(removeLeftoverTemporaryFiles(dir.path(), runStart), removed ? 1 : 0);
+        struct stat st = {};
+        QCOMPARE(::lstat(path.constData(), &st) != 0, removed);
+    }
+
+    void writerNamesAreRecognised()
+    {
+        QTemporaryDir dir;
+        const QString longName = QString(255 - 5, u'x') + u".html"_s;
+        for (const QString &name : {u"page.html"_s, longName, fileNameFromBytes("\xff.html")}) {
+            FileBatch batch;
+            batch.add(dir.filePath(name), "x");
+            const QString temporary = temporaryBeside(dir.path(), name);
+            QVERIFY2(isTemporaryFileName(fileNameBytes(temporary.mid(dir.path().size() + 1))),
+                     qPrintable(temporary));
+            QVERIFY(fileNameBytes(temporary.mid(dir.path().size() + 1)).size() <= 255);
+        }
+    }
+
+    // A backup is a new file: made only where no file of its name is, never
+    // through a link, with the attributes of the file it keeps.
+    void newFilesOnly_data()
+    {
+        QTest::addColumn<QString>("existing"); // what has the name already
+        QTest::addColumn<QString>("error");
+        QTest::addRow("nothing") << QString() << u"<no error>"_s;
+        QTest::addRow("a file") << u"file"_s << u"File exists"_s;
+        QTest::addRow("a link to a file") << u"link"_s << u"File exists"_s;
+        QTest::addRow("a dangling link") << u"dangling"_s << u"File exists"_s;
+        QTest::addRow("a file made before the rename") << u"late"_s << u"File exists"_s;
+    }
+    void newFilesOnly()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString page = dir.filePath(u"p.html"_s), backup = dir.filePath(u"p.html.orig"_s),
+                      elsewhere = dir.filePath(u"elsewhere"_s);
+        QVERIFY(test::writeFile(page, "page"));
+        QVERIFY(test::setUserAttribute(page, "user.note", "kept"));
+        QCOMPARE(::chmod(QFile::encodeName(page).constData(), 0604), 0);
+        if (existing == u"file"_s)
+            QVERIFY(test::writeFile(backup, "precious"));
+        if (existing == u"link"_s)
+            QVERIFY(test::writeFile(elsewhere, "precious"));
+        if (existing == u"link"_s || existing == u"dangling"_s)
+            QVERIFY(QFile::link(elsewhere, backup));
+        const int from = ::open(QFile::encodeName(page).constData(), O_RDONLY | O_CLOEXEC);
+        WriteOptions options;
+        options.followLinks = false;
+        options.keepExisting = true;
+        options.attributesFrom = from;
+        const QString message = errorOf([&] {
+            FileBatch batch;
+            const int file = batch.add(backup, "page", options);
+            if (existing == u"late"_s)
+                QVERIFY(test::writeFile(backup, "precious"));
+            batch.replace(file);
+        });
+        ::close(from);
+        QCOMPARE(message, error);
+        if (existing.isEmpty()) {
+            QCOMPARE(test::readFile(backup), QByteArray("page"));
+            QCOMPARE(test::fileAttributesText(backup), test::fileAttributesText(page));
+        } else if (existing == u"dangling"_s) {
+            QVERIFY(!QFileInfo::exists(elsewhere));
+        } else {
+            QCOMPARE(test::readFile(existing == u"link"_s ? elsewhere : backup), QByteArray("precious"));
+        }
+        QCOMPARE(test::fileTypeOf(backup),
+                 existing == u"link"_s || existing == u"dangling"_s ? mode_t(S_IFLNK) : mode_t(S_IFREG));
+        for (const QString &name : test::namesIn(dir.path()))
+            QVERIFY2(!isTemporaryFileName(fileNameBytes(name)), qPrintable(name));
+    }
+
+    // A file replaced only if it is still the one read: else FileChanged,
+    // and the other's file stays.
+    void expectedFile_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::addRow("unchanged") << QString();
+        QTest::addRow("another file before the write") << u"add"_s;
+        QTest::addRow("written to before the rename") << u"replace"_s;
+    }
+    void expectedFile()
+    {
+        QFETCH(QString, when);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"p.html"_s);
+        QVERIFY(test::writeFile(path, "old"));
+        struct stat st = {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        WriteOptions options;
+        options.expected = FileStamp::of(st);
+        if (when == u"add"_s) {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(test::writeFile(path, "theirs"));
+        }
+        bool changed = false;
+        try {
+            FileBatch batch;
+            const int file = batch.add(path, "new", options);
+            if (when == u"replace"_s)
+                QVERIFY(test::writeFile(path, "theirs"));
+            QCOMPARE(batch.targetUnchanged(file), when.isEmpty());
+            batch.replace(file);
+        } catch (const FileChanged &) {
+            changed = true;
+        }
+        QCOMPARE(changed, !when.isEmpty());
+        QCOMPARE(test::readFile(path), when.isEmpty() ? QByteArray("new") : QByteArray("theirs"));
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"p.html"_s});
     }
 
     void newFileFollowsTheUmask()
@@ -186,7 +415,7 @@ private slots:
         QCOMPARE(received.size(), bytes.size());
         QVERIFY(received == bytes);
         QCOMPARE(test::fileTypeOf(path), mode_t(S_IFIFO));
-        QCOMPARE(entries(dir.path()), QStringList{u"pipe"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"pipe"_s});
     }
 
     void devicesAreWrittenDirectly_data()
@@ -236,13 +465,13 @@ private slots:
         QVERIFY(test::writeFile(dir.filePath(u"readonly"_s), "r"));
         QVERIFY(QFile::setPermissions(dir.filePath(u"readonly"_s), QFile::ReadOwner));
         QVERIFY(QFile::setPermissions(dir.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner));
-        const QStringList before = entries(dir.path());
+        const QStringList before = test::namesIn(dir.path());
         QCOMPARE(errorOf([&] { writeFileSafely(dir.filePath(relativePath), "new"); }), message);
         QFile::setPermissions(dir.filePath(u"locked"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(entries(dir.path()), before);
+        QCOMPARE(test::namesIn(dir.path()), before);
         QCOMPARE(test::readFile(dir.filePath(u"readonly"_s)), QByteArray("r"));
-        QCOMPARE(entries(dir.filePath(u"locked"_s)), QStringList());
+        QCOMPARE(test::namesIn(dir.filePath(u"locked"_s)), QStringList());
     }
 
     void emptyPathIsRefused()
@@ -278,7 +507,7 @@ private slots:
         }
         QCOMPARE(message, error);
         QCOMPARE(test::readFile(path), limit > 0 ? QByteArray("old") : "a" + large + "tail");
-        QCOMPARE(entries(dir.path()), QStringList{u"file.txt"_s});
+        QCOMPARE(test::namesIn(dir.path()), QStringList{u"file.txt"_s});
     }
 
     // Nothing changes before replace(); then each file has its new bytes,
@@ -326,7 +555,7 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         for (int i = 0; i < 40; ++i)
             QCOMPARE(test::readFile(dir.filePath(u"t%1.txt"_s.arg(i))), pattern(i));
-        QStringList found = entries(dir.path());
+        QStringList found = test::namesIn(dir.path());
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
@@ -390,11 +619,11 @@ private slots:
             if (step == u"gone"_s)
                 QCOMPARE(test::readFile(paths[i]), old);
             else if (i == 2 && step == u"rename"_s)
-                QCOMPARE(entries(paths[i]), QStringList{u"inside"_s});
+                QCOMPARE(test::namesIn(paths[i]), QStringList{u"inside"_s});
             else
                 QCOMPARE(test::readFile(paths[i]), i == 2 ? old : pattern(1000 + i));
         }
-        QCOMPARE(entries(dir.path()).size(), 5); // no temporary file left
+        QCOMPARE(test::namesIn(dir.path()).size(), 5); // no temporary file left
     }
 };
 

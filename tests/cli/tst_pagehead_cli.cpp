@@ -289,7 +289,7 @@ private slots:
             dry.out.startsWith("--- " + page.toUtf8() + "\n+++ " + page.toUtf8() + "\n@@ -1,3 +1,5 @@\n"),
             dry.out.constData());
         QVERIFY(dry.out.contains("-<title>Old</title>\r\n+<title>Home & garden</title>\r\n"));
-        QCOMPARE(dry.err, QByteArray("1 page changed, 0 unchanged, 0 failed\n"));
+        QCOMPARE(dry.err, QByteArray("1 page would change, 0 unchanged, 0 failed\n"));
 
         QCOMPARE(runCli({u"apply"_s, u"--profile"_s, profile, u"--backup"_s, u".orig"_s, page}).status, 0);
         QCOMPARE(readFile(page + u".orig"_s), original);
@@ -336,6 +336,9 @@ private slots:
         QTest::addRow("empty suffix")
             << QStringList{u"apply"_s, u"--profile"_s, u"p.wmp"_s, u"--backup"_s, u""_s, u"x.html"_s}
             << QByteArray("--backup needs a suffix");
+        QTest::addRow("--backup-replace without --backup")
+            << QStringList{u"apply"_s, u"--profile"_s, u"p.wmp"_s, u"--backup-replace"_s, u"x.html"_s}
+            << QByteArray("--backup-replace goes with --backup");
         QTest::addRow("import of two pages")
             << QStringList{u"import"_s, u"a.html"_s, u"b.html"_s} << QByteArray("unexpected argument");
     }
@@ -357,7 +360,7 @@ private slots:
         QVERIFY(import.out.contains("--save-profile"));
         const test::CliRun apply = runCli({u"apply"_s, u"--help"_s});
         QCOMPARE(apply.status, 0);
-        for (const char *option : {"--profile", "--dry-run", "--backup", "--recursive"})
+        for (const char *option : {"--profile", "--dry-run", "--backup", "--backup-replace", "--recursive"})
             QVERIFY2(apply.out.contains(option), option);
     }
 };

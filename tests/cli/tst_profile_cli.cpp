@@ -211,11 +211,11 @@ private slots:
             << QByteArray("Unexpected ''.\r\nLine: 1\r\nhor=\"OvalinBrindle\"><tagname content=\"a\u2400.\n");
         QTest::addRow("profile cannot be written")
             << kExampleProfile << QStringList{u"--save-profile"_s, u"/nonexistent/folder/x.wmp"_s}
-            << QByteArray("Path not found.\n");
+            << QByteArray("Cannot write /nonexistent/folder/x.wmp: Path not found.\n");
         // The same text as "page -o" gives for a folder.
         QTest::addRow("profile would replace a folder")
             << kExampleProfile << QStringList{u"--save-profile"_s, u"/"_s}
-            << QByteArray("Invalid filename.\n");
+            << QByteArray("Cannot write /: Invalid filename.\n");
     }
     void failures()
     {

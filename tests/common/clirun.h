@@ -9,10 +9,14 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
+#include "base/filename.h"
+
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -24,6 +28,7 @@ namespace brindle::test {
 struct CliRun
 {
     int status = -1; // -1: crashed or timed out
+    int signal = 0;  // the signal that ended it
     QByteArray out;
     QByteArray err;
     long maxResidentKb = 0; // peak resident memory, from runCliWith only
@@ -73,6 +78,14 @@ struct CliOptions
     rlim_t fileSizeLimit = RLIM_INFINITY; // SIGXFSZ is ignored, so writes fail with EFBIG
     rlim_t addressSpaceLimit = RLIM_INFINITY;
     rlim_t openFileLimit = RLIM_INFINITY;
+    // False: SIGXFSZ keeps its default action, as in a shell, and a write
+    // past the file-size limit ends a program that does not ignore it.
+    bool ignoreFileSizeSignal = true;
+    // Run as this user and group instead (root only), with no other groups.
+    uid_t user = 0;
+    gid_t group = 0;
+    // Called with the process id every few milliseconds while it runs.
+    std::function<void(pid_t)> whileRunning;
     int timeoutMs = 60000;
 };
 
@@ -82,8 +95,9 @@ inline CliRun runCliWith(const CliOptions &options)
     CliRun r;
     const QByteArray program = QStringLiteral(BRINDLE_CLI).toLocal8Bit();
     std::vector<QByteArray> argStore{program};
+    // As the file system holds names: a name read from a folder comes back byte for byte.
     for (const QString &arg : options.args)
-        argStore.push_back(arg.toLocal8Bit());
+        argStore.push_back(brindle::fileNameBytes(arg));
     std::vector<char *> argv;
     for (QByteArray &arg : argStore)
         argv.push_back(arg.data());
@@ -123,7 +137,7 @@ inline CliRun runCliWith(const CliOptions &options)
             dup2(outFile >= 0 ? outFile : out[1], 1);
         dup2(err[1], 2);
         struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
+        ignore.sa_handler = options.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL;
         sigaction(SIGXFSZ, &ignore, nullptr);
         struct sigaction byDefault = {};
         byDefault.sa_handler = SIG_DFL;
@@ -137,8 +151,15 @@ inline CliRun runCliWith(const CliOptions &options)
         const rlimit files{options.openFileLimit, options.openFileLimit};
         if (options.openFileLimit != RLIM_INFINITY)
             setrlimit(RLIMIT_NOFILE, &files);
+        if (options.user != 0 &&
+            (setgroups(0, nullptr) != 0 || setresgid(options.group, options.group, options.group) != 0 ||
+             setresuid(options.user, options.user, options.user) != 0))
+            _exit(125);
         if (!cwd.isEmpty() && chdir(cwd.constData()) != 0)
             _exit(126);
+        // The command gets the three standard descriptors and nothing the
+        // test runner left open (a limit of open files counts from there).
+        close_range(3, ~0U, 0);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -174,8 +195,14 @@ inline CliRun runCliWith(const CliOptions &options)
             fds.push_back({out[0], POLLIN, 0});
         if (err[0] >= 0)
             fds.push_back({err[0], POLLIN, 0});
+        if (options.whileRunning)
+            options.whileRunning(pid);
         const int left = options.timeoutMs - int(clock.elapsed());
-        if (left <= 0 || poll(fds.data(), nfds_t(fds.size()), left) <= 0) {
+        const int wait = options.whileRunning ? std::min(left, 2) : left;
+        const int ready = left <= 0 ? 0 : poll(fds.data(), nfds_t(fds.size()), wait);
+        if (ready == 0 && wait < left)
+            continue;
+        if (ready <= 0) {
             timedOut = true;
             break;
         }
@@ -224,6 +251,7 @@ inline CliRun runCliWith(const CliOptions &options)
     wait4(pid, &status, 0, &usage);
     r.maxResidentKb = usage.ru_maxrss;
     r.status = !timedOut && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return r;
 }
 

@@ -13,7 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using brindle::test::headOf;
@@ -39,6 +41,26 @@ QByteArray applied(const QByteArray &page, const ProfileLines &lines = exampleLi
 {
     const PageHead head = headOf(page);
     return applyEdits(page, planEdits(head, page, lines, head.encoding));
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+ApplyOptions backupTo(const QString &suffix)
+{
+    ApplyOptions options;
+    options.backupSuffix = suffix;
+    return options;
+}
+
+ApplyOptions dryRun()
+{
+    ApplyOptions options;
+    options.dryRun = true;
+    return options;
 }
 
 const QByteArray kDescription = "<meta name=\"description\" content=\"Fish & &quot;Chips&quot;\">";
@@ -161,13 +183,18 @@ private slots:
             << QByteArray("<html><head>\n <link rel=x>\n<body>")
             << "<html><head>\n <link rel=x>\n <title>Home</title>\n " + kDescription + "\n " + kRobots +
                    "\n " + kCharset + "\n<body>";
-        QTest::addRow("XHTML pages get the XHTML closer")
-            << QByteArray("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\n<title>Home</title>\n</head>")
-            << QByteArray(
-                   "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\n<title>Home</title>\n"
-                   "<meta name=\"description\" content=\"Fish & &quot;Chips&quot;\" />\n"
-                   "<meta name=\"robots\" content=\"index,follow\" />\n"
-                   "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />\n</head>");
+        QTest::addRow("mixed line ends: lines after the last tag take the end of its line")
+            << QByteArray("<head>\r\n<title>Home</title>\n<link rel=x>\r\n</head>")
+            << "<head>\r\n<title>Home</title>\n" + kDescription + "\n" + kRobots + "\n" + kCharset +
+                   "\n<link rel=x>\r\n</head>";
+        QTest::addRow("mixed line ends: lines before </head> take the end of the line before")
+            << QByteArray("<head>\n<link rel=x>\r\n</head>\n")
+            << "<head>\n<link rel=x>\r\n<title>Home</title>\r\n" + kDescription + "\r\n" + kRobots + "\r\n" +
+                   kCharset + "\r\n</head>\n";
+        QTest::addRow("mixed line ends: a line split after the last tag keeps its own end")
+            << QByteArray("<head>\n<title>Home</title><meta name=viewport content=x>\r\n</head>")
+            << "<head>\n<title>Home</title>\r\n" + kDescription + "\r\n" + kRobots + "\r\n" + kCharset +
+                   "\r\n<meta name=viewport content=x>\r\n</head>";
     }
     void placement()
     {
@@ -256,7 +283,7 @@ private slots:
         const QString path = dir.filePath(u"page.html"_s);
         QVERIFY(test::writeFile(path, original));
         QVERIFY(::chmod(path.toLocal8Bit().constData(), 0640) == 0);
-        QCOMPARE(applyToPage(path, exampleLines(), {false, u".orig"_s, {}}).outcome, PageOutcome::Changed);
+        QCOMPARE(applyToPage(path, exampleLines(), backupTo(u".orig"_s)).outcome, PageOutcome::Changed);
         QCOMPARE(test::readFile(path + u".orig"_s), original);
         const QByteArray changed = test::readFile(path);
 
@@ -288,7 +315,7 @@ private slots:
             "<link rel=d>\n<link rel=e>\n<link rel=f>\n<link rel=g>\n<meta name=robots>\n"
             "</head>\n<body>\n</body>\n</html>";
         QVERIFY(test::writeFile(path, page));
-        const PageResult result = applyToPage(path, exampleLines(), {true, {}, {}});
+        const PageResult result = applyToPage(path, exampleLines(), dryRun());
         QCOMPARE(result.outcome, PageOutcome::Changed);
         QCOMPARE(test::readFile(path), page);
         const QByteArray expected = "--- " + path.toUtf8() + "\n+++ " + path.toUtf8() +
@@ -321,23 +348,57 @@ private slots:
         QCOMPARE(result.diff, expected);
     }
 
-    // Someone saves the page while apply works on it: their version stays.
+    // Someone saves the page while apply works on it: their version stays,
+    // also when the save keeps the size and the modification time.
+    void pageChangedMeanwhileIsNotOverwritten_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("theirs");
+        QTest::addRow("appended") << u"append"_s
+                                  << QByteArray("<head><title>Old</title></head><!-- saved -->");
+        QTest::addRow("same size, time set back (touch -r)")
+            << u"rewrite"_s << QByteArray("<head><title>New</title></head>");
+        QTest::addRow("replaced by a copy with the old times (cp -p, rsync)")
+            << u"replace"_s << QByteArray("<head><title>Cpy</title></head>");
+        QTest::addRow("given another name (a hard link)")
+            << u"link"_s << QByteArray("<head><title>Old</title></head>");
+    }
     void pageChangedMeanwhileIsNotOverwritten()
     {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, theirs);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.html"_s);
+        const QByteArray native = QFile::encodeName(path);
         QVERIFY(test::writeFile(path, "<head><title>Old</title></head>"));
         ApplyOptions options;
-        options.beforeReplace = [](const QString &page) {
-            QFile f(page);
-            QVERIFY(f.open(QIODevice::Append));
-            f.write("<!-- saved by someone else -->");
+        options.beforeReplace = [&](const QString &) {
+            struct stat before = {};
+            QCOMPARE(::stat(native.constData(), &before), 0);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            if (how == u"append"_s) {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::Append));
+                f.write("<!-- saved -->");
+            } else if (how == u"rewrite"_s) {
+                QVERIFY(test::writeFile(path, theirs));
+                QCOMPARE(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+            } else if (how == u"replace"_s) {
+                const QString copy = dir.filePath(u"copy"_s);
+                QVERIFY(test::writeFile(copy, theirs));
+                QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(copy).constData(), times, 0), 0);
+                QCOMPARE(::rename(QFile::encodeName(copy).constData(), native.constData()), 0);
+            } else {
+                QCOMPARE(
+                    ::link(native.constData(), QFile::encodeName(dir.filePath(u"other.html"_s)).constData()),
+                    0);
+            }
         };
         const PageResult result = applyToPage(path, exampleLines(), options);
         QCOMPARE(result.outcome, PageOutcome::Failed);
         QCOMPARE(result.message, path + u": changed while it was being read; left alone"_s);
-        QCOMPARE(test::readFile(path),
-                 QByteArray("<head><title>Old</title></head><!-- saved by someone else -->"));
+        QCOMPARE(test::readFile(path), theirs);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), how == u"link"_s ? 2 : 1);
     }
 
     // Pages sharing one batch: one cannot be written, one is changed
@@ -386,6 +447,95 @@ private slots:
         QCOMPARE(test::readFile(paths[1]), large);
         QCOMPARE(test::readFile(paths[3]), page + "<!-- saved -->");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 7); // no temporary file
+    }
+
+    // A value that would end its element early, or make an XHTML page
+    // malformed, is refused: the page stays as it is, run after run.
+    void valuesThatWouldBreakThePage_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("refusal"); // empty: written
+        const QByteArray html = "<head>\n<title>Old</title>\n</head>";
+        const QByteArray xhtml =
+            "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\n<title>Old</title>\n</head>";
+        QTest::addRow("a title holding its end tag")
+            << html << u"a</title><script>x()</script>"_s << u"d"_s << u"the title holds \"</title\""_s;
+        QTest::addRow("its end tag in another letter case")
+            << html << u"a</TiTle >b"_s << u"d"_s << u"the title holds \"</title\""_s;
+        QTest::addRow("HTML takes a bare & and <")
+            << html << u"Fish & <Chips>"_s << u"a & b < c"_s << QString();
+        QTest::addRow("XHTML: a bare &")
+            << xhtml << u"Home"_s << u"Fish & Chips"_s
+            << u"the description holds a \"&\" that starts no character reference"_s;
+        QTest::addRow("XHTML: & of a name without its ;")
+            << xhtml << u"Fish &amp Chips"_s << u"d"_s << u"the title holds a \"&\""_s;
+        QTest::addRow("XHTML: <") << xhtml << u"a<b"_s << u"d"_s << u"the title holds \"<\""_s;
+        QTest::addRow("XHTML: character references")
+            << xhtml << u"&amp; &#38; &#x26; &eacute;"_s << u"Fish &amp; \"Chips\""_s << QString();
+        QTest::addRow("XHTML: a line the page holds already is not written again")
+            << QByteArray("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>\n<title>Fish & "
+                          "Chips</title>\n</head>")
+            << u"Fish & Chips"_s << u"d"_s << QString();
+    }
+    void valuesThatWouldBreakThePage()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, title);
+        QFETCH(QString, description);
+        QFETCH(QString, refusal);
+        TagValues values = TagValues::defaults();
+        values.values[Title] = title;
+        values.values[Description] = description;
+        RowTicks ticks{};
+        ticks[std::size_t(listRowOfTag(Title))] = true;
+        ticks[std::size_t(listRowOfTag(Description))] = true;
+        const ProfileLines lines = ProfileLines::of(values, ticks);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"page.html"_s);
+        QVERIFY(test::writeFile(path, page));
+        for (int run = 0; run < 2; ++run) {
+            const PageResult result = applyToPage(path, lines, {});
+            if (refusal.isEmpty()) {
+                QCOMPARE(result.outcome, run == 0 ? PageOutcome::Changed : PageOutcome::Unchanged);
+                QVERIFY(test::readFile(path).contains(description.toUtf8().replace("\"", "&quot;")));
+            } else {
+                QCOMPARE(result.outcome, PageOutcome::Failed);
+                QVERIFY2(result.message.startsWith(path + u": "_s + refusal), qPrintable(result.message));
+                QVERIFY(result.message.endsWith(u"; left alone"_s));
+                QCOMPARE(test::readFile(path), page);
+            }
+        }
+    }
+
+    // Replacing one name of a file with several would leave the others
+    // with the old bytes.
+    void hardLinkedPageLeftAlone_data()
+    {
+        QTest::addColumn<bool>("dry");
+        QTest::addRow("written") << false;
+        QTest::addRow("dry run") << true;
+    }
+    void hardLinkedPageLeftAlone()
+    {
+        QFETCH(bool, dry);
+        QTemporaryDir dir;
+        const QString p = dir.filePath(u"p.html"_s), q = dir.filePath(u"q.html"_s);
+        const QByteArray page = "<head><title>Old</title></head>";
+        QVERIFY(test::writeFile(p, page));
+        QCOMPARE(::link(QFile::encodeName(p).constData(), QFile::encodeName(q).constData()), 0);
+        ApplyOptions options;
+        options.dryRun = dry;
+        const PageResult result = applyToPage(p, exampleLines(), options);
+        QCOMPARE(result.outcome, PageOutcome::Failed);
+        QCOMPARE(result.message,
+                 p + u": has 2 names (hard links), which replacing it would split; left alone"_s);
+        QCOMPARE(test::readFile(p), page);
+        QCOMPARE(inodeOf(p), inodeOf(q));
+        // A page that needs no change splits nothing.
+        QVERIFY(test::writeFile(p, applied(page)));
+        QCOMPARE(applyToPage(q, exampleLines(), options).outcome, PageOutcome::Unchanged);
     }
 
     void symbolicLinkKept()

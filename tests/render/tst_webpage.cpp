@@ -332,7 +332,7 @@ private slots:
         options.args = args + QStringList{title, u"-o"_s, path};
         options.fileSizeLimit = rlim_t(std::max<qsizetype>(size, base) / 2);
         const Run r = brindle::test::runCliWith(options);
-        QCOMPARE(r.err, QByteArray("Disk full.\n"));
+        QCOMPARE(r.err, "Cannot write " + path.toUtf8() + ": Disk full.\n");
         QCOMPARE(r.status, 1);
         QCOMPARE(brindle::test::readFile(path), QByteArray("old\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"out.html"_s});
@@ -344,7 +344,7 @@ private slots:
         QTest::addColumn<unsigned>("minor");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<QByteArray>("err"); // after "Cannot write DEVICE: "
         QTest::addRow("null device") << 3u << u"null"_s << 0 << QByteArray();
         QTest::addRow("full device") << 7u << u"full"_s << 1 << QByteArray("Disk full.\n");
     }
@@ -359,7 +359,7 @@ private slots:
         if (device.isEmpty())
             QSKIP("no device node can be used in the temporary folder");
         const Run r = cli(QStringList{u"--doctype"_s, u"None"_s, u"-o"_s, device} + kExampleArgs);
-        QCOMPARE(r.err, err);
+        QCOMPARE(r.err, err.isEmpty() ? err : "Cannot write " + device.toUtf8() + ": " + err);
         QCOMPARE(r.status, status);
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(brindle::test::fileTypeOf(device), mode_t(S_IFCHR));
