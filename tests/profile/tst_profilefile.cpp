@@ -143,6 +143,8 @@ private slots:
                           "isused=\"Y\" content=\"Home &#38; garden\"");
         QTest::addRow("attribute order and character references") << reordered;
         QTest::addRow("trailing comment after the root") << kExampleProfile + "<!-- end -->\n";
+        QTest::addRow("control character references in a trailing comment and instruction")
+            << kExampleProfile + "<!-- &#1; --><?x &#2;?>";
         QTest::addRow("declaration text inside a trailing comment")
             << kExampleProfile + "\n<!-- <!DOCTYPE OvalinBrindleProfile> -->\n";
         QTest::addRow("declaration text inside a trailing processing instruction")
@@ -302,6 +304,9 @@ private slots:
             << rootWith("\n<tagname content=\"" + QByteArray("\xF0\x9F\x8C\xBB").repeated(50) + "&foo;\"/>")
             << u"Entity 'foo' not declared.\r\nLine: 2\r\n"_s + QString(u"\U0001F33B"_s).repeated(35) +
                    u"&foo;"_s;
+        QTest::addRow("reference to a control character in a name")
+            << rootWith("\n<tagname content=\"&#1;\" a&#1;b=\"x\" isused=\"Y\"/>")
+            << u"Expected '=', but got '&'.\r\nLine: 2\r\n<tagname content=\"&#1;\" a&#1;b=\"x\" isuse"_s;
         QTest::addRow("cut off inside a value")
             << rootWith({}).left(45) + "\n<tagname content=\"Home"
             << u"Premature end of document.\r\nLine: 2\r\n<tagname content=\"Home"_s;
@@ -422,6 +427,103 @@ private slots:
         TOvStringArray readUsed = marked(u"old"_s);
         QCOMPARE(readProfileBytes(file, readValues, readUsed), ReadOutcome::Accepted);
         QCOMPARE(readValues.toList(), values);
+    }
+
+    // The parser reads a large file in pieces (of 64 KiB): what it finds
+    // must not depend on where a piece ends.
+    void readsTheSameAcrossThePiecesOfALargeFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");                           // empty: accepted
+        const QByteArray start = rootWith(tagElements(13)).chopped(23); // without the root's end tag
+        for (int end = 65530; end <= 65540; ++end) {
+            const QByteArray padded =
+                start + QByteArray(end - start.size() - 23, '\n') + "</OvalinBrindleProfile>";
+            QTest::addRow("the root ends at %d, text follows", end)
+                << padded + "trailing"
+                << u"Extra content at end of document.\r\nLine: %1\r\n"
+                   u"</OvalinBrindleProfile>trailing"_s.arg(padded.count('\n') + 1);
+            QTest::addRow("the root ends at %d, blanks and a comment follow", end)
+                << padded + "\n<!-- c -->\n"
+                << QString();
+            const QByteArray text = start + QByteArray(end - start.size(), ' ');
+            QTest::addRow("\"]]>\" in text after the thirteenth node, ending at %d", end)
+                << text + "]]></OvalinBrindleProfile>"
+                << u"Sequence ']]>' not allowed in content.\r\nLine: 1\r\n"_s + QString(37, u' ') + u"]]>"_s;
+        }
+        QByteArray spread = kExampleProfile;
+        spread.replace("><", ">" + QByteArray(30'000, '\n') + "<");
+        QTest::addRow("elements far apart") << spread << QString();
+    }
+    void readsTheSameAcrossThePiecesOfALargeFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        if (message.isEmpty()) {
+            QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+            QCOMPARE(values[12], values[0].startsWith(u'v') ? u"v12"_s : kExampleValues[12]);
+        } else {
+            QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
+        }
+    }
+
+    // What one element may cost the parser is bounded, so that reading stays
+    // linear in the file's size: the parser compares each attribute with
+    // every earlier one of its element, and keeps a record per open element.
+    void boundsWhatAnElementCosts_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        const auto attributes = [](int from, int count) {
+            QByteArray out;
+            for (int i = from; i < from + count; ++i)
+                out += " a" + QByteArray::number(i) + "=''";
+            return out;
+        };
+        const QString crowded =
+            u"The element has too many attributes for a profile (more than 64)\r\nLine: 2\r\n"_s;
+        QTest::addRow("a million attributes on one tagname")
+            << rootWith("\n<tagname content='a' isused='Y'" + attributes(0, 1'000'000) + "/>")
+            << crowded + u" a57='' a58='' a59='' a60='' a61='' a62="_s;
+        QTest::addRow("65 attributes after the thirteenth node")
+            << rootWith(tagElements(13) + "\n<x" + attributes(0, 65) + "/>")
+            << crowded + u" a59='' a60='' a61='' a62='' a63='' a64="_s;
+        QTest::addRow("64 attributes")
+            << rootWith(tagElements(13) + "\n<x" + attributes(0, 64) + "/>") << QString();
+        QTest::addRow("equals signs in values do not count")
+            << rootWith(tagElements(13) + "<x a='" + QByteArray("=").repeated(100) + "' b=\"==\"/>")
+            << QString();
+        QTest::addRow("a parse error before the crowded element comes first")
+            << rootWith("\n<tagname content='a' isused='Y'>\n</x>\n<y" + attributes(0, 100) + "/>")
+            << u"Opening and ending tag mismatch.\r\nLine: 3\r\n</x>"_s;
+
+        const QString deep =
+            u"The elements are nested too deeply for a profile (more than 256 levels)\r\nLine: 1\r\n"_s;
+        QTest::addRow("257 levels") << rootWith(QByteArray("<a>").repeated(256) +
+                                                QByteArray("</a>").repeated(256))
+                                    << deep + QString::fromLatin1(QByteArray("<a>").repeated(14).right(40));
+        QTest::addRow("nested far beyond, never closed")
+            << rootWith(QByteArray("<a>").repeated(1'000'000))
+            << deep + QString::fromLatin1(QByteArray("<a>").repeated(14).right(40));
+        QTest::addRow("256 levels") << rootWith(tagElements(13) + QByteArray("<a>").repeated(255) +
+                                                QByteArray("</a>").repeated(255))
+                                    << QString();
+    }
+    void boundsWhatAnElementCosts()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        if (message.isEmpty()) {
+            QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+            QCOMPARE(values[12], u"v12"_s);
+            return;
+        }
+        QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
+        QCOMPARE(values, marked(u"old"_s));
     }
 
     // A profile is a few hundred bytes: a larger file is refused before it is
