@@ -11,23 +11,6 @@ namespace brindle::cli {
 
 namespace {
 
-// The workflow asks nothing while it writes; a question would be a fault.
-class NoDialogs final : public Dialogs
-{
-public:
-    void information(QWidget *, const QString &, const QString &) override {}
-    bool confirm(QWidget *, const QString &, const QString &) override { return false; }
-    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    void errorReport(QWidget *, const QString &) override {}
-};
-
 void reportFindings(const QString &page, const pagehead::ImportedProfile &profile)
 {
     for (const pagehead::TagFinding &found : profile.findings) {
@@ -73,8 +56,7 @@ int runImport(const QStringList &arguments)
 
     if (parser.isSet(u"save-profile"_s)) {
         profile::InputsView view;
-        NoDialogs dialogs;
-        profile::ProfileWorkflow workflow(view, dialogs);
+        profile::ProfileWorkflow workflow(view);
         workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
         workflow.CaptureInputs();
         workflow.writeProfile(parser.value(u"save-profile"_s));

@@ -1,6 +1,5 @@
 #include "profile/profilefile.h"
 
-#include "base/dialogs.h"
 #include "base/error.h"
 #include "base/filewriter.h"
 #include "base/textutil.h"
@@ -779,8 +778,8 @@ QByteArray readProfileFile(const QString &path)
 
 } // namespace
 
-bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
-                 QWidget *parent, SocialEntries *social)
+ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used,
+                        SocialEntries *social)
 {
     DecodedText decoded;
     {
@@ -788,12 +787,7 @@ bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &us
         const QByteArray data = readProfileFile(path);
         decoded = decode(data);
     }
-    if (readDecoded(decoded, values, used, social) == ReadOutcome::NotAProfile) {
-        dialogs.information(parent, QString::fromUtf16(kApplicationTitle),
-                            QString::fromUtf16(kNotAProfileMessage));
-        return false;
-    }
-    return true;
+    return readDecoded(decoded, values, used, social);
 }
 
 } // namespace brindle::profile

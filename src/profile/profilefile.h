@@ -11,12 +11,6 @@
 #include <QByteArrayView>
 #include <QString>
 
-class QWidget;
-
-namespace brindle {
-class Dialogs;
-}
-
 namespace brindle::profile {
 
 inline constexpr char16_t kNotAProfileMessage[] = u"The file is not a valid meta tags profile data.";
@@ -64,11 +58,12 @@ enum class ReadOutcome
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
                              SocialEntries *social = nullptr);
 
-// Reads the file at path. Returns false after showing kNotAProfileMessage in
-// an information box (caption "Brindle"); throws brindle::Error for a file
-// that is missing, unreadable or not well-formed, in the parse error format.
-bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
-                 QWidget *parent, SocialEntries *social = nullptr);
+// Reads the file at path as readProfileBytes does. Nothing is shown: for
+// NotAProfile the caller tells the user kNotAProfileMessage. Throws
+// brindle::Error for a file that is missing, unreadable or not well-formed,
+// in the parse error format, and for a file over 16 MiB unread.
+ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used,
+                        SocialEntries *social = nullptr);
 
 // reason, CR LF, "Line", ": ", line, CR LF, source.
 QString parseErrorMessage(const QString &reason, int line, const QString &source);

@@ -83,9 +83,9 @@ int choiceItemOfEntry(const QString &entry)
     return parsed.value;
 }
 
-ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
-    : m_view(view), m_dialogs(dialogs), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()),
-      m_loadedUsed(kUsedNo), m_profileName(QString::fromUtf16(kUntitledCaption)),
+ProfileWorkflow::ProfileWorkflow(ProfileView &view)
+    : m_view(view), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()), m_loadedUsed(kUsedNo),
+      m_profileName(QString::fromUtf16(kUntitledCaption)),
       m_untitledCaption(QString::fromUtf16(kUntitledCaption)), m_odi(dialogOptions(kOpenDialogTitle, false)),
       m_sadi(dialogOptions(kSaveDialogTitle, true)), m_idi({QString::fromUtf16(kImportDialogTitle),
                                                             QString::fromUtf16(kPageFilterName),
@@ -179,13 +179,22 @@ void ProfileWorkflow::btOpenClick()
     const std::optional<QString> file = m_odi.askOpen(m_view.dialogParent());
     if (!file)
         return;
-    openProfileFile(*file);
+    openOrTellWhyNot(*file);
 }
 
 bool ProfileWorkflow::openGivenFile(const QString &path)
 {
     offerToSaveBeforeOpen();
-    return openProfileFile(path);
+    return openOrTellWhyNot(path);
+}
+
+bool ProfileWorkflow::openOrTellWhyNot(const QString &path)
+{
+    if (openProfileFile(path) == ReadOutcome::Accepted)
+        return true;
+    dialogs().information(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
+                          QString::fromUtf16(kNotAProfileMessage));
+    return false;
 }
 
 void ProfileWorkflow::btSaveClick()
@@ -222,7 +231,7 @@ void ProfileWorkflow::SaveProfileAs1Click()
         return;
     CaptureInputs();
     writeProfile(*file);
-    openProfileFile(*file);
+    openOrTellWhyNot(*file);
 }
 
 void ProfileWorkflow::ImportfromWebPage1Click()
@@ -270,21 +279,21 @@ bool ProfileWorkflow::FormClose()
     return saveInputs();
 }
 
-bool ProfileWorkflow::openProfileFile(const QString &path)
+ReadOutcome ProfileWorkflow::openProfileFile(const QString &path)
 {
     // Read into copies: a rejected or failed read, or a bad choice entry,
     // leaves the loaded arrays and the window as they were.
     TOvStringArray values = m_loadedValues;
     TOvStringArray used = m_loadedUsed;
     SocialEntries social;
-    if (!ReadProfile(path, values, used, m_dialogs, m_view.dialogParent(), &social))
-        return false;
+    if (ReadProfile(path, values, used, &social) == ReadOutcome::NotAProfile)
+        return ReadOutcome::NotAProfile;
     choiceItemsOf(values);
     m_loadedValues = values;
     m_loadedUsed = used;
     m_loadedSocial = social;
     ApplyLoaded(path);
-    return true;
+    return ReadOutcome::Accepted;
 }
 
 void ProfileWorkflow::writeProfile(const QString &path)
@@ -298,7 +307,7 @@ void ProfileWorkflow::writeProfile(const QString &path)
 
 bool ProfileWorkflow::askSaveChanges()
 {
-    return m_dialogs.confirm(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
+    return dialogs().confirm(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
                              savePromptText(m_profileName));
 }
 

@@ -17,6 +17,7 @@
 //     if (!mayClose) event->ignore();
 
 #include "base/dialogs.h"
+#include "profile/profilefile.h"
 #include "profile/socialentries.h"
 #include "profile/tagstringarray.h"
 #include "tags/tagcatalogue.h"
@@ -100,11 +101,11 @@ int choiceItemOfEntry(const QString &entry);
 class ProfileWorkflow
 {
 public:
-    // The file dialogs go through brindle::FileDialog, which asks the
-    // program-wide brindle::dialogs(); pass that same instance here.
+    // Every question, notice and file dialog of the flows goes to the
+    // program-wide brindle::dialogs(); the steps below ask none.
     // Construction touches no input: the window calls ResetProfile() once its
     // inputs exist, as the last step of its creation.
-    ProfileWorkflow(ProfileView &view, Dialogs &dialogs);
+    explicit ProfileWorkflow(ProfileView &view);
 
     // Operations.
     void CaptureInputs();
@@ -132,11 +133,12 @@ public:
     // Whether the main window may close now.
     bool FormClose();
 
-    // Steps of the flows, also used by brindle-cli. openProfileFile reads
-    // path and applies it; false when the file was rejected (the notice has
-    // been shown), and then nothing has changed. writeProfile writes the
+    // Steps of the flows, also used by brindle-cli; none of them asks or
+    // tells the user anything. openProfileFile reads path and applies it;
+    // NotAProfile when the file was rejected, and then nothing has changed
+    // (the flows tell the user kNotAProfileMessage). writeProfile writes the
     // current arrays to path and makes them the loaded ones.
-    bool openProfileFile(const QString &path);
+    ReadOutcome openProfileFile(const QString &path);
     void writeProfile(const QString &path);
     // Resets to a new untitled profile, then shows the imported values and
     // ticks; the profile counts as modified until it is saved or replaced.
@@ -159,6 +161,8 @@ public:
 
 private:
     void offerToSaveBeforeOpen();
+    // openProfileFile, and the notice when the file is not a profile.
+    bool openOrTellWhyNot(const QString &path);
     // Saves the inputs under the profile's file, asking for one while it is
     // untitled; false when that question is cancelled.
     bool saveInputs();
@@ -167,7 +171,6 @@ private:
     void showName();
 
     ProfileView &m_view;
-    Dialogs &m_dialogs;
 
     TOvStringArray m_currentValues;
     TOvStringArray m_currentUsed;

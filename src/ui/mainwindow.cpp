@@ -116,7 +116,7 @@ Tovalinform::Tovalinform(QWidget *parent)
     move(0, 0);
 
     setAcceptDrops(true);
-    m_workflow = std::make_unique<profile::ProfileWorkflow>(*this, dialogs());
+    m_workflow = std::make_unique<profile::ProfileWorkflow>(*this);
     m_workflow->ResetProfile();
     cbCharsetChange();
 }

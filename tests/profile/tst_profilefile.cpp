@@ -1,6 +1,5 @@
 #include "base/error.h"
 #include "common/errorof.h"
-#include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
@@ -107,13 +106,11 @@ private slots:
         WriteProfile(v, u, path);
         const QByteArray bytes = brindle::test::readFile(path);
         QVERIFY(!bytes.contains('\t') && !bytes.contains('\n') && !bytes.contains('\r'));
-        test::FakeDialogs dialogs;
         readValues = marked(u"old"_s);
         readUsed = marked(u"old"_s);
-        QVERIFY(ReadProfile(path, readValues, readUsed, dialogs, nullptr));
+        QCOMPARE(ReadProfile(path, readValues, readUsed), ReadOutcome::Accepted);
         QCOMPARE(readValues.toList(), v.toList());
         QCOMPARE(readUsed.toList(), u.toList());
-        QCOMPARE(dialogs.kinds(), QStringList());
     }
 
     void readsOtherLayouts_data()
@@ -210,11 +207,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
         QVERIFY(test::writeFile(path, file));
-        test::FakeDialogs dialogs;
-        QVERIFY(!ReadProfile(path, values, used, dialogs, nullptr));
-        QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
-        QCOMPARE(dialogs.last().caption, u"Brindle"_s);
-        QCOMPARE(dialogs.last().text, u"The file is not a valid meta tags profile data."_s);
+        QCOMPARE(ReadProfile(path, values, used), ReadOutcome::NotAProfile);
         QCOMPARE(values, marked(u"old"_s));
     }
 
@@ -332,9 +325,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
         QVERIFY(test::writeFile(path, file));
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
-        QCOMPARE(dialogs.kinds(), QStringList());
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used); }), message);
         QCOMPARE(values, marked(u"old"_s));
     }
 
@@ -343,13 +334,11 @@ private slots:
         QTemporaryDir dir;
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"used"_s);
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(dir.filePath(u"none.wmp"_s), values, used, dialogs, nullptr); }),
+        QCOMPARE(errorOf([&] { ReadProfile(dir.filePath(u"none.wmp"_s), values, used); }),
                  u"No such file or directory\r\nLine: 0\r\n"_s);
-        QCOMPARE(errorOf([&] { ReadProfile(dir.path(), values, used, dialogs, nullptr); }).section(u'\r', 1),
+        QCOMPARE(errorOf([&] { ReadProfile(dir.path(), values, used); }).section(u'\r', 1),
                  u"\nLine: 0\r\n"_s);
         QCOMPARE(values, marked(u"old"_s));
-        QCOMPARE(dialogs.kinds(), QStringList());
     }
 
     // Control characters are kept as character references (XML has no other
@@ -558,8 +547,7 @@ private slots:
         getrusage(RUSAGE_SELF, &before);
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"used"_s);
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used); }), message);
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
         QCOMPARE_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024); // KiB: never the whole file

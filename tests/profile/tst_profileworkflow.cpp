@@ -137,7 +137,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_dialogs = std::make_unique<test::FakeDialogs>();
         m_view = std::make_unique<FakeView>();
-        m_flow = std::make_unique<ProfileWorkflow>(*m_view, *m_dialogs);
+        m_flow = std::make_unique<ProfileWorkflow>(*m_view);
         m_flow->ResetProfile(); // as the window's creation does
     }
     void cleanup()
@@ -391,6 +391,7 @@ private slots:
         dialogs().chooseFile(bad);
         run(&ProfileWorkflow::btOpenClick);
         QCOMPARE(dialogs().kinds(), asked);
+        QCOMPARE(dialogs().last().caption, u"Brindle"_s);
         QCOMPARE(dialogs().last().text, shown);
         QVERIFY(snapshot() == state);
         QVERIFY(!flow().TestModified());
