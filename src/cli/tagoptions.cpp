@@ -139,6 +139,7 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
                 u"unknown charset code \"%1\"; valid codes: %2"_s.arg(value, codes.join(u", "_s)));
         }
         values.charsetItem = item;
+        values.values[Charset] = toQString(kCharsetItems[std::size_t(item)]);
     }
     bool socialGiven = false;
     for (int f = 0; f < kSocialFieldCount; ++f) {

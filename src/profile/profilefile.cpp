@@ -26,6 +26,7 @@ constexpr char16_t kRootStart[] = u"<OvalinBrindleProfile Author=\"OvalinBrindle
 constexpr char16_t kRootEnd[] = u"</OvalinBrindleProfile>";
 constexpr char16_t kContentAttribute[] = u"content";
 constexpr char16_t kUsedAttribute[] = u"isused";
+constexpr char16_t kChoiceTextAttribute[] = u"text";
 constexpr char16_t kSocialName[] = u"social";
 constexpr qsizetype kSourceExcerptLength = 40;
 
@@ -494,6 +495,7 @@ struct Walk
 {
     TOvStringArray values;
     TOvStringArray used;
+    TOvStringArray choiceTexts;
     const ParserText &text;
     int counter = -1;
     bool failed = false;
@@ -513,6 +515,8 @@ struct Walk
         }
         values[counter] = text.restore(*content);
         used[counter] = text.restore(*isUsed);
+        const std::optional<QStringView> choiceText = attributeValue(attributes, kChoiceTextAttribute);
+        choiceTexts[counter] = choiceText ? text.restore(*choiceText) : QString();
     }
 };
 
@@ -560,7 +564,7 @@ QString parseErrorMessage(const QString &reason, int line, const QString &source
            shownAsText(source);
 }
 
-QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social)
+QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const ProfileExtras &extras)
 {
     QString text = QString::fromUtf16(kRootStart);
     for (int i = 0; i < TOvStringArray::kCount; ++i) {
@@ -568,8 +572,13 @@ QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used
         appendAttributeValue(text, values[i]);
         text += u"\" isused=\""_s;
         appendAttributeValue(text, used[i]);
+        if (!extras.choiceTexts[i].isEmpty()) {
+            text += u"\" text=\""_s;
+            appendAttributeValue(text, extras.choiceTexts[i]);
+        }
         text += u"\"/>"_s;
     }
+    const SocialEntries &social = extras.social;
     if (!social.isEmpty()) {
         text += u"<social"_s;
         for (int f = 0; f < tags::kSocialFieldCount; ++f) {
@@ -590,10 +599,10 @@ void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, cons
     writeFileSafely(path, profileBytes(values, used));
 }
 
-void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social,
+void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const ProfileExtras &extras,
                   const QString &path)
 {
-    writeFileSafely(path, profileBytes(values, used, social));
+    writeFileSafely(path, profileBytes(values, used, extras));
 }
 
 namespace {
@@ -636,7 +645,7 @@ private:
 };
 
 ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvStringArray &used,
-                        SocialEntries *social)
+                        ProfileExtras *extras)
 {
     const ParserText parsed(decoded.text);
     const Cut &cut = parsed.cut();
@@ -648,7 +657,7 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
         Root,
         Other
     } first = FirstNode::None;
-    Walk walk{values, used, parsed};
+    Walk walk{values, used, extras ? extras->choiceTexts : TOvStringArray(), parsed};
     SocialRead socialRead{parsed, {}};
     int depth = 0;
     QXmlStreamReader xml;
@@ -731,17 +740,17 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
         throw Error(QString::fromUtf16(kMissingAttributeError));
     values = walk.values;
     used = walk.used;
-    if (social)
-        *social = socialRead.entries;
+    if (extras)
+        *extras = {walk.choiceTexts, socialRead.entries};
     return ReadOutcome::Accepted;
 }
 
 } // namespace
 
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
-                             SocialEntries *social)
+                             ProfileExtras *extras)
 {
-    return readDecoded(decode(data), values, used, social);
+    return readDecoded(decode(data), values, used, extras);
 }
 
 namespace {
@@ -779,7 +788,7 @@ QByteArray readProfileFile(const QString &path)
 } // namespace
 
 ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used,
-                        SocialEntries *social)
+                        ProfileExtras *extras)
 {
     DecodedText decoded;
     {
@@ -787,7 +796,7 @@ ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringAr
         const QByteArray data = readProfileFile(path);
         decoded = decode(data);
     }
-    return readDecoded(decoded, values, used, social);
+    return readDecoded(decoded, values, used, extras);
 }
 
 } // namespace brindle::profile

@@ -39,16 +39,17 @@ class ProfileView
 {
 public:
     virtual ~ProfileView() = default;
-    virtual QString tagText(int tagIndex) const = 0; // text inputs, TagIndex 0..5
-    virtual void setTagText(int tagIndex, const QString &text) = 0;
+    // The text of a text input, or of a choice input's edit field.
+    virtual QString tagText(int tagIndex) const = 0;
+    virtual void setTagText(int tagIndex, const QString &text) = 0; // text inputs, TagIndex 0..5
     virtual int choiceItem(int tagIndex) const = 0; // choice inputs 6..12: selected item, -1 none
     // Selects an item. -1: no item and the text emptied; an index outside the
     // list: no item, text kept. For the charset input this also brings the
     // code label and the reset button in line, as a change by the user does.
     virtual void setChoiceItem(int tagIndex, int item) = 0;
-    // Puts text into a choice input's edit field with no item selected, as
-    // typing text that begins no item does (charset input: label and
-    // button brought in line too).
+    // Puts text into a choice input's edit field and keeps its item (none
+    // after setChoiceItem(tagIndex, -1)), as typing does (charset input:
+    // label and button brought in line too).
     virtual void setChoiceText(int tagIndex, const QString &text) = 0;
     virtual bool isRowChecked(int listRow) const = 0;
     virtual void setRowChecked(int listRow, bool checked) = 0;
@@ -148,8 +149,10 @@ public:
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
     const TOvStringArray &LoadedValues() const { return m_loadedValues; }
     const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
-    const SocialEntries &CurrentSocial() const { return m_currentSocial; }
-    const SocialEntries &LoadedSocial() const { return m_loadedSocial; }
+    const ProfileExtras &CurrentExtras() const { return m_currentExtras; }
+    const ProfileExtras &LoadedExtras() const { return m_loadedExtras; }
+    const SocialEntries &CurrentSocial() const { return m_currentExtras.social; }
+    const SocialEntries &LoadedSocial() const { return m_loadedExtras.social; }
     const QString &ProfileName() const { return m_profileName; }
     const QString &ProfilePath() const { return m_profilePath; }
     bool ProfileUntitled() const { return m_profileUntitled; }
@@ -176,10 +179,10 @@ private:
     TOvStringArray m_currentUsed;
     TOvStringArray m_loadedValues;
     TOvStringArray m_loadedUsed;
-    // The social values go with the arrays: captured, applied, compared and
-    // written with them.
-    SocialEntries m_currentSocial;
-    SocialEntries m_loadedSocial;
+    // The choice texts and the social values go with the arrays: captured,
+    // applied, compared and written with them.
+    ProfileExtras m_currentExtras;
+    ProfileExtras m_loadedExtras;
     QString m_profileName;
     QString m_profilePath;
     bool m_profileUntitled = true;

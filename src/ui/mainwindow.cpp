@@ -350,7 +350,7 @@ void Tovalinform::CreateTags(QStringView mode)
 {
     TagValues values;
     for (int t = 0; t < kTagCount; ++t)
-        values.values[std::size_t(t)] = t < kTextTagCount ? tagText(t) : choice(t)->currentText();
+        values.values[std::size_t(t)] = tagText(t);
     values.charsetItem = choice(Charset)->currentIndex();
     values.social = socialValues();
     RowTicks ticks{};
@@ -459,6 +459,8 @@ QString Tovalinform::statusText() const
 
 QString Tovalinform::tagText(int tagIndex) const
 {
+    if (tagIndex >= kTextTagCount)
+        return choice(tagIndex)->currentText();
     return static_cast<QLineEdit *>(m_inputs[std::size_t(tagIndex)])->text();
 }
 
@@ -495,8 +497,7 @@ void Tovalinform::setChoiceItem(int tagIndex, int item)
 void Tovalinform::setChoiceText(int tagIndex, const QString &text)
 {
     QComboBox *combo = choice(tagIndex);
-    combo->setCurrentIndex(-1);
-    combo->setEditText(text);
+    combo->setEditText(text); // the item stays, as when typing
     if (tagIndex == Charset)
         cbCharsetChange();
 }

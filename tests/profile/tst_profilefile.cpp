@@ -1,6 +1,7 @@
 #include "base/error.h"
 #include "common/errorof.h"
 #include "common/filesizelimit.h"
+#include "common/olderreader.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
@@ -111,6 +112,59 @@ private slots:
         QCOMPARE(ReadProfile(path, readValues, readUsed), ReadOutcome::Accepted);
         QCOMPARE(readValues.toList(), v.toList());
         QCOMPARE(readUsed.toList(), u.toList());
+    }
+
+    // A choice text goes into a third attribute of its tagname, which
+    // older readers, taking "content" and "isused", never look at.
+    void choiceTextsBesideTheValues_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("element");
+        QTest::addRow("robots") << 9 << u"noindex, nofollow"_s
+                                << QByteArray(
+                                       "<tagname content=\"-1\" isused=\"N\" text=\"noindex, nofollow\"/>");
+        QTest::addRow("markup and a tab")
+            << 6 << u"a\"b\" & <c>\t"_s
+            << QByteArray("<tagname content=\"-1\" isused=\"N\" text=\"a&quot;b&quot; &amp; &lt;c>&#09;\"/>");
+        QTest::addRow("non-ASCII") << 12 << u"Fran\u00E7ais (Canada)"_s
+                                   << QByteArray("<tagname content=\"-1\" isused=\"N\" text=\"Fran\xC3\xA7"
+                                                 "ais (Canada)\"/>");
+    }
+    void choiceTextsBesideTheValues()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, element);
+        QStringList valueList = kExampleValues;
+        valueList[tag] = u"-1"_s;
+        const TOvStringArray values = arrayOf(valueList);
+        ProfileExtras extras;
+        extras.choiceTexts[tag] = text;
+        const QByteArray file = profileBytes(values, arrayOf(kExampleUsed), extras);
+        QByteArray expected = profileBytes(values, arrayOf(kExampleUsed));
+        expected.replace("<tagname content=\"-1\" isused=\"N\"/>", element);
+        QCOMPARE(file, expected);
+
+        TOvStringArray readValues = marked(u"old"_s);
+        TOvStringArray readUsed = marked(u"old"_s);
+        ProfileExtras read;
+        read.choiceTexts = marked(u"old"_s);
+        QCOMPARE(readProfileBytes(file, readValues, readUsed, &read), ReadOutcome::Accepted);
+        QCOMPARE(readValues, values);
+        QCOMPARE(read, extras); // a node without the attribute has no text
+
+        const test::OlderRead older = test::readAsOlderVersion(file);
+        QCOMPARE(older.error, QString());
+        QCOMPARE(older.values, values.toList());
+        QCOMPARE(older.used, kExampleUsed);
+
+        // A file of fewer nodes leaves the others' texts as they were.
+        QByteArray twelve = file;
+        twelve.replace("<tagname content=\"28\" isused=\"N\"/></", "</");
+        read.choiceTexts[12] = u"kept"_s;
+        QCOMPARE(readProfileBytes(twelve, readValues, readUsed, &read), ReadOutcome::Accepted);
+        QCOMPARE(read.choiceTexts[12], tag == 12 ? text : u"kept"_s);
     }
 
     void readsOtherLayouts_data()
