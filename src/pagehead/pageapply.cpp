@@ -154,7 +154,13 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
         // As the generator does: a ticked text tag without text writes nothing.
         if (t < kTextTagCount && value.isEmpty())
             continue;
-        const QString content = t == Charset ? toQString(tags::charsetCode(values.charsetItem)) : value;
+        QString content = value;
+        if (t == Charset) {
+            const CharsetChoice charset = charsetChoice(values.charsetItem, value);
+            if (!charset.refusal.isEmpty())
+                throw Error(charset.refusal);
+            content = charset.code;
+        }
         lines.html[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeHtml));
         lines.xhtml[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeXhtml));
         if (t == Charset)

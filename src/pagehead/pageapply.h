@@ -33,7 +33,8 @@ struct ProfileLines
     std::array<QString, tags::kSocialFieldCount> socialXhtml;
     QString charsetCode; // the code the charset line names; empty when it is not written
 
-    // Throws brindle::Error when a social value is refused (tags::socialLines).
+    // Throws brindle::Error when a social value is refused (tags::socialLines)
+    // and when the charset is (tags::charsetChoice).
     static ProfileLines of(const tags::TagValues &values, const tags::RowTicks &ticks);
     bool writesNothing() const;
 };

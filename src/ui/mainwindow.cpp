@@ -335,7 +335,22 @@ bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
 void Tovalinform::cbCharsetChange()
 {
     const int item = choice(Charset)->currentIndex();
-    lchars->setText(toQString(charsetCode(item)));
+    // For typed text, the code the tags will carry, or why they cannot be made.
+    const CharsetChoice charset = charsetChoice(item, choice(Charset)->currentText());
+    QPalette palette = lchars->parentWidget()->palette();
+    if (charset.code.isEmpty()) {
+        lchars->setText(choice(Charset)->currentText().trimmed().isEmpty() ? u"no charset"_s
+                                                                           : u"unknown charset"_s);
+        lchars->setToolTip(charset.refusal + u'.');
+        palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    } else {
+        lchars->setText(charset.code);
+        const bool another =
+            !charset.encoding.isEmpty() && charset.encoding.compare(charset.code, Qt::CaseInsensitive) != 0;
+        lchars->setToolTip(another ? u"Browsers read %1 as %2."_s.arg(charset.code, charset.encoding)
+                                   : QString());
+    }
+    lchars->setPalette(palette);
     lchars->adjustSize();
     btDefCharset->setVisible(item != kDefaultCharsetItem);
 }

@@ -167,6 +167,9 @@ private slots:
             << QByteArray("<meta name=\"distribution\" content=\"global\">\r\n"
                           "<meta name=\"robots\" content=\"noindex\">\r\n"
                           "<meta http-equiv=\"cache-control\" content=\"no-cache,no-store\">\r\n");
+        QTest::addRow("typed charset label")
+            << profileWith({{11, "-1"}}, {{11, "Y"}}, {{11, "latin1"}}) << QStringList()
+            << QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; charset=latin1\">\r\n");
         QTest::addRow("empty text tags unticked as in the window")
             << profileWith({{1, "D"}}, {{0, "Y"}, {1, "Y"}}) << QStringList()
             << QByteArray("<meta name=\"description\" content=\"D\">\r\n");
@@ -192,11 +195,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"p.wmp"_s);
-        const QStringList values{u"--robots"_s,           u"noindex, nofollow"_s,
-                                 u"--distribution"_s,     u"global"_s,
-                                 u"--rating"_s,           u"Mature"_s,
-                                 u"--cache-control"_s,    u"no-cache,no-store"_s,
-                                 u"--content-language"_s, u"en-GB"_s};
+        const QStringList values{u"--robots"_s,        u"noindex, nofollow"_s, u"--distribution"_s,
+                                 u"global"_s,          u"--rating"_s,          u"Mature"_s,
+                                 u"--cache-control"_s, u"no-cache,no-store"_s, u"--content-language"_s,
+                                 u"en-GB"_s,           u"--charset"_s,         u"windows-1252"_s};
         const Run direct = cli(values);
         QCOMPARE(direct.status, 0);
         QCOMPARE(cli(values + QStringList{u"--save-profile"_s, path}).status, 0);
@@ -204,6 +206,7 @@ private slots:
         QCOMPARE(again.err, QByteArray());
         QCOMPARE(again.out, direct.out);
         QVERIFY(again.out.contains("content=\"noindex, nofollow\""));
+        QVERIFY(again.out.contains("charset=windows-1252\""));
     }
 
     void failures_data()
@@ -223,6 +226,10 @@ private slots:
         QTest::addRow("node without attributes")
             << QByteArray("<OvalinBrindleProfile><tagname/></OvalinBrindleProfile>") << QStringList()
             << QByteArray("Could not convert variant of type (Null) into type (String).\n");
+        QTest::addRow("typed charset browsers do not know")
+            << profileWith({{11, "-1"}}, {{11, "Y"}}, {{11, "x-foo"}}) << QStringList()
+            << QByteArray("Unknown charset \"x-foo\": choose one of the list or type a charset name browsers "
+                          "know, such as windows-1252.\n");
         QTest::addRow("choice entry not an integer")
             << profileWith({{8, "7 days"}}, {}) << QStringList()
             << QByteArray("'7 days' is not a valid integer value.\n");
