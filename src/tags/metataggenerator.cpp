@@ -67,7 +67,7 @@ CharsetChoice charsetChoice(int item, const QString &text)
     const QString choose =
         u"choose one of the list or type a charset name browsers know, such as windows-1252"_s;
     if (typed.isEmpty())
-        return {{}, u"No charset given: "_s + choose, {}};
+        return {{}, u"No charset given: "_s + choose, {}, true};
     return {{}, u"Unknown charset \"%1\": "_s.arg(typed) + choose, {}};
 }
 

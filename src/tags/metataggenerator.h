@@ -52,9 +52,10 @@ struct GeneratedTags
 // Any other text, an empty one included, is refused.
 struct CharsetChoice
 {
-    QString code;     // empty when refused
-    QString refusal;  // the message naming the text; empty when code is set
-    QString encoding; // the Encoding Standard's name for a typed label ("windows-1252" for "latin1")
+    QString code;       // empty when refused
+    QString refusal;    // the message naming the text; empty when code is set
+    QString encoding;   // the Encoding Standard's name for a typed label ("windows-1252" for "latin1")
+    bool blank = false; // refused because no text names any charset
 };
 CharsetChoice charsetChoice(int item, const QString &text);
 

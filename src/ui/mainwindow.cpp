@@ -339,8 +339,7 @@ void Tovalinform::cbCharsetChange()
     const CharsetChoice charset = charsetChoice(item, choice(Charset)->currentText());
     QPalette palette = lchars->parentWidget()->palette();
     if (charset.code.isEmpty()) {
-        lchars->setText(choice(Charset)->currentText().trimmed().isEmpty() ? u"no charset"_s
-                                                                           : u"unknown charset"_s);
+        lchars->setText(charset.blank ? u"no charset"_s : u"unknown charset"_s);
         lchars->setToolTip(charset.refusal + u'.');
         palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
     } else {

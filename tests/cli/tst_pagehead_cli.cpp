@@ -171,8 +171,9 @@ private slots:
             "<meta name=description content=again>\n<meta charset=x-foo>\n</head>"));
         const test::CliRun r = runCli({u"import"_s, path});
         QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, QByteArray("<title>T</title>\r\n<meta name=\"description\" content=\"d\">\r\n"
-                                   "<meta http-equiv=\"content-type\" content=\"text/html; charset=x-foo\">\r\n"));
+        QCOMPARE(r.out,
+                 QByteArray("<title>T</title>\r\n<meta name=\"description\" content=\"d\">\r\n"
+                            "<meta http-equiv=\"content-type\" content=\"text/html; charset=x-foo\">\r\n"));
         const QByteArray p = path.toUtf8();
         QCOMPARE(r.err, p + ":4: title\n" + p + ":5: description\n" + p +
                             ":6: description again; the first one is used\n" + p + ":7: charset\n" + p +
@@ -237,6 +238,34 @@ private slots:
         const test::CliRun again = runCli({u"apply"_s, u"--profile"_s, profile, a, b, c});
         QCOMPARE(again.status, 0);
         QCOMPARE(again.err, QByteArray("0 pages changed, 3 unchanged, 0 failed\n"));
+    }
+
+    // A profile whose robots choice has no text never empties a page's
+    // robots tag: that page is reported and left alone.
+    void applyNeverEmptiesAValue()
+    {
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(u"p.wmp"_s);
+        QByteArray bytes = test::kExampleProfile;
+        // Robots ticked, no item and no text: what a profile from an older
+        // version holds for a typed robots text.
+        bytes.replace("<tagname content=\"0\" isused=\"N\"/><tagname content=\"0\" isused=\"N\"/><tagname "
+                      "content=\"28\"",
+                      "<tagname content=\"-1\" isused=\"Y\"/><tagname content=\"0\" isused=\"N\"/><tagname "
+                      "content=\"28\"");
+        QVERIFY(test::writeFile(profile, bytes));
+        const QString kept = dir.filePath(u"kept.html"_s), changed = dir.filePath(u"changed.html"_s);
+        const QByteArray noindex =
+            "<head>\n<title>Old</title>\n<meta name=\"robots\" content=\"noindex\">\n</head>\n";
+        QVERIFY(test::writeFile(kept, noindex));
+        QVERIFY(test::writeFile(changed, "<head>\n<title>Old</title>\n</head>\n"));
+        const test::CliRun r = runCli({u"apply"_s, u"--profile"_s, profile, kept, changed});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(readFile(kept), noindex);
+        QVERIFY(!readFile(changed).contains("robots"));
+        QCOMPARE(r.err, kept.toUtf8() +
+                            ": its robots tag would be emptied: the profile's Robots has no text\n"
+                            "1 page changed, 0 unchanged, 1 failed\n");
     }
 
     // More pages than go into one batch, in folders of uneven size, some
