@@ -196,7 +196,7 @@ bool isBlank(QChar c)
 // It compares each attribute with every earlier one of its element and keeps
 // a record for every open element.
 constexpr int kMaxAttributes = 64;
-constexpr int kMaxDepth = 256;
+constexpr int kMaxNesting = 256;
 constexpr char16_t kCrowdedReason[] = u"The element has too many attributes for a profile (more than 64)";
 constexpr char16_t kDeepReason[] = u"The elements are nested too deeply for a profile (more than 256 levels)";
 
@@ -676,7 +676,7 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
         case QXmlStreamReader::StartElement:
             if (first == FirstNode::None)
                 first = xml.qualifiedName() == kRootName ? FirstNode::Root : FirstNode::Other;
-            if (++depth > kMaxDepth) {
+            if (++depth > kMaxNesting) {
                 throw parseError(decoded.text, QString::fromUtf16(kDeepReason),
                                  parsed.sourceOffset(xml.characterOffset()));
             }
