@@ -86,7 +86,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
     const QString path = parser.value(kSaveProfileOption);
     if (isStandardStream(path))
         writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed(),
-                                          workflow.CurrentExtras()));
+                                          workflow.currentExtras()));
     else
         workflow.writeProfile(path);
     return true;

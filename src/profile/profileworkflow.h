@@ -149,10 +149,10 @@ public:
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
     const TOvStringArray &LoadedValues() const { return m_loadedValues; }
     const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
-    const ProfileExtras &CurrentExtras() const { return m_currentExtras; }
-    const ProfileExtras &LoadedExtras() const { return m_loadedExtras; }
-    const SocialEntries &CurrentSocial() const { return m_currentExtras.social; }
-    const SocialEntries &LoadedSocial() const { return m_loadedExtras.social; }
+    const ProfileExtras &currentExtras() const { return m_currentExtras; }
+    const ProfileExtras &loadedExtras() const { return m_loadedExtras; }
+    const SocialEntries &currentSocial() const { return m_currentExtras.social; }
+    const SocialEntries &loadedSocial() const { return m_loadedExtras.social; }
     const QString &ProfileName() const { return m_profileName; }
     const QString &ProfilePath() const { return m_profilePath; }
     bool ProfileUntitled() const { return m_profileUntitled; }

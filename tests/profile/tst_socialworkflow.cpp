@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(f.view.social[OgTitle], u"Fish & Chips"_s);
         QCOMPARE(f.view.social[OgType], u"website"_s);
         QVERIFY(f.view.social.used);
-        QCOMPARE(f.workflow.LoadedSocial(), f.workflow.CurrentSocial());
+        QCOMPARE(f.workflow.loadedSocial(), f.workflow.currentSocial());
 
         // Saved unchanged, the file is what was opened.
         f.workflow.btSaveClick();
@@ -123,7 +123,7 @@ private slots:
         f.write(u"s.wmp"_s, exampleWith(socialElement("T", "y")));
         QVERIFY(f.workflow.openGivenFile(f.path(u"s.wmp"_s)));
         QVERIFY(!f.view.social.used);
-        QCOMPARE(f.workflow.LoadedSocial().used, u"y"_s);
+        QCOMPARE(f.workflow.loadedSocial().used, u"y"_s);
         QVERIFY(f.workflow.TestModified());
     }
 
@@ -147,7 +147,7 @@ private slots:
         f.fake.answerNo(); // the social value is a change worth the prompt
         QVERIFY(!f.workflow.openGivenFile(f.path(u"bad.wmp"_s)));
         QCOMPARE(f.view.social[OgTitle], u"Mine"_s);
-        QCOMPARE(f.workflow.LoadedSocial(), SocialEntries());
+        QCOMPARE(f.workflow.loadedSocial(), SocialEntries());
         QCOMPARE(f.fake.kinds(), (QStringList{u"confirm"_s, u"information"_s}));
     }
 
@@ -157,8 +157,8 @@ private slots:
         f.view.social[OgLocale] = u"de_DE"_s;
         f.fake.chooseFile(f.path(u"b.wmp"_s));
         f.workflow.SaveProfileAs1Click();
-        QCOMPARE(f.workflow.LoadedSocial().values[OgLocale], u"de_DE"_s);
-        QCOMPARE(f.workflow.LoadedSocial().used, u"N"_s);
+        QCOMPARE(f.workflow.loadedSocial().values[OgLocale], u"de_DE"_s);
+        QCOMPARE(f.workflow.loadedSocial().used, u"N"_s);
         QCOMPARE(f.view.social[OgLocale], u"de_DE"_s);
         QVERIFY(!f.workflow.TestModified());
         QVERIFY(test::readFile(f.path(u"b.wmp"_s)).contains("og-locale=\"de_DE\""));
