@@ -472,50 +472,11 @@ private slots:
         QCOMPARE(readValues.toList(), values);
     }
 
-    // The parser reads a large file in pieces (of 64 KiB): what it finds
-    // must not depend on where a piece ends.
-    void readsTheSameAcrossThePiecesOfALargeFile_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("message");                           // empty: accepted
-        const QByteArray start = rootWith(tagElements(13)).chopped(23); // without the root's end tag
-        for (int end = 65530; end <= 65540; ++end) {
-            const QByteArray padded =
-                start + QByteArray(end - start.size() - 23, '\n') + "</OvalinBrindleProfile>";
-            QTest::addRow("the root ends at %d, text follows", end)
-                << padded + "trailing"
-                << u"Extra content at end of document.\r\nLine: %1\r\n"
-                   u"</OvalinBrindleProfile>trailing"_s.arg(padded.count('\n') + 1);
-            QTest::addRow("the root ends at %d, blanks and a comment follow", end)
-                << padded + "\n<!-- c -->\n"
-                << QString();
-            const QByteArray text = start + QByteArray(end - start.size(), ' ');
-            QTest::addRow("\"]]>\" in text after the thirteenth node, ending at %d", end)
-                << text + "]]></OvalinBrindleProfile>"
-                << u"Sequence ']]>' not allowed in content.\r\nLine: 1\r\n"_s + QString(37, u' ') + u"]]>"_s;
-        }
-        QByteArray spread = kExampleProfile;
-        spread.replace("><", ">" + QByteArray(30'000, '\n') + "<");
-        QTest::addRow("elements far apart") << spread << QString();
-    }
-    void readsTheSameAcrossThePiecesOfALargeFile()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, message);
-        TOvStringArray values = marked(u"old"_s);
-        TOvStringArray used = marked(u"used"_s);
-        if (message.isEmpty()) {
-            QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
-            QCOMPARE(values[12], values[0].startsWith(u'v') ? u"v12"_s : kExampleValues[12]);
-        } else {
-            QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
-        }
-    }
-
-    // What one element may cost the parser is bounded, so that reading stays
-    // linear in the file's size: the parser compares each attribute with
-    // every earlier one of its element, and keeps a record per open element.
-    void boundsWhatAnElementCosts_data()
+    // Large files and costly ones. What one element may cost the parser is
+    // bounded, so that reading stays linear in the file's size: the parser
+    // compares each attribute with every earlier one of its element, and
+    // keeps a record per open element.
+    void largeAndCostlyFiles_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("message"); // empty: accepted
@@ -553,8 +514,30 @@ private slots:
         QTest::addRow("256 levels") << rootWith(tagElements(13) + QByteArray("<a>").repeated(255) +
                                                 QByteArray("</a>").repeated(255))
                                     << QString();
+
+        // The parser reads a large file in pieces (of 64 KiB): what it finds
+        // must not depend on where a piece ends.
+        const QByteArray start = rootWith(tagElements(13)).chopped(23); // without the root's end tag
+        for (int end = 65530; end <= 65540; ++end) {
+            const QByteArray padded =
+                start + QByteArray(end - start.size() - 23, '\n') + "</OvalinBrindleProfile>";
+            QTest::addRow("the root ends at %d, text follows", end)
+                << padded + "trailing"
+                << u"Extra content at end of document.\r\nLine: %1\r\n"
+                   u"</OvalinBrindleProfile>trailing"_s.arg(padded.count('\n') + 1);
+            QTest::addRow("the root ends at %d, blanks and a comment follow", end)
+                << padded + "\n<!-- c -->\n"
+                << QString();
+            const QByteArray text = start + QByteArray(end - start.size(), ' ');
+            QTest::addRow("\"]]>\" in text after the thirteenth node, ending at %d", end)
+                << text + "]]></OvalinBrindleProfile>"
+                << u"Sequence ']]>' not allowed in content.\r\nLine: 1\r\n"_s + QString(37, u' ') + u"]]>"_s;
+        }
+        QByteArray spread = kExampleProfile;
+        spread.replace("><", ">" + QByteArray(30'000, '\n') + "<");
+        QTest::addRow("elements far apart") << spread << QString();
     }
-    void boundsWhatAnElementCosts()
+    void largeAndCostlyFiles()
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
@@ -562,7 +545,7 @@ private slots:
         TOvStringArray used = marked(u"used"_s);
         if (message.isEmpty()) {
             QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
-            QCOMPARE(values[12], u"v12"_s);
+            QCOMPARE(values[12], values[0] == u"v0"_s ? u"v12"_s : kExampleValues[12]);
             return;
         }
         QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
