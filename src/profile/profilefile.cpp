@@ -146,10 +146,12 @@ DecodedText decode(QByteArrayView data)
     QString text = whole(data);
     if (!whole.hasError()) {
         // The UTF-16 and UTF-32 decoders pass a lone surrogate through.
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        const QStringView view =
+            QStringView(text).first(encoding == QStringConverter::Utf8 ? 0 : text.size());
+        for (qsizetype i = 0; i < view.size(); ++i) {
+            if (view[i].isHighSurrogate() && i + 1 < view.size() && view[i + 1].isLowSurrogate())
                 ++i;
-            else if (text[i].isSurrogate())
+            else if (view[i].isSurrogate())
                 return {text.first(i), false};
         }
         return {std::move(text), true};
@@ -288,20 +290,27 @@ Cut walkMarkup(QStringView text, OnReference &&onReference)
         const qsizetype at = text.indexOf(end, from);
         return at < 0 ? n : at + end.size();
     };
+    // The references in [from, to), where the next "&#" is found by search:
+    // text and values may be long.
+    const auto references = [&](qsizetype from, qsizetype to, bool inValue) {
+        for (qsizetype at = from; at < to;) {
+            const qsizetype found = text.sliced(at, to - at).indexOf(u"&#");
+            if (found < 0)
+                break;
+            at += found;
+            if (!reference(at, inValue))
+                return false;
+        }
+        return true;
+    };
     while (i < n) {
         while (prolog && i < n && isBlank(text[i]))
             ++i;
         // Text, up to the next markup.
-        qsizetype lt = i;
-        while (lt < n && text[lt] != u'<') {
-            if (text[lt] == u'&' && lt + 1 < n && text[lt + 1] == u'#') {
-                if (!reference(lt, false))
-                    return {};
-            } else {
-                ++lt;
-            }
-        }
-        if (lt >= n)
+        qsizetype lt = text.indexOf(u'<', i);
+        if (!references(i, lt < 0 ? n : lt, false))
+            return {};
+        if (lt < 0)
             break;
         prolog = prolog && lt == i;
         const QStringView markup = text.sliced(lt);
@@ -322,30 +331,30 @@ Cut walkMarkup(QStringView text, OnReference &&onReference)
             // and it meets the error before the cut.
             prolog = false;
             int attributes = 0;
-            char16_t quote = 0;
             qsizetype j = lt + 1;
             while (j < n) {
-                const char16_t c = text[j].unicode();
+                const QChar c = text[j];
+                if (c == u'"' || c == u'\'') {
+                    qsizetype close = text.indexOf(c, j + 1);
+                    if (close < 0)
+                        close = n;
+                    if (!references(j + 1, close, true))
+                        return {};
+                    j = close + 1;
+                    continue;
+                }
                 if (c == u'&' && j + 1 < n && text[j + 1] == u'#') {
-                    if (!reference(j, quote != 0))
+                    if (!reference(j, false))
                         return {};
                     continue;
                 }
-                if (quote != 0) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == u'"' || c == u'\'') {
-                    quote = c;
-                } else if (c == u'=') {
-                    if (++attributes > kMaxAttributes)
-                        return {Cut::Kind::Crowded, j, false};
-                } else if (c == u'>') {
-                    ++j;
+                if (c == u'=' && ++attributes > kMaxAttributes)
+                    return {Cut::Kind::Crowded, j, false};
+                if (c == u'<')
                     break;
-                } else if (c == u'<') {
-                    break;
-                }
                 ++j;
+                if (c == u'>')
+                    break;
             }
             i = j;
         }

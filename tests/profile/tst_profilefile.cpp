@@ -482,8 +482,9 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: accepted
         const auto attributes = [](int from, int count) {
             QByteArray out;
+            out.reserve(qsizetype(count) * 12);
             for (int i = from; i < from + count; ++i)
-                out += " a" + QByteArray::number(i) + "=''";
+                out.append(" a").append(QByteArray::number(i)).append("=''");
             return out;
         };
         const QString crowded =
