@@ -135,12 +135,11 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
         // A code of the table selects its item, as picking it in the window
         // does; any other charset is the text typed.
         const int item = charsetIndexOfCode(value.toStdString());
-        if (item < 0 && !charsetChoice(-1, value).refusal.isEmpty()) {
+        if (const CharsetChoice typed = charsetChoice(-1, value); item < 0 && !typed.refusal.isEmpty()) {
             QStringList codes;
             for (auto code : CharsetCodes)
                 codes << toQString(code);
-            const QString what =
-                value.trimmed().isEmpty() ? u"no charset given"_s : u"unknown charset \"%1\""_s.arg(value);
+            const QString what = typed.blank ? u"no charset given"_s : u"unknown charset \"%1\""_s.arg(value);
             throw UsageError(what + u": give a code of the charset table (%1) or a charset label of the "
                                     u"Encoding Standard, such as windows-1252"_s.arg(codes.join(u", "_s)));
         }
