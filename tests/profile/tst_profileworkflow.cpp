@@ -1,7 +1,6 @@
 #include "base/error.h"
 #include "base/textutil.h"
 #include "common/fakedialogs.h"
-#include "common/olderreader.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/inputsview.h"
@@ -756,8 +755,8 @@ private slots:
         QVERIFY(flow().TestModified()); // captured "N" against loaded "y"
     }
 
-    // A choice text that its item index does not say is kept beside it, in
-    // a way older readers do not see: the input shows it again as typed.
+    // A choice text that its item index does not say is kept beside it: the
+    // input shows it again as typed.
     void typedChoiceTextsSurviveSaveAndOpen_data()
     {
         QTest::addColumn<int>("tag");
@@ -807,12 +806,6 @@ private slots:
         QVERIFY(!flow().TestModified());
         run(&ProfileWorkflow::btSaveClick);
         QCOMPARE(brindle::test::readFile(path), bytes);
-
-        // An older version reads the item index alone, as it always did.
-        const test::OlderRead older = test::readAsOlderVersion(bytes);
-        QCOMPARE(older.error, QString());
-        QCOMPARE(older.values.value(tag), QString::number(item));
-        QCOMPARE(older.used.value(tag), u"Y"_s);
     }
 
     // Where the item says it all, the profile is as it always was.
