@@ -11,23 +11,6 @@ namespace brindle::cli {
 
 namespace {
 
-// The workflow asks nothing while it writes; a question would be a fault.
-class NoDialogs final : public Dialogs
-{
-public:
-    void information(QWidget *, const QString &, const QString &) override {}
-    bool confirm(QWidget *, const QString &, const QString &) override { return false; }
-    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    void errorReport(QWidget *, const QString &) override {}
-};
-
 void reportFindings(const QString &page, const pagehead::ImportedProfile &profile)
 {
     for (const pagehead::TagFinding &found : profile.findings) {
@@ -73,8 +56,7 @@ int runImport(const QStringList &arguments)
 
     if (parser.isSet(u"save-profile"_s)) {
         profile::InputsView view;
-        NoDialogs dialogs;
-        profile::ProfileWorkflow workflow(view, dialogs);
+        profile::ProfileWorkflow workflow(view);
         workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
         workflow.CaptureInputs();
         const QString file = parser.value(u"save-profile"_s);
@@ -82,9 +64,11 @@ int runImport(const QStringList &arguments)
         return kExitOk;
     }
 
+    // The page's own charset, even one browsers do not know (reported above).
     const tags::GeneratedTags generated =
         tags::generateTags(imported.tagValues(), imported.ticks,
-                           QString::fromUtf16(imported.xhtml ? tags::kModeXhtml : tags::kModeHtml));
+                           QString::fromUtf16(imported.xhtml ? tags::kModeXhtml : tags::kModeHtml),
+                           tags::RefusedCharset::WrittenAsTyped);
     if (generated.noticeDue) {
         writeStderrLine(pagehead::pageMessage(page, u"none of the thirteen tags found"_s));
         return kExitFailure;

@@ -17,25 +17,6 @@ namespace {
 const QString kProfileOption = u"profile"_s;
 const QString kSaveProfileOption = u"save-profile"_s;
 
-// Keeps the reader's notice so that it can be printed; nothing else is ever asked.
-class NoticeDialogs final : public Dialogs
-{
-public:
-    QString notice;
-
-    void information(QWidget *, const QString &, const QString &text) override { notice = text; }
-    bool confirm(QWidget *, const QString &, const QString &) override { return false; }
-    std::optional<QString> openFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> saveFileName(QWidget *, const FileDialogOptions &, const QString &) override
-    {
-        return std::nullopt;
-    }
-    void errorReport(QWidget *, const QString &text) override { notice = text; }
-};
-
 } // namespace
 
 std::array<int, kTagCount> ProfileOptions::defaultItems()
@@ -71,11 +52,10 @@ void ProfileOptions::loadFile(const QString &path, TagValues &values, RowTicks &
                               std::array<int, kTagCount> *items)
 {
     profile::InputsView view;
-    NoticeDialogs dialogs;
-    profile::ProfileWorkflow workflow(view, dialogs);
+    profile::ProfileWorkflow workflow(view);
     workflow.ResetProfile(); // the window right after start-up
-    if (!workflow.openProfileFile(path))
-        throw Error(dialogs.notice);
+    if (workflow.openProfileFile(path) == profile::ReadOutcome::NotAProfile)
+        throw Error(QString::fromUtf16(profile::kNotAProfileMessage));
     for (int t = 0; t < kTagCount; ++t)
         values.values[std::size_t(t)] = view.texts[std::size_t(t)];
     values.charsetItem = view.items[Charset];
@@ -90,8 +70,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
     if (!parser.isSet(kSaveProfileOption))
         return false;
     profile::InputsView view;
-    NoticeDialogs dialogs;
-    profile::ProfileWorkflow workflow(view, dialogs);
+    profile::ProfileWorkflow workflow(view);
     view.items = m_items;
     for (int t = 0; t < kTagCount; ++t) {
         view.texts[std::size_t(t)] = values.values[std::size_t(t)];
@@ -107,7 +86,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
     const QString path = parser.value(kSaveProfileOption);
     if (isStandardStream(path))
         writeStdout(profile::profileBytes(workflow.CurrentValues(), workflow.CurrentUsed(),
-                                          workflow.currentSocial()));
+                                          workflow.currentExtras()));
     else
         writeNamingTheFile(path, [&] { workflow.writeProfile(path); });
     return true;

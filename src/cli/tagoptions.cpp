@@ -60,7 +60,9 @@ void TagOptions::addTo(QCommandLineParser &parser)
     for (int t = 0; t < kTagCount; ++t) {
         QString help;
         if (t == Charset)
-            help = u"Charset code, one of the charset table's codes (default utf-8)."_s;
+            help =
+                u"Charset: a code of the charset table, or a charset label of the Encoding Standard such as "
+                u"windows-1252 or latin1 (default utf-8)."_s;
         else if (tagInfo(t).kind == InputKind::Choice)
             help = u"Value of the %1 tag, any text (default \"%2\")."_s.arg(
                 toQString(tagInfo(t).rowText),
@@ -128,15 +130,19 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
             values.values[std::size_t(t)] = value;
             continue;
         }
+        // A code of the table selects its item, as picking it in the window
+        // does; any other charset is the text typed.
         const int item = charsetIndexOfCode(value.toStdString());
-        if (item < 0) {
+        if (const CharsetChoice typed = charsetChoice(-1, value); item < 0 && !typed.refusal.isEmpty()) {
             QStringList codes;
             for (auto code : CharsetCodes)
                 codes << toQString(code);
-            throw UsageError(
-                u"unknown charset code \"%1\"; valid codes: %2"_s.arg(value, codes.join(u", "_s)));
+            const QString what = typed.blank ? u"no charset given"_s : u"unknown charset \"%1\""_s.arg(value);
+            throw UsageError(what + u": give a code of the charset table (%1) or a charset label of the "
+                                    u"Encoding Standard, such as windows-1252"_s.arg(codes.join(u", "_s)));
         }
         values.charsetItem = item;
+        values.values[Charset] = item >= 0 ? toQString(kCharsetItems[std::size_t(item)]) : value;
     }
     bool socialGiven = false;
     for (int f = 0; f < kSocialFieldCount; ++f) {

@@ -230,7 +230,19 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
         // As the generator does: a ticked text tag without text writes nothing.
         if (t < kTextTagCount && value.isEmpty())
             continue;
-        const QString content = t == Charset ? toQString(tags::charsetCode(values.charsetItem)) : value;
+        QString content = value;
+        if (t == Charset) {
+            const CharsetChoice charset = charsetChoice(values.charsetItem, value);
+            if (!charset.refusal.isEmpty() && !charset.blank)
+                throw Error(charset.refusal);
+            content = charset.code;
+        }
+        // A choice without text, typed away or never read from a page: an
+        // empty value would replace what a page says.
+        if (content.isEmpty()) {
+            lines.withoutText[std::size_t(t)] = true;
+            continue;
+        }
         lines.html[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeHtml));
         lines.xhtml[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeXhtml));
         if (t == Charset)
@@ -254,7 +266,8 @@ bool ProfileLines::writesNothing() const
 {
     const auto empty = [](const QString &line) { return line.isEmpty(); };
     return std::all_of(html.begin(), html.end(), empty) &&
-           std::all_of(socialHtml.begin(), socialHtml.end(), empty);
+           std::all_of(socialHtml.begin(), socialHtml.end(), empty) &&
+           std::find(withoutText.begin(), withoutText.end(), true) == withoutText.end();
 }
 
 std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
@@ -281,9 +294,13 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
     std::vector<QByteArray> missing;
     for (int t = 0; t < kKinds; ++t) {
         const QString &line = text[std::size_t(t)];
+        const std::vector<const HeadElement *> &same = found[std::size_t(t)];
+        if (t < kTagCount && lines.withoutText[std::size_t(t)] && !same.empty()) {
+            throw Error(u"its %1 tag would be emptied: the profile's %2 has no text"_s.arg(
+                tagName(t), toQString(tagInfo(t).rowText)));
+        }
         if (line.isEmpty())
             continue;
-        const std::vector<const HeadElement *> &same = found[std::size_t(t)];
         if (same.empty()) {
             refuseBreakingLine(t, line, head.xhtml);
             missing.push_back(encodeLine(line, encoding));

@@ -32,9 +32,14 @@ struct ProfileLines
     std::array<QString, tags::kSocialFieldCount> socialHtml;
     std::array<QString, tags::kSocialFieldCount> socialXhtml;
     QString charsetCode; // the code the charset line names; empty when it is not written
+    // Ticked choice tags without text: they write nothing, and a page that
+    // has such a tag is left alone rather than have its value emptied.
+    std::array<bool, tags::kTagCount> withoutText{};
 
-    // Throws brindle::Error when a social value is refused (tags::socialLines).
+    // Throws brindle::Error when a social value is refused (tags::socialLines)
+    // and when the charset is (tags::charsetChoice), but for an empty one.
     static ProfileLines of(const tags::TagValues &values, const tags::RowTicks &ticks);
+    // No line, and no tag without text that would leave a page alone.
     bool writesNothing() const;
 };
 

@@ -36,11 +36,7 @@ public:
         if (item == -1)
             texts.at(std::size_t(tagIndex)).clear();
     }
-    void setChoiceText(int tagIndex, const QString &text) override
-    {
-        items.at(std::size_t(tagIndex)) = -1;
-        texts.at(std::size_t(tagIndex)) = text;
-    }
+    void setChoiceText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
     bool isRowChecked(int listRow) const override { return rows.at(std::size_t(listRow)); }
     void setRowChecked(int listRow, bool checked) override { rows.at(std::size_t(listRow)) = checked; }
     void uncheckAllRows() override { rows.fill(false); }

@@ -1,6 +1,5 @@
 #include "profile/profilefile.h"
 
-#include "base/dialogs.h"
 #include "base/error.h"
 #include "base/filewriter.h"
 #include "base/textutil.h"
@@ -27,6 +26,7 @@ constexpr char16_t kRootStart[] = u"<OvalinBrindleProfile Author=\"OvalinBrindle
 constexpr char16_t kRootEnd[] = u"</OvalinBrindleProfile>";
 constexpr char16_t kContentAttribute[] = u"content";
 constexpr char16_t kUsedAttribute[] = u"isused";
+constexpr char16_t kChoiceTextAttribute[] = u"text";
 constexpr char16_t kSocialName[] = u"social";
 constexpr qsizetype kSourceExcerptLength = 40;
 
@@ -146,18 +146,28 @@ DecodedText decode(QByteArrayView data)
     QString text = whole(data);
     if (!whole.hasError()) {
         // The UTF-16 and UTF-32 decoders pass a lone surrogate through.
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        const QStringView view =
+            QStringView(text).first(encoding == QStringConverter::Utf8 ? 0 : text.size());
+        for (qsizetype i = 0; i < view.size(); ++i) {
+            if (view[i].isHighSurrogate() && i + 1 < view.size() && view[i + 1].isLowSurrogate())
                 ++i;
-            else if (text[i].isSurrogate())
+            else if (view[i].isSurrogate())
                 return {text.first(i), false};
         }
         return {std::move(text), true};
     }
 
-    // The shortest prefix a decoder fails on ends in the first bad sequence.
-    // Without a final flush, a sequence cut by the prefix's end is held back
-    // and is no error; so when the whole does not fail, only its end is cut.
+    // Each bad sequence became a replacement character; when the file has no
+    // replacement character of its own, the first one marks the first error.
+    if (encoding == QStringConverter::Utf8 && !data.contains(QByteArrayView("\xEF\xBF\xBD"))) {
+        text.truncate(text.indexOf(QChar::ReplacementCharacter));
+        return {std::move(text), false};
+    }
+
+    // Else: the shortest prefix a decoder fails on ends in the first bad
+    // sequence. Without a final flush, a sequence cut by the prefix's end is
+    // held back and is no error; so when the whole does not fail, only its
+    // end is cut.
     const auto failsOn = [&](qsizetype size) {
         QStringDecoder decoder(encoding);
         const QString ignored = decoder(data.first(size));
@@ -181,68 +191,196 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-struct Doctype
+// The most attributes one element of a profile may have, and the deepest
+// its elements may be nested: far more than a profile ever holds ("social"
+// has twelve attributes, the root and its children two levels), and little
+// enough that no file within the size limit makes the parser slow or large.
+// It compares each attribute with every earlier one of its element and keeps
+// a record for every open element.
+constexpr int kMaxAttributes = 64;
+constexpr int kMaxNesting = 256;
+constexpr char16_t kCrowdedReason[] = u"The element has too many attributes for a profile (more than 64)";
+constexpr char16_t kDeepReason[] = u"The elements are nested too deeply for a profile (more than 256 levels)";
+
+// Where the parser's text ends before the file's does.
+struct Cut
 {
-    qsizetype at = -1;     // -1: none
-    bool inProlog = false; // only blanks, comments and processing instructions before it
+    enum class Kind
+    {
+        None,
+        Doctype,
+        Crowded, // an element with more than kMaxAttributes attributes
+    } kind = Kind::None;
+    qsizetype at = -1;     // the parser is given the text in front of it
+    bool inProlog = false; // Doctype: only blanks, comments and processing instructions before it
 };
 
-// The first document type declaration is found here, in front of the
-// parser, which would read the declaration's internal subset as it met it
-// and expand the parameter entities in it. A profile never has one, so the
-// parser is given the text up to it only. "<!DOCTYPE" is markup anywhere but
-// in comments, processing instructions and CDATA sections; in an attribute
-// value or text the "<" is already an error that the parser meets first.
-Doctype findDoctype(QStringView text)
+struct Reference
 {
-    bool prolog = true;
-    qsizetype i = 0;
-    const auto past = [&](QStringView end, qsizetype from) {
-        const qsizetype at = text.indexOf(end, from);
-        return at < 0 ? at : at + end.size();
-    };
-    for (;;) {
-        while (prolog && i < text.size() && isBlank(text[i]))
-            ++i;
-        const qsizetype lt = text.indexOf(u'<', i);
-        if (lt < 0)
-            return {};
-        prolog = prolog && lt == i;
-        const QStringView markup = text.sliced(lt);
-        if (markup.startsWith(u"<!--")) {
-            i = past(u"-->", lt + 4);
-        } else if (markup.startsWith(u"<?")) {
-            i = past(u"?>", lt + 2);
-        } else if (markup.startsWith(u"<![CDATA[")) {
-            prolog = false;
-            i = past(u"]]>", lt + 9);
-        } else if (markup.startsWith(u"<!DOCTYPE")) {
-            return {lt, prolog};
-        } else {
-            prolog = false;
-            i = lt + 1;
-        }
-        if (i < 0)
-            return {};
+    char32_t codePoint;
+    qsizetype length;
+};
+
+// A well-formed character reference ("&#N;" or "&#xH;") at i, where "&#"
+// stands. Digits are read forward only, so that scanning a whole text stays
+// linear.
+std::optional<Reference> referenceAt(QStringView text, qsizetype i)
+{
+    qsizetype j = i + 2;
+    const bool hex = j < text.size() && text[j] == u'x';
+    if (hex)
+        ++j;
+    const qsizetype digits = j;
+    char32_t codePoint = 0;
+    for (; j < text.size(); ++j) {
+        const char16_t c = text[j].unicode();
+        int digit = -1;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (hex && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (hex && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        if (digit < 0)
+            break;
+        codePoint = std::min<char32_t>(codePoint * (hex ? 16 : 10) + char32_t(digit), 0x110000);
     }
+    if (j == digits || j >= text.size() || text[j] != u';')
+        return {};
+    return Reference{codePoint, j + 1 - i};
 }
 
-// The text the parser reads. Each character reference to a character that
-// XML allows in no form (keptAsReferenceOnly) is replaced by a reference to
-// a private-use character that the file uses nowhere, raw or referenced, so
-// that restore() can tell them apart and put the original back in the
-// values. Positions the parser reports are mapped back to the file's text.
+// The file's text is walked once in front of the parser, the way the parser
+// will read its markup, for what the parser must not be given as it stands.
+//
+// The first document type declaration and the attribute of an element that
+// goes past kMaxAttributes end the parser's text (the cut): the parser would
+// read the declaration's internal subset as it met it and expand the
+// parameter entities in it, and a profile never has one; and it would spend
+// time on the element that grows with the square of its attributes. An error
+// the parser meets before the cut comes first. "<!DOCTYPE" is markup anywhere
+// but in comments, processing instructions, CDATA sections and attribute
+// values; in text the "<" is already an error that the parser meets first.
+//
+// Each character reference to a character that XML allows in no form
+// (keptAsReferenceOnly) in text or in a tag is passed to
+// onReference(position, reference, inValue), inValue telling whether it
+// stands in a quoted attribute value; the walk stops where onReference
+// returns false. In comments, processing instructions and CDATA sections
+// "&#" is no reference.
+template<typename OnReference>
+Cut walkMarkup(QStringView text, OnReference &&onReference)
+{
+    const qsizetype n = text.size();
+    bool prolog = true;
+    qsizetype i = 0;
+    // A reference at i is passed on; false when the walk is to stop.
+    const auto reference = [&](qsizetype &at, bool inValue) {
+        const std::optional<Reference> found = referenceAt(text, at);
+        if (!found || !keptAsReferenceOnly(found->codePoint)) {
+            at += 2;
+            return true;
+        }
+        if (!onReference(at, *found, inValue))
+            return false;
+        at += found->length;
+        return true;
+    };
+    const auto past = [&](QStringView end, qsizetype from) {
+        const qsizetype at = text.indexOf(end, from);
+        return at < 0 ? n : at + end.size();
+    };
+    // The references in [from, to), where the next "&#" is found by search:
+    // text and values may be long.
+    const auto references = [&](qsizetype from, qsizetype to, bool inValue) {
+        for (qsizetype at = from; at < to;) {
+            const qsizetype found = text.sliced(at, to - at).indexOf(u"&#");
+            if (found < 0)
+                break;
+            at += found;
+            if (!reference(at, inValue))
+                return false;
+        }
+        return true;
+    };
+    while (i < n) {
+        while (prolog && i < n && isBlank(text[i]))
+            ++i;
+        // Text, up to the next markup.
+        qsizetype lt = text.indexOf(u'<', i);
+        if (!references(i, lt < 0 ? n : lt, false))
+            return {};
+        if (lt < 0)
+            break;
+        prolog = prolog && lt == i;
+        const QStringView markup = text.sliced(lt);
+        // Most markup is tags: the next character tells them apart cheaply.
+        const QChar second = markup.size() > 1 ? markup[1] : QChar();
+        if (second == u'!' && markup.startsWith(u"<!--")) {
+            i = past(u"-->", lt + 4);
+        } else if (second == u'?') {
+            i = past(u"?>", lt + 2);
+        } else if (second == u'!' && markup.startsWith(u"<![CDATA[")) {
+            prolog = false;
+            i = past(u"]]>", lt + 9);
+        } else if (second == u'!' && markup.startsWith(u"<!DOCTYPE")) {
+            return {Cut::Kind::Doctype, lt, prolog};
+        } else {
+            // A tag, or a "<" the parser refuses. Outside quoted values each
+            // attribute has one "="; a malformed tag is the parser's to report,
+            // and it meets the error before the cut.
+            prolog = false;
+            int attributes = 0;
+            qsizetype j = lt + 1;
+            while (j < n) {
+                const QChar c = text[j];
+                if (c == u'"' || c == u'\'') {
+                    qsizetype close = text.indexOf(c, j + 1);
+                    if (close < 0)
+                        close = n;
+                    if (!references(j + 1, close, true))
+                        return {};
+                    j = close + 1;
+                    continue;
+                }
+                if (c == u'&' && j + 1 < n && text[j + 1] == u'#') {
+                    if (!reference(j, false))
+                        return {};
+                    continue;
+                }
+                if (c == u'=' && ++attributes > kMaxAttributes)
+                    return {Cut::Kind::Crowded, j, false};
+                if (c == u'<')
+                    break;
+                ++j;
+                if (c == u'>')
+                    break;
+            }
+            i = j;
+        }
+    }
+    return {};
+}
+
+// The text the parser reads: the file's text up to the cut, where each
+// character reference to a character that XML allows in no form
+// (keptAsReferenceOnly) is replaced by a private-use character that the file
+// uses nowhere, raw or referenced, so that restore() can tell them apart and
+// put the original back in the values. In attribute values the character
+// stands for itself, which costs the parser least; elsewhere a reference to
+// it, which keeps a reference in a name the error it is. Positions the
+// parser reports are mapped back to the file's text.
 class ParserText
 {
 public:
-    // The first size characters of text.
-    ParserText(const QString &text, qsizetype size)
+    // text must outlive this.
+    explicit ParserText(const QString &text) : m_source(text)
     {
-        const QStringView source = QStringView(text).first(size);
-        const auto nextReference = [&](qsizetype from) { return source.indexOf(u"&#", from); };
+        // Only the rare file with such references needs the private-use
+        // characters it leaves alone.
         bool any = false;
-        for (qsizetype i = nextReference(0); i >= 0 && !any; i = nextReference(i + 2)) {
-            const std::optional<Reference> reference = referenceAt(source, i);
+        for (qsizetype i = m_source.indexOf(u"&#"); i >= 0 && !any; i = m_source.indexOf(u"&#", i + 2)) {
+            const std::optional<Reference> reference = referenceAt(m_source, i);
             any = reference && keptAsReferenceOnly(reference->codePoint);
         }
         std::bitset<kBlocks> taken;
@@ -251,43 +389,56 @@ public:
                 if (c >= kFirstPrivate && c < kFirstPrivate + kBlocks * kBlockSize)
                     taken.set((c - kFirstPrivate) / kBlockSize);
             };
-            for (const QChar c : source)
+            for (const QChar c : m_source)
                 take(c.unicode());
-            for (qsizetype i = nextReference(0); i >= 0; i = nextReference(i + 2)) {
-                if (const std::optional<Reference> reference = referenceAt(source, i))
+            for (qsizetype i = m_source.indexOf(u"&#"); i >= 0; i = m_source.indexOf(u"&#", i + 2)) {
+                if (const std::optional<Reference> reference = referenceAt(m_source, i))
                     take(reference->codePoint);
             }
         }
-        if (!any || taken.all()) { // none, or the parser refuses them
-            m_text = size == text.size() ? text : source.toString();
+        if (any && !taken.all()) { // else none, or the parser refuses them
+            qsizetype block = 0;
+            while (taken.test(static_cast<std::size_t>(block)))
+                ++block;
+            m_base = static_cast<char16_t>(kFirstPrivate + block * kBlockSize);
+        }
+
+        if (m_base == 0) {
+            m_cut = walkMarkup(m_source, [](qsizetype, const Reference &, bool) { return true; });
+            m_text = m_cut.kind == Cut::Kind::None ? text : m_source.first(m_cut.at).toString();
             return;
         }
-        qsizetype block = 0;
-        while (taken.test(static_cast<std::size_t>(block)))
-            ++block;
-        m_base = static_cast<char16_t>(kFirstPrivate + block * kBlockSize);
-
-        m_text.reserve(source.size());
+        m_text.reserve(m_source.size());
         qsizetype copied = 0;
-        for (qsizetype i = nextReference(0); i >= 0; i = nextReference(std::max(i + 2, copied))) {
-            const std::optional<Reference> reference = referenceAt(source, i);
-            if (!reference || !keptAsReferenceOnly(reference->codePoint))
-                continue;
-            m_text += source.sliced(copied, i - copied);
-            m_text += u"&#%1;"_s.arg(int(m_base + slotOf(reference->codePoint)));
-            copied = i + reference->length;
-            m_shifts.push_back({m_text.size(), copied - m_text.size()});
-        }
-        m_text += source.sliced(copied);
+        m_cut = walkMarkup(m_source, [&](qsizetype at, const Reference &reference, bool inValue) {
+            m_text += m_source.sliced(copied, at - copied);
+            appendReplacement(reference, inValue);
+            copied = at + reference.length;
+            return true;
+        });
+        m_text +=
+            m_source.sliced(copied, (m_cut.kind == Cut::Kind::None ? m_source.size() : m_cut.at) - copied);
     }
 
     const QString &text() const { return m_text; }
+    const Cut &cut() const { return m_cut; }
 
+    // The replacements are found again rather than kept: a position is
+    // looked up only for an error, and a table of them would take more
+    // memory than the text.
     qsizetype sourceOffset(qsizetype offset) const
     {
-        const auto after = std::upper_bound(m_shifts.begin(), m_shifts.end(), offset,
-                                            [](qsizetype o, const Shift &s) { return o < s.end; });
-        return after == m_shifts.begin() ? offset : offset + std::prev(after)->delta;
+        if (m_base == 0)
+            return offset;
+        qsizetype delta = 0;
+        walkMarkup(m_source, [&](qsizetype at, const Reference &reference, bool inValue) {
+            const qsizetype length = inValue ? 1 : kReferenceLength;
+            if (at - delta + length > offset) // its end in m_text
+                return false;
+            delta += reference.length - length;
+            return true;
+        });
+        return offset + delta;
     }
 
     QString restore(QStringView value) const
@@ -308,53 +459,28 @@ private:
     static constexpr std::size_t kBlockSize = 64;
     static constexpr std::size_t kBlocks = (0xF900 - kFirstPrivate) / kBlockSize;
     static constexpr int kSlots = 0x22; // U+0000 to U+001F, then U+FFFE and U+FFFF
+    // "&#", the five decimal digits of a private-use code point, ";".
+    static constexpr qsizetype kReferenceLength = 8;
 
     static int slotOf(char32_t c) { return c < 0x20 ? int(c) : int(0x20 + c - 0xFFFE); }
 
-    struct Reference
+    void appendReplacement(const Reference &reference, bool inValue)
     {
-        char32_t codePoint;
-        qsizetype length;
-    };
-
-    // A well-formed character reference ("&#N;" or "&#xH;") at i, where
-    // "&#" stands. Digits are read forward only, so that scanning a whole
-    // text stays linear.
-    static std::optional<Reference> referenceAt(QStringView text, qsizetype i)
-    {
-        qsizetype j = i + 2;
-        const bool hex = j < text.size() && text[j] == u'x';
-        if (hex)
-            ++j;
-        const qsizetype digits = j;
-        char32_t codePoint = 0;
-        for (; j < text.size(); ++j) {
-            const char16_t c = text[j].unicode();
-            int digit = -1;
-            if (c >= u'0' && c <= u'9')
-                digit = c - u'0';
-            else if (hex && c >= u'a' && c <= u'f')
-                digit = c - u'a' + 10;
-            else if (hex && c >= u'A' && c <= u'F')
-                digit = c - u'A' + 10;
-            if (digit < 0)
-                break;
-            codePoint = std::min<char32_t>(codePoint * (hex ? 16 : 10) + char32_t(digit), 0x110000);
+        int codePoint = m_base + slotOf(reference.codePoint);
+        if (inValue) {
+            m_text += QChar(char16_t(codePoint));
+            return;
         }
-        if (j == digits || j >= text.size() || text[j] != u';')
-            return {};
-        return Reference{codePoint, j + 1 - i};
+        std::array<char16_t, kReferenceLength> text{u'&', u'#', 0, 0, 0, 0, 0, u';'};
+        for (std::size_t d = 6; d >= 2; --d, codePoint /= 10)
+            text[d] = char16_t(u'0' + codePoint % 10);
+        m_text.append(QStringView(text.data(), kReferenceLength));
     }
 
-    struct Shift
-    {
-        qsizetype end;   // in m_text, just past a replaced reference
-        qsizetype delta; // what to add to a position from there on
-    };
-
+    QStringView m_source;
     QString m_text;
+    Cut m_cut;
     char16_t m_base = 0; // 0: nothing replaced
-    std::vector<Shift> m_shifts;
 };
 
 std::optional<QStringView> attributeValue(const QXmlStreamAttributes *attributes, QStringView name)
@@ -378,6 +504,7 @@ struct Walk
 {
     TOvStringArray values;
     TOvStringArray used;
+    TOvStringArray choiceTexts;
     const ParserText &text;
     int counter = -1;
     bool failed = false;
@@ -397,6 +524,8 @@ struct Walk
         }
         values[counter] = text.restore(*content);
         used[counter] = text.restore(*isUsed);
+        const std::optional<QStringView> choiceText = attributeValue(attributes, kChoiceTextAttribute);
+        choiceTexts[counter] = choiceText ? text.restore(*choiceText) : QString();
     }
 };
 
@@ -444,7 +573,7 @@ QString parseErrorMessage(const QString &reason, int line, const QString &source
            shownAsText(source);
 }
 
-QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social)
+QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used, const ProfileExtras &extras)
 {
     QString text = QString::fromUtf16(kRootStart);
     for (int i = 0; i < TOvStringArray::kCount; ++i) {
@@ -452,8 +581,13 @@ QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used
         appendAttributeValue(text, values[i]);
         text += u"\" isused=\""_s;
         appendAttributeValue(text, used[i]);
+        if (!extras.choiceTexts[i].isEmpty()) {
+            text += u"\" text=\""_s;
+            appendAttributeValue(text, extras.choiceTexts[i]);
+        }
         text += u"\"/>"_s;
     }
+    const SocialEntries &social = extras.social;
     if (!social.isEmpty()) {
         text += u"<social"_s;
         for (int f = 0; f < tags::kSocialFieldCount; ++f) {
@@ -474,19 +608,57 @@ void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, cons
     writeFileSafely(path, profileBytes(values, used));
 }
 
-void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social,
+void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const ProfileExtras &extras,
                   const QString &path)
 {
-    writeFileSafely(path, profileBytes(values, used, social));
+    writeFileSafely(path, profileBytes(values, used, extras));
 }
 
-ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
-                             SocialEntries *social)
+namespace {
+
+// The parser is given the text in pieces: given all of it at once, it would
+// keep two copies of the whole besides ours.
+class ParserFeed
 {
-    const DecodedText decoded = decode(data);
-    const Doctype doctype = findDoctype(decoded.text);
-    const ParserText parsed(decoded.text, doctype.at < 0 ? decoded.text.size() : doctype.at);
-    const bool cutShort = doctype.at >= 0 || !decoded.complete;
+public:
+    explicit ParserFeed(const QString &text) : m_text(text) {}
+
+    // Adds the next piece; false when all has been given. A piece never ends
+    // inside a surrogate pair, nor after a "]", since the parser does not
+    // see a "]]>" in text whose pieces it gets apart.
+    bool next(QXmlStreamReader &xml)
+    {
+        if (m_fed == m_text.size())
+            return false;
+        qsizetype end = std::min(m_fed + kPiece, m_text.size());
+        while (end < m_text.size() && (m_text[end - 1].isHighSurrogate() || m_text[end - 1] == u']'))
+            ++end;
+        xml.addData(m_text.sliced(m_fed, end - m_fed));
+        m_fed = end;
+        return true;
+    }
+    // Adds all that is left. The parser ends the document where its text
+    // runs out after the root element, without waiting for more: what
+    // follows the root must reach it at once.
+    void rest(QXmlStreamReader &xml)
+    {
+        if (m_fed < m_text.size())
+            xml.addData(m_text.sliced(m_fed));
+        m_fed = m_text.size();
+    }
+
+private:
+    static constexpr qsizetype kPiece = 64 << 10;
+    const QString &m_text;
+    qsizetype m_fed = 0;
+};
+
+ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvStringArray &used,
+                        ProfileExtras *extras)
+{
+    const ParserText parsed(decoded.text);
+    const Cut &cut = parsed.cut();
+    const bool cutShort = cut.kind != Cut::Kind::None || !decoded.complete;
 
     enum class FirstNode
     {
@@ -494,13 +666,17 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
         Root,
         Other
     } first = FirstNode::None;
-    Walk walk{values, used, parsed};
+    Walk walk{values, used, extras ? extras->choiceTexts : TOvStringArray(), parsed};
     SocialRead socialRead{parsed, {}};
     int depth = 0;
-    QXmlStreamReader xml(parsed.text());
+    QXmlStreamReader xml;
     // Names are compared whole, prefix and all, as plain XML 1.0 sees them.
     xml.setNamespaceProcessing(false);
-    while (!xml.atEnd()) {
+    ParserFeed feed(parsed.text());
+    feed.next(xml);
+    for (;;) {
+        if (xml.atEnd() && !(xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed.next(xml)))
+            break;
         switch (xml.readNext()) {
         case QXmlStreamReader::StartDocument:
             if (!xml.documentVersion().isEmpty())
@@ -509,17 +685,23 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
         case QXmlStreamReader::StartElement:
             if (first == FirstNode::None)
                 first = xml.qualifiedName() == kRootName ? FirstNode::Root : FirstNode::Other;
-            if (depth++ > 0) {
+            if (++depth > kMaxNesting) {
+                throw parseError(decoded.text, QString::fromUtf16(kDeepReason),
+                                 parsed.sourceOffset(xml.characterOffset()));
+            }
+            if (depth == 1)
+                break;
+            // Past the thirteenth node the walk takes nothing more.
+            if (!walk.complete()) {
                 const QXmlStreamAttributes attributes = xml.attributes();
-                // Past the thirteenth node the walk takes nothing more.
-                if (depth == 2 && walk.complete() && xml.qualifiedName() == kSocialName)
-                    socialRead.read(attributes);
-                else
-                    walk.visit(&attributes);
+                walk.visit(&attributes);
+            } else if (depth == 2 && xml.qualifiedName() == kSocialName) {
+                socialRead.read(xml.attributes());
             }
             break;
         case QXmlStreamReader::EndElement:
-            --depth;
+            if (--depth == 0)
+                feed.rest(xml);
             break;
         case QXmlStreamReader::Characters:
             if (xml.isWhitespace() && !xml.isCDATA())
@@ -543,10 +725,15 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
     // was cut short: then the reason for the cut is the error.
     if (xml.hasError() && !(cutShort && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError))
         throw parseError(decoded.text, xml.errorString(), parsed.sourceOffset(xml.characterOffset()));
-    if (doctype.at >= 0) {
-        if (doctype.inProlog)
+    switch (cut.kind) {
+    case Cut::Kind::Doctype:
+        if (cut.inProlog)
             return ReadOutcome::NotAProfile; // it, or a node before it, is the first node
-        throw parseError(decoded.text, parserReason("Unexpected '%1'.").arg(u"<!DOCTYPE"_s), doctype.at + 9);
+        throw parseError(decoded.text, parserReason("Unexpected '%1'.").arg(u"<!DOCTYPE"_s), cut.at + 9);
+    case Cut::Kind::Crowded:
+        throw parseError(decoded.text, QString::fromUtf16(kCrowdedReason), cut.at + 1);
+    case Cut::Kind::None:
+        break;
     }
     if (!decoded.complete)
         throw parseError(decoded.text, parserReason("Encountered incorrectly encoded content."),
@@ -562,9 +749,17 @@ ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStr
         throw Error(QString::fromUtf16(kMissingAttributeError));
     values = walk.values;
     used = walk.used;
-    if (social)
-        *social = socialRead.entries;
+    if (extras)
+        *extras = {walk.choiceTexts, socialRead.entries};
     return ReadOutcome::Accepted;
+}
+
+} // namespace
+
+ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
+                             ProfileExtras *extras)
+{
+    return readDecoded(decode(data), values, used, extras);
 }
 
 namespace {
@@ -601,15 +796,16 @@ QByteArray readProfileFile(const QString &path)
 
 } // namespace
 
-bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
-                 QWidget *parent, SocialEntries *social)
+ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used,
+                        ProfileExtras *extras)
 {
-    if (readProfileBytes(readProfileFile(path), values, used, social) == ReadOutcome::NotAProfile) {
-        dialogs.information(parent, QString::fromUtf16(kApplicationTitle),
-                            QString::fromUtf16(kNotAProfileMessage));
-        return false;
+    DecodedText decoded;
+    {
+        // The bytes are let go once decoded.
+        const QByteArray data = readProfileFile(path);
+        decoded = decode(data);
     }
-    return true;
+    return readDecoded(decoded, values, used, extras);
 }
 
 } // namespace brindle::profile

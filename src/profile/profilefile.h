@@ -11,35 +11,43 @@
 #include <QByteArrayView>
 #include <QString>
 
-class QWidget;
-
-namespace brindle {
-class Dialogs;
-}
-
 namespace brindle::profile {
 
 inline constexpr char16_t kNotAProfileMessage[] = u"The file is not a valid meta tags profile data.";
 inline constexpr char16_t kMissingAttributeError[] =
     u"Could not convert variant of type (Null) into type (String)";
 
+// What a profile holds besides the values and ticks of the thirteen tags.
+struct ProfileExtras
+{
+    // By TagIndex: the text a choice input shows when its value, the item
+    // index, does not say it (typed text that is no item, or one that only
+    // begins an item); empty when the item's own text is shown, and for the
+    // text tags.
+    TOvStringArray choiceTexts;
+    SocialEntries social;
+
+    bool operator==(const ProfileExtras &) const = default;
+};
+
 // The whole file for a pair of arrays: the root, one "tagname" element per
 // entry with "content" then "isused", on one line, UTF-8 without BOM and
 // without a declaration. Control characters are written as character
 // references so that they read back.
 //
-// Social values follow the thirteenth "tagname" as one "social" element,
-// one attribute per field (named by its key, "og-title") and "isused" last.
-// Older readers take the thirteen nodes and ignore what comes after them;
-// a profile without social values is written without the element, byte for
-// byte as before there was one.
+// What the extras hold is added so that older readers, which take "content"
+// and "isused" of the first thirteen nodes, read what they always read: a
+// choice text as a third attribute "text" of its "tagname", the social
+// values as one "social" element after the thirteenth "tagname", one
+// attribute per field (named by its key, "og-title") and "isused" last. A
+// profile without them is written byte for byte as before there were any.
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used,
-                        const SocialEntries &social = {});
+                        const ProfileExtras &extras = {});
 
 // Writes profileBytes through writeFileSafely: a failed write leaves any
 // previous file as it was. Throws brindle::Error with ioErrorText's reason.
 void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const QString &path);
-void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const SocialEntries &social,
+void WriteProfile(const TOvStringArray &values, const TOvStringArray &used, const ProfileExtras &extras,
                   const QString &path);
 
 enum class ReadOutcome
@@ -56,19 +64,22 @@ enum class ReadOutcome
 // (brindle::Error: a parse error in the "%s%s%s: %d%s%s" format, or the
 // conversion error of a node without both attributes): values and used are
 // left exactly as they were, because the walk fills copies and only a
-// complete read takes them over. Nodes beyond the thirteenth are ignored,
-// but for a "social" element among the root's children after them: its
-// attributes are the social entries, and a field or "isused" it lacks is the
-// conversion error. A file without one has no social values. social may be
-// null when the caller has no use for them; the element is checked anyway.
+// complete read takes them over. A node's "text" attribute is its choice
+// text (empty without one), kept like its value. Nodes beyond the thirteenth
+// are ignored, but for a "social" element among the root's children after
+// them: its attributes are the social entries, and a field or "isused" it
+// lacks is the conversion error. A file without one has no social values.
+// extras may be null when the caller has no use for them; the "social"
+// element is checked anyway.
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
-                             SocialEntries *social = nullptr);
+                             ProfileExtras *extras = nullptr);
 
-// Reads the file at path. Returns false after showing kNotAProfileMessage in
-// an information box (caption "Brindle"); throws brindle::Error for a file
-// that is missing, unreadable or not well-formed, in the parse error format.
-bool ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used, Dialogs &dialogs,
-                 QWidget *parent, SocialEntries *social = nullptr);
+// Reads the file at path as readProfileBytes does. Nothing is shown: for
+// NotAProfile the caller tells the user kNotAProfileMessage. Throws
+// brindle::Error for a file that is missing, unreadable or not well-formed,
+// in the parse error format, and for a file over 16 MiB unread.
+ReadOutcome ReadProfile(const QString &path, TOvStringArray &values, TOvStringArray &used,
+                        ProfileExtras *extras = nullptr);
 
 // reason, CR LF, "Line", ": ", line, CR LF, source.
 QString parseErrorMessage(const QString &reason, int line, const QString &source);

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/parseint.h"
+#include "base/textutil.h"
 #include "pagehead/pageimport.h"
 #include "profile/profilefile.h"
 #include "tags/tagcatalogue.h"
@@ -38,6 +39,16 @@ TOvStringArray defaultValues()
     for (int t = kTextTagCount; t < kTagCount; ++t)
         values[t] = QString::number(tags::tagInfo(t).defaultItem);
     return values;
+}
+
+// The text a choice input shows beside its item: kept only where the item
+// does not say it.
+QString choiceTextBeside(int tagIndex, int item, const QString &text)
+{
+    const auto items = tags::tagInfo(tagIndex).items;
+    if (item >= 0 && std::size_t(item) < items.size() && toQString(items[std::size_t(item)]) == text)
+        return {};
+    return text;
 }
 
 // Checks every choice entry before anything is changed, so a bad entry
@@ -83,9 +94,9 @@ int choiceItemOfEntry(const QString &entry)
     return parsed.value;
 }
 
-ProfileWorkflow::ProfileWorkflow(ProfileView &view, Dialogs &dialogs)
-    : m_view(view), m_dialogs(dialogs), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()),
-      m_loadedUsed(kUsedNo), m_profileName(QString::fromUtf16(kUntitledCaption)),
+ProfileWorkflow::ProfileWorkflow(ProfileView &view)
+    : m_view(view), m_currentUsed(kUsedNo), m_loadedValues(defaultValues()), m_loadedUsed(kUsedNo),
+      m_profileName(QString::fromUtf16(kUntitledCaption)),
       m_untitledCaption(QString::fromUtf16(kUntitledCaption)), m_odi(dialogOptions(kOpenDialogTitle, false)),
       m_sadi(dialogOptions(kSaveDialogTitle, true)), m_importDialog({QString::fromUtf16(kImportDialogTitle),
                                                                      QString::fromUtf16(kPageFilterName),
@@ -98,11 +109,14 @@ void ProfileWorkflow::CaptureInputs()
 {
     for (int t = 0; t < kTextTagCount; ++t)
         m_currentValues[t] = m_view.tagText(t);
-    for (int t = kTextTagCount; t < kTagCount; ++t)
-        m_currentValues[t] = QString::number(m_view.choiceItem(t));
+    for (int t = kTextTagCount; t < kTagCount; ++t) {
+        const int item = m_view.choiceItem(t);
+        m_currentValues[t] = QString::number(item);
+        m_currentExtras.choiceTexts[t] = choiceTextBeside(t, item, m_view.tagText(t));
+    }
     for (int t = 0; t < kTagCount; ++t)
         m_currentUsed[t] = m_view.isRowChecked(tags::listRowOfTag(t)) ? kUsedYes : kUsedNo;
-    m_currentSocial = SocialEntries::of(m_view.socialValues());
+    m_currentExtras.social = SocialEntries::of(m_view.socialValues());
 }
 
 void ProfileWorkflow::ApplyLoaded(const QString &path)
@@ -111,15 +125,24 @@ void ProfileWorkflow::ApplyLoaded(const QString &path)
     // Texts longer than an input's limit are shown whole; the view must not cut them.
     for (int t = 0; t < kTextTagCount; ++t)
         m_view.setTagText(t, m_loadedValues[t]);
-    for (int t = kTextTagCount; t < kTagCount; ++t)
-        m_view.setChoiceItem(t, items[static_cast<std::size_t>(t - kTextTagCount)]);
+    for (int t = kTextTagCount; t < kTagCount; ++t) {
+        const int item = items[static_cast<std::size_t>(t - kTextTagCount)];
+        m_view.setChoiceItem(t, item);
+        if (const QString &text = m_loadedExtras.choiceTexts[t]; !text.isEmpty())
+            m_view.setChoiceText(t, text);
+        // As the input shows it, so that a text that changes nothing there
+        // (one beside a text tag, or the item's own) is no change either.
+        m_loadedExtras.choiceTexts[t] = choiceTextBeside(t, m_view.choiceItem(t), m_view.tagText(t));
+    }
+    for (int t = 0; t < kTextTagCount; ++t)
+        m_loadedExtras.choiceTexts[t].clear();
     // Exactly "Y" ticks; "y", "yes" and "" untick.
     for (int t = 0; t < kTagCount; ++t)
         m_view.setRowChecked(tags::listRowOfTag(t), m_loadedUsed[t] == kUsedYes);
-    m_view.setSocialValues(m_loadedSocial.toValues());
+    m_view.setSocialValues(m_loadedExtras.social.toValues());
     m_currentValues = m_loadedValues;
     m_currentUsed = m_loadedUsed;
-    m_currentSocial = m_loadedSocial;
+    m_currentExtras = m_loadedExtras;
     m_importedUnsaved = false;
     m_profileUntitled = false;
     m_profilePath = path;
@@ -132,7 +155,7 @@ bool ProfileWorkflow::TestModified()
     CaptureInputs();
     // Entry by entry: joined texts would take "AN"+"" for "A"+"N".
     m_profileModified = m_currentValues != m_loadedValues || m_currentUsed != m_loadedUsed ||
-                        m_currentSocial != m_loadedSocial || m_importedUnsaved;
+                        m_currentExtras != m_loadedExtras || m_importedUnsaved;
     return m_profileModified;
 }
 
@@ -148,8 +171,8 @@ void ProfileWorkflow::ResetProfile()
     m_currentUsed = TOvStringArray(kUsedNo);
     m_loadedUsed = TOvStringArray(kUsedNo);
     m_loadedValues = defaultValues();
-    m_currentSocial = SocialEntries();
-    m_loadedSocial = SocialEntries();
+    m_currentExtras = ProfileExtras();
+    m_loadedExtras = ProfileExtras();
     m_profileName = m_untitledCaption;
     m_view.setProfileStatus(QString::fromUtf16(kStatusPrefix) + m_untitledCaption);
     m_profileUntitled = true;
@@ -179,13 +202,22 @@ void ProfileWorkflow::btOpenClick()
     const std::optional<QString> file = m_odi.askOpen(m_view.dialogParent());
     if (!file)
         return;
-    openProfileFile(*file);
+    openOrTellWhyNot(*file);
 }
 
 bool ProfileWorkflow::openGivenFile(const QString &path)
 {
     offerToSaveBeforeOpen();
-    return openProfileFile(path);
+    return openOrTellWhyNot(path);
+}
+
+bool ProfileWorkflow::openOrTellWhyNot(const QString &path)
+{
+    if (openProfileFile(path) == ReadOutcome::Accepted)
+        return true;
+    dialogs().information(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
+                          QString::fromUtf16(kNotAProfileMessage));
+    return false;
 }
 
 void ProfileWorkflow::btSaveClick()
@@ -222,7 +254,7 @@ void ProfileWorkflow::SaveProfileAs1Click()
         return;
     CaptureInputs();
     writeProfile(*file);
-    openProfileFile(*file);
+    openOrTellWhyNot(*file);
 }
 
 void ProfileWorkflow::importFromWebPage()
@@ -250,9 +282,8 @@ void ProfileWorkflow::showImported(const ImportedInputs &inputs)
         m_view.setTagText(t, inputs.texts[std::size_t(t)]);
     for (int t = kTextTagCount; t < kTagCount; ++t) {
         const int item = inputs.items[std::size_t(t)];
-        if (item >= 0)
-            m_view.setChoiceItem(t, item);
-        else
+        m_view.setChoiceItem(t, item);
+        if (item < 0)
             m_view.setChoiceText(t, inputs.texts[std::size_t(t)]);
     }
     for (int t = 0; t < kTagCount; ++t) {
@@ -270,35 +301,35 @@ bool ProfileWorkflow::FormClose()
     return saveInputs();
 }
 
-bool ProfileWorkflow::openProfileFile(const QString &path)
+ReadOutcome ProfileWorkflow::openProfileFile(const QString &path)
 {
     // Read into copies: a rejected or failed read, or a bad choice entry,
     // leaves the loaded arrays and the window as they were.
     TOvStringArray values = m_loadedValues;
     TOvStringArray used = m_loadedUsed;
-    SocialEntries social;
-    if (!ReadProfile(path, values, used, m_dialogs, m_view.dialogParent(), &social))
-        return false;
+    ProfileExtras extras{m_loadedExtras.choiceTexts, {}};
+    if (ReadProfile(path, values, used, &extras) == ReadOutcome::NotAProfile)
+        return ReadOutcome::NotAProfile;
     choiceItemsOf(values);
     m_loadedValues = values;
     m_loadedUsed = used;
-    m_loadedSocial = social;
+    m_loadedExtras = extras;
     ApplyLoaded(path);
-    return true;
+    return ReadOutcome::Accepted;
 }
 
 void ProfileWorkflow::writeProfile(const QString &path)
 {
-    WriteProfile(m_currentValues, m_currentUsed, m_currentSocial, path);
+    WriteProfile(m_currentValues, m_currentUsed, m_currentExtras, path);
     m_loadedValues = m_currentValues;
     m_loadedUsed = m_currentUsed;
-    m_loadedSocial = m_currentSocial;
+    m_loadedExtras = m_currentExtras;
     m_importedUnsaved = false;
 }
 
 bool ProfileWorkflow::askSaveChanges()
 {
-    return m_dialogs.confirm(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
+    return dialogs().confirm(m_view.dialogParent(), QString::fromUtf16(kApplicationTitle),
                              savePromptText(m_profileName));
 }
 

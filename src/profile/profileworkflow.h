@@ -17,6 +17,7 @@
 //     if (!mayClose) event->ignore();
 
 #include "base/dialogs.h"
+#include "profile/profilefile.h"
 #include "profile/socialentries.h"
 #include "profile/tagstringarray.h"
 #include "tags/tagcatalogue.h"
@@ -38,16 +39,17 @@ class ProfileView
 {
 public:
     virtual ~ProfileView() = default;
-    virtual QString tagText(int tagIndex) const = 0; // text inputs, TagIndex 0..5
-    virtual void setTagText(int tagIndex, const QString &text) = 0;
+    // The text of a text input, or of a choice input's edit field.
+    virtual QString tagText(int tagIndex) const = 0;
+    virtual void setTagText(int tagIndex, const QString &text) = 0; // text inputs, TagIndex 0..5
     virtual int choiceItem(int tagIndex) const = 0; // choice inputs 6..12: selected item, -1 none
     // Selects an item. -1: no item and the text emptied; an index outside the
     // list: no item, text kept. For the charset input this also brings the
     // code label and the reset button in line, as a change by the user does.
     virtual void setChoiceItem(int tagIndex, int item) = 0;
-    // Puts text into a choice input's edit field with no item selected, as
-    // typing text that begins no item does (charset input: label and
-    // button brought in line too).
+    // Puts text into a choice input's edit field and keeps its item (none
+    // after setChoiceItem(tagIndex, -1)), as typing does (charset input:
+    // label and button brought in line too).
     virtual void setChoiceText(int tagIndex, const QString &text) = 0;
     virtual bool isRowChecked(int listRow) const = 0;
     virtual void setRowChecked(int listRow, bool checked) = 0;
@@ -100,11 +102,11 @@ int choiceItemOfEntry(const QString &entry);
 class ProfileWorkflow
 {
 public:
-    // The file dialogs go through brindle::FileDialog, which asks the
-    // program-wide brindle::dialogs(); pass that same instance here.
+    // Every question, notice and file dialog of the flows goes to the
+    // program-wide brindle::dialogs(); the steps below ask none.
     // Construction touches no input: the window calls ResetProfile() once its
     // inputs exist, as the last step of its creation.
-    ProfileWorkflow(ProfileView &view, Dialogs &dialogs);
+    explicit ProfileWorkflow(ProfileView &view);
 
     // Operations.
     void CaptureInputs();
@@ -132,11 +134,12 @@ public:
     // Whether the main window may close now.
     bool FormClose();
 
-    // Steps of the flows, also used by brindle-cli. openProfileFile reads
-    // path and applies it; false when the file was rejected (the notice has
-    // been shown), and then nothing has changed. writeProfile writes the
+    // Steps of the flows, also used by brindle-cli; none of them asks or
+    // tells the user anything. openProfileFile reads path and applies it;
+    // NotAProfile when the file was rejected, and then nothing has changed
+    // (the flows tell the user kNotAProfileMessage). writeProfile writes the
     // current arrays to path and makes them the loaded ones.
-    bool openProfileFile(const QString &path);
+    ReadOutcome openProfileFile(const QString &path);
     void writeProfile(const QString &path);
     // Resets to a new untitled profile, then shows the imported values and
     // ticks; the profile counts as modified until it is saved or replaced.
@@ -146,8 +149,10 @@ public:
     const TOvStringArray &CurrentUsed() const { return m_currentUsed; }
     const TOvStringArray &LoadedValues() const { return m_loadedValues; }
     const TOvStringArray &LoadedUsed() const { return m_loadedUsed; }
-    const SocialEntries &currentSocial() const { return m_currentSocial; }
-    const SocialEntries &loadedSocial() const { return m_loadedSocial; }
+    const ProfileExtras &currentExtras() const { return m_currentExtras; }
+    const ProfileExtras &loadedExtras() const { return m_loadedExtras; }
+    const SocialEntries &currentSocial() const { return m_currentExtras.social; }
+    const SocialEntries &loadedSocial() const { return m_loadedExtras.social; }
     const QString &ProfileName() const { return m_profileName; }
     const QString &ProfilePath() const { return m_profilePath; }
     bool ProfileUntitled() const { return m_profileUntitled; }
@@ -159,6 +164,8 @@ public:
 
 private:
     void offerToSaveBeforeOpen();
+    // openProfileFile, and the notice when the file is not a profile.
+    bool openOrTellWhyNot(const QString &path);
     // Saves the inputs under the profile's file, asking for one while it is
     // untitled; false when that question is cancelled.
     bool saveInputs();
@@ -167,16 +174,15 @@ private:
     void showName();
 
     ProfileView &m_view;
-    Dialogs &m_dialogs;
 
     TOvStringArray m_currentValues;
     TOvStringArray m_currentUsed;
     TOvStringArray m_loadedValues;
     TOvStringArray m_loadedUsed;
-    // The social values go with the arrays: captured, applied, compared and
-    // written with them.
-    SocialEntries m_currentSocial;
-    SocialEntries m_loadedSocial;
+    // The choice texts and the social values go with the arrays: captured,
+    // applied, compared and written with them.
+    ProfileExtras m_currentExtras;
+    ProfileExtras m_loadedExtras;
     QString m_profileName;
     QString m_profilePath;
     bool m_profileUntitled = true;

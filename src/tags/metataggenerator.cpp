@@ -1,5 +1,7 @@
 #include "tags/metataggenerator.h"
 
+#include "base/encodinglabels.h"
+#include "base/error.h"
 #include "base/textutil.h"
 
 namespace brindle::tags {
@@ -32,7 +34,45 @@ QString tagLine(int tagIndex, const QString &value, QStringView mode)
     return line;
 }
 
-GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode)
+namespace {
+
+// Without the ASCII white space around it, which a label may have.
+QString withoutBlanksAround(const QString &text)
+{
+    const auto blank = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+    };
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && blank(text[from]))
+        ++from;
+    while (to > from && blank(text[to - 1]))
+        --to;
+    return text.sliced(from, to - from);
+}
+
+} // namespace
+
+CharsetChoice charsetChoice(int item, const QString &text)
+{
+    if (const std::string_view code = charsetCode(item); !code.empty())
+        return {toQString(code), {}, {}};
+    const QString typed = withoutBlanksAround(text);
+    if (const std::optional<QLatin1StringView> encoding = encodingOfLabel(typed))
+        return {typed, {}, encoding->toString()};
+    for (const std::string_view code : CharsetCodes) {
+        if (typed.compare(toQString(code), Qt::CaseInsensitive) == 0)
+            return {typed, {}, {}};
+    }
+    const QString choose =
+        u"choose one of the list or type a charset name browsers know, such as windows-1252"_s;
+    if (typed.isEmpty())
+        return {{}, u"No charset given: "_s + choose, {}, true};
+    return {{}, u"Unknown charset \"%1\": "_s.arg(typed) + choose, {}};
+}
+
+GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode,
+                           RefusedCharset refused)
 {
     GeneratedTags out;
     RowTicks now = ticks;
@@ -50,8 +90,13 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStrin
         if (!now[static_cast<std::size_t>(listRowOfTag(t))])
             continue;
         ++ticked;
-        const QString value = t == Charset ? toQString(charsetCode(input.charsetItem))
-                                           : input.values[static_cast<std::size_t>(t)];
+        QString value = input.values[static_cast<std::size_t>(t)];
+        if (t == Charset) {
+            const CharsetChoice charset = charsetChoice(input.charsetItem, value);
+            if (!charset.refusal.isEmpty() && refused == RefusedCharset::Throws)
+                throw Error(charset.refusal);
+            value = charset.refusal.isEmpty() ? charset.code : withoutBlanksAround(value);
+        }
         out.lines.append(tagLine(t, value, mode));
     }
 

@@ -23,7 +23,8 @@ inline constexpr char16_t kModeXhtml[] = u"XHTML";
 struct TagValues
 {
     // Text of the text inputs and current text of the choice inputs. The
-    // charset entry is not used: its line carries the code of charsetItem.
+    // charset line carries the code of charsetItem, or with no item the
+    // charset the text names (see charsetChoice).
     std::array<QString, kTagCount> values;
     int charsetItem = kDefaultCharsetItem;
     // The social card group; its lines follow the thirteen tags' lines.
@@ -44,9 +45,33 @@ struct GeneratedTags
     bool noticeDue = false;        // no line: show kNoTagsNotice instead of the viewer
 };
 
+// What the charset line names for the charset input: the code of its
+// item; with no item, the text as typed (without blanks around it) when it
+// names a charset browsers know: a label of the Encoding Standard
+// ("windows-1252", "latin1") or a code of the charset table ("DOS-720").
+// Any other text, an empty one included, is refused.
+struct CharsetChoice
+{
+    QString code;       // empty when refused
+    QString refusal;    // the message naming the text; empty when code is set
+    QString encoding;   // the Encoding Standard's name for a typed label ("windows-1252" for "latin1")
+    bool blank = false; // refused because no text names any charset
+};
+CharsetChoice charsetChoice(int item, const QString &text);
+
+// What generateTags does with a ticked charset it refuses.
+enum class RefusedCharset
+{
+    Throws,
+    // Written as typed, so that a checker can name what is wrong with it.
+    WrittenAsTyped,
+};
+
 // Throws brindle::Error when the social group is used and one of its values
-// is refused (see socialLines).
-GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode);
+// is refused (see socialLines), and when the charset row is ticked and its
+// text refused (see charsetChoice).
+GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode,
+                           RefusedCharset refused = RefusedCharset::Throws);
 
 // One tag's line; the closer goes into the template before the value, so
 // nothing the user typed is ever rewritten.

@@ -117,7 +117,7 @@ Tovalinform::Tovalinform(QWidget *parent)
     move(0, 0);
 
     setAcceptDrops(true);
-    m_workflow = std::make_unique<profile::ProfileWorkflow>(*this, dialogs());
+    m_workflow = std::make_unique<profile::ProfileWorkflow>(*this);
     m_workflow->ResetProfile();
     cbCharsetChange();
 }
@@ -336,7 +336,21 @@ bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
 void Tovalinform::cbCharsetChange()
 {
     const int item = choice(Charset)->currentIndex();
-    lchars->setText(toQString(charsetCode(item)));
+    // For typed text, the code the tags will carry, or why they cannot be made.
+    const CharsetChoice charset = charsetChoice(item, choice(Charset)->currentText());
+    QPalette palette = lchars->parentWidget()->palette();
+    if (charset.code.isEmpty()) {
+        lchars->setText(charset.blank ? u"no charset"_s : u"unknown charset"_s);
+        lchars->setToolTip(charset.refusal + u'.');
+        palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    } else {
+        lchars->setText(charset.code);
+        const bool another =
+            !charset.encoding.isEmpty() && charset.encoding.compare(charset.code, Qt::CaseInsensitive) != 0;
+        lchars->setToolTip(another ? u"Browsers read %1 as %2."_s.arg(charset.code, charset.encoding)
+                                   : QString());
+    }
+    lchars->setPalette(palette);
     lchars->adjustSize();
     btDefCharset->setVisible(item != kDefaultCharsetItem);
 }
@@ -351,7 +365,7 @@ void Tovalinform::CreateTags(QStringView mode)
 {
     TagValues values;
     for (int t = 0; t < kTagCount; ++t)
-        values.values[std::size_t(t)] = t < kTextTagCount ? tagText(t) : choice(t)->currentText();
+        values.values[std::size_t(t)] = tagText(t);
     values.charsetItem = choice(Charset)->currentIndex();
     values.social = socialValues();
     RowTicks ticks{};
@@ -460,6 +474,8 @@ QString Tovalinform::statusText() const
 
 QString Tovalinform::tagText(int tagIndex) const
 {
+    if (tagIndex >= kTextTagCount)
+        return choice(tagIndex)->currentText();
     return static_cast<QLineEdit *>(m_inputs[std::size_t(tagIndex)])->text();
 }
 
@@ -496,8 +512,7 @@ void Tovalinform::setChoiceItem(int tagIndex, int item)
 void Tovalinform::setChoiceText(int tagIndex, const QString &text)
 {
     QComboBox *combo = choice(tagIndex);
-    combo->setCurrentIndex(-1);
-    combo->setEditText(text);
+    combo->setEditText(text); // the item stays, as when typing
     if (tagIndex == Charset)
         cbCharsetChange();
 }

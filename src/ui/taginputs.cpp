@@ -64,13 +64,14 @@ tags::RowTicks TagInputs::ticks() const
 QStringList TagInputs::lines() const
 {
     tags::TagValues now = values();
+    // Refused values are written as they are, so that the checker names what is wrong.
+    constexpr auto kAsTyped = tags::RefusedCharset::WrittenAsTyped;
     try {
-        return tags::generateTags(now, ticks(), QStringView(tags::kModeHtml)).lines;
+        return tags::generateTags(now, ticks(), QStringView(tags::kModeHtml), kAsTyped).lines;
     } catch (const Error &) {
-        // Written as they are, so that the checker names what is wrong.
         const tags::SocialValues social = now.social;
         now.social.used = false;
-        QStringList lines = tags::generateTags(now, ticks(), QStringView(tags::kModeHtml)).lines;
+        QStringList lines = tags::generateTags(now, ticks(), QStringView(tags::kModeHtml), kAsTyped).lines;
         for (int f = 0; f < tags::kSocialFieldCount; ++f) {
             const QString value =
                 tags::effectiveSocialValue(social, f, now.values[tags::Title], now.values[tags::Description]);

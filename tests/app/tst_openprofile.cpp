@@ -184,8 +184,7 @@ private slots:
         QCOMPARE(a.fake.kinds(), QStringList{u"confirm"_s});
         QCOMPARE(a.fake.last().text, u"Do you want to save the changes to \"home\" ?"_s);
         profile::TOvStringArray values, used;
-        test::FakeDialogs quiet;
-        QVERIFY(profile::ReadProfile(a.path(u"home.wmp"_s), values, used, quiet, nullptr));
+        QCOMPARE(profile::ReadProfile(a.path(u"home.wmp"_s), values, used), profile::ReadOutcome::Accepted);
         QCOMPARE(values[0], yes ? u"Changed"_s : u"Home & garden"_s);
         QVERIFY2(a.fake.problems().isEmpty(), qPrintable(a.fake.problems()));
     }

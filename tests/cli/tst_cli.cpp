@@ -48,6 +48,13 @@ private slots:
         QTest::addRow("charset code")
             << QStringList{u"tags"_s, u"--charset"_s, u"koi8-ru"_s, u"--use"_s, u"charset"_s}
             << QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">\r\n");
+        QTest::addRow("charset label, written as given")
+            << QStringList{u"tags"_s, u"--charset"_s, u"Windows-1252"_s, u"--use"_s, u"charset"_s}
+            << QByteArray(
+                   "<meta http-equiv=\"content-type\" content=\"text/html; charset=Windows-1252\">\r\n");
+        QTest::addRow("charset code of the table in other letter case")
+            << QStringList{u"tags"_s, u"--charset"_s, u"DOS-720"_s, u"--use"_s, u"charset"_s}
+            << QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; charset=DOS-720\">\r\n");
         QTest::addRow("given tags are ticked without --use")
             << QStringList{u"tags"_s, u"--robots"_s, u"noindex"_s, u"--author"_s, u"Zoë"_s}
             << QByteArray("<meta name=\"author\" content=\"Zo\xc3\xab\">\r\n"
@@ -83,8 +90,12 @@ private slots:
             << QStringList{u"tags"_s, u"--colour"_s, u"red"_s} << 2 << QByteArray("colour");
         QTest::addRow("unknown tag in --use")
             << QStringList{u"tags"_s, u"--use"_s, u"title,summary"_s} << 2 << QByteArray("summary");
-        QTest::addRow("unknown charset lists the codes")
-            << QStringList{u"tags"_s, u"--charset"_s, u"koi8-u"_s} << 2 << QByteArray("koi8-ru");
+        QTest::addRow("unknown charset, named, with the codes")
+            << QStringList{u"tags"_s, u"--charset"_s, u"koi8-x"_s} << 2
+            << QByteArray("unknown charset \"koi8-x\": give a code of the charset table (ASMO-708, ");
+        QTest::addRow("empty charset")
+            << QStringList{u"tags"_s, u"--charset"_s, QString(), u"--use"_s, u"charset"_s} << 2
+            << QByteArray("no charset given: give a code of the charset table (");
         QTest::addRow("unknown command") << QStringList{u"frobnicate"_s} << 2 << QByteArray("frobnicate");
         QTest::addRow("no command") << QStringList{} << 2 << QByteArray("missing command");
     }

@@ -23,13 +23,17 @@ Run cli(const QStringList &args)
 }
 
 // A profile with the given entries in place of the defaults.
-QByteArray profileWith(const QMap<int, QByteArray> &values, const QMap<int, QByteArray> &used)
+QByteArray profileWith(const QMap<int, QByteArray> &values, const QMap<int, QByteArray> &used,
+                       const QMap<int, QByteArray> &choiceTexts = {})
 {
     static const QList<QByteArray> defaults = {"", "", "", "", "", "", "0", "0", "1", "0", "0", "28", "28"};
     QByteArray out = "<OvalinBrindleProfile Author=\"OvalinBrindle\">";
-    for (int t = 0; t < 13; ++t)
-        out += "<tagname content=\"" + values.value(t, defaults[t]) + "\" isused=\"" + used.value(t, "N") +
-               "\"/>";
+    for (int t = 0; t < 13; ++t) {
+        out += "<tagname content=\"" + values.value(t, defaults[t]) + "\" isused=\"" + used.value(t, "N");
+        if (choiceTexts.contains(t))
+            out += "\" text=\"" + choiceTexts[t];
+        out += "\"/>";
+    }
     return out + "</OvalinBrindleProfile>";
 }
 
@@ -81,9 +85,9 @@ private slots:
         QTest::addRow("item text gives its index")
             << QStringList{u"--rating"_s, u"Mature"_s, u"--content-language"_s, u"Zulu"_s}
             << profileWith({{7, "1"}, {12, "135"}}, {{7, "Y"}, {12, "Y"}});
-        QTest::addRow("text of no item gives -1")
+        QTest::addRow("text of no item: -1 and the text")
             << QStringList{u"--robots"_s, u"noindex"_s, u"--distribution"_s, u"global"_s}
-            << profileWith({{6, "-1"}, {9, "-1"}}, {{6, "Y"}, {9, "Y"}});
+            << profileWith({{6, "-1"}, {9, "-1"}}, {{6, "Y"}, {9, "Y"}}, {{6, "global"}, {9, "noindex"}});
         QTest::addRow("charset by its code")
             << QStringList{u"--charset"_s, u"koi8-ru"_s, u"--use"_s, u"all"_s}
             << profileWith({{11, "15"}}, {{0, "Y"},
@@ -99,10 +103,13 @@ private slots:
                                           {10, "Y"},
                                           {11, "Y"},
                                           {12, "Y"}});
-        // As the window's Save after opening: "yes" unticks, an index past the list selects no item.
+        // As the window's Save after opening: "yes" unticks, an index past
+        // the list selects no item and leaves the text shown, a typed text
+        // stays.
         QTest::addRow("profile kept where no option overrides")
             << QStringList{u"--profile"_s, u"in.wmp"_s, u"--owner"_s, u"Me"_s}
-            << profileWith({{0, "T"}, {5, "Me"}, {6, "-1"}, {10, "3"}}, {{0, "Y"}});
+            << profileWith({{0, "T"}, {5, "Me"}, {6, "-1"}, {9, "-1"}, {10, "3"}}, {{0, "Y"}},
+                           {{6, "Global"}, {9, "noindex"}});
     }
     void savesChoicesAsItemIndexes()
     {
@@ -111,7 +118,8 @@ private slots:
         QTemporaryDir dir;
         QFile in(dir.filePath(u"in.wmp"_s));
         QVERIFY(in.open(QIODevice::WriteOnly));
-        in.write(profileWith({{0, "T"}, {6, "9"}, {10, "3"}}, {{0, "Y"}, {1, "yes"}}));
+        in.write(profileWith({{0, "T"}, {6, "9"}, {9, "-1"}, {10, "3"}}, {{0, "Y"}, {1, "yes"}},
+                             {{9, "noindex"}}));
         in.close();
         args.replaceInStrings(u"in.wmp"_s, in.fileName());
         const QString out = dir.filePath(u"out.wmp"_s);
@@ -152,6 +160,16 @@ private slots:
             << profileWith({{9, "-1"}, {10, "4"}}, {{9, "Y"}, {10, "Y"}}) << QStringList()
             << QByteArray("<meta name=\"robots\" content=\"\">\r\n"
                           "<meta http-equiv=\"cache-control\" content=\"Public\">\r\n");
+        QTest::addRow("choice texts as typed")
+            << profileWith({{6, "-1"}, {9, "3"}, {10, "-1"}}, {{6, "Y"}, {9, "Y"}, {10, "Y"}},
+                           {{6, "global"}, {9, "noindex"}, {10, "no-cache,no-store"}})
+            << QStringList()
+            << QByteArray("<meta name=\"distribution\" content=\"global\">\r\n"
+                          "<meta name=\"robots\" content=\"noindex\">\r\n"
+                          "<meta http-equiv=\"cache-control\" content=\"no-cache,no-store\">\r\n");
+        QTest::addRow("typed charset label")
+            << profileWith({{11, "-1"}}, {{11, "Y"}}, {{11, "latin1"}}) << QStringList()
+            << QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; charset=latin1\">\r\n");
         QTest::addRow("empty text tags unticked as in the window")
             << profileWith({{1, "D"}}, {{0, "Y"}, {1, "Y"}}) << QStringList()
             << QByteArray("<meta name=\"description\" content=\"D\">\r\n");
@@ -172,6 +190,25 @@ private slots:
         QCOMPARE(r.status, 0);
     }
 
+    // What --save-profile writes, --profile reads back: the same lines.
+    void savedChoiceTextsComeBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"p.wmp"_s);
+        const QStringList values{u"--robots"_s,        u"noindex, nofollow"_s, u"--distribution"_s,
+                                 u"global"_s,          u"--rating"_s,          u"Mature"_s,
+                                 u"--cache-control"_s, u"no-cache,no-store"_s, u"--content-language"_s,
+                                 u"en-GB"_s,           u"--charset"_s,         u"windows-1252"_s};
+        const Run direct = cli(values);
+        QCOMPARE(direct.status, 0);
+        QCOMPARE(cli(values + QStringList{u"--save-profile"_s, path}).status, 0);
+        const Run again = cli({u"--profile"_s, path});
+        QCOMPARE(again.err, QByteArray());
+        QCOMPARE(again.out, direct.out);
+        QVERIFY(again.out.contains("content=\"noindex, nofollow\""));
+        QVERIFY(again.out.contains("charset=windows-1252\""));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QByteArray>("profile"); // empty: no file
@@ -189,6 +226,10 @@ private slots:
         QTest::addRow("node without attributes")
             << QByteArray("<OvalinBrindleProfile><tagname/></OvalinBrindleProfile>") << QStringList()
             << QByteArray("Could not convert variant of type (Null) into type (String).\n");
+        QTest::addRow("typed charset browsers do not know")
+            << profileWith({{11, "-1"}}, {{11, "Y"}}, {{11, "x-foo"}}) << QStringList()
+            << QByteArray("Unknown charset \"x-foo\": choose one of the list or type a charset name browsers "
+                          "know, such as windows-1252.\n");
         QTest::addRow("choice entry not an integer")
             << profileWith({{8, "7 days"}}, {}) << QStringList()
             << QByteArray("'7 days' is not a valid integer value.\n");

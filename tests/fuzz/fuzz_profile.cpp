@@ -2,7 +2,7 @@
 // reports it checks the reader's promises: the caller's arrays change only
 // when a whole file was accepted, nothing is stored beyond thirteen entries
 // (an out-of-range index would throw std::out_of_range and end the run), the
-// social entries change with them, an
+// choice texts and social entries change with them, an
 // error message carries no raw control character, and whatever was accepted
 // survives being written and read back unchanged.
 
@@ -40,17 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const TOvStringArray usedBefore = marked('u');
     TOvStringArray values = valuesBefore;
     TOvStringArray used = usedBefore;
-    SocialEntries socialBefore;
-    socialBefore.values.fill(u"s"_s);
-    socialBefore.used = u"s"_s;
-    SocialEntries social = socialBefore;
+    ProfileExtras extrasBefore;
+    extrasBefore.choiceTexts = marked('t');
+    extrasBefore.social.values.fill(u"s"_s);
+    extrasBefore.social.used = u"s"_s;
+    ProfileExtras extras = extrasBefore;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
 
     ReadOutcome outcome{};
     try {
-        outcome = readProfileBytes(bytes, values, used, &social);
+        outcome = readProfileBytes(bytes, values, used, &extras);
     } catch (const brindle::Error &e) {
-        if (values != valuesBefore || used != usedBefore || social != socialBefore)
+        if (values != valuesBefore || used != usedBefore || extras != extrasBefore)
             fail("a failed read changed the caller's arrays");
         if (e.message() != QString::fromUtf16(kMissingAttributeError) && !e.message().contains(u"\r\nLine: "))
             fail("an error message in neither known format");
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     if (outcome == ReadOutcome::NotAProfile) {
-        if (values != valuesBefore || used != usedBefore || social != socialBefore)
+        if (values != valuesBefore || used != usedBefore || extras != extrasBefore)
             fail("a rejected file changed the caller's arrays");
         return 0;
     }
@@ -73,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The writer must escape everything the reader could have delivered.
     TOvStringArray valuesAgain = marked('x');
     TOvStringArray usedAgain = marked('y');
-    SocialEntries socialAgain = socialBefore;
-    if (readProfileBytes(profileBytes(values, used, social), valuesAgain, usedAgain, &socialAgain) !=
+    ProfileExtras extrasAgain = extrasBefore;
+    if (readProfileBytes(profileBytes(values, used, extras), valuesAgain, usedAgain, &extrasAgain) !=
         ReadOutcome::Accepted)
         fail("a written profile was rejected");
-    if (valuesAgain != values || usedAgain != used || socialAgain != social)
+    if (valuesAgain != values || usedAgain != used || extrasAgain != extras)
         fail("a written profile read back differently");
     return 0;
 }

@@ -1,6 +1,7 @@
 // Mapping a head to the thirteen tags, and writing a profile's tags into
 // pages: where each line goes, and that nothing else of the page changes.
 
+#include "base/error.h"
 #include "base/textutil.h"
 #include "common/filesizelimit.h"
 #include "common/headof.h"
@@ -270,6 +271,88 @@ private slots:
         QCOMPARE(result.outcome, PageOutcome::Failed);
         QVERIFY2(result.message.contains(u"has no form"_s), qPrintable(result.message));
         QCOMPARE(test::readFile(path), latin);
+    }
+
+    // A ticked choice without text writes nothing: a page that has such a
+    // tag is reported and left alone rather than have its value emptied, and
+    // one without gets the other lines. A typed charset browsers know is
+    // written as typed.
+    void choicesAsTyped_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("result"); // empty: left alone
+        QTest::addColumn<QString>("message");
+        const QByteArray page = "<head>\n<title>Old</title>\n<meta name=robots content=noindex>\n</head>";
+        QTest::addRow("robots without text over the page's robots")
+            << int(Robots) << -1 << QString() << page << QByteArray()
+            << u"its robots tag would be emptied: the profile's Robots has no text"_s;
+        QTest::addRow("robots without text, page without robots")
+            << int(Robots) << -1 << QString() << QByteArray("<head>\n<title>Old</title>\n</head>")
+            << QByteArray("<head>\n<title>Home</title>\n</head>") << QString();
+        QTest::addRow("charset without text over the page's charset")
+            << int(Charset) << -1 << u" "_s
+            << QByteArray("<head><meta charset=utf-8><title>Old</title></head>") << QByteArray()
+            << u"its charset tag would be emptied: the profile's Charset has no text"_s;
+        QTest::addRow("typed robots") << int(Robots) << -1 << u"noindex, nofollow"_s << page
+                                      << QByteArray("<head>\n<title>Home</title>\n<meta name=\"robots\" "
+                                                    "content=\"noindex, nofollow\">\n</head>")
+                                      << QString();
+        QTest::addRow("typed charset label")
+            << int(Charset) << -1 << u"us-ascii"_s
+            << QByteArray("<head><meta charset=utf-8><title>Old</title></head>")
+            << QByteArray("<head><meta http-equiv=\"content-type\" content=\"text/html; charset=us-ascii\">"
+                          "<title>Home</title></head>")
+            << QString();
+    }
+    void choicesAsTyped()
+    {
+        QFETCH(int, tag);
+        QFETCH(int, item);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, page);
+        QFETCH(QByteArray, result);
+        QFETCH(QString, message);
+        TagValues values = TagValues::defaults();
+        values.values[Title] = u"Home"_s;
+        values.values[std::size_t(tag)] = text;
+        if (tag == Charset)
+            values.charsetItem = item;
+        RowTicks ticks{};
+        ticks[std::size_t(listRowOfTag(Title))] = true;
+        ticks[std::size_t(listRowOfTag(tag))] = true;
+        const ProfileLines lines = ProfileLines::of(values, ticks);
+        QVERIFY(!lines.writesNothing());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"page.html"_s);
+        QVERIFY(test::writeFile(path, page));
+        const PageResult done = applyToPage(path, lines, {});
+        if (result.isEmpty()) {
+            QCOMPARE(done.outcome, PageOutcome::Failed);
+            QCOMPARE(done.message, path + u": "_s + message);
+            QCOMPARE(test::readFile(path), page);
+        } else {
+            QCOMPARE(done.outcome, PageOutcome::Changed);
+            QCOMPARE(test::readFile(path), result);
+        }
+    }
+
+    void refusedCharsetRefusesTheProfile()
+    {
+        TagValues values = TagValues::defaults();
+        values.charsetItem = -1;
+        values.values[Charset] = u"utf-7"_s;
+        RowTicks ticks{};
+        ticks[std::size_t(listRowOfTag(Charset))] = true;
+        try {
+            ProfileLines::of(values, ticks);
+            QFAIL("accepted");
+        } catch (const Error &e) {
+            QVERIFY2(e.message().startsWith(u"Unknown charset \"utf-7\""_s), qPrintable(e.message()));
+        }
     }
 
     // A real page: after the run it differs from the original exactly in

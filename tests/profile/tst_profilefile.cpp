@@ -1,7 +1,7 @@
 #include "base/error.h"
 #include "common/errorof.h"
-#include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
+#include "common/olderreader.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
@@ -107,13 +107,64 @@ private slots:
         WriteProfile(v, u, path);
         const QByteArray bytes = brindle::test::readFile(path);
         QVERIFY(!bytes.contains('\t') && !bytes.contains('\n') && !bytes.contains('\r'));
-        test::FakeDialogs dialogs;
         readValues = marked(u"old"_s);
         readUsed = marked(u"old"_s);
-        QVERIFY(ReadProfile(path, readValues, readUsed, dialogs, nullptr));
+        QCOMPARE(ReadProfile(path, readValues, readUsed), ReadOutcome::Accepted);
         QCOMPARE(readValues.toList(), v.toList());
         QCOMPARE(readUsed.toList(), u.toList());
-        QCOMPARE(dialogs.kinds(), QStringList());
+    }
+
+    // A choice text goes into a third attribute of its tagname, which
+    // older readers, taking "content" and "isused", never look at.
+    void choiceTextsBesideTheValues_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("element");
+        QTest::addRow("robots") << 9 << u"noindex, nofollow"_s
+                                << QByteArray(
+                                       "<tagname content=\"-1\" isused=\"N\" text=\"noindex, nofollow\"/>");
+        QTest::addRow("markup and a tab")
+            << 6 << u"a\"b\" & <c>\t"_s
+            << QByteArray("<tagname content=\"-1\" isused=\"N\" text=\"a&quot;b&quot; &amp; &lt;c>&#09;\"/>");
+        QTest::addRow("non-ASCII") << 12 << u"Fran\u00E7ais (Canada)"_s
+                                   << QByteArray("<tagname content=\"-1\" isused=\"N\" text=\"Fran\xC3\xA7"
+                                                 "ais (Canada)\"/>");
+    }
+    void choiceTextsBesideTheValues()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, element);
+        QStringList valueList = kExampleValues;
+        valueList[tag] = u"-1"_s;
+        const TOvStringArray values = arrayOf(valueList);
+        ProfileExtras extras;
+        extras.choiceTexts[tag] = text;
+        const QByteArray file = profileBytes(values, arrayOf(kExampleUsed), extras);
+        QByteArray expected = profileBytes(values, arrayOf(kExampleUsed));
+        expected.replace("<tagname content=\"-1\" isused=\"N\"/>", element);
+        QCOMPARE(file, expected);
+
+        TOvStringArray readValues = marked(u"old"_s);
+        TOvStringArray readUsed = marked(u"old"_s);
+        ProfileExtras read;
+        read.choiceTexts = marked(u"old"_s);
+        QCOMPARE(readProfileBytes(file, readValues, readUsed, &read), ReadOutcome::Accepted);
+        QCOMPARE(readValues, values);
+        QCOMPARE(read, extras); // a node without the attribute has no text
+
+        const test::OlderRead older = test::readAsOlderVersion(file);
+        QCOMPARE(older.error, QString());
+        QCOMPARE(older.values, values.toList());
+        QCOMPARE(older.used, kExampleUsed);
+
+        // A file of fewer nodes leaves the others' texts as they were.
+        QByteArray twelve = file;
+        twelve.replace("<tagname content=\"28\" isused=\"N\"/></", "</");
+        read.choiceTexts[12] = u"kept"_s;
+        QCOMPARE(readProfileBytes(twelve, readValues, readUsed, &read), ReadOutcome::Accepted);
+        QCOMPARE(read.choiceTexts[12], tag == 12 ? text : u"kept"_s);
     }
 
     void readsOtherLayouts_data()
@@ -143,6 +194,8 @@ private slots:
                           "isused=\"Y\" content=\"Home &#38; garden\"");
         QTest::addRow("attribute order and character references") << reordered;
         QTest::addRow("trailing comment after the root") << kExampleProfile + "<!-- end -->\n";
+        QTest::addRow("control character references in a trailing comment and instruction")
+            << kExampleProfile + "<!-- &#1; --><?x &#2;?>";
         QTest::addRow("declaration text inside a trailing comment")
             << kExampleProfile + "\n<!-- <!DOCTYPE OvalinBrindleProfile> -->\n";
         QTest::addRow("declaration text inside a trailing processing instruction")
@@ -208,11 +261,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
         QVERIFY(test::writeFile(path, file));
-        test::FakeDialogs dialogs;
-        QVERIFY(!ReadProfile(path, values, used, dialogs, nullptr));
-        QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
-        QCOMPARE(dialogs.last().caption, u"Brindle"_s);
-        QCOMPARE(dialogs.last().text, u"The file is not a valid meta tags profile data."_s);
+        QCOMPARE(ReadProfile(path, values, used), ReadOutcome::NotAProfile);
         QCOMPARE(values, marked(u"old"_s));
     }
 
@@ -302,6 +351,9 @@ private slots:
             << rootWith("\n<tagname content=\"" + QByteArray("\xF0\x9F\x8C\xBB").repeated(50) + "&foo;\"/>")
             << u"Entity 'foo' not declared.\r\nLine: 2\r\n"_s + QString(u"\U0001F33B"_s).repeated(35) +
                    u"&foo;"_s;
+        QTest::addRow("reference to a control character in a name")
+            << rootWith("\n<tagname content=\"&#1;\" a&#1;b=\"x\" isused=\"Y\"/>")
+            << u"Expected '=', but got '&'.\r\nLine: 2\r\n<tagname content=\"&#1;\" a&#1;b=\"x\" isuse"_s;
         QTest::addRow("cut off inside a value")
             << rootWith({}).left(45) + "\n<tagname content=\"Home"
             << u"Premature end of document.\r\nLine: 2\r\n<tagname content=\"Home"_s;
@@ -327,9 +379,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"x.wmp"_s);
         QVERIFY(test::writeFile(path, file));
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
-        QCOMPARE(dialogs.kinds(), QStringList());
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used); }), message);
         QCOMPARE(values, marked(u"old"_s));
     }
 
@@ -338,13 +388,11 @@ private slots:
         QTemporaryDir dir;
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"used"_s);
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(dir.filePath(u"none.wmp"_s), values, used, dialogs, nullptr); }),
+        QCOMPARE(errorOf([&] { ReadProfile(dir.filePath(u"none.wmp"_s), values, used); }),
                  u"No such file or directory\r\nLine: 0\r\n"_s);
-        QCOMPARE(errorOf([&] { ReadProfile(dir.path(), values, used, dialogs, nullptr); }).section(u'\r', 1),
+        QCOMPARE(errorOf([&] { ReadProfile(dir.path(), values, used); }).section(u'\r', 1),
                  u"\nLine: 0\r\n"_s);
         QCOMPARE(values, marked(u"old"_s));
-        QCOMPARE(dialogs.kinds(), QStringList());
     }
 
     // Control characters are kept as character references (XML has no other
@@ -424,6 +472,87 @@ private slots:
         QCOMPARE(readValues.toList(), values);
     }
 
+    // Large files and costly ones. What one element may cost the parser is
+    // bounded, so that reading stays linear in the file's size: the parser
+    // compares each attribute with every earlier one of its element, and
+    // keeps a record per open element.
+    void largeAndCostlyFiles_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        const auto attributes = [](int from, int count) {
+            QByteArray out;
+            out.reserve(qsizetype(count) * 12);
+            for (int i = from; i < from + count; ++i)
+                out.append(" a").append(QByteArray::number(i)).append("=''");
+            return out;
+        };
+        const QString crowded =
+            u"The element has too many attributes for a profile (more than 64)\r\nLine: 2\r\n"_s;
+        QTest::addRow("a million attributes on one tagname")
+            << rootWith("\n<tagname content='a' isused='Y'" + attributes(0, 1'000'000) + "/>")
+            << crowded + u" a57='' a58='' a59='' a60='' a61='' a62="_s;
+        QTest::addRow("65 attributes after the thirteenth node")
+            << rootWith(tagElements(13) + "\n<x" + attributes(0, 65) + "/>")
+            << crowded + u" a59='' a60='' a61='' a62='' a63='' a64="_s;
+        QTest::addRow("64 attributes")
+            << rootWith(tagElements(13) + "\n<x" + attributes(0, 64) + "/>") << QString();
+        QTest::addRow("equals signs in values do not count")
+            << rootWith(tagElements(13) + "<x a='" + QByteArray("=").repeated(100) + "' b=\"==\"/>")
+            << QString();
+        QTest::addRow("a parse error before the crowded element comes first")
+            << rootWith("\n<tagname content='a' isused='Y'>\n</x>\n<y" + attributes(0, 100) + "/>")
+            << u"Opening and ending tag mismatch.\r\nLine: 3\r\n</x>"_s;
+
+        const QString deep =
+            u"The elements are nested too deeply for a profile (more than 256 levels)\r\nLine: 1\r\n"_s;
+        QTest::addRow("257 levels") << rootWith(QByteArray("<a>").repeated(256) +
+                                                QByteArray("</a>").repeated(256))
+                                    << deep + QString::fromLatin1(QByteArray("<a>").repeated(14).right(40));
+        QTest::addRow("nested far beyond, never closed")
+            << rootWith(QByteArray("<a>").repeated(1'000'000))
+            << deep + QString::fromLatin1(QByteArray("<a>").repeated(14).right(40));
+        QTest::addRow("256 levels") << rootWith(tagElements(13) + QByteArray("<a>").repeated(255) +
+                                                QByteArray("</a>").repeated(255))
+                                    << QString();
+
+        // The parser reads a large file in pieces (of 64 KiB): what it finds
+        // must not depend on where a piece ends.
+        const QByteArray start = rootWith(tagElements(13)).chopped(23); // without the root's end tag
+        for (int end = 65530; end <= 65540; ++end) {
+            const QByteArray padded =
+                start + QByteArray(end - start.size() - 23, '\n') + "</OvalinBrindleProfile>";
+            QTest::addRow("the root ends at %d, text follows", end)
+                << padded + "trailing"
+                << u"Extra content at end of document.\r\nLine: %1\r\n"
+                   u"</OvalinBrindleProfile>trailing"_s.arg(padded.count('\n') + 1);
+            QTest::addRow("the root ends at %d, blanks and a comment follow", end)
+                << padded + "\n<!-- c -->\n"
+                << QString();
+            const QByteArray text = start + QByteArray(end - start.size(), ' ');
+            QTest::addRow("\"]]>\" in text after the thirteenth node, ending at %d", end)
+                << text + "]]></OvalinBrindleProfile>"
+                << u"Sequence ']]>' not allowed in content.\r\nLine: 1\r\n"_s + QString(37, u' ') + u"]]>"_s;
+        }
+        QByteArray spread = kExampleProfile;
+        spread.replace("><", ">" + QByteArray(30'000, '\n') + "<");
+        QTest::addRow("elements far apart") << spread << QString();
+    }
+    void largeAndCostlyFiles()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        TOvStringArray values = marked(u"old"_s);
+        TOvStringArray used = marked(u"used"_s);
+        if (message.isEmpty()) {
+            QCOMPARE(readProfileBytes(file, values, used), ReadOutcome::Accepted);
+            QCOMPARE(values[12], values[0] == u"v0"_s ? u"v12"_s : kExampleValues[12]);
+            return;
+        }
+        QCOMPARE(errorOf([&] { readProfileBytes(file, values, used); }), message);
+        QCOMPARE(values, marked(u"old"_s));
+    }
+
     // A profile is a few hundred bytes: a larger file is refused before it is
     // read, and a device or pipe of unknown size is read only past the limit.
     void refusesFilesOverTheSizeLimit_data()
@@ -456,8 +585,7 @@ private slots:
         getrusage(RUSAGE_SELF, &before);
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"used"_s);
-        test::FakeDialogs dialogs;
-        QCOMPARE(errorOf([&] { ReadProfile(path, values, used, dialogs, nullptr); }), message);
+        QCOMPARE(errorOf([&] { ReadProfile(path, values, used); }), message);
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
         QCOMPARE_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024); // KiB: never the whole file

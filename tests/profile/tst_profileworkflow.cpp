@@ -137,7 +137,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_dialogs = std::make_unique<test::FakeDialogs>();
         m_view = std::make_unique<FakeView>();
-        m_flow = std::make_unique<ProfileWorkflow>(*m_view, *m_dialogs);
+        m_flow = std::make_unique<ProfileWorkflow>(*m_view);
         m_flow->ResetProfile(); // as the window's creation does
     }
     void cleanup()
@@ -391,6 +391,7 @@ private slots:
         dialogs().chooseFile(bad);
         run(&ProfileWorkflow::btOpenClick);
         QCOMPARE(dialogs().kinds(), asked);
+        QCOMPARE(dialogs().last().caption, u"Brindle"_s);
         QCOMPARE(dialogs().last().text, shown);
         QVERIFY(snapshot() == state);
         QVERIFY(!flow().TestModified());
@@ -754,20 +755,68 @@ private slots:
         QVERIFY(flow().TestModified()); // captured "N" against loaded "y"
     }
 
-    void choiceWithoutItemSavedAsMinusOneAndReopened()
+    // A choice text that its item index does not say is kept beside it: the
+    // input shows it again as typed.
+    void typedChoiceTextsSurviveSaveAndOpen_data()
     {
-        view().type(Rating, u"teens only"_s);
-        view().tick(Rating);
-        QCOMPARE(view().items[Rating], -1);
-        dialogs().chooseFile(file(u"r.wmp"_s));
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("item");           // as typing leaves it
+        QTest::addColumn<QByteArray>("element"); // its tagname in the file
+        QTest::addRow("robots of no item")
+            << int(Robots) << u"noindex, nofollow"_s << -1
+            << QByteArray("<tagname content=\"-1\" isused=\"Y\" text=\"noindex, nofollow\"/>");
+        QTest::addRow("distribution in other letter case")
+            << int(Distribution) << u"global"_s << -1
+            << QByteArray("<tagname content=\"-1\" isused=\"Y\" text=\"global\"/>");
+        QTest::addRow("cache-control of two items")
+            << int(CacheControl) << u"no-cache,no-store"_s << -1
+            << QByteArray("<tagname content=\"-1\" isused=\"Y\" text=\"no-cache,no-store\"/>");
+        QTest::addRow("charset label")
+            << int(Charset) << u"windows-1252"_s << -1
+            << QByteArray("<tagname content=\"-1\" isused=\"Y\" text=\"windows-1252\"/>");
+        QTest::addRow("text that begins an item, beside the item it selects")
+            << int(Robots) << u"noindex"_s << 3
+            << QByteArray("<tagname content=\"3\" isused=\"Y\" text=\"noindex\"/>");
+        QTest::addRow("markup escaped")
+            << int(Rating) << u"\"teens\" & <up>"_s << -1
+            << QByteArray("<tagname content=\"-1\" isused=\"Y\" text=\"&quot;teens&quot; &amp; &lt;up>\"/>");
+    }
+    void typedChoiceTextsSurviveSaveAndOpen()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, typed);
+        QFETCH(int, item);
+        QFETCH(QByteArray, element);
+        const auto t = std::size_t(tag);
+        view().type(tag, typed);
+        view().tick(tag);
+        QCOMPARE(view().items[t], item);
+        const QString path = file(u"r.wmp"_s);
+        dialogs().chooseFile(path);
         run(&ProfileWorkflow::SaveProfileAs1Click);
-        QVERIFY(brindle::test::readFile(file(u"r.wmp"_s)).contains("<tagname content=\"-1\" isused=\"Y\"/>"));
-        QCOMPARE(view().texts[Rating], QString()); // reopened by Save As
-        view().type(Rating, u"other"_s);
-        open(file(u"r.wmp"_s));
-        QCOMPARE(view().items[Rating], -1);
-        QCOMPARE(view().texts[Rating], QString());
+        const QByteArray bytes = brindle::test::readFile(path);
+        QVERIFY2(bytes.contains(element), bytes.constData());
+        // Reopened by Save As, and again after a change: as typed.
+        QCOMPARE(view().texts[t], typed);
+        view().type(tag, u"other"_s);
+        open(path);
+        QCOMPARE(view().texts[t], typed);
+        QCOMPARE(view().items[t], item);
         QVERIFY(!flow().TestModified());
+        run(&ProfileWorkflow::btSaveClick);
+        QCOMPARE(brindle::test::readFile(path), bytes);
+    }
+
+    // Where the item says it all, the profile is as it always was.
+    void choiceOfAnItemIsTheIndexAlone()
+    {
+        view().type(Robots, u"noindex,nofollow"_s);
+        view().tick(Robots);
+        view().type(Charset, toQString(kCharsetItems[16]));
+        dialogs().chooseFile(file(u"r.wmp"_s));
+        run(&ProfileWorkflow::btSaveClick);
+        QVERIFY(!brindle::test::readFile(file(u"r.wmp"_s)).contains("text="));
     }
 
     void choiceEntries_data()

@@ -4,14 +4,13 @@
 
 #include "base/error.h"
 #include "common/errorof.h"
-#include "common/fakedialogs.h"
+#include "common/olderreader.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
 #include <optional>
 
@@ -21,6 +20,8 @@ using brindle::test::kExampleProfile;
 using brindle::test::kExampleUsed;
 using brindle::test::kExampleValues;
 using brindle::test::marked;
+using brindle::test::OlderRead;
+using brindle::test::readAsOlderVersion;
 using namespace brindle;
 using brindle::test::errorOf;
 using namespace brindle::profile;
@@ -35,6 +36,11 @@ SocialEntries entriesOf(std::initializer_list<std::pair<int, QString>> values, c
         entries.values[std::size_t(field)] = value;
     entries.used = used;
     return entries;
+}
+
+ProfileExtras withSocial(const SocialEntries &social)
+{
+    return {{}, social};
 }
 
 SocialEntries markedSocial()
@@ -77,65 +83,6 @@ SocialEntries fullSocialEntries()
     return entries;
 }
 
-// A reader of the older format as the profile format describes it: the
-// document's first node must be the root; the nodes below it are walked
-// depth first, pre-order, and the first thirteen each give a value and a
-// tick from "content" and "isused"; nodes after the thirteenth are ignored.
-// Written apart from the program's reader, so that neither can follow the
-// other's mistakes.
-struct OlderRead
-{
-    QStringList values;
-    QStringList used;
-    QString error; // "not a profile", "missing attribute", or the parser's
-};
-
-OlderRead readAsOlderVersion(const QByteArray &file)
-{
-    OlderRead read;
-    QXmlStreamReader xml(file);
-    xml.setNamespaceProcessing(false);
-    int depth = 0;
-    int node = 0;
-    bool first = true;
-    const auto take = [&](const QXmlStreamAttributes *attributes) {
-        if (node++ >= 13)
-            return;
-        if (!attributes || !attributes->hasAttribute(u"content"_s) ||
-            !attributes->hasAttribute(u"isused"_s)) {
-            if (read.error.isEmpty())
-                read.error = u"missing attribute"_s;
-            return;
-        }
-        read.values << attributes->value(u"content"_s).toString();
-        read.used << attributes->value(u"isused"_s).toString();
-    };
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::StartDocument || token == QXmlStreamReader::EndDocument ||
-            token == QXmlStreamReader::Invalid)
-            continue;
-        if (token == QXmlStreamReader::Characters && xml.isWhitespace())
-            continue;
-        if (first && (token != QXmlStreamReader::StartElement || xml.name() != u"OvalinBrindleProfile"_s))
-            return {{}, {}, u"not a profile"_s};
-        first = false;
-        if (token == QXmlStreamReader::StartElement) {
-            if (depth++ > 0) {
-                const QXmlStreamAttributes attributes = xml.attributes();
-                take(&attributes);
-            }
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        } else if (depth > 0) {
-            take(nullptr);
-        }
-    }
-    if (xml.hasError())
-        return {{}, {}, xml.errorString()};
-    return read;
-}
-
 } // namespace
 
 class TestSocialProfile : public QObject
@@ -147,10 +94,10 @@ private slots:
     {
         const TOvStringArray values = arrayOf(kExampleValues);
         const TOvStringArray used = arrayOf(kExampleUsed);
-        QCOMPARE(profileBytes(values, used, SocialEntries()), kExampleProfile);
-        QCOMPARE(profileBytes(values, used, entriesOf({}, u"N"_s)), kExampleProfile);
+        QCOMPARE(profileBytes(values, used, ProfileExtras()), kExampleProfile);
+        QCOMPARE(profileBytes(values, used, withSocial(entriesOf({}, u"N"_s))), kExampleProfile);
         QTemporaryDir dir;
-        WriteProfile(values, used, SocialEntries(), dir.filePath(u"a.wmp"_s));
+        WriteProfile(values, used, ProfileExtras(), dir.filePath(u"a.wmp"_s));
         QCOMPARE(test::readFile(dir.filePath(u"a.wmp"_s)), kExampleProfile);
     }
 
@@ -182,7 +129,8 @@ private slots:
     {
         QFETCH(SocialEntries, social);
         QFETCH(QByteArray, element);
-        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), social), exampleWith(element));
+        QCOMPARE(profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), withSocial(social)),
+                 exampleWith(element));
     }
 
     void roundTrip_data()
@@ -201,12 +149,13 @@ private slots:
     void roundTrip()
     {
         QFETCH(SocialEntries, social);
-        const QByteArray file = profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), social);
+        const QByteArray file =
+            profileBytes(arrayOf(kExampleValues), arrayOf(kExampleUsed), withSocial(social));
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"old"_s);
-        SocialEntries read = markedSocial();
+        ProfileExtras read = withSocial(markedSocial());
         QCOMPARE(readProfileBytes(file, values, used, &read), ReadOutcome::Accepted);
-        QCOMPARE(read, social);
+        QCOMPARE(read.social, social);
         QCOMPARE(values.toList(), kExampleValues);
         QCOMPARE(used.toList(), kExampleUsed);
     }
@@ -218,11 +167,12 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         const TOvStringArray values = arrayOf(kExampleValues);
         const TOvStringArray used = arrayOf(kExampleUsed);
-        QTest::addRow("every field") << profileBytes(values, used, fullSocialEntries());
-        QTest::addRow("values that look like the classic attributes")
-            << profileBytes(values, used, entriesOf({{OgTitle, u"content=\"x\" isused=\"Y\""_s}}));
+        QTest::addRow("every field") << profileBytes(values, used, withSocial(fullSocialEntries()));
+        QTest::addRow("values that look like the classic attributes") << profileBytes(
+            values, used, withSocial(entriesOf({{OgTitle, u"content=\"x\" isused=\"Y\""_s}})));
         QTest::addRow("indented as a person would edit it")
-            << QByteArray(profileBytes(values, used, fullSocialEntries())).replace("><", ">\n  <");
+            << QByteArray(profileBytes(values, used, withSocial(fullSocialEntries())))
+                   .replace("><", ">\n  <");
         QTest::addRow("without social values") << kExampleProfile;
     }
     void olderReaderTakesTheClassicValues()
@@ -273,29 +223,29 @@ private slots:
         const OlderRead older = readAsOlderVersion(file);
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"old"_s);
-        SocialEntries social = markedSocial();
-        const QString error = errorOf([&] { readProfileBytes(file, values, used, &social); });
+        ProfileExtras extras = withSocial(markedSocial());
+        const QString error = errorOf([&] { readProfileBytes(file, values, used, &extras); });
         if (!older.error.isEmpty()) {
             QCOMPARE(older.error, u"missing attribute"_s);
             QCOMPARE(error, u"Could not convert variant of type (Null) into type (String)"_s);
             QCOMPARE(values, marked(u"old"_s));
-            QCOMPARE(social, markedSocial());
+            QCOMPARE(extras.social, markedSocial());
             return;
         }
         QCOMPARE(error, u"<no error>"_s);
         QCOMPARE(values.toList().first(older.values.size()), older.values);
         QCOMPARE(used.toList().first(older.used.size()), older.used);
-        QCOMPARE(social, socialRead ? fullSocialEntries() : SocialEntries());
+        QCOMPARE(extras.social, socialRead ? fullSocialEntries() : SocialEntries());
     }
 
     void withoutTheElementThereAreNoSocialValues()
     {
         TOvStringArray values;
         TOvStringArray used;
-        SocialEntries social = markedSocial();
-        QCOMPARE(readProfileBytes(kExampleProfile, values, used, &social), ReadOutcome::Accepted);
-        QCOMPARE(social, SocialEntries());
-        QVERIFY(social.isEmpty());
+        ProfileExtras extras = withSocial(markedSocial());
+        QCOMPARE(readProfileBytes(kExampleProfile, values, used, &extras), ReadOutcome::Accepted);
+        QCOMPARE(extras.social, SocialEntries());
+        QVERIFY(extras.social.isEmpty());
     }
 
     void refusedElements_data()
@@ -318,25 +268,22 @@ private slots:
         QFETCH(QString, error);
         TOvStringArray values = marked(u"old"_s);
         TOvStringArray used = marked(u"used"_s);
-        SocialEntries social = markedSocial();
+        ProfileExtras extras = withSocial(markedSocial());
         if (error.isEmpty()) {
-            QCOMPARE(readProfileBytes(file, values, used, &social), ReadOutcome::NotAProfile);
+            QCOMPARE(readProfileBytes(file, values, used, &extras), ReadOutcome::NotAProfile);
             QTemporaryDir dir;
             QFile out(dir.filePath(u"x.wmp"_s));
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(file);
             out.close();
-            test::FakeDialogs dialogs;
-            QVERIFY(!ReadProfile(out.fileName(), values, used, dialogs, nullptr, &social));
-            QCOMPARE(dialogs.kinds(), QStringList{u"information"_s});
-            QCOMPARE(dialogs.last().text, u"The file is not a valid meta tags profile data."_s);
+            QCOMPARE(ReadProfile(out.fileName(), values, used, &extras), ReadOutcome::NotAProfile);
         } else {
-            QCOMPARE(errorOf([&] { readProfileBytes(file, values, used, &social); }), error);
+            QCOMPARE(errorOf([&] { readProfileBytes(file, values, used, &extras); }), error);
         }
         // Nothing is taken from a file that is refused.
         QCOMPARE(values, marked(u"old"_s));
         QCOMPARE(used, marked(u"used"_s));
-        QCOMPARE(social, markedSocial());
+        QCOMPARE(extras.social, markedSocial());
         // The older reader takes the classic values all the same.
         QCOMPARE(readAsOlderVersion(file).values, kExampleValues);
     }

@@ -22,7 +22,7 @@ struct Flow
 {
     test::FakeDialogs fake;
     InputsView view;
-    ProfileWorkflow workflow{view, fake};
+    ProfileWorkflow workflow{view};
     QTemporaryDir dir;
 
     Flow() { workflow.ResetProfile(); }

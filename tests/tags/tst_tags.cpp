@@ -1,4 +1,5 @@
 #include "base/textutil.h"
+#include "common/errorof.h"
 #include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 
@@ -188,25 +189,51 @@ private slots:
         QCOMPARE(generateTags(v, ticks, u"XHTML").lines, QStringList{xhtml});
     }
 
-    void charsetLineUsesSelectedItemOnly_data()
+    // The charset line carries the code of the selected item, else the
+    // typed text when browsers know it as a charset; other texts are
+    // refused, and an empty code is never written.
+    void charsetLine_data()
     {
         QTest::addColumn<int>("item");
-        QTest::addColumn<QString>("line");
-        QTest::addRow("koi8")
-            << 15 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=koi8-ru\">"_s;
-        QTest::addRow("no item") << -1
-                                 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
-        QTest::addRow("out of range")
-            << 99 << u"<meta http-equiv=\"content-type\" content=\"text/html; charset=\">"_s;
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("charset"); // empty: refused
+        QTest::addColumn<QString>("message");
+        QTest::addRow("item: its code, the text not looked at")
+            << 15 << u"Cyril"_s << u"koi8-ru"_s << QString();
+        QTest::addRow("label") << -1 << u"windows-1252"_s << u"windows-1252"_s << QString();
+        QTest::addRow("label as typed, blanks around it dropped")
+            << -1 << u" Latin1\t"_s << u"Latin1"_s << QString();
+        QTest::addRow("code of the table the standard lacks")
+            << -1 << u"dos-720"_s << u"dos-720"_s << QString();
+        QTest::addRow("index past the list, label") << 99 << u"utf-8"_s << u"utf-8"_s << QString();
+        const QString choose =
+            u": choose one of the list or type a charset name browsers know, such as windows-1252"_s;
+        QTest::addRow("unknown") << -1 << u"utf-7"_s << QString() << u"Unknown charset \"utf-7\""_s + choose;
+        QTest::addRow("a display text is no charset")
+            << -1 << u"Western"_s << QString() << u"Unknown charset \"Western\""_s + choose;
+        QTest::addRow("empty") << -1 << QString() << QString() << u"No charset given"_s + choose;
+        QTest::addRow("blanks") << -1 << u"  "_s << QString() << u"No charset given"_s + choose;
     }
-    void charsetLineUsesSelectedItemOnly()
+    void charsetLine()
     {
         QFETCH(int, item);
-        QFETCH(QString, line);
+        QFETCH(QString, typed);
+        QFETCH(QString, charset);
+        QFETCH(QString, message);
         TagValues v = TagValues::defaults();
-        v.values[Charset] = u"typed text never reaches the page"_s;
+        v.values[Charset] = typed;
         v.charsetItem = item;
-        QCOMPARE(generateTags(v, ticksOf({14}), u"HTML").lines, QStringList{line});
+        const QString line = u"<meta http-equiv=\"content-type\" content=\"text/html; charset=%1\">"_s;
+        if (!charset.isEmpty()) {
+            QCOMPARE(generateTags(v, ticksOf({14}), u"HTML").lines, QStringList{line.arg(charset)});
+            return;
+        }
+        QCOMPARE(test::errorOf([&] { generateTags(v, ticksOf({14}), u"HTML"); }), message);
+        // Only a line that is made is refused.
+        QCOMPARE(generateTags(v, ticksOf({1, 11}), u"HTML").lines.size(), 1);
+        // A checker is shown the line as typed.
+        QCOMPARE(generateTags(v, ticksOf({14}), u"HTML", RefusedCharset::WrittenAsTyped).lines,
+                 QStringList{line.arg(typed.trimmed())});
     }
 
     void notice_data()

@@ -233,6 +233,11 @@ private slots:
 
         p.combo(tags::Charset)->setCurrentIndex(28); // utf-8
         QCOMPARE(column(list, 2), QStringList{u"No findings."_s});
+
+        // A charset the tags would refuse is checked as typed.
+        p.combo(tags::Charset)->setCurrentIndex(-1);
+        p.combo(tags::Charset)->setEditText(u"x-foo"_s);
+        QCOMPARE(column(list, 3), QStringList{u"charset-unknown"_s});
     }
 };
 

@@ -182,23 +182,40 @@ private slots:
         QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
 
-    void typedChoiceTextIsSavedAsNoItem()
+    // Text typed into a choice input is saved with the profile and shown
+    // again as typed when it is opened.
+    void typedChoiceTextsSurviveSaveAndOpen_data()
     {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("robots") << u"cbRobots"_s << u"noindex, nofollow"_s;
+        QTest::addRow("rating") << u"cbRating"_s << u"Family"_s;
+        QTest::addRow("charset") << u"cbCharset"_s << u"windows-1252"_s;
+        QTest::addRow("cache-control") << u"cbCacheControl"_s << u"max-age=600"_s;
+    }
+    void typedChoiceTextsSurviveSaveAndOpen()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, typed);
         Window w;
-        QComboBox *rating = w.combo(u"cbRating");
-        rating->lineEdit()->selectAll();
-        QTest::keyClicks(rating->lineEdit(), u"Family"_s);
-        QCOMPARE(rating->currentIndex(), -1);
+        auto *combo = w.main.findChild<QComboBox *>(input);
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), typed);
+        QCOMPARE(combo->currentText(), typed);
+        QCOMPARE(combo->currentIndex(), -1);
         w.fake.chooseFile(w.path(u"r.wmp"));
         w.trigger(u"SaveProfileAs1");
-        QVERIFY(brindle::test::readFile(w.path(u"r.wmp"))
-                    .contains("<tagname content=\"-1\" isused=\"N\"/><tagname content=\"1\""));
-        // Reopened: no item selected and the text emptied.
+        QVERIFY(brindle::test::readFile(w.path(u"r.wmp")).contains("content=\"-1\" isused=\"N\" text=\""));
+        combo->setCurrentIndex(1);
+        w.fake.answerNo();
         w.fake.chooseFile(w.path(u"r.wmp"));
         w.click(u"btOpen");
-        QCOMPARE(rating->currentIndex(), -1);
-        QCOMPARE(rating->currentText(), QString());
+        QCOMPARE(combo->currentText(), typed);
+        QCOMPARE(combo->currentIndex(), -1);
         QCOMPARE(w.main.statusText(), u"Profile : r"_s);
+        // Opened as saved: closing asks nothing.
+        QVERIFY(w.main.close());
+        QCOMPARE(w.fake.kinds(), (QStringList{u"save"_s, u"confirm"_s, u"open"_s}));
         QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
 };

@@ -126,12 +126,85 @@ private slots:
         QCOMPARE(charset->currentText(), u"Unicode (UTF-8)"_s);
         QCOMPARE(w.main.charsetCodeLabel()->text(), u"utf-8"_s);
         QVERIFY(!w.main.charsetResetButton()->isVisible());
-        // Text that selects no item: empty code, the reset button offered.
+    }
+
+    // For text that selects no item, the label shows at once the charset
+    // the tags will name, or that they will not be made.
+    void charsetLabelForTypedText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("toolTip");
+        QTest::addColumn<bool>("refused");
+        QTest::addRow("label") << u"windows-1252"_s << u"windows-1252"_s << QString() << false;
+        QTest::addRow("label of another name")
+            << u"latin1"_s << u"latin1"_s << u"Browsers read latin1 as windows-1252."_s << false;
+        const QString choose = u": choose one of the list or type a charset name browsers know, such as "
+                               u"windows-1252."_s;
+        QTest::addRow("unknown") << u"zzz"_s << u"unknown charset"_s << u"Unknown charset \"zzz\""_s + choose
+                                 << true;
+        QTest::addRow("emptied") << QString() << u"no charset"_s << u"No charset given"_s + choose << true;
+    }
+    void charsetLabelForTypedText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, label);
+        QFETCH(QString, toolTip);
+        QFETCH(bool, refused);
+        Window w;
+        QComboBox *charset = w.combo(u"cbCharset");
+        QLabel *code = w.main.charsetCodeLabel();
+        const QColor normal = code->palette().color(QPalette::WindowText);
         charset->lineEdit()->selectAll();
-        QTest::keyClicks(charset->lineEdit(), u"zzz"_s);
+        if (typed.isEmpty())
+            QTest::keyClick(charset->lineEdit(), Qt::Key_Delete);
+        else
+            QTest::keyClicks(charset->lineEdit(), typed);
         QCOMPARE(charset->currentIndex(), -1);
-        QCOMPARE(w.main.charsetCodeLabel()->text(), QString());
+        QCOMPARE(code->text(), label);
+        QCOMPARE(code->toolTip(), toolTip);
+        QCOMPARE(code->palette().color(QPalette::WindowText) != normal, refused);
         QVERIFY(w.main.charsetResetButton()->isVisible());
+        // The reset brings the code and its colour back.
+        QTest::mouseClick(w.main.charsetResetButton(), Qt::LeftButton);
+        QCOMPARE(code->text(), u"utf-8"_s);
+        QCOMPARE(code->palette().color(QPalette::WindowText), normal);
+    }
+
+    // A charset the tags cannot name stops "For HTML" with the message; a
+    // typed label is written.
+    void typedCharsetInTheTags_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("error"); // empty: the viewer shows the line
+        QTest::addRow("label") << u"windows-1252"_s << QString();
+        QTest::addRow("unknown")
+            << u"x-mac-unknown"_s
+            << u"Unknown charset \"x-mac-unknown\": choose one of the list or type a charset "
+               u"name browsers know, such as windows-1252."_s;
+    }
+    void typedCharsetInTheTags()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, error);
+        Window w;
+        QComboBox *charset = w.combo(u"cbCharset");
+        charset->lineEdit()->selectAll();
+        QTest::keyClicks(charset->lineEdit(), typed);
+        w.main.tagList()->SetRowChecked(14, true);
+        if (!error.isEmpty()) {
+            guarded(&w.main, [&] { w.main.CreateTags(u"HTML"); });
+            QCOMPARE(w.fake.kinds(), QStringList{u"error"_s});
+            QCOMPARE(w.fake.last().text, error);
+            QVERIFY(!w.viewer.isVisible());
+            return;
+        }
+        QString shown;
+        onNextModal([&](QWidget *) { shown = w.viewer.text(); });
+        w.main.CreateTags(u"HTML");
+        QCOMPARE(shown,
+                 u"<meta http-equiv=\"content-type\" content=\"text/html; charset=%1\">\r\n"_s.arg(typed));
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
 
     void selectBasicOnlyAfterSelectAll()
