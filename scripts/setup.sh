@@ -17,6 +17,9 @@ build_pkgs+=(fonts-wine)
 # Qt's platform interface, through which the accessibility test switches accessibility on.
 build_pkgs+=(qt6-base-private-dev)
 test_pkgs=(xvfb xauth imagemagick)
+# The fonts a browser falls back to for scripts Liberation Sans lacks, which
+# the width test measures against.
+test_pkgs+=(fonts-noto-core fonts-noto-cjk)
 # The DTDs and validators that check the pages Brindle writes; the Nu Html
 # Checker comes from the npm registry (install_vnu below) and runs on Java.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp default-jre-headless)
