@@ -26,6 +26,8 @@ test_pkgs+=(w3c-sgml-lib libxml2-utils opensp default-jre-headless)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 # The placement test under X: a window manager, and tools to move windows and read the root window.
 test_pkgs+=(xdotool openbox x11-utils)
+# The placement test under Wayland: a headless compositor and Qt's Wayland platform.
+test_pkgs+=(weston qt6-wayland)
 # The checkers of the desktop files, the manual pages, the profile file type,
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
