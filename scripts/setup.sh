@@ -16,6 +16,8 @@ build_pkgs+=(libharfbuzz-dev)
 build_pkgs+=(fonts-wine)
 # Qt's platform interface, through which the accessibility test switches accessibility on.
 build_pkgs+=(qt6-base-private-dev)
+# X11's startup notification, sent by a start that hands over and opens no window.
+build_pkgs+=(libxcb1-dev)
 test_pkgs=(xvfb xauth imagemagick)
 # The fonts a browser falls back to for scripts Liberation Sans lacks, which
 # the width test measures against.
@@ -31,7 +33,7 @@ test_pkgs+=(weston qt6-wayland)
 # The checkers of the desktop files, the manual pages, the profile file type,
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
-            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
+            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian python3-debian)
 # Style and static checks (scripts/lint.sh).
 test_pkgs+=(clang-format clang-tidy)
 
