@@ -183,8 +183,9 @@ StoredPlacement TOvCCompCustomWdwState::currentPlacement() const
     if (!normal.isValid())
         normal = m_window->geometry();
     const QRect outer = normal.marginsAdded(frameMargins());
-    return {outer.x(),   outer.y(), outer.width(), outer.height(), stateOf(m_window->windowState()),
-            !isWayland()};
+    StoredPlacement p{outer.x(), outer.y(), outer.width(), outer.height(), stateOf(m_window->windowState())};
+    p.positionKnown = !isWayland();
+    return p;
 }
 
 void TOvCCompCustomWdwState::LoadPlacement(StoredPlacement &) {}

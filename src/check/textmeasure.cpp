@@ -246,32 +246,35 @@ struct FontMeasure::Shaper
         hb_buffer_set_script(b, script);
         const hb_direction_t direction = hb_script_get_horizontal_direction(script);
         hb_buffer_set_direction(b, direction == HB_DIRECTION_INVALID ? HB_DIRECTION_LTR : direction);
-        hb_buffer_set_language(b, hb_language_from_string("en", -1));
+        static const hb_language_t english = hb_language_from_string("en", -1);
+        hb_buffer_set_language(b, english);
         hb_shape(font.font.get(), b, nullptr, 0);
         unsigned count = 0;
         const hb_glyph_info_t *infos = hb_buffer_get_glyph_infos(b, &count);
         const hb_glyph_position_t *positions = hb_buffer_get_glyph_positions(b, &count);
         const double scale = double(pixelSize) / font.upem;
-        double total = 0;
-        bool missing = false;
-        std::vector<Cluster> clusters;
-        for (unsigned i = 0; i < count; ++i) {
+        const auto advance = [&](unsigned i) {
             // Qt's font engine cuts each glyph's advance to 1/64 px before it
             // adds kerning; summing exact advances drifts by a pixel per line.
             const hb_position_t nominal = hb_font_get_glyph_h_advance(font.font.get(), infos[i].codepoint);
-            const double advance =
-                std::floor(nominal * scale * 64) / 64 + (positions[i].x_advance - nominal) * scale;
-            total += advance;
-            const bool lacking = infos[i].codepoint == 0;
-            missing = missing || lacking;
-            // A cluster's glyphs are adjacent in the buffer, in either direction.
-            if (clusters.empty() || clusters.back().start != infos[i].cluster)
-                clusters.push_back({infos[i].cluster, 0, false});
-            clusters.back().advance += advance;
-            clusters.back().missing = clusters.back().missing || lacking;
+            return std::floor(nominal * scale * 64) / 64 + (positions[i].x_advance - nominal) * scale;
+        };
+        double total = 0;
+        bool missing = false;
+        for (unsigned i = 0; i < count; ++i) {
+            total += advance(i);
+            missing = missing || infos[i].codepoint == 0;
         }
         if (!missing)
             return total;
+        std::vector<Cluster> clusters;
+        for (unsigned i = 0; i < count; ++i) {
+            // A cluster's glyphs are adjacent in the buffer, in either direction.
+            if (clusters.empty() || clusters.back().start != infos[i].cluster)
+                clusters.push_back({infos[i].cluster, 0, false});
+            clusters.back().advance += advance(i);
+            clusters.back().missing = clusters.back().missing || infos[i].codepoint == 0;
+        }
         std::sort(clusters.begin(), clusters.end(),
                   [](const Cluster &a, const Cluster &b) { return a.start < b.start; });
         total = 0;
