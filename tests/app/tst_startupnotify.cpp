@@ -153,7 +153,8 @@ private slots:
         QVERIFY(first.waitForStarted());
         QVERIFY2(launcher.waitFor("remove: ID=first-start_TIME0", 20000),
                  qPrintable(u"the first window did not complete its start; seen: "_s +
-                            QString::fromUtf8(launcher.messages().join(" | "))));
+                            QString::fromUtf8(launcher.messages().join(" | ")) + u"; its output: "_s +
+                            QString::fromLocal8Bit(first.readAllStandardError())));
 
         // Ids a launcher makes are long: the message spans several pieces.
         const QByteArray longId = "launcher/brindle/" + QByteArray(60, 'x') + "-second_TIME0";
