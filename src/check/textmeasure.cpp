@@ -22,8 +22,9 @@ namespace brindle::check {
 
 namespace {
 
+// HarfBuzz's and fontconfig's objects are freed by functions of their own.
 template<auto destroy>
-struct HbDeleter
+struct FreeWith
 {
     template<typename T>
     void operator()(T *p) const
@@ -37,9 +38,9 @@ struct HbDeleter
 struct FontMeasure::Font
 {
     QString file;
-    std::unique_ptr<hb_blob_t, HbDeleter<hb_blob_destroy>> blob;
-    std::unique_ptr<hb_face_t, HbDeleter<hb_face_destroy>> face;
-    std::unique_ptr<hb_font_t, HbDeleter<hb_font_destroy>> font;
+    std::unique_ptr<hb_blob_t, FreeWith<hb_blob_destroy>> blob;
+    std::unique_ptr<hb_face_t, FreeWith<hb_face_destroy>> face;
+    std::unique_ptr<hb_font_t, FreeWith<hb_font_destroy>> font;
     unsigned upem = 0;
 
     // index: the face within a font collection (.ttc).
@@ -67,6 +68,8 @@ struct FontMeasure::Font
 struct FontMeasure::Fallbacks
 {
     std::mutex mutex;
+    // fontconfig's order of preference, asked for once.
+    std::unique_ptr<FcFontSet, FreeWith<FcFontSetDestroy>> order;
     std::unordered_map<char32_t, const Font *> byCharacter; // nullptr: no font has it
     std::map<std::pair<QString, int>, std::unique_ptr<Font>> loaded;
 
@@ -105,17 +108,16 @@ QString findLiberationSans()
     return file;
 }
 
-// The file and face of the font fontconfig prefers for a character, among
-// the regular upright fonts that have it: what a browser falls back to.
-// The language is fixed so that the figures do not follow the user's locale;
-// among the fonts for a script it changes glyph shapes, not widths.
-std::pair<QString, int> fallbackFace(char32_t c)
+// The fonts fontconfig prefers for a regular upright text, best first, as it
+// answers a browser that asks for a font with a character the page's font
+// lacks: the first in this order that has the character. (A query with the
+// character itself ranks the fonts that have it the same way but for a few
+// marks and controls, at a hundred times the cost.) The language is fixed so
+// that the figures do not follow the user's locale; among the fonts for a
+// script it changes glyph shapes, not widths.
+FcFontSet *fallbackOrder()
 {
     FcPattern *pattern = FcPatternCreate();
-    FcCharSet *wanted = FcCharSetCreate();
-    FcCharSetAddChar(wanted, c);
-    FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
-    FcCharSetDestroy(wanted);
     FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8 *>("en"));
     FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
@@ -125,22 +127,25 @@ std::pair<QString, int> fallbackFace(char32_t c)
     FcResult result = FcResultNoMatch;
     FcFontSet *sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
     FcPatternDestroy(pattern);
-    std::pair<QString, int> face{{}, 0};
-    for (int i = 0; sorted && i < sorted->nfont; ++i) {
-        FcPattern *font = sorted->fonts[i];
+    return sorted;
+}
+
+// The file and face of the first font in order that has the character.
+std::pair<QString, int> fallbackFace(const FcFontSet *order, char32_t c)
+{
+    for (int i = 0; order && i < order->nfont; ++i) {
+        FcPattern *font = order->fonts[i];
         FcCharSet *has = nullptr;
         FcChar8 *file = nullptr;
         if (FcPatternGetCharSet(font, FC_CHARSET, 0, &has) != FcResultMatch || !FcCharSetHasChar(has, c) ||
             FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch)
             continue;
-        face.first = QString::fromUtf8(reinterpret_cast<const char *>(file));
-        if (FcPatternGetInteger(font, FC_INDEX, 0, &face.second) != FcResultMatch)
-            face.second = 0;
-        break;
+        int index = 0;
+        if (FcPatternGetInteger(font, FC_INDEX, 0, &index) != FcResultMatch)
+            index = 0;
+        return {QString::fromUtf8(reinterpret_cast<const char *>(file)), index};
     }
-    if (sorted)
-        FcFontSetDestroy(sorted);
-    return face;
+    return {};
 }
 
 bool isNeutral(hb_script_t script)
@@ -201,8 +206,10 @@ const FontMeasure::Font *FontMeasure::Fallbacks::fontFor(char32_t c)
     const std::lock_guard lock(mutex);
     if (const auto it = byCharacter.find(c); it != byCharacter.end())
         return it->second;
+    if (!order)
+        order.reset(fallbackOrder());
     const Font *font = nullptr;
-    const auto face = fallbackFace(c);
+    const auto face = fallbackFace(order.get(), c);
     if (!face.first.isEmpty()) {
         auto &slot = loaded[face];
         if (!slot) {
@@ -225,7 +232,7 @@ struct FontMeasure::Shaper
     QStringView text;
     int pixelSize;
     hb_script_t script = HB_SCRIPT_COMMON;
-    std::unique_ptr<hb_buffer_t, HbDeleter<hb_buffer_destroy>> buffer{hb_buffer_create()};
+    std::unique_ptr<hb_buffer_t, FreeWith<hb_buffer_destroy>> buffer{hb_buffer_create()};
 
     struct Cluster
     {
