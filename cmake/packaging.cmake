@@ -1,13 +1,14 @@
 # The Debian package:  cpack -G DEB  in the build folder (see README).
-# Dependencies come from the binaries (dpkg-shlibdeps) plus the UI font. The
-# icon, desktop and MIME caches are brought up to date by the triggers of the
+# Dependencies come from the binaries (dpkg-shlibdeps) plus the fonts: the
+# windows' Tahoma and the Liberation Sans that check measures in. The icon,
+# desktop and MIME caches are brought up to date by the triggers of the
 # packages that own them, so the package has no maintainer scripts.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brindle)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ovalin")
-set(CPACK_PACKAGE_CONTACT "Brindle developers <brindle@example.org>")
+set(CPACK_PACKAGE_CONTACT "${BRINDLE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "meta tag generator for web pages")
 # CPack puts the summary in front and indents the lines.
 # A line that begins with a full stop would be a control statement.
@@ -23,7 +24,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${BRINDLE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, fonts-liberation2")
+# Without Qt's Wayland platform a session with no X server aborts at start;
+# without xdg-open the homepage button does nothing visible.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -10,7 +10,16 @@ _brindle_cli_commands()
 _brindle_cli_doctypes()
 {
     printf '%s\n' 'XHTML 1.0 Transitional' 'XHTML 1.0 Strict' 'XHTML 1.1' 'XHTML Mobile 1.0' \
-        'None' 'HTML 4.01 Transitional' 'HTML 4.01 Strict'
+        'None' 'HTML 4.01 Transitional' 'HTML 4.01 Strict' 'HTML 5'
+}
+
+# The codes of the charset table, in its order.
+_brindle_cli_charsets()
+{
+    printf '%s\n' ASMO-708 DOS-720 iso-8859-6 windows-1256 windows-1257 ibm852 iso-8859-2 \
+        windows-1250 gb18030 gb2312 hz-gb-2312 big5 cp866 iso-8859-5 koi8-r koi8-ru windows-1251 \
+        iso-8859-7 windows-1253 DOS-862 iso-8859-8-i iso-8859-8 windows-1255 euc-jp shift_jis euc-kr \
+        windows-874 iso-8859-9 utf-8 windows-1258 iso-8859-1
 }
 
 _brindle_cli()
@@ -58,6 +67,14 @@ _brindle_cli()
             COMPREPLY=($(compgen -W 'website article profile book video.movie music.song' -- "$cur"))
             return
             ;;
+        --charset)
+            COMPREPLY=($(compgen -W "$(_brindle_cli_charsets)" -- "$cur"))
+            return
+            ;;
+        --format)
+            COMPREPLY=($(compgen -W 'text json' -- "$cur"))
+            return
+            ;;
         --twitter-card)
             COMPREPLY=($(compgen -W 'summary summary_large_image' -- "$cur"))
             return
@@ -81,6 +98,9 @@ _brindle_cli()
         COMPREPLY=($(compgen -W "$(_parse_help "$1" "$command --help")" -- "$cur"))
         return
     fi
-    [[ $command == colorize ]] && _filedir '@(htm|html|xhtml|xht)'
+    # Pages, and the folders that lead to them (apply also takes a folder).
+    case $command in
+        colorize | import | check | apply) _filedir '@(htm|html|xhtml|xht)' ;;
+    esac
 }
 complete -F _brindle_cli brindle-cli

@@ -16,17 +16,24 @@ build_pkgs+=(libharfbuzz-dev)
 build_pkgs+=(fonts-wine)
 # Qt's platform interface, through which the accessibility test switches accessibility on.
 build_pkgs+=(qt6-base-private-dev)
+# X11's startup notification, sent by a start that hands over and opens no window.
+build_pkgs+=(libxcb1-dev)
 test_pkgs=(xvfb xauth imagemagick)
+# The fonts a browser falls back to for scripts Liberation Sans lacks, which
+# the width test measures against.
+test_pkgs+=(fonts-noto-core fonts-noto-cjk)
 # The DTDs and validators that check the pages Brindle writes; the Nu Html
 # Checker comes from the npm registry (install_vnu below) and runs on Java.
 test_pkgs+=(w3c-sgml-lib libxml2-utils opensp default-jre-headless)
 test_pkgs+=(unrtf catdoc)   # independent RTF readers for the colouring tests
 # The placement test under X: a window manager, and tools to move windows and read the root window.
 test_pkgs+=(xdotool openbox x11-utils)
+# The placement test under Wayland: a headless compositor and Qt's Wayland platform.
+test_pkgs+=(weston qt6-wayland)
 # The checkers of the desktop files, the manual pages, the profile file type,
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
-            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
+            libfile-mimeinfo-perl bash-completion file dpkg-dev lintian python3-debian)
 # setfacl and getfacl: the ACLs the writer's and apply's tests give files and read back.
 test_pkgs+=(acl)
 # Style and static checks (scripts/lint.sh).

@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
+#include "app/startupnotification.h"
 #include "ui/mainwindow.h"
 #include "ui/qtdialogs.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     const brindle::app::AbsoluteFileArguments absoluteFiles(argc, argv);
     // Overlaps the font configuration's loading with the display connection.
     brindle::app::FontConfigWarmUp fontConfig;
+    brindle::app::StartupNotification startupNotification;
     QApplication app(argc, argv);
     brindle::app::applyApplicationSettings(app);
     brindle::ui::QtDialogs qtDialogs;
@@ -40,8 +42,10 @@ int main(int argc, char *argv[])
     // Before any window: a later copy hands over its command line and ends
     // here. The running copy keeps the lock until the guard goes at exit.
     brindle::app::TOvRunOnce runOnce;
-    if (const auto status = brindle::app::startSingleInstance(runOnce))
+    if (const auto status = brindle::app::startSingleInstance(runOnce)) {
+        startupNotification.complete();
         return *status;
+    }
 #ifdef BRINDLE_TEST_HOOKS
     brindle::app::HandOverLog::attachIfRequested(runOnce);
 #endif

@@ -51,6 +51,9 @@ QObject *checkedOwner(QObject *owner)
     return owner;
 }
 
+// Wayland neither tells a program where its windows are nor lets it place
+// them; the frame is the program's own decoration (or one the compositor
+// draws and never reports), the same in every state.
 bool isWayland()
 {
     return QGuiApplication::platformName().startsWith(u"wayland"_s);
@@ -155,6 +158,11 @@ TOvCCompCustomWdwState::~TOvCCompCustomWdwState() = default;
 
 QMargins TOvCCompCustomWdwState::frameMargins() const
 {
+    if (isWayland()) {
+        const QWindow *handle = m_window->windowHandle();
+        return handle && m_window->isVisible() ? handle->frameMargins() : m_frame;
+    }
+    // An X11 window manager changes or drops its frame when maximizing.
     if (!m_window->isVisible() || (m_window->windowState() & kNotNormal))
         return m_frame;
     const QRect f = m_window->frameGeometry();
@@ -164,7 +172,7 @@ QMargins TOvCCompCustomWdwState::frameMargins() const
 
 void TOvCCompCustomWdwState::rememberFrame()
 {
-    if (!m_window->isVisible() || (m_window->windowState() & kNotNormal))
+    if (!m_window->isVisible() || (!isWayland() && (m_window->windowState() & kNotNormal)))
         return;
     m_frame = frameMargins();
 }
@@ -175,7 +183,9 @@ StoredPlacement TOvCCompCustomWdwState::currentPlacement() const
     if (!normal.isValid())
         normal = m_window->geometry();
     const QRect outer = normal.marginsAdded(frameMargins());
-    return {outer.x(), outer.y(), outer.width(), outer.height(), stateOf(m_window->windowState())};
+    StoredPlacement p{outer.x(), outer.y(), outer.width(), outer.height(), stateOf(m_window->windowState())};
+    p.positionKnown = !isWayland();
+    return p;
 }
 
 void TOvCCompCustomWdwState::LoadPlacement(StoredPlacement &) {}
@@ -369,9 +379,10 @@ void TOvCCompCustomWdwState::firstShown()
     if (!m_autoSaveRestore && !m_restorePending)
         return;
     m_restorePending = false;
-    // On X11 the frame arrives after mapping; the stored outer size can only
-    // be turned into a client size once it is known.
-    const bool frameComesLater = QGuiApplication::platformName() == u"xcb"_s &&
+    // On X11 the frame arrives after mapping, and a Wayland decoration once
+    // the compositor has configured the window; the stored outer size can
+    // only be turned into a client size once it is known.
+    const bool frameComesLater = (QGuiApplication::platformName() == u"xcb"_s || isWayland()) &&
                                  !m_window->windowFlags().testFlag(Qt::FramelessWindowHint) &&
                                  frameMargins().isNull();
     if (frameComesLater) {
@@ -410,6 +421,8 @@ bool TOvCCompCustomWdwState::eventFilter(QObject *watched, QEvent *event)
             restoreSizeLimitsWhenBack();
             [[fallthrough]];
         case QEvent::Move:
+        // The last moment the frame is seen before the window goes.
+        case QEvent::Close:
             rememberFrame();
             if (m_waitingForFrame && !frameMargins().isNull())
                 frameKnown();
@@ -422,6 +435,14 @@ bool TOvCCompCustomWdwState::eventFilter(QObject *watched, QEvent *event)
                    QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
         if (m_autoSaveRestore && m_window)
             guarded(nullptr, [this] { SavePlacement(); });
+    } else if (watched == m_handle && event->type() == QEvent::Expose && m_window && isWayland()) {
+        // A Wayland decoration is made once the compositor has configured
+        // the window, which moves and resizes nothing. A compositor that
+        // draws the frame itself never tells its size: the first exposure
+        // is as much as will be known.
+        rememberFrame();
+        if (m_waitingForFrame)
+            frameKnown();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -582,23 +603,25 @@ void TOvCCompRegWdwState::StorePlacement(const StoredPlacement &placement)
     const QString group = groupOf(key);
     StoredPlacement values = placement;
     const auto fields = fieldsOf(values);
+    // Without a known position, Left and Top stay as stored (or absent).
+    const std::size_t first = placement.positionKnown ? 0 : 2;
     {
         QSettings settings(file.absoluteFilePath(), QSettings::IniFormat);
         settings.beginGroup(group);
-        for (std::size_t i = 0; i < kValueNames.size(); ++i)
+        for (std::size_t i = first; i < kValueNames.size(); ++i)
             settings.setValue(QString::fromUtf16(kValueNames[i]), *fields[i]);
         settings.endGroup();
         settings.sync();
-        // All five are written together (atomically), so when writing fails
+        // The values are written together (atomically), so when writing fails
         // the first of them is the one that could not be written.
         if (settings.status() == QSettings::AccessError)
-            throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[0])));
+            throw Error(u"Failed to set data for '%1'"_s.arg(QString::fromUtf16(kValueNames[first])));
     }
     // The status keeps the first fault only, so one left from reading a
     // damaged file would hide a failed write; what the file holds now tells.
     QSettings written(file.absoluteFilePath(), QSettings::IniFormat);
     written.beginGroup(group);
-    for (std::size_t i = 0; i < kValueNames.size(); ++i) {
+    for (std::size_t i = first; i < kValueNames.size(); ++i) {
         const QString name = QString::fromUtf16(kValueNames[i]);
         if (written.value(name) != QVariant(QString::number(*fields[i])))
             throw Error(u"Failed to set data for '%1'"_s.arg(name));

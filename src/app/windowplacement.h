@@ -26,6 +26,9 @@ struct StoredPlacement
     int width = 0;
     int height = 0;
     int state = 0;
+    // False where the platform does not tell a window's position (Wayland):
+    // left and top mean nothing then, and the stored ones are kept.
+    bool positionKnown = true;
 
     friend bool operator==(const StoredPlacement &, const StoredPlacement &) = default;
 };

@@ -33,7 +33,11 @@ public:
 
 // Liberation Sans Regular, shaped with HarfBuzz (kerning included) and with
 // each advance cut to 1/64 px as Qt's font engine does, so the widths agree
-// with what the windows draw. Safe to use from several threads.
+// with what the windows draw. Characters the font lacks are measured in the
+// font fontconfig picks for them, as a browser falls back: each run of one
+// script is shaped in the main font, and each stretch of it that comes out
+// as missing glyphs is shaped again in the fallback font. Safe to use from
+// several threads.
 class FontMeasure : public TextMeasure
 {
 public:
@@ -43,14 +47,22 @@ public:
     // A given font file; throws brindle::Error when it cannot be read.
     explicit FontMeasure(const QString &fontFile);
     ~FontMeasure() override;
+    FontMeasure(const FontMeasure &) = delete;
+    FontMeasure &operator=(const FontMeasure &) = delete;
 
     double width(QStringView text, int pixelSize) const override;
     const QString &fontFile() const { return m_fontFile; }
+    // The file of the font a character is measured in: the main font's when
+    // it has the character, else the fallback's; empty when no font has it.
+    QString fontFileFor(char32_t c) const;
 
 private:
     struct Font;
+    struct Fallbacks;
+    struct Shaper;
     QString m_fontFile;
     std::unique_ptr<Font> m_font;
+    std::unique_ptr<Fallbacks> m_fallbacks;
 };
 
 // Whitespace runs become one space and the ends are trimmed, as a search

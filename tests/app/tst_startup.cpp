@@ -39,8 +39,8 @@ private slots:
     {
         QCOMPARE(QApplication::applicationVersion(), QStringLiteral(BRINDLE_VERSION));
         // The windows are matched with the installed desktop entry by its name.
-        QCOMPARE(QGuiApplication::desktopFileName(), u"org.example.brindle"_s);
-        QVERIFY(QFile::exists(QStringLiteral(BRINDLE_SOURCE_DIR "/data/org.example.brindle.desktop")));
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral(BRINDLE_APP_ID));
+        QVERIFY(QFile::exists(QStringLiteral(BRINDLE_BUILT_DATA "/" BRINDLE_APP_ID ".desktop")));
 
         test::FakeDialogs fake;
         std::unique_ptr<ui::Tovalinform> main = app::createWindows();

@@ -152,6 +152,10 @@ echo "== moved by hand, it reopens there; windows over it are centred"
 start_brindle
 builtin=$(geometry)
 echo "built-in place: $builtin"
+# The fixed-size window's outer size: its frame's height follows the title
+# font of the window manager's theme.
+read -r _ _ outer_w outer_h <<<"$(frame_rect "$wid")"
+outer="$outer_w $outer_h"
 xdotool windowmove --sync "$wid" 345 267 || true
 sleep 0.5
 moved=$(geometry)
@@ -182,8 +186,8 @@ close_brindle
 
 echo "== State 2 opens the fixed-size window maximized; restored and moved, it stores the new place"
 mkdir -p "$(dirname "$conf")"
-printf '[Software]\n%s\\Left=100\n%s\\Top=80\n%s\\Width=682\n%s\\Height=522\n%s\\State=2\n' \
-    "$key" "$key" "$key" "$key" "$key" >"$conf"
+printf '[Software]\n%s\\Left=100\n%s\\Top=80\n%s\\Width=%s\n%s\\Height=%s\n%s\\State=2\n' \
+    "$key" "$key" "$key" "$outer_w" "$key" "$outer_h" "$key" >"$conf"
 start_brindle
 is_maximized || fail "not maximized: $(xprop -id "$wid" _NET_WM_STATE)"
 echo "maximized: $(frame_rect "$wid")"
@@ -196,7 +200,7 @@ restored=$(frame_rect "$wid")
 echo "restored: $restored"
 # openbox leaves the resize handle of the maximized window below the frame
 # until the next move, so only the place and the width are compared.
-[ "$(cut -d' ' -f1-3 <<<"$restored")" = "100 80 682" ] || fail "restored to $restored"
+[ "$(cut -d' ' -f1-3 <<<"$restored")" = "100 80 $outer_w" ] || fail "restored to $restored"
 [ "$(xwininfo -id "$wid" | sed -n 's/.*Height: *//p')" = 501 ] || fail "restored without its fixed size"
 xdotool windowmove --sync "$wid" 345 267 || true
 sleep 0.5
@@ -205,13 +209,13 @@ close_brindle
 [ "$(stored)" = "$moved 0" ] || fail "stored $(stored) instead of $moved 0"
 
 echo "== A stray line before the section: the place is used, and the exit asks nothing"
-printf 'a stray line\n[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
-    "$key" "$key" "$key" "$key" "$key" >"$conf"
+printf 'a stray line\n[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=%s\n%s\\Height=%s\n%s\\State=0\n' \
+    "$key" "$key" "$key" "$outer_w" "$key" "$outer_h" "$key" >"$conf"
 start_brindle
 [ "$(message_boxes)" = 0 ] || fail "a message box at the start"
-[ "$(frame_rect "$wid")" = "300 200 682 522" ] || fail "opened at $(frame_rect "$wid")"
+[ "$(frame_rect "$wid")" = "300 200 $outer" ] || fail "opened at $(frame_rect "$wid")"
 close_brindle
-[ "$(stored)" = "300 200 682 522 0" ] || fail "stored $(stored)"
+[ "$(stored)" = "300 200 $outer 0" ] || fail "stored $(stored)"
 ! grep -q stray "$conf" || fail "the stray line was kept"
 
 # A file that cannot be read as settings: the error report once, the built-in
@@ -222,7 +226,7 @@ damaged() {
     xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Brindle$' | head -n1)" key Return
     sleep 1
     [ "$(message_boxes)" = 0 ] || fail "the error report came twice"
-    [ "$(frame_rect "$wid")" = "0 0 682 522" ] || fail "opened at $(frame_rect "$wid") instead of the built-in place"
+    [ "$(frame_rect "$wid")" = "0 0 $outer" ] || fail "opened at $(frame_rect "$wid") instead of the built-in place"
     xdotool windowmove --sync "$wid" 222 111 || true
     sleep 0.5
     moved=$(frame_rect "$wid")
@@ -237,14 +241,14 @@ damaged() {
 echo "== Garbage before a valid section"
 {
     printf '\x01\x7f garbage "with an open quote\n'
-    printf '[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
-        "$key" "$key" "$key" "$key" "$key"
+    printf '[Software]\n%s\\Left=300\n%s\\Top=200\n%s\\Width=%s\n%s\\Height=%s\n%s\\State=0\n' \
+        "$key" "$key" "$key" "$outer_w" "$key" "$outer_h" "$key"
 } >"$conf"
 damaged
 
 echo "== An unterminated [section line"
-printf '[Software\n%s\\Left=300\n%s\\Top=200\n%s\\Width=682\n%s\\Height=522\n%s\\State=0\n' \
-    "$key" "$key" "$key" "$key" "$key" >"$conf"
+printf '[Software\n%s\\Left=300\n%s\\Top=200\n%s\\Width=%s\n%s\\Height=%s\n%s\\State=0\n' \
+    "$key" "$key" "$key" "$outer_w" "$key" "$outer_h" "$key" >"$conf"
 damaged
 
 echo "== Without a window manager: State 2 stored, the window moved and closed stores the new place"

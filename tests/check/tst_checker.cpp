@@ -97,6 +97,16 @@ private slots:
                })
             << u"title-length"_s << 4 << 1
             << u"title is 73 characters, 652 px wide; search results show about 600 px (about 60 characters)"_s;
+        // Each Han character is a full em in the fallback font, not Liberation
+        // Sans's narrower box for a glyph it lacks.
+        QTest::addRow("Chinese title of 38 characters")
+            << Fault([](Page &p) {
+                   p.title =
+                       u"<title>家居与园艺：小花园和阳台的实用建议，从选土、播种、浇水、修剪到施肥的完整指南</title>"_s
+                           .toUtf8();
+               })
+            << u"title-length"_s << 4 << 1
+            << u"title is 38 characters, 760 px wide; search results show about 600 px (about 60 characters)"_s;
         QTest::addRow("description missing")
             << Fault([](Page &p) { p.description.clear(); }) << u"description-missing"_s << 0 << 0
             << u"page has no <meta name=\"description\">"_s;

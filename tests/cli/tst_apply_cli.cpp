@@ -312,7 +312,8 @@ private slots:
             const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (events < 0 || dir < 0 || ::inotify_add_watch(events, folder.constData(), IN_CREATE) < 0)
                 ::_exit(1);
-            ::write(ready[1], "r", 1);
+            if (::write(ready[1], "r", 1) != 1)
+                ::_exit(1);
             int opened = 0;
             alignas(inotify_event) char buffer[65536];
             for (;;) {
@@ -334,15 +335,14 @@ private slots:
                     at += ssize_t(sizeof(inotify_event) + event->len);
                 }
             }
-            ::write(result[1], &opened, sizeof opened);
-            ::_exit(0);
+            ::_exit(::write(result[1], &opened, sizeof opened) == ssize_t(sizeof opened) ? 0 : 1);
         }
         QVERIFY(reader > 0);
         char go = 0;
         QCOMPARE(::read(ready[0], &go, 1), ssize_t(1));
         const test::CliRun r =
             runCliWith(asUserA({u"apply"_s, u"--profile"_s, tree.profile, u"--backup"_s, u".orig"_s, site}));
-        ::write(stop[1], "s", 1);
+        QCOMPARE(::write(stop[1], "s", 1), ssize_t(1));
         int opened = -1;
         QCOMPARE(::read(result[0], &opened, sizeof opened), ssize_t(sizeof opened));
         ::waitpid(reader, nullptr, 0);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # `cmake --install` puts down exactly the files of install-list.txt, each
 # icon at the size its folder names, the programs runnable.
-#   check_install.sh BUILD_DIR LIST
+#   check_install.sh BUILD_DIR LIST APP_ID
 set -euo pipefail
-build=$1 list=$2
+build=$1 list=$2 app_id=$3
 fail() { echo "check_install: $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -11,7 +11,7 @@ prefix=$work/usr
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 installed=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
-expected=$(LC_ALL=C sort "$list")
+expected=$(sed "s/org\.example\.brindle/$app_id/" "$list" | LC_ALL=C sort)
 if [ "$installed" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$installed") >&2 || true
     fail "installed files differ from $list (< expected, > installed)"

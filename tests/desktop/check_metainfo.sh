@@ -18,4 +18,7 @@ for shot in $shots; do
     [ -f "$docs/$shot" ] || fail "screenshot $shot is not in $docs"
 done
 grep -q '<binary>brindle-cli</binary>' "$metainfo" || fail "brindle-cli not provided"
+for type in homepage bugtracker help vcs-browser; do
+    grep -q "<url type=\"$type\">https\?://" "$metainfo" || fail "no <url type=\"$type\">"
+done
 echo "metainfo clean: $(wc -w <<<"$shots") screenshots, release $version"

@@ -104,6 +104,53 @@ Options helpOptions(const QByteArray &help)
     return found;
 }
 
+// Each option of a --help text with its description, continuation lines joined.
+QMap<QString, QString> helpDescriptions(const QByteArray &help)
+{
+    QMap<QString, QString> found;
+    static const QRegularExpression optionLine(u"^  (-\\S.*?)(?:\\s{2,}(.*)|$)"_s);
+    QStringList current;
+    bool inOptions = false;
+    for (const QString &line : QString::fromUtf8(help).split(u'\n')) {
+        if (!line.startsWith(u' '))
+            inOptions = line == u"Options:"_s;
+        if (!inOptions)
+            continue;
+        const QRegularExpressionMatch m = optionLine.match(line);
+        if (m.hasMatch()) {
+            current = optionsIn(QString(m.captured(1)).remove(QRegularExpression(u"<[^>]*>"_s))).values();
+            for (const QString &option : current)
+                found[option] = m.captured(2);
+        } else {
+            for (const QString &option : current)
+                found[option] += u' ' + line.trimmed();
+        }
+    }
+    return found;
+}
+
+// The paragraph of each option a stretch of a page defines.
+QMap<QString, QString> definitions(const QStringList &lines)
+{
+    QMap<QString, QString> found;
+    QStringList current;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        if (line.startsWith(u".TP"_s) || line.startsWith(u".TQ"_s)) {
+            if (line.startsWith(u".TP"_s))
+                current.clear();
+            if (i + 1 < lines.size())
+                current << optionsIn(lines.at(++i).section(u' ', 1)).values();
+            continue;
+        }
+        if (line.startsWith(u".S"_s))
+            current.clear();
+        for (const QString &option : current)
+            found[option] += line + u' ';
+    }
+    return found;
+}
+
 QStringList helpCommands(const QByteArray &help)
 {
     QStringList found;
@@ -174,6 +221,57 @@ private slots:
         QVERIFY2(undocumented.isEmpty(),
                  qPrintable(u"not in the man page: "_s + undocumented.values().join(u' ')));
         QVERIFY2(unknown.isEmpty(), qPrintable(u"not in --help: "_s + unknown.values().join(u' ')));
+    }
+
+    // An option that takes "-" for standard output says so in the page too.
+    void standardOutputIsDocumented_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const QString &command : helpCommands(helpOf(QStringLiteral(BRINDLE_CLI), {u"--help"_s})))
+            QTest::addRow("%s", qPrintable(command)) << command;
+    }
+    void standardOutputIsDocumented()
+    {
+        QFETCH(QString, command);
+        const ManPage page = readManPage(manDir() + u"/brindle-cli.1"_s);
+        QStringList lines = page.subsections.value(command);
+        if (lines.join(u' ').contains(u"tag options"_s))
+            lines << page.sections.value(u"TAG OPTIONS"_s);
+        const QMap<QString, QString> documented = definitions(lines);
+        const QMap<QString, QString> help =
+            helpDescriptions(helpOf(QStringLiteral(BRINDLE_CLI), {command, u"--help"_s}));
+        for (auto it = help.cbegin(); it != help.cend(); ++it) {
+            if (!it.value().contains(u"\"-\" is standard output"_s))
+                continue;
+            const QString text = documented.value(it.key()).simplified();
+            QVERIFY2(text.contains(u"- is standard output"_s) ||
+                         text.contains(u"- writes it to standard output"_s),
+                     qPrintable(it.key() + u": "_s + text));
+        }
+    }
+
+    // What the program reads from its environment and the files it keeps.
+    void guiPageNamesItsEnvironmentAndFiles_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("term");
+        for (const char16_t *variable : {u"XDG_CONFIG_HOME", u"XDG_RUNTIME_DIR", u"TMPDIR"})
+            QTest::addRow("%s", qPrintable(QString::fromUtf16(variable)))
+                << u"ENVIRONMENT"_s << QString::fromUtf16(variable);
+        for (const char16_t *file : {u"Ovalin/Brindle.conf", u"BRINDLE.lock", u"BRINDLE-UID.socket"})
+            QTest::addRow("%s", qPrintable(QString::fromUtf16(file)))
+                << u"FILES"_s << QString::fromUtf16(file);
+    }
+    void guiPageNamesItsEnvironmentAndFiles()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, term);
+        const QStringList lines = readManPage(manDir() + u"/brindle.1"_s).sections.value(section);
+        // Each is the tag of a paragraph of its section.
+        bool defined = false;
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            defined = defined || (lines.at(i - 1).startsWith(u".TP"_s) && lines.at(i).contains(term));
+        QVERIFY2(defined, qPrintable(term + u" is not in "_s + section));
     }
 
     void guiOptionsMatchTheManPage()

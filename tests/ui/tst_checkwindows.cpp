@@ -77,6 +77,10 @@ private slots:
             QString(250, u'i'),
             u"The Description Meta Tag should contain a coherent description of the page, and should contain "
             u"words that are located within the page content. This tag tells search engines the description."_s,
+            // Drawn in fallback fonts, which the checker measures the same way.
+            u"家居与园艺：小花园和阳台的实用建议"_s,
+            u"집과 정원: 작은 정원과 발코니를 위한 팁"_s,
+            u"บ้านและสวน: เคล็ดลับสำหรับสวนขนาดเล็ก"_s,
         };
         for (int size : {check::kTitlePixelSize, check::kDescriptionPixelSize}) {
             for (const QString &text : texts)
