@@ -4,6 +4,7 @@
 #include "base/textutil.h"
 #include "check/checker.h"
 #include "check/textmeasure.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
@@ -113,6 +114,7 @@ Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindow
     setObjectName(u"hintf"_s);
     setFont(widgets::uiFont(8));
     setFixedSize(515, kHeight);
+    m_place = new SecondaryWindow(this);
 
     m_body = new widgets::GradientPanel(this);
     m_body->setObjectName(u"pnhint"_s);
@@ -230,7 +232,7 @@ void Thintf::showHint(int listRow, QWidget *mainWindow)
 {
     ShowTagHint(listRow);
     if (!isVisible())
-        m_placement.place(this, mainWindow);
+        m_place->place(mainWindow);
     show();
     raise();
     activateWindow();
@@ -242,7 +244,7 @@ void Thintf::showText(const QString &caption, const QString &text, QWidget *over
     m_caption->adjustSize();
     lbhint->setText(text);
     if (!isVisible())
-        m_placement.place(this, over);
+        m_place->place(over);
     show();
     raise();
     activateWindow();
@@ -291,13 +293,6 @@ bool Thintf::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Thintf::hideEvent(QHideEvent *event)
-{
-    if (!event->spontaneous())
-        m_placement.remember(this);
-    QWidget::hideEvent(event);
 }
 
 void Thintf::changeEvent(QEvent *event)

@@ -3,8 +3,6 @@
 // Thintf, the hint popup: the small borderless window that explains one tag,
 // opened by the hint buttons of the main window.
 
-#include "ui/centreonce.h"
-
 #include <QWidget>
 
 class QLabel;
@@ -17,6 +15,8 @@ class ImageButton;
 } // namespace brindle::widgets
 
 namespace brindle::ui {
+
+class SecondaryWindow;
 
 class Thintf : public QWidget
 {
@@ -55,7 +55,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -64,7 +63,7 @@ private:
     QLineEdit *measuredInput() const;
     void updateLength();
 
-    CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
     widgets::GradientPanel *m_body = nullptr;
     widgets::GradientPanel *m_header = nullptr;
     widgets::ImageButton *btHintTitle = nullptr;

@@ -3,6 +3,7 @@
 #include "base/textutil.h"
 #include "ui/cardpreview.h"
 #include "ui/hintpopup.h"
+#include "ui/secondarywindow.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -10,7 +11,6 @@
 #include "widgets/systemcolors.h"
 
 #include <QCheckBox>
-#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -89,6 +89,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
     setFont(widgets::uiFont());
     setFixedSize(kWindowWidth, kWindowHeight);
     setAutoFillBackground(true);
+    m_place = new SecondaryWindow(this);
 
     m_fields = new widgets::GradientPanel(this);
     m_fields->setObjectName(u"pnfields"_s);
@@ -273,7 +274,7 @@ void SocialCardsWindow::inputChanged()
 void SocialCardsWindow::showOver(QWidget *mainWindow)
 {
     if (!isVisible())
-        m_placement.place(this, mainWindow);
+        m_place->place(mainWindow);
     show();
     raise();
     activateWindow();
@@ -294,13 +295,6 @@ bool SocialCardsWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void SocialCardsWindow::hideEvent(QHideEvent *event)
-{
-    if (!event->spontaneous())
-        m_placement.remember(this);
-    QDialog::hideEvent(event);
 }
 
 } // namespace brindle::ui

@@ -8,7 +8,6 @@
 // hidden.
 
 #include "tags/socialtags.h"
-#include "ui/centreonce.h"
 
 #include <QDialog>
 
@@ -25,6 +24,7 @@ class GradientPanel;
 namespace brindle::ui {
 
 class CardPreview;
+class SecondaryWindow;
 class Thintf;
 
 class SocialCardsWindow : public QDialog
@@ -60,7 +60,6 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void refresh();
@@ -74,7 +73,7 @@ private:
     Thintf *m_hint = nullptr;
     QString m_classicTitle;
     QString m_classicDescription;
-    CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
 };
 
 } // namespace brindle::ui

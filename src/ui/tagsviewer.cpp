@@ -7,6 +7,7 @@
 #include "render/webpage.h"
 #include "tags/metataggenerator.h"
 #include "ui/rtftextdocument.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
@@ -112,6 +113,10 @@ Tfview::Tfview(QWidget *parent)
     pal.setColor(QPalette::Window, widgets::clBtnFace());
     setPalette(pal);
     setAutoFillBackground(true);
+    // Modal to the main window only: the windows opened from its popup menu
+    // beside the main window stay usable, and in front of it.
+    setWindowModality(Qt::WindowModal);
+    m_place = new SecondaryWindow(this);
 
     pntulbar = new widgets::GradientPanel(this);
     pntulbar->setObjectName(u"pntulbar"_s);
@@ -261,10 +266,8 @@ void Tfview::btHtmlClick()
 
 int Tfview::showModalOver(QWidget *mainWindow)
 {
-    m_placement.place(this, mainWindow);
-    const int result = exec();
-    m_placement.remember(this);
-    return result;
+    m_place->place(mainWindow);
+    return exec();
 }
 
 void Tfview::btCloseClick()

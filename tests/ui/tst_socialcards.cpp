@@ -5,7 +5,7 @@
 #include "common/modal.h"
 #include "common/testfiles.h"
 #include "ui/cardpreview.h"
-#include "ui/centreonce.h"
+#include "ui/secondarywindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/socialcards.h"
