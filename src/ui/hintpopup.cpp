@@ -10,8 +10,9 @@
 #include "widgets/imagebutton.h"
 #include "widgets/systemcolors.h"
 
+#include <QApplication>
 #include <QEvent>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -109,8 +110,10 @@ QString lengthLine(int slot, const QString &text)
 
 } // namespace
 
-Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+Thintf::Thintf(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(u"hintf"_s);
     setFont(widgets::uiFont(8));
     setFixedSize(515, kHeight);
@@ -231,11 +234,7 @@ QString Thintf::lengthText() const
 void Thintf::showHint(int listRow, QWidget *mainWindow)
 {
     ShowTagHint(listRow);
-    if (!isVisible())
-        m_place->place(mainWindow);
-    show();
-    raise();
-    activateWindow();
+    showOver(mainWindow);
 }
 
 void Thintf::showText(const QString &caption, const QString &text, QWidget *over)
@@ -243,11 +242,24 @@ void Thintf::showText(const QString &caption, const QString &text, QWidget *over
     m_caption->setText(caption);
     m_caption->adjustSize();
     lbhint->setText(text);
+    // No length line: that belongs to the Title and Description hints.
+    m_slot = 0;
+    setFixedSize(515, kHeight);
+    m_body->setGeometry(rect());
+    m_lengthLabel->hide();
+    showOver(over);
+}
+
+void Thintf::showOver(QWidget *over)
+{
     if (!isVisible())
         m_place->place(over);
+    m_over = over ? over->window() : nullptr;
     show();
     raise();
-    activateWindow();
+    // Clicks elsewhere in the program close the popup: with the focus left
+    // where it was, no change of the focus tells of them.
+    qApp->installEventFilter(this);
 }
 
 QString Thintf::captionText() const
@@ -264,7 +276,9 @@ void Thintf::focusWindowChanged(QWindow *window)
 {
     // Another window of this program took the focus. When the user switches
     // to another program no window of ours has it (nullptr): stay open.
-    if (window && isVisible() && window != windowHandle())
+    if (!window || !isVisible() || window == windowHandle())
+        return;
+    if (!m_over || window != m_over->windowHandle())
         hide();
 }
 
@@ -282,6 +296,18 @@ void Thintf::mouseReleaseEvent(QMouseEvent *event)
 
 bool Thintf::eventFilter(QObject *watched, QEvent *event)
 {
+    if (isVisible() && watched->isWidgetType()) {
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::MouseButtonPress && widget->window() != this) {
+            // A press anywhere else in the program, which would have taken
+            // the activation from a popup that had it.
+            hide();
+        } else if (event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && widget->window() == m_over) {
+            hide();
+            return true;
+        }
+    }
     if (watched == m_caption) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -293,6 +319,12 @@ bool Thintf::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Thintf::hideEvent(QHideEvent *event)
+{
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
 }
 
 void Thintf::changeEvent(QEvent *event)

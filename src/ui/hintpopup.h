@@ -3,6 +3,7 @@
 // Thintf, the hint popup: the small borderless window that explains one tag,
 // opened by the hint buttons of the main window.
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -34,8 +35,9 @@ public:
     // Loads a slot's caption and text without showing the window.
     void ShowTagHint(int slot);
     // What a hint button does: loads the slot, then shows the popup, centred
-    // over the main window the first time and at the same place afterwards,
-    // and activates it.
+    // over the main window the first time and at the same place afterwards.
+    // The popup takes neither the activation nor the focus: typing goes on
+    // in the input, and the length line follows it.
     void showHint(int listRow, QWidget *mainWindow);
     // The same for a caption and text of another window's input (the social
     // card fields), placed and closed as the tags' hints are.
@@ -55,9 +57,11 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    void showOver(QWidget *over);
     void focusWindowChanged(QWindow *window);
     void applyColors();
     QLineEdit *measuredInput() const;
@@ -73,6 +77,8 @@ private:
     QLineEdit *m_titleInput = nullptr;
     QLineEdit *m_descriptionInput = nullptr;
     int m_slot = 0;
+    // The window the popup was shown for; its own focus does not close it.
+    QPointer<QWidget> m_over;
 };
 
 } // namespace brindle::ui

@@ -147,10 +147,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
         button->setAccessibleName(u"Show Hint: "_s + propertyOf(f));
         button->setFocusPolicy(Qt::NoFocus);
         button->setImages(u":/images/hint.png"_s, u":/images/hint-hover.png"_s);
-        connect(button, &QAbstractButton::clicked, this, [this, f] {
-            if (m_hint)
-                m_hint->showText(hintCaption(f), hintText(f), this);
-        });
+        connect(button, &QAbstractButton::clicked, this, [this, f] { showHint(f); });
     }
 
     auto *note = new QLabel(u"og:title and og:description left empty take the Title and Description of the "
@@ -199,6 +196,12 @@ QString SocialCardsWindow::hintCaption(int field)
 QString SocialCardsWindow::hintText(int field)
 {
     return QString::fromUtf16(kFieldUi[field].hint);
+}
+
+void SocialCardsWindow::showHint(int field)
+{
+    if (m_hint)
+        m_hint->showText(hintCaption(field), hintText(field), this);
 }
 
 QLineEdit *SocialCardsWindow::lineEdit(int field) const
@@ -283,15 +286,18 @@ void SocialCardsWindow::showOver(QWidget *mainWindow)
 bool SocialCardsWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // As in the main window: Enter moves on to the next input.
-            for (int f = 0; f < kSocialFieldCount; ++f) {
-                if (watched == m_inputs[std::size_t(f)] || watched == lineEdit(f)) {
-                    m_inputs[std::size_t((f + 1) % kSocialFieldCount)]->setFocus(Qt::TabFocusReason);
-                    return true;
-                }
-            }
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        const int key = keyEvent->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        const bool help = key == Qt::Key_F1 && keyEvent->modifiers() == Qt::NoModifier;
+        for (int f = 0; f < kSocialFieldCount && (enter || help); ++f) {
+            if (watched != m_inputs[std::size_t(f)] && watched != lineEdit(f))
+                continue;
+            if (enter) // as in the main window: Enter moves on to the next input
+                m_inputs[std::size_t((f + 1) % kSocialFieldCount)]->setFocus(Qt::TabFocusReason);
+            else
+                showHint(f);
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);

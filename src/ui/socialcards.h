@@ -63,6 +63,7 @@ protected:
 
 private:
     void refresh();
+    void showHint(int field);
     void inputChanged();
 
     std::array<QWidget *, tags::kSocialFieldCount> m_inputs{};

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -97,6 +98,16 @@ public:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override { return selectionMimeData(*this); }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Shift+F10 opens the popup menu, as the Menu key does, at the caret.
+        if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+            emit customContextMenuRequested(cursorRect().center());
+            return;
+        }
+        QTextEdit::keyPressEvent(event);
+    }
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "common/fakedialogs.h"
 #include "common/modal.h"
+#include "tags/tagcatalogue.h"
 #include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/tagsviewer.h"
 #include "widgets/fadinglinklabel.h"
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -289,6 +292,52 @@ private slots:
         QCOMPARE(mime->text(), expectedText);
         for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
             QCOMPARE(mime->data(type), expectedRtf);
+    }
+
+    void f1OpensTheInputsHint_data()
+    {
+        QTest::addColumn<int>("tag");
+        for (int t = 0; t < tags::kTagCount; ++t)
+            QTest::addRow("%s", std::string(tags::tagInfo(t).rowText).c_str()) << t;
+    }
+    void f1OpensTheInputsHint()
+    {
+        QFETCH(int, tag);
+        Window w;
+        ui::Thintf hint(&w.main);
+        w.main.setHintPopup(&hint);
+        QApplication::setActiveWindow(&w.main);
+        QWidget *input = w.main.input(tag);
+        if (auto *combo = qobject_cast<QComboBox *>(input))
+            input = combo->lineEdit();
+        input->setFocus();
+        QTest::keyClick(input, Qt::Key_F1);
+        QVERIFY(hint.isVisible());
+        const std::string_view row = tags::tagInfo(tag).rowText;
+        QCOMPARE(hint.captionText(), QString::fromLatin1(row.data(), qsizetype(row.size())));
+        // The input keeps the focus and its text.
+        QVERIFY(input->hasFocus());
+        QCOMPARE(w.main.tagText(tags::Title), QString());
+    }
+
+    void shiftF10OpensTheViewersMenu()
+    {
+        test::FakeDialogs fake;
+        Tfview viewer;
+        viewer.appendLine(u"<title>Home</title>"_s);
+        viewer.ColorizeTags();
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        auto *menu = viewer.findChild<QMenu *>(u"popht"_s);
+        QVERIFY(!menu->isVisible());
+        QTest::keyClick(viewer.textArea(), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu->isVisible());
+        // Over the text area, where the caret is.
+        QVERIFY(viewer.textArea()->rect().contains(viewer.textArea()->mapFromGlobal(menu->pos())));
+        menu->close();
+        // F10 alone is not the menu's key.
+        QTest::keyClick(viewer.textArea(), Qt::Key_F10);
+        QVERIFY(!menu->isVisible());
     }
 
     void aboutLinkStartsEachShowingInItsNormalColour_data()

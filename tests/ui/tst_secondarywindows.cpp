@@ -15,6 +15,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -442,19 +443,58 @@ private slots:
         QCOMPARE(popup.isVisible(), staysOpen);
     }
 
-    void hintClosesWhenAnotherWindowOfTheProgramTakesTheFocus()
+    void hintLeavesTheFocusWhereItWas()
     {
+        QLineEdit input(m_main);
+        input.show();
+        QApplication::setActiveWindow(m_main);
+        input.setFocus();
+        QTRY_VERIFY(input.hasFocus());
         Thintf popup(m_main);
         popup.showHint(1, m_main);
-        QVERIFY(QTest::qWaitForWindowActive(&popup));
-        // Switching to another program leaves no window of ours focused.
-        emit qApp->focusWindowChanged(nullptr);
         QVERIFY(popup.isVisible());
-        m_main->activateWindow();
-        QTRY_VERIFY(!popup.isVisible());
-        // A hint button pressed now brings it back, again activated.
+        QVERIFY(!popup.isActiveWindow());
+        QVERIFY(input.hasFocus());
+        QTest::keyClicks(&input, u"Fish"_s);
+        QCOMPARE(input.text(), u"Fish"_s);
+        QVERIFY(popup.isVisible());
+    }
+
+    void hintCloses_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("closes");
+        QTest::addRow("switching to another program") << u"other program"_s << false;
+        QTest::addRow("another window of the program") << u"other window"_s << true;
+        QTest::addRow("a click in the main window") << u"click"_s << true;
+        QTest::addRow("Escape in the main window") << u"escape"_s << true;
+        QTest::addRow("another key in the main window") << u"key"_s << false;
+    }
+    void hintCloses()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, closes);
+        QLineEdit input(m_main);
+        input.show();
+        QWidget other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QApplication::setActiveWindow(m_main);
+        Thintf popup(m_main);
+        popup.showHint(1, m_main);
+        QVERIFY(popup.isVisible());
+        if (how == u"other program"_s)
+            emit qApp->focusWindowChanged(nullptr); // no window of ours has the focus
+        else if (how == u"other window"_s)
+            QApplication::setActiveWindow(&other);
+        else if (how == u"click"_s)
+            click(&input);
+        else
+            QTest::keyClick(&input, how == u"escape"_s ? Qt::Key_Escape : Qt::Key_A);
+        QTRY_COMPARE(popup.isVisible(), !closes);
+        // A hint button pressed now brings it back.
         popup.showHint(4, m_main);
-        QVERIFY(QTest::qWaitForWindowActive(&popup));
+        QVERIFY(popup.isVisible());
         QCOMPARE(popup.captionText(), u"Keywords"_s);
     }
 

@@ -5,9 +5,9 @@
 #include "common/modal.h"
 #include "common/testfiles.h"
 #include "ui/cardpreview.h"
-#include "ui/secondarywindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/secondarywindow.h"
 #include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
 #include "widgets/tagchecklist.h"
@@ -295,6 +295,32 @@ private slots:
         QCOMPARE(w.hint.captionText(), u"og:image"_s);
         QCOMPARE(w.hint.hintText(), SocialCardsWindow::hintText(OgImage));
         QVERIFY(w.hint.hintText().contains(u"nothing is fetched"_s));
+    }
+
+    void f1OpensTheFieldsHint_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addRow("og:title") << int(OgTitle);
+        QTest::addRow("og:type, a drop-down list") << int(OgType);
+        QTest::addRow("og:image") << int(OgImage);
+        QTest::addRow("twitter:creator, the last") << int(TwitterCreator);
+    }
+    void f1OpensTheFieldsHint()
+    {
+        QFETCH(int, field);
+        Window w;
+        w.main.showHint(1); // the Title's hint, with its length line
+        SocialCardsWindow *window = w.open();
+        QApplication::setActiveWindow(window);
+        QLineEdit *input = window->lineEdit(field);
+        input->setFocus();
+        QTest::keyClick(input, Qt::Key_F1);
+        QVERIFY(w.hint.isVisible());
+        QCOMPARE(w.hint.captionText(), SocialCardsWindow::hintCaption(field));
+        QCOMPARE(w.hint.hintText(), SocialCardsWindow::hintText(field));
+        // A field's hint has no length line, even after the Title's.
+        QCOMPARE(w.hint.lengthText(), QString());
+        QVERIFY(input->hasFocus());
     }
 
     void enterMovesToTheNextInput()

@@ -108,6 +108,13 @@ QRect xFrame(const QWidget *window)
     return r;
 }
 
+void clickAt(const QWidget *widget)
+{
+    const QPoint at = widget->mapToGlobal(widget->rect().center());
+    xdotool(
+        {u"mousemove"_s, u"--sync"_s, QString::number(at.x()), QString::number(at.y()), u"click"_s, u"1"_s});
+}
+
 // Asks the window manager to activate the window, as a click on it would,
 // until Qt has it as the active window: a request of the program's own,
 // still on its way, may take the activation elsewhere first.
@@ -330,6 +337,31 @@ private slots:
         ui::SearchPreviewWindow *preview = app::windows().searchPreview;
         QTRY_VERIFY_WITH_TIMEOUT(framed(preview), 10000);
         QCOMPARE(xFrame(preview), moved);
+    }
+
+    void hintLeavesTheTypingInTheInput()
+    {
+        Program p({40, 40});
+        QLineEdit *title = p.edit(tags::Title);
+        clickAt(title);
+        QTRY_VERIFY_WITH_TIMEOUT(title->hasFocus(), 5000);
+        clickAt(p.main->findChild<QWidget *>(u"btHintTitle"_s));
+        ui::Thintf *hint = app::windows().hintf;
+        QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 5000);
+        xdotool({u"type"_s, u"--delay"_s, u"20"_s, u"Fish"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(title->text(), u"Fish"_s, 5000);
+        QVERIFY(hint->isVisible());
+        QVERIFY2(hint->lengthText().startsWith(u"Length: 4 characters"_s), qPrintable(hint->lengthText()));
+
+        // A click elsewhere in the program closes it; F1 in an input opens that input's hint.
+        QLineEdit *description = p.edit(tags::Description);
+        clickAt(description);
+        QTRY_VERIFY_WITH_TIMEOUT(!hint->isVisible() && description->hasFocus(), 5000);
+        xdotool({u"key"_s, u"F1"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 5000);
+        QCOMPARE(hint->captionText(), u"Description"_s);
+        xdotool({u"type"_s, u"--delay"_s, u"20"_s, u"Chips"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(description->text(), u"Chips"_s, 5000);
     }
 };
 
