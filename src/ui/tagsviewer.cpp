@@ -74,15 +74,14 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
     return rtf;
 }
 
-// The plain text with CR LF line ends and the rich form under the names
-// office suites (the first two) and other programs (the last) read.
-QMimeData *selectionMimeData(const QTextEdit &area)
+// The plain text, as the viewer's text holds it (CR LF line ends), and the
+// rich form under the names office suites (the first two) and other programs
+// (the last) read.
+QMimeData *selectionMimeData(const QTextEdit &area, const QString &source)
 {
     const QTextCursor cursor = area.textCursor();
     auto *mime = new QMimeData;
-    QString plain = cursor.selectedText();
-    plain.replace(QChar(QChar::ParagraphSeparator), u"\r\n"_s);
-    mime->setText(plain);
+    mime->setText(sourceText(*area.document(), cursor.selectionStart(), cursor.selectionEnd(), source));
     const QByteArray rtf = selectionRtf(*area.document(), cursor.selectionStart(), cursor.selectionEnd());
     for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
         mime->setData(type, rtf);
@@ -94,10 +93,12 @@ QMimeData *selectionMimeData(const QTextEdit &area)
 class ViewerTextEdit final : public QTextEdit
 {
 public:
-    using QTextEdit::QTextEdit;
+    explicit ViewerTextEdit(Tfview *viewer) : QTextEdit(viewer), m_viewer(viewer) {}
+
+    QMimeData *selectionData() const { return selectionMimeData(*this, m_viewer->text()); }
 
 protected:
-    QMimeData *createMimeDataFromSelection() const override { return selectionMimeData(*this); }
+    QMimeData *createMimeDataFromSelection() const override { return selectionData(); }
 
     void keyPressEvent(QKeyEvent *event) override
     {
@@ -108,6 +109,9 @@ protected:
         }
         QTextEdit::keyPressEvent(event);
     }
+
+private:
+    const Tfview *m_viewer;
 };
 
 } // namespace
@@ -244,7 +248,7 @@ void Tfview::ColorizeTags()
 void Tfview::CopyAll1Click()
 {
     htsyn->selectAll();
-    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
+    QApplication::clipboard()->setMimeData(static_cast<const ViewerTextEdit *>(htsyn)->selectionData());
     QTextCursor cursor = htsyn->textCursor();
     cursor.setPosition(0);
     htsyn->setTextCursor(cursor);
@@ -254,7 +258,7 @@ void Tfview::Copy1Click()
 {
     if (!htsyn->textCursor().hasSelection())
         return;
-    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
+    QApplication::clipboard()->setMimeData(static_cast<const ViewerTextEdit *>(htsyn)->selectionData());
 }
 
 void Tfview::btTxtClick()
