@@ -81,8 +81,8 @@ QPoint besidePosition(const QRect &main, const QSize &size, const QRect &area, c
     const auto within = [](int value, int low, int high) { return std::max(low, std::min(value, high)); };
     const int lastX = area.right() + 1 - size.width();
     const int lastY = area.bottom() + 1 - size.height();
-    // Level with the main window's top, else below another window on that
-    // side; below the main window, level with its left edge, else right of
+    // Beside the main window level with its top, else below another window
+    // there; below it level with its left edge, else right of or below
     // another window there.
     QList<int> tops, lefts;
     for (const QRect &other : others) {
@@ -91,15 +91,21 @@ QPoint besidePosition(const QRect &main, const QSize &size, const QRect &area, c
     }
     std::sort(tops.begin(), tops.end());
     std::sort(lefts.begin(), lefts.end());
+    QList<int> belows = tops;
     tops.prepend(main.top());
     lefts.prepend(main.left());
+    belows.prepend(main.bottom() + 1);
     QList<QPoint> candidates;
     for (const int x : {main.right() + 1, main.left() - size.width()}) {
         for (const int y : std::as_const(tops))
             candidates << QPoint(x, within(y, area.top(), lastY));
     }
-    for (const int x : std::as_const(lefts))
-        candidates << QPoint(within(x, area.left(), lastX), main.bottom() + 1);
+    for (const int y : std::as_const(belows)) {
+        if (y <= main.bottom())
+            continue;
+        for (const int x : std::as_const(lefts))
+            candidates << QPoint(within(x, area.left(), lastX), y);
+    }
 
     const auto covered = [&](const QRect &r) {
         qint64 onOthers = 0;

@@ -6,6 +6,7 @@
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/pagebuilderwindow.h"
+#include "ui/secondarywindow.h"
 #include "ui/tagsviewer.h"
 #include "widgets/fadinglinklabel.h"
 
@@ -357,6 +358,64 @@ private slots:
                      QCOMPARE(builder.pos(), first);
                      builder.reject();
                  });
+    }
+
+    // ---- a place kept between runs ----
+
+    void keptPlace_data()
+    {
+        QTest::addColumn<QRect>("kept"); // invalid: nothing kept
+        QTest::addColumn<bool>("resizable");
+        // The outer rectangle; a null position: centred over the main window.
+        QTest::addColumn<QRect>("expected");
+        QTest::addRow("on the screen") << QRect(300, 200, 404, 304) << false << QRect(300, 200, 404, 304);
+        QTest::addRow("off every screen: as the first time")
+            << QRect(-5000, -5000, 404, 304) << false << QRect(0, 0, 404, 304);
+        QTest::addRow("nothing kept") << QRect() << false << QRect(0, 0, 404, 304);
+        QTest::addRow("a fixed size stays")
+            << QRect(300, 200, 500, 350) << false << QRect(300, 200, 404, 304);
+        QTest::addRow("a resizable window takes its size")
+            << QRect(300, 200, 500, 350) << true << QRect(300, 200, 500, 350);
+    }
+    void keptPlace()
+    {
+        QFETCH(QRect, kept);
+        QFETCH(bool, resizable);
+        QFETCH(QRect, expected);
+        QWidget window(nullptr, Qt::Window);
+        if (resizable)
+            window.resize(400, 300);
+        else
+            window.setFixedSize(400, 300);
+        auto *place = new SecondaryWindow(&window, SecondaryWindow::Escape::Closes);
+        int loads = 0;
+        std::optional<QRect> saved;
+        place->setStore({[&]() -> std::optional<QRect> {
+                             ++loads;
+                             return kept.isValid() ? std::optional(kept) : std::nullopt;
+                         },
+                         [&](const QRect &outer) { saved = outer; }});
+        place->place(m_main);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The offscreen platform's frame is 2 pixels wide all round.
+        QCOMPARE(window.frameGeometry().size() - window.size(), QSize(4, 4));
+        const QRect main = m_main->frameGeometry();
+        if (expected.topLeft().isNull())
+            expected.moveTopLeft(QPoint(main.x() + (main.width() - expected.width()) / 2,
+                                        main.y() + (main.height() - expected.height()) / 2));
+        QCOMPARE(window.frameGeometry(), expected);
+
+        // Escape closes the window, and its place is kept then.
+        window.move(window.pos() + QPoint(20, 10));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(saved, std::optional(expected.translated(20, 10)));
+        // Read at the first showing only: later ones are where it was.
+        place->place(m_main);
+        window.show();
+        QCOMPARE(window.frameGeometry(), expected.translated(20, 10));
+        QCOMPARE(loads, 1);
     }
 
     // ---- hint popup ----
