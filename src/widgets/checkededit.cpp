@@ -130,7 +130,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && own.isEmpty())
             return static_cast<const QLabel *>(widget())->text();
         return own;
