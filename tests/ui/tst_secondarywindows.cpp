@@ -1,6 +1,7 @@
 #include "buildinfo.h"
 #include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
+#include "common/modal.h"
 #include "common/testfiles.h"
 #include "render/webpage.h"
 #include "ui/aboutbox.h"
@@ -30,38 +31,13 @@ using namespace Qt::StringLiterals;
 using namespace brindle;
 using namespace brindle::render;
 using namespace brindle::ui;
+using brindle::test::execWith;
 using brindle::widgets::FadingLinkLabel;
 
 namespace {
 
 const QString kTags = u"<title>Home Page</title>\r\n"
                       u"<meta name=\"description\" content=\"Fish and Chips\">\r\n"_s;
-
-// Runs `open` (which shows a window modally) and does `step` on the modal
-// window as soon as it is up. A window the step leaves open is closed after
-// ten seconds, so a fault fails the test instead of hanging the run.
-int execWith(const std::function<int()> &open, const std::function<void(QWidget *)> &step)
-{
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (!ran) {
-            ran = true;
-            step(modal);
-        } else if (clock.elapsed() > 10000) {
-            qWarning("modal window left open by the test; closing it");
-            modal->close();
-        }
-    });
-    poll.start();
-    return open();
-}
 
 QByteArray expectedPage(bool xhtml, int item)
 {

@@ -6,6 +6,7 @@
 #include "app/appwindows.h"
 #include "app/windowplacement.h"
 #include "common/fakedialogs.h"
+#include "common/modal.h"
 #include "tags/metataggenerator.h"
 #include "ui/checkwindow.h"
 #include "ui/hintpopup.h"
@@ -129,30 +130,21 @@ bool activate(const QWidget *window)
 }
 
 // Runs `open`, which shows a window modally, and `step` on that window once
-// it is up; the window is closed after the step. A window left open after
-// twenty seconds is closed too, so that a fault fails rather than hangs.
+// it is up; the window is closed after the step.
 void inModal(const std::function<void()> &open, const std::function<void(QWidget *)> &step)
 {
     bool ran = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (!ran) {
+    test::execWith(
+        [&] {
+            open();
+            return 0;
+        },
+        [&](QWidget *modal) {
             ran = true;
             step(modal);
             modal->close();
-        } else if (clock.elapsed() > 20000) {
-            qWarning("modal window left open; closing it");
-            modal->close();
-        }
-    });
-    poll.start();
-    open();
+        },
+        20000);
     QVERIFY(ran);
 }
 
