@@ -11,7 +11,7 @@ brindle=${1:-build/src/app/brindle}
 out=${2:-docs}
 dark=${3:-build/tests/tools/dark_desktop}
 mkdir -p "$out"
-for tool in Xvfb openbox xdotool import; do
+for tool in Xvfb openbox xdotool import convert; do
     command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool missing (apt-get install xvfb openbox xdotool imagemagick)" >&2; exit 2; }
 done
 
@@ -55,6 +55,11 @@ for value in website https://www.example.org/ https://www.example.org/img/fish-a
     xdotool type --delay 20 "$value"
     key Return
 done
+# The card's picture from a local file, while og:image keeps its web address.
+convert -size 1200x630 gradient:'#f6d365'-'#e07a3f' -fill '#7a3b12' -gravity center \
+    -pointsize 96 -annotate 0 'Fish & Chips' "$work/card.png"
+key alt+p                          # Picture for the preview
+xdotool type --delay 10 "$work/card.png"
 shot social-cards
 key alt+u                          # unticked again: the pictures below show the thirteen tags
 key Escape

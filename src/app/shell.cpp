@@ -33,7 +33,7 @@ TOvCCompRegWdwState *attachPlacement(QWidget *mainWindow)
 {
     auto *placement = new TOvCCompRegWdwState(mainWindow);
     placement->setObjectName(u"SaveRegWnd"_s);
-    placement->setSubKey(u"Software\\Ovalin\\Freeware\\Brindle 1.0\\Main Window"_s);
+    placement->setSubKey(QString::fromUtf16(kProgramKey) + u"\\Main Window"_s);
     placement->setAutoSaveRestore(true);
     return placement;
 }

@@ -20,6 +20,10 @@ class TOvCCompRegWdwState;
 // general error report).
 std::optional<int> startSingleInstance(TOvRunOnce &guard);
 
+// The key under which the program keeps its windows' places, one key below
+// it for each window.
+inline constexpr char16_t kProgramKey[] = u"Software\\Ovalin\\Freeware\\Brindle 1.0";
+
 // Gives the main window its placement component "SaveRegWnd": restored at
 // the first showing, saved when the window is destroyed.
 TOvCCompRegWdwState *attachPlacement(QWidget *mainWindow);

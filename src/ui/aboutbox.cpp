@@ -1,13 +1,13 @@
 #include "ui/aboutbox.h"
 
 #include "buildinfo.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fadinglinklabel.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/images.h"
 #include "widgets/systemcolors.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -26,6 +26,8 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     setFixedSize(277, 153);
     // The face colour (clBtnFace) is the window background role.
     setAutoFillBackground(true);
+    // Only the OK button and the close box close the box.
+    m_place = new SecondaryWindow(this, SecondaryWindow::Escape::Ignored);
 
     m_band = new widgets::GradientPanel(this);
     m_band->setObjectName(u"pnheader"_s);
@@ -70,25 +72,9 @@ void Tfinfo::showOver(QWidget *mainWindow)
     // would load a font that nothing else on the first screen uses.
     m_name->adjustSize();
     m_maker->adjustSize();
-    m_placement.place(this, mainWindow ? mainWindow : parentWidget());
+    m_place->place(mainWindow ? mainWindow : parentWidget());
     m_okButton->setFocus();
     exec();
-}
-
-void Tfinfo::keyPressEvent(QKeyEvent *event)
-{
-    // Only the OK button and the close box close the box.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void Tfinfo::hideEvent(QHideEvent *event)
-{
-    m_placement.remember(this);
-    QDialog::hideEvent(event);
 }
 
 void Tfinfo::changeEvent(QEvent *event)

@@ -2,8 +2,6 @@
 
 // Tfinfo, the about box: program name, version and the homepage link.
 
-#include "ui/centreonce.h"
-
 #include <QDialog>
 
 class QLabel;
@@ -15,6 +13,8 @@ class GradientPanel;
 } // namespace brindle::widgets
 
 namespace brindle::ui {
+
+class SecondaryWindow;
 
 class Tfinfo : public QDialog
 {
@@ -30,14 +30,12 @@ public:
     widgets::FadingLinkLabel *link() const { return m_link; }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void applyColors();
 
-    CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
     widgets::GradientPanel *m_band = nullptr;
     QLabel *m_icon = nullptr;
     QLabel *m_name = nullptr;

@@ -10,6 +10,8 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::ui {
@@ -65,9 +67,25 @@ QFont CardPreview::descriptionFont() const
     return widgets::arialFont(9);
 }
 
+QRect CardPreview::pictureRect() const
+{
+    if (m_content.smallPicture)
+        return {0, 0, kSmallPicture, kSmallPicture};
+    return {0, 0, kCardWidth, kImageHeight};
+}
+
+// Where the lines go: below the large picture, beside the small one.
+QRect CardPreview::textRect() const
+{
+    const QRect picture = pictureRect();
+    if (m_content.smallPicture)
+        return QRect(QPoint(picture.right() + 1 + kPadding, kPadding), QPoint(kCardWidth - 1 - kPadding, 0));
+    return QRect(QPoint(kPadding, picture.bottom() + 1 + kPadding), QPoint(kCardWidth - 1 - kPadding, 0));
+}
+
 int CardPreview::textWidth() const
 {
-    return kCardWidth - 2 * kPadding;
+    return textRect().width();
 }
 
 QSize CardPreview::sizeHint() const
@@ -75,7 +93,10 @@ QSize CardPreview::sizeHint() const
     const int site = QFontMetrics(siteFont()).lineSpacing();
     const int title = QFontMetrics(titleFont()).lineSpacing() * kMaxLines;
     const int description = QFontMetrics(descriptionFont()).lineSpacing() * kMaxLines;
-    return {kCardWidth, kImageHeight + kPadding + site + kGap + title + kGap + description + kPadding};
+    const int lines = site + kGap + title + kGap + description;
+    if (m_content.smallPicture)
+        return {kCardWidth, std::max(kSmallPicture, kPadding + lines + kPadding)};
+    return {kCardWidth, kImageHeight + kPadding + lines + kPadding};
 }
 
 QString CardPreview::localImagePath(const QString &address)
@@ -135,8 +156,11 @@ QStringList CardPreview::descriptionLines() const
 
 void CardPreview::setContent(const CardContent &content)
 {
+    const bool relayout = content.smallPicture != m_content.smallPicture;
     m_content = content;
     loadImage();
+    if (relayout)
+        setFixedSize(sizeHint());
     update();
 }
 
@@ -178,8 +202,12 @@ void CardPreview::paintEvent(QPaintEvent *)
     p.fillPath(outline, kCardBackground);
 
     p.save();
-    p.setClipPath(outline);
-    const QRect imageArea(0, 0, width(), kImageHeight);
+    // The picture's box, rounded where it meets the card's corners: nothing
+    // of the picture reaches beyond it.
+    const QRect imageArea = pictureRect();
+    QPainterPath box;
+    box.addRect(imageArea);
+    p.setClipPath(outline.intersected(box));
     if (!m_image.isNull()) {
         // Filled as the card fills it: scaled to cover, the middle kept.
         const QSize covered = m_image.size().scaled(imageArea.size(), Qt::KeepAspectRatioByExpanding);
@@ -197,17 +225,21 @@ void CardPreview::paintEvent(QPaintEvent *)
                        p.fontMetrics().elidedText(oneLine(m_content.image), Qt::ElideMiddle, inner.width()));
         }
     }
-    p.setPen(kCardBorder);
-    p.drawLine(QPointF(0, kImageHeight - 0.5), QPointF(width(), kImageHeight - 0.5));
     p.restore();
+    p.setPen(kCardBorder);
+    if (m_content.smallPicture)
+        p.drawLine(QPointF(imageArea.right() + 0.5, 0), QPointF(imageArea.right() + 0.5, height()));
+    else
+        p.drawLine(QPointF(0, imageArea.bottom() + 0.5), QPointF(width(), imageArea.bottom() + 0.5));
 
-    int y = kImageHeight + kPadding;
+    const int left = textRect().left();
+    int y = textRect().top();
     const auto drawLines = [&](const QStringList &lines, const QFont &font, const QColor &colour) {
         p.setFont(font);
         p.setPen(colour);
         const QFontMetrics metrics(font);
         for (const QString &line : lines) {
-            p.drawText(kPadding, y + metrics.ascent(), line);
+            p.drawText(left, y + metrics.ascent(), line);
             y += metrics.lineSpacing();
         }
     };

@@ -1,10 +1,12 @@
 #pragma once
 
-// A link preview drawn as the common large-image card looks: the image
-// across the top, then the site name in small capitals, the title in bold
-// and the description, each cut to two lines. The image is read only from a
-// local file; a remote address is shown as a grey box with the address, so
-// the preview never touches the network.
+// A link preview drawn as the two common cards look: the large-picture card
+// with the picture across the top and the text below it, and the summary
+// card with a small square picture beside the text. The text is the site
+// name in small capitals, the title in bold and the description, each cut to
+// two lines. The picture is scaled to cover its box and cropped to it. It is
+// read only from a local file; a remote address is shown as a grey box with
+// the address, so the preview never touches the network.
 
 #include <QDateTime>
 #include <QFont>
@@ -20,7 +22,8 @@ struct CardContent
     QString siteName;
     QString title;
     QString description;
-    QString image; // a local path or file: URL, or any other address
+    QString image;             // a local path or file: URL, or any other address
+    bool smallPicture = false; // the summary card
 };
 
 class CardPreview : public QWidget
@@ -31,6 +34,8 @@ public:
     static constexpr int kCardWidth = 360;
     // The large-image card's picture is 1.91 times as wide as it is high.
     static constexpr int kImageHeight = 188;
+    // The summary card's square picture, as high as the card.
+    static constexpr int kSmallPicture = 124;
 
     explicit CardPreview(QWidget *parent = nullptr);
 
@@ -43,6 +48,8 @@ public:
     QStringList descriptionLines() const;
     // Whether the image was read from a local file; otherwise the grey box.
     bool showsImage() const { return !m_image.isNull(); }
+    // The picture's box within the card.
+    QRect pictureRect() const;
 
     QFont siteFont() const;
     QFont titleFont() const;
@@ -63,6 +70,7 @@ protected:
 
 private:
     void loadImage();
+    QRect textRect() const;
     int textWidth() const;
 
     CardContent m_content;

@@ -4,13 +4,15 @@
 #include "base/textutil.h"
 #include "check/checker.h"
 #include "check/textmeasure.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
 #include "widgets/systemcolors.h"
 
+#include <QApplication>
 #include <QEvent>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -108,11 +110,14 @@ QString lengthLine(int slot, const QString &text)
 
 } // namespace
 
-Thintf::Thintf(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+Thintf::Thintf(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(u"hintf"_s);
     setFont(widgets::uiFont(8));
     setFixedSize(515, kHeight);
+    m_place = new SecondaryWindow(this);
 
     m_body = new widgets::GradientPanel(this);
     m_body->setObjectName(u"pnhint"_s);
@@ -229,11 +234,7 @@ QString Thintf::lengthText() const
 void Thintf::showHint(int listRow, QWidget *mainWindow)
 {
     ShowTagHint(listRow);
-    if (!isVisible())
-        m_placement.place(this, mainWindow);
-    show();
-    raise();
-    activateWindow();
+    showOver(mainWindow);
 }
 
 void Thintf::showText(const QString &caption, const QString &text, QWidget *over)
@@ -241,11 +242,24 @@ void Thintf::showText(const QString &caption, const QString &text, QWidget *over
     m_caption->setText(caption);
     m_caption->adjustSize();
     lbhint->setText(text);
+    // No length line: that belongs to the Title and Description hints.
+    m_slot = 0;
+    setFixedSize(515, kHeight);
+    m_body->setGeometry(rect());
+    m_lengthLabel->hide();
+    showOver(over);
+}
+
+void Thintf::showOver(QWidget *over)
+{
     if (!isVisible())
-        m_placement.place(this, over);
+        m_place->place(over);
+    m_over = over ? over->window() : nullptr;
     show();
     raise();
-    activateWindow();
+    // Clicks elsewhere in the program close the popup: with the focus left
+    // where it was, no change of the focus tells of them.
+    qApp->installEventFilter(this);
 }
 
 QString Thintf::captionText() const
@@ -262,7 +276,9 @@ void Thintf::focusWindowChanged(QWindow *window)
 {
     // Another window of this program took the focus. When the user switches
     // to another program no window of ours has it (nullptr): stay open.
-    if (window && isVisible() && window != windowHandle())
+    if (!window || !isVisible() || window == windowHandle())
+        return;
+    if (!m_over || window != m_over->windowHandle())
         hide();
 }
 
@@ -280,6 +296,18 @@ void Thintf::mouseReleaseEvent(QMouseEvent *event)
 
 bool Thintf::eventFilter(QObject *watched, QEvent *event)
 {
+    if (isVisible() && watched->isWidgetType()) {
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::MouseButtonPress && widget->window() != this) {
+            // A press anywhere else in the program, which would have taken
+            // the activation from a popup that had it.
+            hide();
+        } else if (event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && widget->window() == m_over) {
+            hide();
+            return true;
+        }
+    }
     if (watched == m_caption) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -295,8 +323,7 @@ bool Thintf::eventFilter(QObject *watched, QEvent *event)
 
 void Thintf::hideEvent(QHideEvent *event)
 {
-    if (!event->spontaneous())
-        m_placement.remember(this);
+    qApp->removeEventFilter(this);
     QWidget::hideEvent(event);
 }
 

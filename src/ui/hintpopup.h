@@ -3,8 +3,7 @@
 // Thintf, the hint popup: the small borderless window that explains one tag,
 // opened by the hint buttons of the main window.
 
-#include "ui/centreonce.h"
-
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -17,6 +16,8 @@ class ImageButton;
 } // namespace brindle::widgets
 
 namespace brindle::ui {
+
+class SecondaryWindow;
 
 class Thintf : public QWidget
 {
@@ -34,8 +35,9 @@ public:
     // Loads a slot's caption and text without showing the window.
     void ShowTagHint(int slot);
     // What a hint button does: loads the slot, then shows the popup, centred
-    // over the main window the first time and at the same place afterwards,
-    // and activates it.
+    // over the main window the first time and at the same place afterwards.
+    // The popup takes neither the activation nor the focus: typing goes on
+    // in the input, and the length line follows it.
     void showHint(int listRow, QWidget *mainWindow);
     // The same for a caption and text of another window's input (the social
     // card fields), placed and closed as the tags' hints are.
@@ -59,12 +61,13 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void showOver(QWidget *over);
     void focusWindowChanged(QWindow *window);
     void applyColors();
     QLineEdit *measuredInput() const;
     void updateLength();
 
-    CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
     widgets::GradientPanel *m_body = nullptr;
     widgets::GradientPanel *m_header = nullptr;
     widgets::ImageButton *btHintTitle = nullptr;
@@ -74,6 +77,8 @@ private:
     QLineEdit *m_titleInput = nullptr;
     QLineEdit *m_descriptionInput = nullptr;
     int m_slot = 0;
+    // The window the popup was shown for; its own focus does not close it.
+    QPointer<QWidget> m_over;
 };
 
 } // namespace brindle::ui

@@ -321,10 +321,16 @@ bool Tovalinform::eventFilter(QObject *watched, QEvent *event)
     if (t >= 0 && takeProfileDrag(event))
         return true;
     if (t >= 0 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        const int key = keyEvent->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             // Enter moves on to the next input and inserts nothing.
             m_inputs[std::size_t((t + 1) % kTagCount)]->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (key == Qt::Key_F1 && keyEvent->modifiers() == Qt::NoModifier) {
+            // The keyboard's way to the input's hint button.
+            guarded(this, [&] { showHint(tagInfo(t).listRow); });
             return true;
         }
     } else if (t >= 0 && event->type() == QEvent::FocusIn) {

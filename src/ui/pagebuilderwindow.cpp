@@ -2,11 +2,11 @@
 
 #include "base/filewriter.h"
 #include "render/webpage.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QWindow>
@@ -71,7 +71,8 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
     btoke = new QPushButton(u"&Ok"_s, this);
     btoke->setObjectName(u"btoke"_s);
     btoke->setGeometry(198, 105, 75, 25);
-    // Neither button answers Enter; Esc is kept away in keyPressEvent.
+    // Neither button answers Enter, and Esc does nothing.
+    m_place = new SecondaryWindow(this, SecondaryWindow::Escape::Ignored);
     for (QPushButton *button : {Button1, btoke}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -100,7 +101,7 @@ int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over)
     cbXHT->setVisible(!html);
     m_tagsText = tagsText;
 
-    m_placement.place(this, parentWidget());
+    m_place->place(parentWidget());
     if (over) {
         // Kept above the viewer it was opened from, not only above the main window.
         winId();
@@ -162,21 +163,6 @@ void Tfcreaht::FormClose()
     // The selections stay for the next opening.
     cbXHT->hide();
     cbHTM->hide();
-}
-
-void Tfcreaht::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void Tfcreaht::hideEvent(QHideEvent *event)
-{
-    m_placement.remember(this);
-    QDialog::hideEvent(event);
 }
 
 } // namespace brindle::ui

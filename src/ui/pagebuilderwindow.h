@@ -5,7 +5,6 @@
 
 #include "base/dialogs.h"
 #include "render/webpage.h"
-#include "ui/centreonce.h"
 
 #include <QDialog>
 #include <QString>
@@ -21,6 +20,8 @@ class GradientPanel;
 }
 
 namespace brindle::ui {
+
+class SecondaryWindow;
 
 class Tfcreaht : public QDialog
 {
@@ -52,8 +53,6 @@ public slots:
 
 protected:
     void done(int result) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void FormCreate();
@@ -63,7 +62,7 @@ private:
     QString m_selectedDeclaration;
     QString m_tagsText;
     FileDialog m_sadi;
-    ui::CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
 
     widgets::GradientPanel *m_panel = nullptr;
     QLabel *m_lbIntro = nullptr;

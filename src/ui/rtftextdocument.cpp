@@ -8,6 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::ui {
@@ -61,6 +63,43 @@ void loadRtf(QTextDocument &doc, QByteArrayView rtf)
         }
     }
     cursor.endEditBlock();
+}
+
+QString sourceText(const QTextDocument &doc, int from, int to, const QString &source)
+{
+    const int count = doc.characterCount() - 1; // without the document's closing block break
+    from = std::clamp(from, 0, count);
+    to = std::clamp(to, from, count);
+    if (from == to)
+        return {};
+    const auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
+    const qsizetype length = source.size();
+    // Walks both texts up to the selection's end, noting where in the source
+    // its first character begins and its last one ends.
+    qsizetype j = 0, begin = 0, end = length;
+    for (int p = 0; p < to; ++p) {
+        const QChar c = doc.characterAt(p);
+        const bool blockBreak = c == QChar::ParagraphSeparator;
+        if (!blockBreak) {
+            while (j < length && isBreak(source[j]) && source[j] != c)
+                ++j; // a break the document lacks
+        }
+        if (p == from)
+            begin = j;
+        if (blockBreak) {
+            if (j + 1 < length && source[j] == u'\r' && source[j + 1] == u'\n')
+                j += 2;
+            else if (j < length && isBreak(source[j]))
+                ++j;
+        } else if (j < length && source[j] == c) {
+            ++j;
+        }
+    }
+    if (to < count)
+        end = j;
+    if (from == 0)
+        begin = 0;
+    return source.mid(begin, end - begin);
 }
 
 } // namespace brindle::ui

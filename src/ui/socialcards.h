@@ -8,7 +8,6 @@
 // hidden.
 
 #include "tags/socialtags.h"
-#include "ui/centreonce.h"
 
 #include <QDialog>
 
@@ -19,12 +18,14 @@ class QLabel;
 class QLineEdit;
 
 namespace brindle::widgets {
+class AlertLabel;
 class GradientPanel;
-}
+} // namespace brindle::widgets
 
 namespace brindle::ui {
 
 class CardPreview;
+class SecondaryWindow;
 class Thintf;
 
 class SocialCardsWindow : public QDialog
@@ -51,8 +52,12 @@ public:
     QLineEdit *lineEdit(int field) const;
     QCheckBox *useBox() const { return m_useBox; }
     CardPreview *preview() const { return m_preview; }
-    // The first refused value, or empty.
+    // Every refused value, one a line (with where a local og:image goes
+    // instead), or empty.
     QString problemText() const;
+    // A local picture the preview shows instead of og:image; not part of
+    // the profile.
+    QLineEdit *previewPicture() const { return m_picture; }
 
 signals:
     // An input or the tick changed.
@@ -60,21 +65,29 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void refresh();
+    void layoutPreview();
+    void choosePicture();
+    void showHint(int field);
     void inputChanged();
 
     std::array<QWidget *, tags::kSocialFieldCount> m_inputs{};
     widgets::GradientPanel *m_fields = nullptr;
     QCheckBox *m_useBox = nullptr;
-    QLabel *m_problem = nullptr;
+    std::array<QLabel *, tags::kSocialFieldCount> m_labels{};
+    QLabel *m_previewNote = nullptr;
+    QLabel *m_pictureLabel = nullptr;
+    QLineEdit *m_picture = nullptr;
+    QWidget *m_browse = nullptr;
+    widgets::AlertLabel *m_problem = nullptr;
+    QList<int> m_refused; // the fields whose values are refused now
     CardPreview *m_preview = nullptr;
     Thintf *m_hint = nullptr;
     QString m_classicTitle;
     QString m_classicDescription;
-    CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
 };
 
 } // namespace brindle::ui

@@ -7,6 +7,7 @@
 #include "render/webpage.h"
 #include "tags/metataggenerator.h"
 #include "ui/rtftextdocument.h"
+#include "ui/secondarywindow.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -72,15 +74,14 @@ QByteArray selectionRtf(const QTextDocument &doc, int from, int to)
     return rtf;
 }
 
-// The plain text with CR LF line ends and the rich form under the names
-// office suites (the first two) and other programs (the last) read.
-QMimeData *selectionMimeData(const QTextEdit &area)
+// The plain text, as the viewer's text holds it (CR LF line ends), and the
+// rich form under the names office suites (the first two) and other programs
+// (the last) read.
+QMimeData *selectionMimeData(const QTextEdit &area, const QString &source)
 {
     const QTextCursor cursor = area.textCursor();
     auto *mime = new QMimeData;
-    QString plain = cursor.selectedText();
-    plain.replace(QChar(QChar::ParagraphSeparator), u"\r\n"_s);
-    mime->setText(plain);
+    mime->setText(sourceText(*area.document(), cursor.selectionStart(), cursor.selectionEnd(), source));
     const QByteArray rtf = selectionRtf(*area.document(), cursor.selectionStart(), cursor.selectionEnd());
     for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
         mime->setData(type, rtf);
@@ -92,10 +93,25 @@ QMimeData *selectionMimeData(const QTextEdit &area)
 class ViewerTextEdit final : public QTextEdit
 {
 public:
-    using QTextEdit::QTextEdit;
+    explicit ViewerTextEdit(Tfview *viewer) : QTextEdit(viewer), m_viewer(viewer) {}
+
+    QMimeData *selectionData() const { return selectionMimeData(*this, m_viewer->text()); }
 
 protected:
-    QMimeData *createMimeDataFromSelection() const override { return selectionMimeData(*this); }
+    QMimeData *createMimeDataFromSelection() const override { return selectionData(); }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Shift+F10 opens the popup menu, as the Menu key does, at the caret.
+        if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+            emit customContextMenuRequested(cursorRect().center());
+            return;
+        }
+        QTextEdit::keyPressEvent(event);
+    }
+
+private:
+    const Tfview *m_viewer;
 };
 
 } // namespace
@@ -112,6 +128,10 @@ Tfview::Tfview(QWidget *parent)
     pal.setColor(QPalette::Window, widgets::clBtnFace());
     setPalette(pal);
     setAutoFillBackground(true);
+    // Modal to the main window only: the windows opened from its popup menu
+    // beside the main window stay usable, and in front of it.
+    setWindowModality(Qt::WindowModal);
+    m_place = new SecondaryWindow(this);
 
     pntulbar = new widgets::GradientPanel(this);
     pntulbar->setObjectName(u"pntulbar"_s);
@@ -228,7 +248,7 @@ void Tfview::ColorizeTags()
 void Tfview::CopyAll1Click()
 {
     htsyn->selectAll();
-    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
+    QApplication::clipboard()->setMimeData(static_cast<const ViewerTextEdit *>(htsyn)->selectionData());
     QTextCursor cursor = htsyn->textCursor();
     cursor.setPosition(0);
     htsyn->setTextCursor(cursor);
@@ -238,7 +258,7 @@ void Tfview::Copy1Click()
 {
     if (!htsyn->textCursor().hasSelection())
         return;
-    QApplication::clipboard()->setMimeData(selectionMimeData(*htsyn));
+    QApplication::clipboard()->setMimeData(static_cast<const ViewerTextEdit *>(htsyn)->selectionData());
 }
 
 void Tfview::btTxtClick()
@@ -261,10 +281,8 @@ void Tfview::btHtmlClick()
 
 int Tfview::showModalOver(QWidget *mainWindow)
 {
-    m_placement.place(this, mainWindow);
-    const int result = exec();
-    m_placement.remember(this);
-    return result;
+    m_place->place(mainWindow);
+    return exec();
 }
 
 void Tfview::btCloseClick()

@@ -5,7 +5,6 @@
 // builder.
 
 #include "base/dialogs.h"
-#include "ui/centreonce.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -23,6 +22,8 @@ class ImageButton;
 } // namespace brindle::widgets
 
 namespace brindle::ui {
+
+class SecondaryWindow;
 
 class Tfview : public QDialog
 {
@@ -74,7 +75,7 @@ private:
     QStringList m_lines;
     int m_pageMode = 1;
     FileDialog sadi;
-    ui::CentreOnce m_placement;
+    SecondaryWindow *m_place = nullptr;
     std::function<void(int, QWidget *)> m_openBuilder;
     bool m_menuExtended = false;
 };

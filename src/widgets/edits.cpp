@@ -1,10 +1,16 @@
 #include "widgets/edits.h"
 
+#include "widgets/systemcolors.h"
+
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QPainter>
 #include <QPointer>
+#include <QStyleOption>
 #include <QStyledItemDelegate>
+
+using namespace Qt::StringLiterals;
 
 namespace brindle::widgets {
 
@@ -12,6 +18,52 @@ Edit::Edit(int maxLength, QWidget *parent) : QLineEdit(parent)
 {
     setMaxLength(maxLength);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+namespace {
+
+// What decides how a style draws a control: the style, the palette and the state.
+QString lookOf(const QString &kind, const QStyleOption &option, const QStyle *style)
+{
+    return u"%1/%2/%3/%4"_s.arg(kind)
+        .arg(quintptr(style))
+        .arg(option.palette.cacheKey())
+        .arg(int(option.state));
+}
+
+// Adds a readable outline where the style's own frame, drawn by `draw`, does
+// not stand out from the window colour the inputs sit on.
+void outlineIfFaint(QWidget *input, const QString &look, const std::function<void(QPainter &)> &draw)
+{
+    if (!input->isEnabled())
+        return;
+    const QColor around = clWindow(input->palette());
+    if (drawnOutlineReads(look, input->size(), around, draw))
+        return;
+    QPainter p(input);
+    drawReadableOutline(p, input->rect(), around, clWindowText(input->palette()));
+}
+
+} // namespace
+
+void Edit::paintEvent(QPaintEvent *event)
+{
+    QLineEdit::paintEvent(event);
+    if (!hasFrame())
+        return;
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    outlineIfFaint(this, lookOf(u"edit"_s, option, style()),
+                   [&](QPainter &p) { style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &p, this); });
+}
+
+void ComboBox::paintEvent(QPaintEvent *event)
+{
+    QComboBox::paintEvent(event);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    outlineIfFaint(this, lookOf(u"combo"_s, option, style()),
+                   [&](QPainter &p) { style()->drawComplexControl(QStyle::CC_ComboBox, &option, &p, this); });
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #pragma once
 
 // The windows' input widgets: a fixed-size line edit and an editable drop-down list.
+// Both sit on the window colour (clWindow) and draw the theme's frame, with an
+// outline that stands out from that colour where the theme's does not.
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,6 +17,9 @@ class Edit : public QLineEdit
 
 public:
     explicit Edit(int maxLength, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 // An editable drop-down list that behaves like a classic editable combo box:
@@ -39,6 +44,9 @@ public:
     static constexpr int kItemHeight = 13;
 
     void showPopup() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void onTextEdited(const QString &text);

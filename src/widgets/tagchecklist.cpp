@@ -697,6 +697,19 @@ void TOvCheckList::paintBox(QPainter &p, const QRect &box, const TPacket &packet
                      : packet.State == TCheckBoxState::cbGrayed ? QStyle::State_NoChange
                                                                 : QStyle::State_Off;
         style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
+        // The theme's box as it is, where it stands out from the list; on a
+        // palette the theme was not made for (a dark one) its outline may
+        // not, and gets one that does.
+        const QColor around = listBackground();
+        const QString look =
+            u"checkbox/%1/%2/%3"_s.arg(quintptr(style())).arg(opt.palette.cacheKey()).arg(int(opt.state));
+        const auto drawAlone = [&](QPainter &q) {
+            QStyleOptionButton alone = opt;
+            alone.rect = QRect(QPoint(), box.size());
+            style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &alone, &q, this);
+        };
+        if (enabled && !drawnOutlineReads(look, box.size(), around, drawAlone))
+            drawReadableOutline(p, box, around, colorOf(*this, SystemColor::WindowText));
         return;
     }
 

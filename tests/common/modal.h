@@ -3,6 +3,7 @@
 // onNextModal: drives a real modal window in a test without a person.
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
@@ -25,6 +26,34 @@ inline void onNextModal(std::function<void(QWidget *)> act)
         }
     });
     timer->start();
+}
+
+// Runs `open` (which shows a window modally) and does `step` on the modal
+// window as soon as it is up; returns what `open` returns. A window the step
+// leaves open is closed after `giveUpMs`, so a fault fails the test instead
+// of hanging the run.
+inline int execWith(const std::function<int()> &open, const std::function<void(QWidget *)> &step,
+                    int giveUpMs = 10000)
+{
+    bool ran = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (!ran) {
+            ran = true;
+            step(modal);
+        } else if (clock.elapsed() > giveUpMs) {
+            qWarning("modal window left open by the test; closing it");
+            modal->close();
+        }
+    });
+    poll.start();
+    return open();
 }
 
 } // namespace brindle::test

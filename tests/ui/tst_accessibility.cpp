@@ -9,12 +9,14 @@
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/pagebuilderwindow.h"
+#include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
 #include "widgets/tagchecklist.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -134,16 +136,22 @@ private slots:
         QTest::addRow("web page builder") << u"fcreaht"_s;
         QTest::addRow("hint popup") << u"hintf"_s;
         QTest::addRow("about box") << u"finfo"_s;
+        QTest::addRow("social cards") << u"fsocial"_s;
     }
     void everyControlHasAName()
     {
         QFETCH(QString, window);
         const app::AppWindows &w = app::windows();
-        QWidget *widget = window == u"ovalinform"_s ? static_cast<QWidget *>(w.ovalinform)
-                          : window == u"fview"_s    ? static_cast<QWidget *>(w.fview)
-                          : window == u"fcreaht"_s  ? static_cast<QWidget *>(w.fcreaht)
-                          : window == u"hintf"_s    ? static_cast<QWidget *>(w.hintf)
-                                                    : static_cast<QWidget *>(w.finfo);
+        if (window == u"fsocial"_s && !m_main->socialCardsWindow()) {
+            m_main->showSocialCards();
+            m_main->socialCardsWindow()->hide();
+        }
+        QWidget *widget = window == u"fsocial"_s      ? static_cast<QWidget *>(m_main->socialCardsWindow())
+                          : window == u"ovalinform"_s ? static_cast<QWidget *>(w.ovalinform)
+                          : window == u"fview"_s      ? static_cast<QWidget *>(w.fview)
+                          : window == u"fcreaht"_s    ? static_cast<QWidget *>(w.fcreaht)
+                          : window == u"hintf"_s      ? static_cast<QWidget *>(w.hintf)
+                                                      : static_cast<QWidget *>(w.finfo);
         const bool wasVisible = widget->isVisible();
         // Shown without their modal loops: only what is on show is walked.
         if (widget == w.hintf)
@@ -264,6 +272,53 @@ private slots:
         QCOMPARE(listInterface()->focusChild(), title);
         QVERIFY(std::find(g_events.begin(), g_events.end(), std::pair{QAccessible::Focus, 1}) !=
                 g_events.end());
+    }
+
+    // A refused social card value: the input is invalid and described by
+    // the message, which an alert announces when a value is newly refused.
+    void socialCardErrorsAreAnnounced()
+    {
+        m_main->showSocialCards();
+        ui::SocialCardsWindow *window = m_main->socialCardsWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *problem = window->findChild<QLabel *>(u"lbproblem"_s);
+        QAccessibleInterface *alert = QAccessible::queryAccessibleInterface(problem);
+        QCOMPARE(alert->role(), QAccessible::AlertMessage);
+        QLineEdit *url = window->lineEdit(tags::OgUrl);
+        QAccessibleInterface *input = QAccessible::queryAccessibleInterface(url);
+        QCOMPARE(input->role(), QAccessible::EditableText);
+        QVERIFY(!input->state().invalid);
+        const auto alerts = [&] {
+            return std::count_if(g_events.begin(), g_events.end(),
+                                 [](const auto &e) { return e.first == QAccessible::Alert; });
+        };
+        url->setFocus();
+        g_events.clear();
+        QTest::keyClicks(url, u"zz"_s);
+        const QString message = u"og:url: \"zz\" is not an absolute http:// or https:// address"_s;
+        QVERIFY(input->state().invalid);
+        QVERIFY(g_lastChanged.invalid);
+        QCOMPARE(input->text(QAccessible::Description), message);
+        QCOMPARE(input->text(QAccessible::Value), u"zz"_s);
+        QCOMPARE(input->textInterface()->text(0, 2), u"zz"_s);
+        QCOMPARE(input->textInterface()->cursorPosition(), 2);
+        QCOMPARE(alert->text(QAccessible::Name), message);
+        QVERIFY(!alert->state().invisible);
+        // Once when the value is refused, not again at every key typed.
+        QCOMPARE(alerts(), 1);
+        QTest::keyClicks(url, u"z"_s);
+        QCOMPARE(alerts(), 1);
+        // A second refused value is news.
+        QTest::keyClicks(window->lineEdit(tags::OgLocale), u"english"_s);
+        QCOMPARE(alerts(), 2);
+        QVERIFY(alert->text(QAccessible::Name).contains(u"og:locale"_s));
+
+        url->clear();
+        window->lineEdit(tags::OgLocale)->clear();
+        QVERIFY(!input->state().invalid);
+        QCOMPARE(input->text(QAccessible::Description), QString());
+        QVERIFY(alert->state().invisible);
+        window->close();
     }
 
     void rowsFollowChangesOfTheList()

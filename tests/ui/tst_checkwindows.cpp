@@ -7,6 +7,7 @@
 #include "ui/searchpreviewwindow.h"
 #include "ui/taginputs.h"
 #include "ui/tagsviewer.h"
+#include "ui/toolwindow.h"
 #include "widgets/tagchecklist.h"
 
 #include <QAction>
@@ -64,6 +65,53 @@ class TestCheckWindows : public QObject
     Q_OBJECT
 
 private slots:
+    // Where a window beside the main window goes: right, else left, else
+    // below; on the main window's screen, clear of the main window and of
+    // the others already there, as far as the screen allows.
+    void besidePosition_data()
+    {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QList<QRect>>("others");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("expected");
+        const QRect screen(0, 0, 1280, 1024);
+        QTest::addRow("right") << QRect(0, 0, 600, 500) << QSize(400, 300) << QList<QRect>{} << screen
+                               << QPoint(600, 0);
+        QTest::addRow("right, moved up to stay on the screen")
+            << QRect(0, 900, 600, 100) << QSize(400, 300) << QList<QRect>{} << screen << QPoint(600, 724);
+        QTest::addRow("left when the right is short")
+            << QRect(700, 100, 500, 400) << QSize(400, 300) << QList<QRect>{} << screen << QPoint(300, 100);
+        QTest::addRow("below when neither side has room")
+            << QRect(0, 0, 682, 522) << QSize(634, 132) << QList<QRect>{} << screen << QPoint(0, 522);
+        QTest::addRow("right, below another one there")
+            << QRect(0, 0, 600, 500) << QSize(400, 300) << QList<QRect>{QRect(600, 0, 400, 300)} << screen
+            << QPoint(600, 300);
+        QTest::addRow("below, beside another one there")
+            << QRect(0, 0, 682, 522) << QSize(620, 200) << QList<QRect>{QRect(0, 522, 634, 132)} << screen
+            << QPoint(634, 522);
+        QTest::addRow("below, under another one there")
+            << QRect(0, 0, 682, 522) << QSize(762, 254) << QList<QRect>{QRect(0, 522, 634, 132)} << screen
+            << QPoint(0, 654);
+        QTest::addRow("on the main window's own screen")
+            << QRect(1280, 0, 682, 522) << QSize(634, 132) << QList<QRect>{} << QRect(1280, 0, 1920, 1080)
+            << QPoint(1962, 0);
+        // No room anywhere: on the screen, over as little of the main window as can be.
+        QTest::addRow("no room: the least covered")
+            << QRect(100, 100, 1080, 824) << QSize(300, 200) << QList<QRect>{} << screen << QPoint(100, 824);
+    }
+    void besidePosition()
+    {
+        QFETCH(QRect, main);
+        QFETCH(QSize, size);
+        QFETCH(QList<QRect>, others);
+        QFETCH(QRect, area);
+        QFETCH(QPoint, expected);
+        const QPoint at = ui::besidePosition(main, size, area, others);
+        QCOMPARE(at, expected);
+        QVERIFY(area.contains(QRect(at, size)));
+    }
+
     void widthsAgreeWithQt_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,7 +1,13 @@
+#include "common/clirun.h"
 #include "common/fakedialogs.h"
 #include "common/modal.h"
+#include "common/testfiles.h"
+#include "tags/metataggenerator.h"
+#include "tags/tagcatalogue.h"
 #include "ui/aboutbox.h"
+#include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/pagebuilderwindow.h"
 #include "ui/tagsviewer.h"
 #include "widgets/fadinglinklabel.h"
 #include "widgets/imagebutton.h"
@@ -15,7 +21,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -362,6 +370,126 @@ private slots:
         QCOMPARE(mime->text(), expectedText);
         for (const QString &type : {u"text/rtf"_s, u"text/richtext"_s, u"application/rtf"_s})
             QCOMPARE(mime->data(type), expectedRtf);
+    }
+
+    // What leaves the viewer is what brindle-cli prints for the same
+    // profile, whatever the values hold; the colouring drops a line feed
+    // inside a value from what the viewer shows.
+    void everyWayOutCarriesTheCliCharacters_data()
+    {
+        QTest::addColumn<QStringList>("options"); // of brindle-cli tags: values and --use
+        QTest::addRow("a line feed in a value")
+            << QStringList{u"--author"_s, u"Ann\nBob"_s, u"--use"_s, u"author"_s};
+        QTest::addRow("CR LF and a lone CR") << QStringList{u"--title"_s,      u"T\r\nx\ry"_s, u"--use"_s,
+                                                            u"title,author"_s, u"--author"_s,  u"z"_s};
+        QTest::addRow("tab and letters beyond Latin-1")
+            << QStringList{u"--description"_s, u"Zo\u00eb\tcaf\u00e9 \u4e2d\u6587 \U0001F41F"_s, u"--use"_s,
+                           u"description"_s};
+        QTest::addRow("line feeds at the ends")
+            << QStringList{u"--keywords"_s, u"\nfish, chips\n"_s, u"--use"_s, u"keywords"_s};
+        QTest::addRow("quotes and ampersands")
+            << QStringList{u"--owner"_s, u"A \"B\" & C <d>"_s, u"--use"_s, u"owner"_s};
+        QTest::addRow("social card lines")
+            << QStringList{u"--title"_s, u"Home"_s,        u"--og-description"_s, u"Line one\nline two"_s,
+                           u"--use"_s,   u"title,social"_s};
+    }
+    void everyWayOutCarriesTheCliCharacters()
+    {
+        QFETCH(QStringList, options);
+        Window w;
+        ui::Tfcreaht builder(&w.main);
+        w.viewer.setPageBuilder(
+            [&](int mode, QWidget *over) { builder.showFor(mode, w.viewer.text(), over); });
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(u"p.wmp"_s);
+        QCOMPARE(
+            test::runCli(QStringList{u"tags"_s} + options + QStringList{u"--save-profile"_s, profile}).status,
+            0);
+        const test::CliRun tags = test::runCli({u"tags"_s, u"--profile"_s, profile});
+        QCOMPARE(tags.status, 0);
+        const test::CliRun page =
+            test::runCli(QStringList{u"page"_s, u"--doctype"_s, u"HTML 4.01 Transitional"_s} + options);
+        QCOMPARE(page.status, 0);
+        const QString expected = QString::fromUtf8(tags.out);
+
+        w.main.openProfile(profile);
+        const QString txt = dir.filePath(u"tags.txt"_s), html = dir.filePath(u"page.html"_s);
+        w.fake.chooseFile(txt);
+        w.fake.chooseFile(html);
+        QStringList copied;
+        const auto clipboardText = [] { return QApplication::clipboard()->text(); };
+        onNextModal([&](QWidget *) {
+            QTextEdit *area = w.viewer.textArea();
+            QApplication::clipboard()->clear();
+            w.viewer.CopyAll1Click();
+            copied << clipboardText();
+            area->setFocus();
+            QApplication::clipboard()->clear();
+            QTest::keyClick(area, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(area, Qt::Key_C, Qt::ControlModifier);
+            copied << clipboardText();
+            QApplication::clipboard()->clear();
+            w.viewer.Copy1Click();
+            copied << clipboardText();
+            w.viewer.btTxtClick();
+            onNextModal([&](QWidget *modal) {
+                QTest::mouseClick(modal->findChild<QPushButton *>(u"btoke"_s), Qt::LeftButton);
+            });
+            w.viewer.btHtmlClick();
+        });
+        w.main.CreateTags(tags::kModeHtml);
+        QCOMPARE(copied.size(), 3);
+        for (const QString &text : std::as_const(copied))
+            QCOMPARE(text, expected);
+        QCOMPARE(test::readFile(txt), tags.out);
+        QCOMPARE(test::readFile(html), page.out);
+        QCOMPARE(w.fake.problems(), QString());
+    }
+
+    void f1OpensTheInputsHint_data()
+    {
+        QTest::addColumn<int>("tag");
+        for (int t = 0; t < tags::kTagCount; ++t)
+            QTest::addRow("%s", std::string(tags::tagInfo(t).rowText).c_str()) << t;
+    }
+    void f1OpensTheInputsHint()
+    {
+        QFETCH(int, tag);
+        Window w;
+        ui::Thintf hint(&w.main);
+        w.main.setHintPopup(&hint);
+        QApplication::setActiveWindow(&w.main);
+        QWidget *input = w.main.input(tag);
+        if (auto *combo = qobject_cast<QComboBox *>(input))
+            input = combo->lineEdit();
+        input->setFocus();
+        QTest::keyClick(input, Qt::Key_F1);
+        QVERIFY(hint.isVisible());
+        const std::string_view row = tags::tagInfo(tag).rowText;
+        QCOMPARE(hint.captionText(), QString::fromLatin1(row.data(), qsizetype(row.size())));
+        // The input keeps the focus and its text.
+        QVERIFY(input->hasFocus());
+        QCOMPARE(w.main.tagText(tags::Title), QString());
+    }
+
+    void shiftF10OpensTheViewersMenu()
+    {
+        test::FakeDialogs fake;
+        Tfview viewer;
+        viewer.appendLine(u"<title>Home</title>"_s);
+        viewer.ColorizeTags();
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        auto *menu = viewer.findChild<QMenu *>(u"popht"_s);
+        QVERIFY(!menu->isVisible());
+        QTest::keyClick(viewer.textArea(), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu->isVisible());
+        // Over the text area, where the caret is.
+        QVERIFY(viewer.textArea()->rect().contains(viewer.textArea()->mapFromGlobal(menu->pos())));
+        menu->close();
+        // F10 alone is not the menu's key.
+        QTest::keyClick(viewer.textArea(), Qt::Key_F10);
+        QVERIFY(!menu->isVisible());
     }
 
     void aboutLinkStartsEachShowingInItsNormalColour_data()

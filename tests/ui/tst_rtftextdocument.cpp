@@ -59,6 +59,46 @@ private slots:
         loadRtf(doc, colorizeHtml({}));
         QVERIFY(doc.isEmpty());
     }
+
+    // Selections of a coloured document map back onto the text it was made
+    // from, including line breaks inside a value that the document lacks.
+    void selectionsGiveTheSourceText_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("selected"); // what the document shows at from..to
+        QTest::addColumn<QString>("expected");
+        const QString lf = u"<a c=\"Ann\nBob\">\r\n<b>\r\n"_s;
+        QTest::addRow("everything") << lf << u"*"_s << lf;
+        QTest::addRow("across a dropped line feed") << lf << u"nnB"_s << u"nn\nB"_s;
+        QTest::addRow("up to a dropped line feed") << lf << u"Ann"_s << u"Ann"_s;
+        QTest::addRow("from a dropped line feed") << lf << u"Bob"_s << u"Bob"_s;
+        QTest::addRow("across a line end") << lf << u"\">\u2029<b"_s << u"\">\r\n<b"_s;
+        const QString cr = u"<t>x\ry\r\n"_s;
+        QTest::addRow("a lone carriage return") << cr << u"*"_s << cr;
+        const QString ends = u"<a c=\"\nfish\n\">\r\n"_s;
+        QTest::addRow("line feeds at a value's ends") << ends << u"*"_s << ends;
+        QTest::addRow("letters beyond Latin-1")
+            << u"<t>Zo\u00eb \U0001F41F</t>\r\n"_s << u"\U0001F41F</t"_s << u"\U0001F41F</t"_s;
+    }
+    void selectionsGiveTheSourceText()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, selected);
+        QFETCH(QString, expected);
+        QTextDocument doc;
+        loadRtf(doc, colorizeHtml(source.toUtf8()));
+        QString shown;
+        for (int p = 0; p < doc.characterCount() - 1; ++p)
+            shown += doc.characterAt(p);
+        int from = 0, to = int(shown.size());
+        if (selected != u"*"_s) {
+            from = int(shown.indexOf(selected));
+            QVERIFY2(from >= 0, qPrintable(shown));
+            to = from + int(selected.size());
+        }
+        QCOMPARE(sourceText(doc, from, to, source), expected);
+        QCOMPARE(sourceText(doc, to, to, source), QString());
+    }
 };
 
 QTEST_MAIN(TestRtfTextDocument)

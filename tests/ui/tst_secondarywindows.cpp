@@ -1,11 +1,13 @@
 #include "buildinfo.h"
 #include "common/fakedialogs.h"
 #include "common/filesizelimit.h"
+#include "common/modal.h"
 #include "common/testfiles.h"
 #include "render/webpage.h"
 #include "ui/aboutbox.h"
 #include "ui/hintpopup.h"
 #include "ui/pagebuilderwindow.h"
+#include "ui/secondarywindow.h"
 #include "ui/tagsviewer.h"
 #include "widgets/fadinglinklabel.h"
 
@@ -15,6 +17,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,38 +31,13 @@ using namespace Qt::StringLiterals;
 using namespace brindle;
 using namespace brindle::render;
 using namespace brindle::ui;
+using brindle::test::execWith;
 using brindle::widgets::FadingLinkLabel;
 
 namespace {
 
 const QString kTags = u"<title>Home Page</title>\r\n"
                       u"<meta name=\"description\" content=\"Fish and Chips\">\r\n"_s;
-
-// Runs `open` (which shows a window modally) and does `step` on the modal
-// window as soon as it is up. A window the step leaves open is closed after
-// ten seconds, so a fault fails the test instead of hanging the run.
-int execWith(const std::function<int()> &open, const std::function<void(QWidget *)> &step)
-{
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (!ran) {
-            ran = true;
-            step(modal);
-        } else if (clock.elapsed() > 10000) {
-            qWarning("modal window left open by the test; closing it");
-            modal->close();
-        }
-    });
-    poll.start();
-    return open();
-}
 
 QByteArray expectedPage(bool xhtml, int item)
 {
@@ -358,6 +336,64 @@ private slots:
                  });
     }
 
+    // ---- a place kept between runs ----
+
+    void keptPlace_data()
+    {
+        QTest::addColumn<QRect>("kept"); // invalid: nothing kept
+        QTest::addColumn<bool>("resizable");
+        // The outer rectangle; a null position: centred over the main window.
+        QTest::addColumn<QRect>("expected");
+        QTest::addRow("on the screen") << QRect(300, 200, 404, 304) << false << QRect(300, 200, 404, 304);
+        QTest::addRow("off every screen: as the first time")
+            << QRect(-5000, -5000, 404, 304) << false << QRect(0, 0, 404, 304);
+        QTest::addRow("nothing kept") << QRect() << false << QRect(0, 0, 404, 304);
+        QTest::addRow("a fixed size stays")
+            << QRect(300, 200, 500, 350) << false << QRect(300, 200, 404, 304);
+        QTest::addRow("a resizable window takes its size")
+            << QRect(300, 200, 500, 350) << true << QRect(300, 200, 500, 350);
+    }
+    void keptPlace()
+    {
+        QFETCH(QRect, kept);
+        QFETCH(bool, resizable);
+        QFETCH(QRect, expected);
+        QWidget window(nullptr, Qt::Window);
+        if (resizable)
+            window.resize(400, 300);
+        else
+            window.setFixedSize(400, 300);
+        auto *place = new SecondaryWindow(&window, SecondaryWindow::Escape::Closes);
+        int loads = 0;
+        std::optional<QRect> saved;
+        place->setStore({[&]() -> std::optional<QRect> {
+                             ++loads;
+                             return kept.isValid() ? std::optional(kept) : std::nullopt;
+                         },
+                         [&](const QRect &outer) { saved = outer; }});
+        place->place(m_main);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The offscreen platform's frame is 2 pixels wide all round.
+        QCOMPARE(window.frameGeometry().size() - window.size(), QSize(4, 4));
+        const QRect main = m_main->frameGeometry();
+        if (expected.topLeft().isNull())
+            expected.moveTopLeft(QPoint(main.x() + (main.width() - expected.width()) / 2,
+                                        main.y() + (main.height() - expected.height()) / 2));
+        QCOMPARE(window.frameGeometry(), expected);
+
+        // Escape closes the window, and its place is kept then.
+        window.move(window.pos() + QPoint(20, 10));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(saved, std::optional(expected.translated(20, 10)));
+        // Read at the first showing only: later ones are where it was.
+        place->place(m_main);
+        window.show();
+        QCOMPARE(window.frameGeometry(), expected.translated(20, 10));
+        QCOMPARE(loads, 1);
+    }
+
     // ---- hint popup ----
 
     void hintTexts_data()
@@ -442,19 +478,58 @@ private slots:
         QCOMPARE(popup.isVisible(), staysOpen);
     }
 
-    void hintClosesWhenAnotherWindowOfTheProgramTakesTheFocus()
+    void hintLeavesTheFocusWhereItWas()
     {
+        QLineEdit input(m_main);
+        input.show();
+        QApplication::setActiveWindow(m_main);
+        input.setFocus();
+        QTRY_VERIFY(input.hasFocus());
         Thintf popup(m_main);
         popup.showHint(1, m_main);
-        QVERIFY(QTest::qWaitForWindowActive(&popup));
-        // Switching to another program leaves no window of ours focused.
-        emit qApp->focusWindowChanged(nullptr);
         QVERIFY(popup.isVisible());
-        m_main->activateWindow();
-        QTRY_VERIFY(!popup.isVisible());
-        // A hint button pressed now brings it back, again activated.
+        QVERIFY(!popup.isActiveWindow());
+        QVERIFY(input.hasFocus());
+        QTest::keyClicks(&input, u"Fish"_s);
+        QCOMPARE(input.text(), u"Fish"_s);
+        QVERIFY(popup.isVisible());
+    }
+
+    void hintCloses_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("closes");
+        QTest::addRow("switching to another program") << u"other program"_s << false;
+        QTest::addRow("another window of the program") << u"other window"_s << true;
+        QTest::addRow("a click in the main window") << u"click"_s << true;
+        QTest::addRow("Escape in the main window") << u"escape"_s << true;
+        QTest::addRow("another key in the main window") << u"key"_s << false;
+    }
+    void hintCloses()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, closes);
+        QLineEdit input(m_main);
+        input.show();
+        QWidget other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QApplication::setActiveWindow(m_main);
+        Thintf popup(m_main);
+        popup.showHint(1, m_main);
+        QVERIFY(popup.isVisible());
+        if (how == u"other program"_s)
+            emit qApp->focusWindowChanged(nullptr); // no window of ours has the focus
+        else if (how == u"other window"_s)
+            QApplication::setActiveWindow(&other);
+        else if (how == u"click"_s)
+            click(&input);
+        else
+            QTest::keyClick(&input, how == u"escape"_s ? Qt::Key_Escape : Qt::Key_A);
+        QTRY_COMPARE(popup.isVisible(), !closes);
+        // A hint button pressed now brings it back.
         popup.showHint(4, m_main);
-        QVERIFY(QTest::qWaitForWindowActive(&popup));
+        QVERIFY(popup.isVisible());
         QCOMPARE(popup.captionText(), u"Keywords"_s);
     }
 

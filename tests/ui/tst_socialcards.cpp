@@ -5,13 +5,14 @@
 #include "common/modal.h"
 #include "common/testfiles.h"
 #include "ui/cardpreview.h"
-#include "ui/centreonce.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
+#include "ui/secondarywindow.h"
 #include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
 #include "widgets/tagchecklist.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -205,6 +207,64 @@ private slots:
         QCOMPARE(middle, shown ? QColor(200, 30, 40) : QColor(225, 232, 237));
     }
 
+    // The picture is scaled to cover its box and cropped, never drawn
+    // beyond it: across the top for the large card, a square beside the
+    // text for twitter:card summary. Measured on a screenshot of the card.
+    void pictureStaysInItsBox_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<bool>("small");
+        QTest::addRow("large card, square picture") << u"summary_large_image"_s << QSize(2100, 2100) << false;
+        QTest::addRow("large card, wide picture") << u"summary_large_image"_s << QSize(1200, 630) << false;
+        QTest::addRow("large card, tall picture") << u"summary_large_image"_s << QSize(300, 1500) << false;
+        QTest::addRow("no card type: large") << QString() << QSize(2100, 2100) << false;
+        QTest::addRow("summary, square picture") << u"summary"_s << QSize(2100, 2100) << true;
+        QTest::addRow("summary, wide picture") << u"summary"_s << QSize(1200, 630) << true;
+    }
+    void pictureStaysInItsBox()
+    {
+        QFETCH(QString, card);
+        QFETCH(QSize, picture);
+        QFETCH(bool, small);
+        Window w;
+        const QColor colour(230, 20, 140);
+        const QString file = w.path(u"picture.png"_s);
+        QImage image(picture, QImage::Format_RGB32);
+        image.fill(colour);
+        QVERIFY(image.save(file));
+        SocialCardsWindow *window = w.open();
+        w.field(OgSiteName)->setText(u"The Harbour Kitchen"_s);
+        w.field(OgTitle)->setText(u"Fish and chips on the harbour, fried to order every day"_s);
+        w.field(OgDescription)
+            ->setText(u"Fresh fish, hand-cut chips and mushy peas, every day of the week."_s);
+        w.field(OgImage)->setText(file);
+        w.field(TwitterCard)->setText(card);
+        CardPreview *preview = window->preview();
+        QVERIFY(preview->showsImage());
+        const QImage shot = preview->grab().toImage();
+        const QRect box = small ? QRect(0, 0, shot.height(), shot.height())
+                                : QRect(0, 0, shot.width(), CardPreview::kImageHeight);
+        int inside = 0, outside = 0, dark = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c == colour)
+                    ++(box.contains(x, y) ? inside : outside);
+                else if (!box.contains(x, y) && c.lightness() < 100)
+                    ++dark; // text
+            }
+        }
+        QCOMPARE(outside, 0);
+        // Covered but for the rounded corner and the line that ends the box.
+        QVERIFY2(inside >= box.width() * box.height() * 95 / 100,
+                 qPrintable(u"%1 of %2"_s.arg(inside).arg(box.width() * box.height())));
+        QVERIFY(dark > 200); // the text is there, beside or below the picture
+        const QString caption = window->findChild<QLabel *>(u"lbpreview"_s)->text();
+        QVERIFY2(caption.contains(small ? u"small square picture"_s : u"large picture"_s),
+                 qPrintable(caption));
+    }
+
     void socialValuesArePartOfTheProfile()
     {
         Window w;
@@ -286,6 +346,84 @@ private slots:
         QCOMPARE(window->findChild<QLabel *>(u"lbproblem"_s)->text(), QString());
     }
 
+    void everyRefusedValueIsNamed()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        const QString picture = w.path(u"card.png"_s);
+        w.field(OgUrl)->setText(u"www.example.org/page"_s);
+        w.field(OgLocale)->setText(u"english"_s);
+        w.field(OgImage)->setText(picture);
+        auto *problem = window->findChild<QLabel *>(u"lbproblem"_s);
+        const QString url =
+            u"og:url: \"www.example.org/page\" is not an absolute http:// or https:// address"_s;
+        const QString image =
+            u"og:image: \"%1\" is not an absolute http:// or https:// address"_s.arg(picture);
+        const QString locale =
+            u"og:locale: \"english\" does not look like en_US (language, underscore, country)"_s;
+        const QString local =
+            u"og:image: the tags need the address the picture will have on the web; a local "
+            u"file for the preview goes in \"Picture for the preview\"."_s;
+        QCOMPARE(problem->text().split(u'\n'), (QStringList{url, image, locale, local}));
+        QVERIFY(problem->isVisible());
+        // Each refused input is marked, for the eye and for assistive technology.
+        const auto labelColour = [&](int f) {
+            const QString name = u"lb"_s + window->input(f)->objectName().mid(1); // eOgUrl: lbOgUrl
+            return window->findChild<QLabel *>(name)->palette().color(QPalette::WindowText);
+        };
+        for (const auto &[f, message] :
+             {std::pair{int(OgUrl), url}, {int(OgImage), image}, {int(OgLocale), locale}}) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(window->input(f));
+            QVERIFY(iface->state().invalid);
+            QCOMPARE(iface->text(QAccessible::Description), message);
+            QCOMPARE(labelColour(f), QColor(192, 0, 0));
+        }
+        QVERIFY(!QAccessible::queryAccessibleInterface(window->input(OgSiteName))->state().invalid);
+
+        // Fixed one by one, each leaves the list and loses its mark.
+        w.field(OgUrl)->setText(u"https://www.example.org/page"_s);
+        QCOMPARE(problem->text().split(u'\n'), (QStringList{image, locale, local}));
+        QVERIFY(!QAccessible::queryAccessibleInterface(window->input(OgUrl))->state().invalid);
+        QCOMPARE(QAccessible::queryAccessibleInterface(window->input(OgUrl))->text(QAccessible::Description),
+                 QString());
+        QCOMPARE(labelColour(OgUrl), window->palette().color(QPalette::WindowText));
+        w.field(OgImage)->setText(u"https://www.example.org/card.png"_s);
+        w.field(OgLocale)->setText(u"en_GB"_s);
+        QCOMPARE(problem->text(), QString());
+        QVERIFY(!problem->isVisible());
+    }
+
+    // The card shows a local picture while og:image holds the address the
+    // tags need: the tags are made at the same time.
+    void previewPictureLeavesTheTagsAlone()
+    {
+        Window w;
+        SocialCardsWindow *window = w.open();
+        const QString picture = w.path(u"card.png"_s);
+        QImage image(120, 63, QImage::Format_RGB32);
+        image.fill(QColor(10, 120, 60));
+        QVERIFY(image.save(picture));
+        window->useBox()->setChecked(true);
+        w.field(OgImage)->setText(u"https://www.example.org/card.png"_s);
+        QVERIFY(!window->preview()->showsImage());
+        w.fake.chooseFile(picture);
+        QTest::mouseClick(window->findChild<QPushButton *>(u"btPreviewPicture"_s), Qt::LeftButton);
+        QCOMPARE(w.fake.last().kind, u"open"_s);
+        QCOMPARE(window->previewPicture()->text(), picture);
+        QVERIFY(window->preview()->showsImage());
+        QCOMPARE(window->problemText(), QString());
+
+        QString shown;
+        onNextModal([&](QWidget *) { shown = w.viewer.text(); });
+        w.main.findChild<QAction *>(u"CreateforHTMLDocuments1"_s)->trigger();
+        QCOMPARE(shown, u"<meta property=\"og:image\" content=\"https://www.example.org/card.png\">\r\n"_s);
+        QCOMPARE(w.fake.kinds(), QStringList{u"open"_s});
+        // Not part of the profile: a profile flow leaves it behind.
+        w.main.findChild<QAction *>(u"NewProfile1"_s)->trigger();
+        w.fake.clear();
+        QCOMPARE(window->previewPicture()->text(), QString());
+    }
+
     void hintButtonsShowTheFieldsHints()
     {
         Window w;
@@ -295,6 +433,32 @@ private slots:
         QCOMPARE(w.hint.captionText(), u"og:image"_s);
         QCOMPARE(w.hint.hintText(), SocialCardsWindow::hintText(OgImage));
         QVERIFY(w.hint.hintText().contains(u"nothing is fetched"_s));
+    }
+
+    void f1OpensTheFieldsHint_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addRow("og:title") << int(OgTitle);
+        QTest::addRow("og:type, a drop-down list") << int(OgType);
+        QTest::addRow("og:image") << int(OgImage);
+        QTest::addRow("twitter:creator, the last") << int(TwitterCreator);
+    }
+    void f1OpensTheFieldsHint()
+    {
+        QFETCH(int, field);
+        Window w;
+        w.main.showHint(1); // the Title's hint, with its length line
+        SocialCardsWindow *window = w.open();
+        QApplication::setActiveWindow(window);
+        QLineEdit *input = window->lineEdit(field);
+        input->setFocus();
+        QTest::keyClick(input, Qt::Key_F1);
+        QVERIFY(w.hint.isVisible());
+        QCOMPARE(w.hint.captionText(), SocialCardsWindow::hintCaption(field));
+        QCOMPARE(w.hint.hintText(), SocialCardsWindow::hintText(field));
+        // A field's hint has no length line, even after the Title's.
+        QCOMPARE(w.hint.lengthText(), QString());
+        QVERIFY(input->hasFocus());
     }
 
     void enterMovesToTheNextInput()
