@@ -204,15 +204,15 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
                                               u"page's bytes do not decode as %1"_s.arg(fact.charset)));
             break;
         case Decoding::Refused:
-            report.findings.push_back(
-                finding(u"charset-undecodable", fact.at,
-                        u"browsers do not decode charset %1: they show nothing of the page"_s.arg(fact.charset)));
+            report.findings.push_back(finding(
+                u"charset-undecodable", fact.at,
+                u"browsers do not decode charset %1: they show nothing of the page"_s.arg(fact.charset)));
             break;
         case Decoding::UnknownCharset:
-            report.findings.push_back(
-                finding(u"charset-unknown", fact.at,
-                        u"charset %1 is not one browsers know; they ignore it and guess the page's charset"_s.arg(
-                            fact.charset)));
+            report.findings.push_back(finding(
+                u"charset-unknown", fact.at,
+                u"charset %1 is not one browsers know; they ignore it and guess the page's charset"_s.arg(
+                    fact.charset)));
             break;
         case Decoding::Decodes:
             // Latin-1 and its kind decode any bytes: UTF-8 text then shows as

@@ -4,6 +4,7 @@
 #include "pagehead/markupscan.h"
 #include "pagehead/pagecharset.h"
 
+#include <QStringDecoder>
 #include <QThread>
 
 #include <gumbo.h>
@@ -48,27 +49,22 @@ void runWithStack(bool large, Work &&work)
     thread->wait();
 }
 
-// Markup of the page made ready for the parser (markupscan.h), with what
-// the scan found.
-struct PreparedMarkup
-{
-    QByteArray text;
-    MarkupScan scan;
-};
-
 class GumboParse
 {
 public:
-    // `source` is what the parse covers; `prepared` has its length.
-    GumboParse(QByteArrayView source, PreparedMarkup prepared)
-        : m_source(source), m_prepared(std::move(prepared))
+    // Parses the markup `scan` made of source, as far as it says.
+    GumboParse(QByteArrayView source, MarkupScan scan) : m_scan(std::move(scan))
     {
+        m_source = source.first(m_scan.end);
+        // Only a page that needs an edit costs a copy.
+        if (!m_scan.edits.empty())
+            m_prepared = preparedMarkup(source, m_scan);
+        m_text = m_scan.edits.empty() ? m_source : QByteArrayView(m_prepared);
         m_options = kGumboDefaultOptions;
         m_options.max_errors = 0; // the error list of a large broken page would only cost memory
-        m_deep = m_prepared.scan.tokens > kDeepMarkup;
+        m_deep = m_scan.tokens > kDeepMarkup;
         runWithStack(m_deep, [this] {
-            m_output = gumbo_parse_with_options(&m_options, m_prepared.text.constData(),
-                                                std::size_t(m_prepared.text.size()));
+            m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
         });
     }
     ~GumboParse()
@@ -80,7 +76,7 @@ public:
 
     const GumboOutput &output() const { return *m_output; }
     qsizetype length() const { return m_source.size(); }
-    qsizetype offsetOf(const char *p) const { return qsizetype(p - m_prepared.text.constData()); }
+    qsizetype offsetOf(const char *p) const { return qsizetype(p - m_text.data()); }
     // The page's own bytes of a piece of the parser's text.
     QByteArrayView sourceOf(const GumboStringPiece &piece) const
     {
@@ -89,13 +85,15 @@ public:
     // Whether the start tag at offset was a <noscript>, respelt for the parser.
     bool wasNoscript(qsizetype offset) const
     {
-        const std::vector<qsizetype> &renamed = m_prepared.scan.renamedNoscripts;
+        const std::vector<qsizetype> &renamed = m_scan.renamedNoscripts;
         return std::binary_search(renamed.begin(), renamed.end(), offset);
     }
 
 private:
+    MarkupScan m_scan;
     QByteArrayView m_source;
-    PreparedMarkup m_prepared;
+    QByteArray m_prepared;
+    QByteArrayView m_text;
     GumboOptions m_options;
     GumboOutput *m_output = nullptr;
     bool m_deep = false;
@@ -173,13 +171,12 @@ std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, QStr
     // the scan no longer says where to stop.
     bool cutAtBody = true;
     while (true) {
-        PreparedMarkup prepared{text.first(length).toByteArray(), {}};
-        prepared.scan = prepareMarkup(prepared.text, cutAtBody);
-        *problem = markupProblem(prepared.scan);
+        MarkupScan scan = scanMarkup(text.first(length), cutAtBody);
+        *problem = markupProblem(scan);
         if (!problem->isEmpty())
             return nullptr;
-        const qsizetype parsed = prepared.text.size();
-        auto parse = std::make_unique<GumboParse>(text.first(parsed), std::move(prepared));
+        const qsizetype parsed = scan.end;
+        auto parse = std::make_unique<GumboParse>(text, std::move(scan));
         const bool whole = parsed == text.size();
         if ((whole && atEnd) || bodyStartedWithin(*parse))
             return parse;
@@ -192,7 +189,21 @@ std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, QStr
 
 QString textOf(QByteArrayView bytes)
 {
-    return QString::fromUtf8(bytes.data(), bytes.size());
+    if (bytes.size() < 4096)
+        return QString::fromUtf8(bytes.data(), bytes.size());
+    // Sized exactly: a conversion that reserves a character for every byte
+    // would hold twice what a long text of other scripts than Latin needs.
+    qsizetype units = 0;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        units += (b & 0xC0) != 0x80 ? 1 : 0;
+        units += b >= 0xF0 ? 1 : 0;
+    }
+    QString text(units, Qt::Uninitialized);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QChar *end = utf8.appendToBuffer(text.data(), bytes);
+    text.truncate(end - text.constData());
+    return text;
 }
 
 // The attribute text between its quotes, as written but for "&quot;": the
@@ -263,11 +274,11 @@ QByteArray firstLineEnd(QByteArrayView text)
 struct SourceMap
 {
     qsizetype base = 0;
-    const std::vector<std::uint32_t> *decoded = nullptr;
+    const DecodedText *decoded = nullptr;
 
     qsizetype operator()(qsizetype offset) const
     {
-        return base + (decoded ? qsizetype((*decoded)[std::size_t(offset)]) : offset);
+        return base + (decoded ? decoded->sourceOffset(offset) : offset);
     }
 };
 
@@ -467,10 +478,36 @@ std::optional<PageHead> decodedHead(QByteArrayView bytes, qsizetype base, qsizet
     if (text.contains('\0'))
         return binaryHead();
     PageHead head;
-    fillHead(head, *parse, text, {base, &decoded.text.sourceOffset});
+    fillHead(head, *parse, text, {base, &decoded.text});
     head.hasNonAscii = true;
     head.encoding = encoding;
     return head;
+}
+
+// A shortcut for the common legacy page: bytes that are not UTF-8 in a
+// charset the first bytes declare are decoded without parsing them raw
+// first. False where the full way has to decide; else *head is the head,
+// or nullopt when the bytes stop too early.
+bool readInDeclaredCharset(QByteArrayView bytes, bool atEnd, const QString &label,
+                           std::optional<PageHead> *head)
+{
+    const QString encoding = declaredEncoding(label);
+    if (encoding.isEmpty() || encoding == u"replacement"_s || isUtf8Name(encoding))
+        return false;
+    const bool asciiKept = keepsAscii(encoding).value_or(false);
+    if (asciiKept && isValidUtf8(bytes, !atEnd))
+        return false;
+    *head = decodedHead(bytes, 0, kFirstRead, atEnd, encoding);
+    if (!*head)
+        return true;
+    if ((*head)->problem != HeadProblem::None)
+        return false;
+    // A head of UTF-8 before bytes that are not is read as UTF-8.
+    const QByteArrayView raw = bytes.first(std::min((*head)->bodyStart, bytes.size()));
+    if (asciiKept && !isAscii(raw) && isValidUtf8(raw, true))
+        return false;
+    (*head)->declaredCharset = label;
+    return true;
 }
 
 std::optional<PageHead> headAfterByteOrderMark(QByteArrayView bytes, bool atEnd, const ByteOrderMark &bom)
@@ -547,9 +584,11 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
     const Prescan prescan = prescanCharset(bytes, atEnd);
     if (prescan.needMore)
         return std::nullopt;
+    if (std::optional<PageHead> head; readInDeclaredCharset(bytes, atEnd, prescan.label, &head))
+        return head;
 
     QString problem;
-    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &problem);
+    std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &problem);
     if (!problem.isEmpty())
         return problemHead(HeadProblem::TooComplex, problem);
     if (!raw)
@@ -597,9 +636,18 @@ std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
                 : u"declares UTF-8 but is not valid UTF-8"_s;
         return head;
     }
+    // Neither the tree nor what was read from it is needed while the
+    // decoded text is parsed, but for a page that turns out not to decode.
+    raw.reset();
+    head.elements.clear();
+    head.elements.shrink_to_fit();
     std::optional<PageHead> decoded = decodedHead(bytes, 0, length, atEnd, encoding);
     if (decoded && decoded->problem == HeadProblem::NotDecodable) {
         // The raw parse is still what a reader that guesses sees.
+        raw = parseUntilBody(bytes, atEnd, &problem);
+        PageHead guessed;
+        fillHead(guessed, *raw, parsed, {});
+        head.elements = std::move(guessed.elements);
         head.problem = decoded->problem;
         head.problemText = decoded->problemText;
         return head;
@@ -618,11 +666,13 @@ QString charsetForLines(const PageHead &head, QByteArrayView wholePage, const QS
     if (newCharset.isEmpty()) {
         // The page keeps its declaration, so the lines go into what it declares.
         const QString &declared = head.declaredCharset;
-        if (!declared.isEmpty() && declaredEncoding(declared).isEmpty() && !keepsAscii(declared).value_or(false)) {
-            throw Error(keepsAscii(declared).has_value()
-                            ? u"declares the charset \"%1\"; %2"_s.arg(declared, kAsciiOnly)
-                            : u"declares the charset \"%1\", which is not known; no lines are written into it"_s.arg(
-                                  declared));
+        if (!declared.isEmpty() && declaredEncoding(declared).isEmpty() &&
+            !keepsAscii(declared).value_or(false)) {
+            throw Error(
+                keepsAscii(declared).has_value()
+                    ? u"declares the charset \"%1\"; %2"_s.arg(declared, kAsciiOnly)
+                    : u"declares the charset \"%1\", which is not known; no lines are written into it"_s.arg(
+                          declared));
         }
         if (!keepsAscii(page).value_or(false))
             throw Error(u"is in %1; %2"_s.arg(page, kAsciiOnly));
@@ -640,7 +690,8 @@ QString charsetForLines(const PageHead &head, QByteArrayView wholePage, const QS
     if (!bom.isEmpty())
         throw Error(u"begins with the byte-order mark of %1; a charset tag for %2 would misstate it"_s.arg(
             bom, newCharset));
-    if (keepsAscii(page).value_or(false) && (isAscii(wholePage) || (isUtf8Name(lines) && isValidUtf8(wholePage))))
+    if (keepsAscii(page).value_or(false) &&
+        (isAscii(wholePage) || (isUtf8Name(lines) && isValidUtf8(wholePage))))
         return lines;
     // Named as the page names it, where it does.
     const QString written = sameCharset(head.declaredCharset, page) ? head.declaredCharset : page;

@@ -89,8 +89,8 @@ struct PageHead
     // decoded in it.
     QString encoding;
     bool decodes = true;
-    QString byteOrderMark;   // the encoding of the byte-order mark the page begins with, or empty
-    QString declaredCharset; // the declaration that decides, as written; empty for none
+    QString byteOrderMark;    // the encoding of the byte-order mark the page begins with, or empty
+    QString declaredCharset;  // the declaration that decides, as written; empty for none
     bool hasNonAscii = false; // in the bytes before the body
 
     // Every element inside the head, in source order: the head's children,

@@ -50,10 +50,7 @@ public:
         return m_size == qsizetype(name.size()) && std::string_view(m_lower.data(), name.size()) == name;
     }
     // Only for names that fit.
-    bool operator==(const TagName &other) const
-    {
-        return m_size == other.m_size && m_lower == other.m_lower;
-    }
+    bool operator==(const TagName &other) const { return m_size == other.m_size && m_lower == other.m_lower; }
 
 private:
     std::array<char, 12> m_lower{};
@@ -62,7 +59,8 @@ private:
 
 Content contentOf(const TagName &name)
 {
-    for (std::string_view raw : {"style", "xmp", "iframe", "noembed", "noframes", "noscript", "title", "textarea"}) {
+    for (std::string_view raw :
+         {"style", "xmp", "iframe", "noembed", "noframes", "noscript", "title", "textarea"}) {
         if (name.is(raw))
             return Content::RawText;
     }
@@ -103,7 +101,7 @@ struct AttributeSpan
 class Scanner
 {
 public:
-    explicit Scanner(QByteArray &text) : m_p(text.data()), m_n(text.size()) {}
+    explicit Scanner(QByteArrayView text) : m_p(text.data()), m_n(text.size()) {}
 
     // Scans the text; returns where it ends, cut after the body's start with cutAtBody.
     qsizetype run(bool cutAtBody)
@@ -151,6 +149,11 @@ private:
         return found ? static_cast<const char *>(found) - m_p + 1 : m_n;
     }
 
+    void edit(qsizetype offset, qsizetype length, const char *bytes)
+    {
+        m_result.edits.push_back({offset, length, bytes});
+    }
+
     void token()
     {
         ++m_result.tokens;
@@ -173,7 +176,7 @@ private:
                 // Only the first token may be the document's type; any later
                 // one is ignored, and gumbo loses its strings in some places.
                 if (!m_onlyBlanks)
-                    m_p[next + 1] = '_';
+                    edit(next + 1, 1, "_");
                 m_onlyBlanks = false;
             }
             return pastNext('>', next + 1);
@@ -245,8 +248,8 @@ private:
             if (name.is("template") && m_templateDepth > 0)
                 --m_templateDepth;
             // After the head these end tags open the body.
-            m_bodyStarts =
-                m_bodyStarts || (m_templateDepth == 0 && (name.is("body") || name.is("html") || name.is("br")));
+            m_bodyStarts = m_bodyStarts ||
+                           (m_templateDepth == 0 && (name.is("body") || name.is("html") || name.is("br")));
             return end;
         }
 
@@ -267,11 +270,11 @@ private:
         }
         if (!name.is("noscript"))
             return rawTextEnd(end, QByteArrayView(m_p + nameStart, pos - nameStart), false);
-        std::memcpy(m_p + nameStart, "noframes", 8);
+        edit(nameStart, 8, "noframes");
         m_result.renamedNoscripts.push_back(nameStart - 1);
         const qsizetype close = rawTextEnd(end, "noscript", true);
         if (close < m_n)
-            std::memcpy(m_p + close + 2, "noframes", 8);
+            edit(close + 2, 8, "noframes");
         return close;
     }
 
@@ -336,7 +339,7 @@ private:
                 kept.push_back(name);
                 continue;
             }
-            std::memset(m_p + span.begin, ' ', std::size_t(span.end - span.begin));
+            m_result.edits.push_back({span.begin, span.end - span.begin, nullptr});
         }
         m_result.attributes += qsizetype(kept.size());
     }
@@ -368,7 +371,7 @@ private:
             if (endTagAt(at, name))
                 return at;
             if (respelt && endTagAt(at, "noframes"))
-                m_p[at + 1] = ' ';
+                edit(at + 1, 1, " ");
             k = at + 2;
         }
     }
@@ -458,7 +461,7 @@ private:
         return m_n;
     }
 
-    char *m_p;
+    const char *m_p;
     qsizetype m_n;
     MarkupScan m_result;
     std::vector<AttributeSpan> m_spans;
@@ -470,13 +473,25 @@ private:
 
 } // namespace
 
-MarkupScan prepareMarkup(QByteArray &text, bool cutAtBody)
+MarkupScan scanMarkup(QByteArrayView text, bool cutAtBody)
 {
-    text.detach();
     Scanner scanner(text);
     const qsizetype end = scanner.run(cutAtBody);
-    text.truncate(end);
-    return scanner.result();
+    MarkupScan scan = scanner.result();
+    scan.end = end;
+    return scan;
+}
+
+QByteArray preparedMarkup(QByteArrayView text, const MarkupScan &scan)
+{
+    QByteArray prepared = text.first(scan.end).toByteArray();
+    for (const MarkupEdit &e : scan.edits) {
+        if (e.bytes)
+            std::memcpy(prepared.data() + e.offset, e.bytes, std::size_t(e.length));
+        else
+            std::memset(prepared.data() + e.offset, ' ', std::size_t(e.length));
+    }
+    return prepared;
 }
 
 } // namespace brindle::pagehead

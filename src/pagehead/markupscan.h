@@ -3,8 +3,8 @@
 // Markup made ready for the HTML parser. libgumbo parses as a browser with
 // scripting off would; browsers run with scripting on, where a <noscript>
 // holds raw text just like a <noframes>. So the markup's <noscript> tags are
-// respelt <noframes> (same length) before the parser sees them, and the
-// reader calls them <noscript> again. The same pass also keeps the parser
+// respelt <noframes> (same length) for the parser, and the reader calls
+// them <noscript> again. The same pass also keeps the parser
 // within bounds: a DOCTYPE where none may stand becomes a comment of the
 // same extent (the parser leaks the strings of some of those), and a tag with
 // more than kTagAttributeLimit attributes keeps only those the reader uses,
@@ -16,6 +16,7 @@
 // head is made of (tags, attributes, comments, raw text, script data).
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <vector>
 
@@ -26,21 +27,35 @@ namespace brindle::pagehead {
 // property and xmlns.
 inline constexpr int kTagAttributeLimit = 32;
 
+// A change the parser is to see: `length` bytes at `offset` become `bytes`,
+// or blanks where it is null.
+struct MarkupEdit
+{
+    qsizetype offset = 0;
+    qsizetype length = 0;
+    const char *bytes = nullptr;
+};
+
 struct MarkupScan
 {
     std::vector<qsizetype> renamedNoscripts; // offsets of the '<' of each <noscript> start tag respelt
     qsizetype tokens = 0;                    // tags, comments and doctypes
     qsizetype attributes = 0;                // attributes left to the parser
     qsizetype tokensAfterTemplate = 0;       // tokens from the first <template> start tag on
-    bool bodyStarted = false;                // the text was cut just after what starts the body
+    qsizetype end = 0;                       // where the markup for the parser ends
+    bool bodyStarted = false;                // it ends just after what starts the body
+    std::vector<MarkupEdit> edits;           // in page order
 };
 
-// Prepares text in place, keeping the offset of every byte. With
-// `cutAtBody`, the text ends just after the token that starts the body
-// (past the first tag outside a <template> that has no place in a head, or
-// the token after the first text that is not blank), so that the parser
-// need not build what follows; the parser has the last word on where the
-// body starts.
-MarkupScan prepareMarkup(QByteArray &text, bool cutAtBody);
+// Scans text for the parser. With `cutAtBody`, the markup for the parser
+// ends just after the token that starts the body (past the first tag outside
+// a <template> that has no place in a head, or the token after the first
+// text that is not blank), so that the parser need not build what follows;
+// the parser has the last word on where the body starts.
+MarkupScan scanMarkup(QByteArrayView text, bool cutAtBody);
+
+// The markup as the parser is to read it: the text up to the scan's end
+// with its edits made. Every byte keeps its offset.
+QByteArray preparedMarkup(QByteArrayView text, const MarkupScan &scan);
 
 } // namespace brindle::pagehead

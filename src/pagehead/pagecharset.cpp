@@ -144,6 +144,11 @@ public:
     Iconv &operator=(const Iconv &) = delete;
     // (iconv_t)-1 is iconv_open's documented failure value.
     bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); } // NOLINT(performance-no-int-to-ptr)
+    // One call of iconv as it is.
+    std::size_t step(char **in, std::size_t *inLeft, char **out, std::size_t *outLeft)
+    {
+        return iconv(m_cd, in, inLeft, out, outLeft);
+    }
     // Converts all of in; false on a sequence it cannot convert.
     bool convert(const char *in, std::size_t inLength, QByteArray &out, int *err = nullptr)
     {
@@ -177,33 +182,6 @@ private:
     iconv_t m_cd;
 };
 
-void appendUtf8(DecodedText &text, char32_t c, std::uint32_t source)
-{
-    char bytes[4];
-    int n;
-    if (c < 0x80) {
-        bytes[0] = char(c);
-        n = 1;
-    } else if (c < 0x800) {
-        bytes[0] = char(0xC0 | (c >> 6));
-        bytes[1] = char(0x80 | (c & 0x3F));
-        n = 2;
-    } else if (c < 0x10000) {
-        bytes[0] = char(0xE0 | (c >> 12));
-        bytes[1] = char(0x80 | ((c >> 6) & 0x3F));
-        bytes[2] = char(0x80 | (c & 0x3F));
-        n = 3;
-    } else {
-        bytes[0] = char(0xF0 | (c >> 18));
-        bytes[1] = char(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = char(0x80 | ((c >> 6) & 0x3F));
-        bytes[3] = char(0x80 | (c & 0x3F));
-        n = 4;
-    }
-    text.utf8.append(bytes, n);
-    text.sourceOffset.insert(text.sourceOffset.end(), std::size_t(n), source);
-}
-
 DecodeResult invalidAt(DecodeResult result, qsizetype offset)
 {
     result.status = DecodeStatus::Invalid;
@@ -218,14 +196,13 @@ using HighBytes = std::array<char32_t, 128>;
 DecodeResult decodeHighBytes(QByteArrayView bytes, const HighBytes &high)
 {
     DecodeResult result;
-    result.text.utf8.reserve(bytes.size() + bytes.size() / 4);
-    result.text.sourceOffset.reserve(std::size_t(bytes.size()) + 1);
+    result.text.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         const char32_t c = b < 0x80 ? char32_t(b) : high[b - 0x80];
         if (c == 0 && b >= 0x80)
             return invalidAt(std::move(result), i);
-        appendUtf8(result.text, c, std::uint32_t(i));
+        result.text.append(c, i);
     }
     return result;
 }
@@ -271,21 +248,48 @@ DecodeResult decodeIconv(QByteArrayView bytes, const Converter &converter, bool 
     if (const std::optional<HighBytes> high = highBytesOf(cd, converter.c1Fallback)) {
         result = decodeHighBytes(bytes, *high);
         if (result.status == DecodeStatus::Ok)
-            result.text.sourceOffset.push_back(std::uint32_t(bytes.size()));
+            result.text.finish(bytes.size());
         return result;
     }
     DecodedText &text = result.text;
-    text.utf8.reserve(bytes.size() + bytes.size() / 4);
-    text.sourceOffset.reserve(std::size_t(bytes.size()) + 1);
+    text.reserve(bytes.size());
+    // One character at a time, so that each knows its source: with room
+    // for one UTF-32 character iconv stops after one, and how far it read
+    // says where the character ended.
+    Iconv wide("UTF-32LE", converter.decodeName.constData());
     qsizetype i = 0;
     while (i < bytes.size()) {
         if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            text.utf8 += bytes[i];
-            text.sourceOffset.push_back(std::uint32_t(i));
+            text.append(char32_t(bytes[i]), i);
             ++i;
             continue;
         }
-        // One character at a time, so that each output byte knows its source.
+        if (wide.ok()) {
+            const char *from = bytes.data() + i;
+            char *in = const_cast<char *>(from);
+            // No character takes more than four bytes; offering iconv more
+            // makes it convert (and throw away) more than the one asked for.
+            std::size_t inLeft = std::size_t(std::min<qsizetype>(bytes.size() - i, 4));
+            unsigned char unit[4];
+            char *out = reinterpret_cast<char *>(unit);
+            std::size_t outLeft = sizeof unit;
+            const std::size_t r = wide.step(&in, &inLeft, &out, &outLeft);
+            const int err = errno;
+            if (outLeft == 0) {
+                text.append(char32_t(unit[0] | (unit[1] << 8) | (unit[2] << 16) | (unit[3] << 24)), i);
+                i += in - from;
+                continue;
+            }
+            if (r == std::size_t(-1) && err == EINVAL) {
+                if (!truncated)
+                    return invalidAt(std::move(result), i);
+                text.finish(i);
+                return result;
+            }
+            if (r == std::size_t(-1) && err == EILSEQ)
+                return invalidAt(std::move(result), i);
+            // Else one sequence reads as more than one character.
+        }
         qsizetype length = 1;
         QByteArray out;
         while (true) {
@@ -298,24 +302,22 @@ DecodeResult decodeIconv(QByteArrayView bytes, const Converter &converter, bool 
                 continue;
             }
             if (err == EINVAL && truncated && i + length == bytes.size()) {
-                text.sourceOffset.push_back(std::uint32_t(i));
+                text.finish(i);
                 return result;
             }
             return invalidAt(std::move(result), i);
         }
-        text.utf8 += out;
-        text.sourceOffset.insert(text.sourceOffset.end(), std::size_t(out.size()), std::uint32_t(i));
+        text.append(out, i);
         i += length;
     }
-    text.sourceOffset.push_back(std::uint32_t(bytes.size()));
+    text.finish(bytes.size());
     return result;
 }
 
 DecodeResult decodeUtf16(QByteArrayView bytes, bool littleEndian, bool truncated)
 {
     DecodeResult result;
-    result.text.utf8.reserve(bytes.size() / 2 + bytes.size() / 8);
-    result.text.sourceOffset.reserve(std::size_t(bytes.size() / 2) + 1);
+    result.text.reserve(bytes.size() / 2);
     const auto unitAt = [&](qsizetype i) {
         const auto a = static_cast<unsigned char>(bytes[i]);
         const auto b = static_cast<unsigned char>(bytes[i + 1]);
@@ -324,7 +326,7 @@ DecodeResult decodeUtf16(QByteArrayView bytes, bool littleEndian, bool truncated
     const auto cutOff = [&](qsizetype i) {
         if (!truncated)
             return invalidAt(std::move(result), i);
-        result.text.sourceOffset.push_back(std::uint32_t(i));
+        result.text.finish(i);
         return std::move(result);
     };
     qsizetype i = 0;
@@ -344,10 +346,10 @@ DecodeResult decodeUtf16(QByteArrayView bytes, bool littleEndian, bool truncated
             c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
             length = 4;
         }
-        appendUtf8(result.text, c, std::uint32_t(i));
+        result.text.append(c, i);
         i += length;
     }
-    result.text.sourceOffset.push_back(std::uint32_t(bytes.size()));
+    result.text.finish(bytes.size());
     return result;
 }
 
@@ -368,7 +370,7 @@ DecodeResult decodeIso2022Jp(QByteArrayView bytes, bool truncated)
     const auto cutOff = [&](qsizetype i) {
         if (!truncated)
             return invalidAt(std::move(result), i);
-        result.text.sourceOffset.push_back(std::uint32_t(i));
+        result.text.finish(i);
         return std::move(result);
     };
     qsizetype i = 0;
@@ -395,17 +397,17 @@ DecodeResult decodeIso2022Jp(QByteArrayView bytes, bool truncated)
             return invalidAt(std::move(result), i);
         switch (mode) {
         case Mode::Ascii:
-            appendUtf8(result.text, b, std::uint32_t(i));
+            result.text.append(b, i);
             ++i;
             continue;
         case Mode::Roman:
-            appendUtf8(result.text, b == 0x5C ? U'\u00A5' : b == 0x7E ? U'\u203E' : char32_t(b), std::uint32_t(i));
+            result.text.append(b == 0x5C ? U'\u00A5' : b == 0x7E ? U'\u203E' : char32_t(b), i);
             ++i;
             continue;
         case Mode::Katakana:
             if (b < 0x21 || b > 0x5F)
                 return invalidAt(std::move(result), i);
-            appendUtf8(result.text, 0xFF61 + (b - 0x21), std::uint32_t(i));
+            result.text.append(0xFF61 + (b - 0x21), i);
             ++i;
             continue;
         case Mode::Jis:
@@ -416,14 +418,13 @@ DecodeResult decodeIso2022Jp(QByteArrayView bytes, bool truncated)
         const auto trail = static_cast<unsigned char>(bytes[i + 1]);
         const char pair[2] = {char(b | 0x80), char(trail | 0x80)};
         QByteArray utf8;
-        if (b < 0x21 || b > 0x7E || trail < 0x21 || trail > 0x7E || !eucJp.ok() || !eucJp.convert(pair, 2, utf8))
+        if (b < 0x21 || b > 0x7E || trail < 0x21 || trail > 0x7E || !eucJp.ok() ||
+            !eucJp.convert(pair, 2, utf8))
             return invalidAt(std::move(result), i);
-        result.text.utf8 += utf8;
-        result.text.sourceOffset.insert(result.text.sourceOffset.end(), std::size_t(utf8.size()),
-                                        std::uint32_t(i));
+        result.text.append(utf8, i);
         i += 2;
     }
-    result.text.sourceOffset.push_back(std::uint32_t(bytes.size()));
+    result.text.finish(bytes.size());
     return result;
 }
 
@@ -433,10 +434,15 @@ DecodeResult decodeUtf8Bytes(QByteArrayView bytes, bool truncated)
     const Utf8Scan scan = scanUtf8(bytes);
     if (scan.valid < bytes.size() && (scan.invalid || !truncated))
         return invalidAt(std::move(result), scan.valid);
-    result.text.utf8 = bytes.first(scan.valid).toByteArray();
-    result.text.sourceOffset.resize(std::size_t(scan.valid) + 1);
-    for (std::size_t k = 0; k < result.text.sourceOffset.size(); ++k)
-        result.text.sourceOffset[k] = std::uint32_t(k);
+    result.text.reserve(scan.valid);
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (qsizetype i = 0; i < scan.valid;) {
+        char32_t c = 0;
+        const int length = decodeUtf8(p + i, scan.valid - i, c);
+        result.text.append(bytes.sliced(i, length), i);
+        i += length;
+    }
+    result.text.finish(scan.valid);
     return result;
 }
 
@@ -456,6 +462,99 @@ HighBytes userDefinedBytes()
 }
 
 } // namespace
+
+void DecodedText::reserve(qsizetype sourceBytes)
+{
+    utf8.reserve(sourceBytes + sourceBytes / 4);
+    m_spans.reserve(std::size_t(sourceBytes));
+    m_checkpoints.reserve(std::size_t(sourceBytes / kCheckpointEvery) + 1);
+}
+
+void DecodedText::startCharacter(qsizetype source)
+{
+    // The span of the character before, now that this one's start is known.
+    if (m_lastSource >= 0) {
+        const qsizetype span = source - m_lastSource;
+        if (span >= 255) {
+            m_longSpans.emplace_back(qsizetype(m_spans.size()), span);
+            m_spans.push_back(255);
+        } else {
+            m_spans.push_back(std::uint8_t(span));
+        }
+    }
+    const std::size_t index = m_lastSource >= 0 ? m_spans.size() : 0;
+    if (index % kCheckpointEvery == 0)
+        m_checkpoints.push_back({utf8.size(), source});
+    m_lastSource = source;
+}
+
+void DecodedText::append(char32_t c, qsizetype source)
+{
+    startCharacter(source);
+    char bytes[4];
+    int n;
+    if (c < 0x80) {
+        bytes[0] = char(c);
+        n = 1;
+    } else if (c < 0x800) {
+        bytes[0] = char(0xC0 | (c >> 6));
+        bytes[1] = char(0x80 | (c & 0x3F));
+        n = 2;
+    } else if (c < 0x10000) {
+        bytes[0] = char(0xE0 | (c >> 12));
+        bytes[1] = char(0x80 | ((c >> 6) & 0x3F));
+        bytes[2] = char(0x80 | (c & 0x3F));
+        n = 3;
+    } else {
+        bytes[0] = char(0xF0 | (c >> 18));
+        bytes[1] = char(0x80 | ((c >> 12) & 0x3F));
+        bytes[2] = char(0x80 | ((c >> 6) & 0x3F));
+        bytes[3] = char(0x80 | (c & 0x3F));
+        n = 4;
+    }
+    utf8.append(bytes, n);
+}
+
+void DecodedText::append(QByteArrayView utf8Character, qsizetype source)
+{
+    startCharacter(source);
+    utf8.append(utf8Character);
+}
+
+void DecodedText::finish(qsizetype sourceEnd)
+{
+    m_sourceEnd = sourceEnd;
+}
+
+qsizetype DecodedText::sourceOffset(qsizetype utf8Offset) const
+{
+    if (utf8Offset >= utf8.size() || m_checkpoints.empty())
+        return m_sourceEnd;
+    const auto after =
+        std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), utf8Offset,
+                         [](qsizetype offset, const Checkpoint &c) { return offset < c.utf8; });
+    const auto checkpoint = after - 1;
+    std::size_t character = std::size_t(checkpoint - m_checkpoints.begin()) * kCheckpointEvery;
+    qsizetype at = checkpoint->utf8;
+    qsizetype source = checkpoint->source;
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.constData());
+    while (true) {
+        const unsigned char lead = p[at];
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (at + length > utf8Offset || character >= m_spans.size())
+            return source;
+        qsizetype span = m_spans[character];
+        if (span == 255) {
+            const auto found = std::lower_bound(
+                m_longSpans.begin(), m_longSpans.end(), qsizetype(character),
+                [](const std::pair<qsizetype, qsizetype> &l, qsizetype c) { return l.first < c; });
+            span = found->second;
+        }
+        source += span;
+        at += length;
+        ++character;
+    }
+}
 
 int charsetItemOfName(QStringView name)
 {
@@ -530,7 +629,8 @@ std::optional<bool> keepsAscii(QStringView charset)
 
 bool isAscii(QByteArrayView bytes)
 {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 ByteOrderMark byteOrderMarkOf(QByteArrayView bytes)
@@ -702,7 +802,8 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
                     gotPragma = gotPragma || value == "content-type";
                 } else if (name == "content") {
                     if (charset.isEmpty() && !charsetFailed) {
-                        if (const std::optional<QString> label = charsetOfContentType(QString::fromLatin1(value));
+                        if (const std::optional<QString> label =
+                                charsetOfContentType(QString::fromLatin1(value));
                             label && encodingOfLabel(*label)) {
                             charset = *label;
                             needPragma = Pragma::Needed;
@@ -716,13 +817,15 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
                     needPragma = Pragma::NotNeeded;
                 }
             }
-            if (needPragma != Pragma::Unset && (needPragma != Pragma::Needed || gotPragma) && !charset.isEmpty())
+            if (needPragma != Pragma::Unset && (needPragma != Pragma::Needed || gotPragma) &&
+                !charset.isEmpty())
                 return {charset, false};
             ++pos;
             continue;
         }
         if (b[pos] == '<' && pos + 1 < b.size() &&
-            (isAsciiLetter(b[pos + 1]) || (b[pos + 1] == '/' && pos + 2 < b.size() && isAsciiLetter(b[pos + 2])))) {
+            (isAsciiLetter(b[pos + 1]) ||
+             (b[pos + 1] == '/' && pos + 2 < b.size() && isAsciiLetter(b[pos + 2])))) {
             while (pos < b.size() && !isPrescanBlank(b[pos]) && b[pos] != '>')
                 ++pos;
             PrescanAttributes attributes(b, pos);
@@ -734,7 +837,8 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             ++pos;
             continue;
         }
-        if (b.sliced(pos).startsWith("<!") || b.sliced(pos).startsWith("</") || b.sliced(pos).startsWith("<?")) {
+        if (b.sliced(pos).startsWith("<!") || b.sliced(pos).startsWith("</") ||
+            b.sliced(pos).startsWith("<?")) {
             const qsizetype end = b.indexOf('>', pos + 1);
             if (end < 0)
                 return nothing;
@@ -755,7 +859,8 @@ std::optional<QString> charsetOfContentType(const QString &content)
             return std::nullopt;
         i += 7;
         qsizetype k = i;
-        while (k < content.size() && isPrescanBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
+        while (k < content.size() &&
+               isPrescanBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
             ++k;
         if (k < content.size() && content[k] == u'=') {
             ++k;
@@ -770,7 +875,8 @@ std::optional<QString> charsetOfContentType(const QString &content)
                 return content.mid(k + 1, close - k - 1);
             }
             qsizetype e = k;
-            while (e < content.size() && !isPrescanBlank(char(content[e].unicode() < 0x80 ? content[e].unicode() : 0)) &&
+            while (e < content.size() &&
+                   !isPrescanBlank(char(content[e].unicode() < 0x80 ? content[e].unicode() : 0)) &&
                    content[e] != u';')
                 ++e;
             if (e == k)
@@ -806,7 +912,7 @@ DecodeResult decodeCharset(QByteArrayView bytes, QStringView charset, bool trunc
         return decodeIconv(bytes, converter, truncated);
     }
     if (result.status == DecodeStatus::Ok)
-        result.text.sourceOffset.push_back(std::uint32_t(bytes.size()));
+        result.text.finish(bytes.size());
     return result;
 }
 

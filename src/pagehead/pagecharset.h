@@ -75,12 +75,42 @@ struct Prescan
 // passed over. `complete` says the bytes are all there are.
 Prescan prescanCharset(QByteArrayView bytes, bool complete);
 
-struct DecodedText
+// Text decoded to UTF-8 with the way back to the source bytes: for every
+// character the number of source bytes up to the next one, in a byte, and
+// where every 64th character starts in both, so that the way back costs a
+// byte a character rather than an offset a byte.
+class DecodedText
 {
+public:
     QByteArray utf8;
-    // For every byte of utf8, and once more for its end: the offset in the
-    // source of the character it came from.
-    std::vector<std::uint32_t> sourceOffset;
+
+    void reserve(qsizetype sourceBytes);
+    // Appends a character that came from the source bytes from `source` on.
+    void append(char32_t c, qsizetype source);
+    void append(QByteArrayView utf8Character, qsizetype source);
+    // Ends the text where the source's decoded bytes end.
+    void finish(qsizetype sourceEnd);
+
+    // The source offset of the character that starts at (or holds) the
+    // UTF-8 offset; the source's end for the text's end.
+    qsizetype sourceOffset(qsizetype utf8Offset) const;
+    // The source's end; where a decoding that stopped early stopped.
+    qsizetype sourceEnd() const { return m_sourceEnd; }
+
+private:
+    static constexpr std::size_t kCheckpointEvery = 64;
+    struct Checkpoint
+    {
+        qsizetype utf8 = 0;
+        qsizetype source = 0;
+    };
+    void startCharacter(qsizetype source);
+
+    std::vector<std::uint8_t> m_spans;
+    std::vector<std::pair<qsizetype, qsizetype>> m_longSpans; // character, span; for spans of 255 and more
+    std::vector<Checkpoint> m_checkpoints;
+    qsizetype m_lastSource = -1;
+    qsizetype m_sourceEnd = 0;
 };
 
 enum class DecodeStatus

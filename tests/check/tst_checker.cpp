@@ -126,10 +126,11 @@ private slots:
             << 1 << u"charset ISO-8859-1 differs from utf-8, declared at line 6"_s;
         QTest::addRow("charset browsers do not know")
             << Fault([](Page &p) { p.charset = "<meta charset=\"x-brindle-none\">"; }) << u"charset-unknown"_s
-            << 6 << 1 << u"charset x-brindle-none is not one browsers know; they ignore it and guess the page's charset"_s;
+            << 6 << 1
+            << u"charset x-brindle-none is not one browsers know; they ignore it and guess the page's charset"_s;
         QTest::addRow("charset browsers never decode")
-            << Fault([](Page &p) { p.charset = "<meta charset=\"hz-gb-2312\">"; }) << u"charset-undecodable"_s << 6
-            << 1 << u"browsers do not decode charset hz-gb-2312: they show nothing of the page"_s;
+            << Fault([](Page &p) { p.charset = "<meta charset=\"hz-gb-2312\">"; }) << u"charset-undecodable"_s
+            << 6 << 1 << u"browsers do not decode charset hz-gb-2312: they show nothing of the page"_s;
         QTest::addRow("UTF-8 bytes under another charset")
             << Fault([](Page &p) {
                    p.charset = "<meta http-equiv=\"content-type\" content=\"text/html; charset=iso-8859-1\">";
@@ -490,8 +491,8 @@ private slots:
         QTest::addRow("UTF-8 past U+10FFFF") << QByteArray("a\xf4\x90\x80\x80") << u"utf-8"_s << 0;
         QTest::addRow("UTF-8 stray continuation byte") << QByteArray("abcd\x80") << u"utf-8"_s << 0;
         QTest::addRow("Latin-1 takes every byte") << QByteArray("\x80\xff") << u"iso-8859-1"_s << 1;
-        QTest::addRow("windows-1252 takes every byte, as browsers read it") << QByteArray("\x81\x8d\x8f\x90\x9d")
-                                                                           << u"windows-1252"_s << 1;
+        QTest::addRow("windows-1252 takes every byte, as browsers read it")
+            << QByteArray("\x81\x8d\x8f\x90\x9d") << u"windows-1252"_s << 1;
         QTest::addRow("utf-16 in a page means UTF-8") << QByteArray("a\xff") << u"utf-16"_s << 0;
         QTest::addRow("hz-gb-2312 is never decoded") << QByteArray("a") << u"hz-gb-2312"_s << -1;
         QTest::addRow("Shift_JIS lead byte without trail") << QByteArray("\x82") << u"shift_jis"_s << 0;
@@ -520,18 +521,18 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("complete");
         QTest::addColumn<int>("decoding");
-        QTest::addRow("UTF-8, the page goes on") << u"utf-8"_s << QByteArray("abc\xe2\x82") << false
-                                                 << int(Decoding::Decodes);
-        QTest::addRow("UTF-8, at the page's end") << u"utf-8"_s << QByteArray("abc\xe2\x82") << true
-                                                  << int(Decoding::Fails);
-        QTest::addRow("UTF-8, invalid before the cut") << u"utf-8"_s << QByteArray("a\xff\xe2\x82") << false
-                                                       << int(Decoding::Fails);
-        QTest::addRow("Shift_JIS lead byte") << u"shift_jis"_s << QByteArray("a\x82") << false
-                                             << int(Decoding::Decodes);
-        QTest::addRow("GB18030, three of four bytes") << u"gb18030"_s << QByteArray("a\x81\x30\x81") << false
-                                                      << int(Decoding::Decodes);
-        QTest::addRow("GB18030 at the page's end") << u"gb18030"_s << QByteArray("a\x81\x30\x81") << true
-                                                   << int(Decoding::Fails);
+        QTest::addRow("UTF-8, the page goes on")
+            << u"utf-8"_s << QByteArray("abc\xe2\x82") << false << int(Decoding::Decodes);
+        QTest::addRow("UTF-8, at the page's end")
+            << u"utf-8"_s << QByteArray("abc\xe2\x82") << true << int(Decoding::Fails);
+        QTest::addRow("UTF-8, invalid before the cut")
+            << u"utf-8"_s << QByteArray("a\xff\xe2\x82") << false << int(Decoding::Fails);
+        QTest::addRow("Shift_JIS lead byte")
+            << u"shift_jis"_s << QByteArray("a\x82") << false << int(Decoding::Decodes);
+        QTest::addRow("GB18030, three of four bytes")
+            << u"gb18030"_s << QByteArray("a\x81\x30\x81") << false << int(Decoding::Decodes);
+        QTest::addRow("GB18030 at the page's end")
+            << u"gb18030"_s << QByteArray("a\x81\x30\x81") << true << int(Decoding::Fails);
     }
     void aCharacterCutByTheEndOfWhatWasRead()
     {

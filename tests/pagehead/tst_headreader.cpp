@@ -208,8 +208,8 @@ private slots:
             << QByteArray("<head><meta charset=DOS-720><title>\xa0\xa1</title>") << u"DOS-720"_s << u"بة"_s
             << HeadProblem::None;
         QTest::addRow("hz-gb-2312, which browsers never decode")
-            << QByteArray("<head><meta charset=hz-gb-2312><title>~{<:Ky~}~~</title>") << QString() << QString()
-            << HeadProblem::NotDecodable;
+            << QByteArray("<head><meta charset=hz-gb-2312><title>~{<:Ky~}~~</title>") << QString()
+            << QString() << HeadProblem::NotDecodable;
         QTest::addRow("DOS-862 through its glibc name")
             << QByteArray("<head><meta charset=DOS-862><title>\x80</title>") << u"DOS-862"_s << u"א"_s
             << HeadProblem::None;
@@ -229,8 +229,8 @@ private slots:
             << u"ascii//TRANSLIT"_s << QString() << HeadProblem::NotDecodable;
         QTest::addRow("NUL bytes") << QByteArray("<head><title>a\0b</title></head>", 31) << QString()
                                    << QString() << HeadProblem::Binary;
-        QTest::addRow("UTF-16 without its byte-order mark") << QByteArray("<\0h\0t\0m\0l\0>\0", 12) << QString()
-                                                            << QString() << HeadProblem::Binary;
+        QTest::addRow("UTF-16 without its byte-order mark")
+            << QByteArray("<\0h\0t\0m\0l\0>\0", 12) << QString() << QString() << HeadProblem::Binary;
         QTest::addRow("a UTF-8 byte-order mark before bytes that are not UTF-8")
             << "\xef\xbb\xbf<head><meta charset=windows-1251><title>" + cp1251 + "</title>" << QString()
             << QString() << HeadProblem::NotDecodable;
@@ -299,8 +299,10 @@ private slots:
         QVERIFY(head.has_value());
         QCOMPARE(head->problem, HeadProblem::None);
         QCOMPARE(head->bodyStart, page.indexOf("\x1b$B") + 3); // at its first character
-        const QByteArray cut = "<head><meta charset=iso-2022-jp><title>T</title><!--\x1b$B<b\x1b(B--><meta name=a>";
-        QCOMPARE(summary(parseHead(cut, true).value()), (QStringList{u"meta@1:7"_s, u"title@1:33"_s, u"meta@1:57"_s}));
+        const QByteArray cut =
+            "<head><meta charset=iso-2022-jp><title>T</title><!--\x1b$B<b\x1b(B--><meta name=a>";
+        QCOMPARE(summary(parseHead(cut, true).value()),
+                 (QStringList{u"meta@1:7"_s, u"title@1:33"_s, u"meta@1:57"_s}));
     }
 
     void readsOnlyTheHeadOfALargeFile()
@@ -336,7 +338,8 @@ private slots:
         QTest::addColumn<QByteArray>("attributes");
         QTest::addColumn<QString>("problem");
         QTest::addRow("40,000 metas") << 40000 << QByteArray("name=description content=") << QString();
-        QTest::addRow("more tags than the limit") << 50001 << QByteArray("content=") << u"more than 50000 tags"_s;
+        QTest::addRow("more tags than the limit")
+            << 50001 << QByteArray("content=") << u"more than 50000 tags"_s;
         QTest::addRow("more attributes than the limit")
             << 20000 << QByteArray("a b c d e f g h i j k content=") << u"more than 200000 attributes"_s;
     }
