@@ -27,6 +27,9 @@ test_pkgs+=(xdotool openbox x11-utils)
 # the shell completion and the Debian package.
 test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libglib2.0-bin xdg-utils
             libfile-mimeinfo-perl bash-completion file dpkg-dev lintian)
+# An independent HTML5 parser that reads pages as browsers do, for the
+# differential test of the head reader (run with Debian's /usr/bin/python3).
+test_pkgs+=(python3-html5lib)
 # Style and static checks (scripts/lint.sh).
 test_pkgs+=(clang-format clang-tidy)
 

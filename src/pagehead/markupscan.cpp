@@ -486,10 +486,14 @@ QByteArray preparedMarkup(QByteArrayView text, const MarkupScan &scan)
 {
     QByteArray prepared = text.first(scan.end).toByteArray();
     for (const MarkupEdit &e : scan.edits) {
+        // The raw text a cut ends in may hold the end tag it was scanned to.
+        const qsizetype length = std::min(e.length, scan.end - e.offset);
+        if (length <= 0)
+            continue;
         if (e.bytes)
-            std::memcpy(prepared.data() + e.offset, e.bytes, std::size_t(e.length));
+            std::memcpy(prepared.data() + e.offset, e.bytes, std::size_t(length));
         else
-            std::memset(prepared.data() + e.offset, ' ', std::size_t(e.length));
+            std::memset(prepared.data() + e.offset, ' ', std::size_t(length));
     }
     return prepared;
 }

@@ -60,6 +60,9 @@ private slots:
         QTest::addRow("a noscript holds text, as with scripting on")
             << QByteArray("<head><noscript><link rel=x></noscript><meta name=a></head>")
             << QStringList{u"noscript@1:7"_s, u"meta@1:40"_s};
+        QTest::addRow("text starts the body, and a noscript after it is parsed no further")
+            << QByteArray("<head><title>T</title>x<noscript><img></noscript><meta name=a>")
+            << QStringList{u"title@1:7"_s};
         QTest::addRow("a template, but not its contents")
             << QByteArray("<head><template><title>x</title></template><meta name=a></head>")
             << QStringList{u"template@1:7"_s, u"meta@1:44"_s};
