@@ -454,6 +454,19 @@ std::optional<PageHead> decodedHead(QByteArrayView bytes, qsizetype base, qsizet
     std::unique_ptr<GumboParse> parse;
     while (true) {
         decoded = decodeCharset(rest.first(decodeLength), encoding, truncated);
+        if (decoded.status == DecodeStatus::Invalid && decoded.invalidOffset > 0) {
+            // A fault past the head's end is no fault of the head.
+            DecodeResult before = decodeCharset(rest.first(decoded.invalidOffset), encoding, true);
+            QString problem;
+            if (before.status == DecodeStatus::Ok) {
+                if (auto headOnly = parseUntilBody(before.text.utf8, false, &problem);
+                    headOnly && problem.isEmpty()) {
+                    decoded = std::move(before); // the parse's text moves along with it
+                    parse = std::move(headOnly);
+                    break;
+                }
+            }
+        }
         if (decoded.status != DecodeStatus::Ok) {
             PageHead head = problemHead(
                 HeadProblem::NotDecodable,

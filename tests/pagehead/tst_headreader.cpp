@@ -224,6 +224,12 @@ private slots:
         QTest::addRow("declares a charset nobody knows")
             << "<head><meta charset=x-unknown><title>" + cp1251 + "</title></head>" << u"x-unknown"_s
             << QString() << HeadProblem::NotDecodable;
+        QTest::addRow("invalid in the declared charset only after the head")
+            << QByteArray("<head><meta charset=euc-jp><title>\xc6\xfc</title></head><body>\xff\xff")
+            << u"EUC-JP"_s << u"日"_s << HeadProblem::None;
+        QTest::addRow("UTF-16 that breaks off in the body")
+            << QByteArray("\xff\xfe<\0t\0i\0t\0l\0e\0>\0T\0<\0/\0t\0i\0t\0l\0e\0>\0<\0p\0>\0\x00\xdc", 44)
+            << u"UTF-16LE"_s << u"T"_s << HeadProblem::None;
         QTest::addRow("invalid in the declared charset")
             << QByteArray("<head><meta charset=euc-jp><title>\xff\xff</title></head>") << u"euc-jp"_s
             << QString() << HeadProblem::NotDecodable;
@@ -255,8 +261,13 @@ private slots:
         const HeadElement &t = *head.titles().front();
         QCOMPARE(t.text, title);
         // Offsets are those of the page's own bytes.
-        QCOMPARE(page.mid(t.start.offset, 7), QByteArray("<title>"));
-        QCOMPARE(page.mid(t.end - 8, 8), QByteArray("</title>"));
+        if (encoding.startsWith(u"UTF-16"_s)) {
+            QCOMPARE(page.mid(t.start.offset, 2), QByteArray("<\0", 2));
+            QCOMPARE(page.mid(t.end - 2, 2), QByteArray(">\0", 2));
+        } else {
+            QCOMPARE(page.mid(t.start.offset, 7), QByteArray("<title>"));
+            QCOMPARE(page.mid(t.end - 8, 8), QByteArray("</title>"));
+        }
     }
 
     // Cut anywhere, the beginning of a page either asks for more or reads
