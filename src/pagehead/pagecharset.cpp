@@ -189,6 +189,16 @@ DecodeResult invalidAt(DecodeResult result, qsizetype offset)
     return result;
 }
 
+// A character the end of the bytes cuts off: where the text ends when the
+// bytes are only the beginning, else invalid.
+DecodeResult cutOffAt(DecodeResult result, qsizetype offset, bool truncated)
+{
+    if (!truncated)
+        return invalidAt(std::move(result), offset);
+    result.text.finish(offset);
+    return result;
+}
+
 // The characters of bytes 0x80 to 0xFF of a charset of one byte a
 // character; 0 for a byte that is not valid in it.
 using HighBytes = std::array<char32_t, 128>;
@@ -280,12 +290,8 @@ DecodeResult decodeIconv(QByteArrayView bytes, const Converter &converter, bool 
                 i += in - from;
                 continue;
             }
-            if (r == std::size_t(-1) && err == EINVAL) {
-                if (!truncated)
-                    return invalidAt(std::move(result), i);
-                text.finish(i);
-                return result;
-            }
+            if (r == std::size_t(-1) && err == EINVAL)
+                return cutOffAt(std::move(result), i, truncated);
             if (r == std::size_t(-1) && err == EILSEQ)
                 return invalidAt(std::move(result), i);
             // Else one sequence reads as more than one character.
@@ -323,23 +329,17 @@ DecodeResult decodeUtf16(QByteArrayView bytes, bool littleEndian, bool truncated
         const auto b = static_cast<unsigned char>(bytes[i + 1]);
         return littleEndian ? char32_t(a | (b << 8)) : char32_t((a << 8) | b);
     };
-    const auto cutOff = [&](qsizetype i) {
-        if (!truncated)
-            return invalidAt(std::move(result), i);
-        result.text.finish(i);
-        return std::move(result);
-    };
     qsizetype i = 0;
     while (i < bytes.size()) {
         if (i + 2 > bytes.size())
-            return cutOff(i);
+            return cutOffAt(std::move(result), i, truncated);
         char32_t c = unitAt(i);
         qsizetype length = 2;
         if (c >= 0xDC00 && c <= 0xDFFF)
             return invalidAt(std::move(result), i);
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (i + 4 > bytes.size())
-                return cutOff(i);
+                return cutOffAt(std::move(result), i, truncated);
             const char32_t low = unitAt(i + 2);
             if (low < 0xDC00 || low > 0xDFFF)
                 return invalidAt(std::move(result), i);
@@ -367,18 +367,12 @@ DecodeResult decodeIso2022Jp(QByteArrayView bytes, bool truncated)
     DecodeResult result;
     Iconv eucJp("UTF-8", "EUC-JP");
     Mode mode = Mode::Ascii;
-    const auto cutOff = [&](qsizetype i) {
-        if (!truncated)
-            return invalidAt(std::move(result), i);
-        result.text.finish(i);
-        return std::move(result);
-    };
     qsizetype i = 0;
     while (i < bytes.size()) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b == 0x1B) {
             if (i + 3 > bytes.size())
-                return cutOff(i);
+                return cutOffAt(std::move(result), i, truncated);
             const QByteArrayView escape = bytes.sliced(i + 1, 2);
             if (escape == "(B")
                 mode = Mode::Ascii;
@@ -414,7 +408,7 @@ DecodeResult decodeIso2022Jp(QByteArrayView bytes, bool truncated)
             break;
         }
         if (i + 2 > bytes.size())
-            return cutOff(i);
+            return cutOffAt(std::move(result), i, truncated);
         const auto trail = static_cast<unsigned char>(bytes[i + 1]);
         const char pair[2] = {char(b | 0x80), char(trail | 0x80)};
         QByteArray utf8;
