@@ -1,5 +1,7 @@
 #include "pagehead/markupscan.h"
 
+#include "base/textutil.h"
+
 #include <QByteArrayView>
 
 #include <algorithm>
@@ -10,22 +12,6 @@
 namespace brindle::pagehead {
 
 namespace {
-
-constexpr bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-constexpr bool isLetter(char c)
-{
-    const char lower = char(c | 0x20);
-    return lower >= 'a' && lower <= 'z';
-}
-
-constexpr char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-}
 
 // What follows a start tag of that name: the tokenizer's state for its contents.
 enum class Content
@@ -43,7 +29,7 @@ public:
     TagName(const char *p, qsizetype size) : m_size(size)
     {
         for (qsizetype i = 0; i < size && i < qsizetype(m_lower.size()); ++i)
-            m_lower[std::size_t(i)] = lowerAscii(p[i]);
+            m_lower[std::size_t(i)] = asciiLower(p[i]);
     }
     bool is(std::string_view name) const
     {
@@ -110,7 +96,7 @@ public:
         while (i < m_n) {
             const char *lt = static_cast<const char *>(std::memchr(m_p + i, '<', std::size_t(m_n - i)));
             const qsizetype at = lt ? lt - m_p : m_n;
-            if (!std::all_of(m_p + i, m_p + at, isBlank)) {
+            if (!std::all_of(m_p + i, m_p + at, isAsciiBlank)) {
                 m_onlyBlanks = false;
                 // Text that is not blank has no place in a head: the body starts with it.
                 m_bodyStarts = m_bodyStarts || m_templateDepth == 0;
@@ -135,7 +121,7 @@ private:
         if (m_n - at < qsizetype(lower.size()))
             return false;
         for (std::size_t k = 0; k < lower.size(); ++k) {
-            if (lowerAscii(m_p[at + qsizetype(k)]) != lower[k])
+            if (asciiLower(m_p[at + qsizetype(k)]) != lower[k])
                 return false;
         }
         return true;
@@ -192,13 +178,13 @@ private:
             if (m_p[next + 1] == '>')
                 return next + 2;
             token();
-            if (!isLetter(m_p[next + 1]))
+            if (!isAsciiLetter(m_p[next + 1]))
                 return pastNext('>', next + 1);
             m_onlyBlanks = false;
             return tag(next + 1, false);
         }
         m_onlyBlanks = false;
-        if (isLetter(c)) {
+        if (isAsciiLetter(c)) {
             token();
             return tag(next, true);
         }
@@ -234,7 +220,7 @@ private:
     qsizetype tag(qsizetype nameStart, bool start)
     {
         qsizetype pos = nameStart;
-        while (pos < m_n && !isBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>')
+        while (pos < m_n && !isAsciiBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>')
             ++pos;
         const TagName name(m_p + nameStart, pos - nameStart);
         m_spans.clear();
@@ -283,7 +269,7 @@ private:
     qsizetype attributes(qsizetype pos)
     {
         while (true) {
-            while (pos < m_n && isBlank(m_p[pos]))
+            while (pos < m_n && isAsciiBlank(m_p[pos]))
                 ++pos;
             if (pos == m_n)
                 return -1;
@@ -295,10 +281,10 @@ private:
                 return pos + 1;
             // A name, of which an '=' may be the first character.
             const qsizetype begin = pos++;
-            while (pos < m_n && !isBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>' && m_p[pos] != '=')
+            while (pos < m_n && !isAsciiBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>' && m_p[pos] != '=')
                 ++pos;
             const qsizetype nameEnd = pos;
-            while (pos < m_n && isBlank(m_p[pos]))
+            while (pos < m_n && isAsciiBlank(m_p[pos]))
                 ++pos;
             if (pos == m_n)
                 return -1;
@@ -307,7 +293,7 @@ private:
                 continue;
             }
             ++pos;
-            while (pos < m_n && isBlank(m_p[pos]))
+            while (pos < m_n && isAsciiBlank(m_p[pos]))
                 ++pos;
             if (pos == m_n)
                 return -1;
@@ -318,7 +304,7 @@ private:
                     return -1;
                 pos = static_cast<const char *>(close) - m_p + 1;
             } else {
-                while (pos < m_n && !isBlank(m_p[pos]) && m_p[pos] != '>')
+                while (pos < m_n && !isAsciiBlank(m_p[pos]) && m_p[pos] != '>')
                     ++pos;
             }
             m_spans.push_back({begin, nameEnd, pos});
@@ -348,10 +334,10 @@ private:
     {
         const qsizetype after = at + 2 + name.size();
         if (after >= m_n || m_p[at + 1] != '/' ||
-            (!isBlank(m_p[after]) && m_p[after] != '/' && m_p[after] != '>'))
+            (!isAsciiBlank(m_p[after]) && m_p[after] != '/' && m_p[after] != '>'))
             return false;
         for (qsizetype k = 0; k < name.size(); ++k) {
-            if (lowerAscii(m_p[at + 2 + k]) != lowerAscii(name[k]))
+            if (asciiLower(m_p[at + 2 + k]) != asciiLower(name[k]))
                 return false;
         }
         return true;
@@ -394,10 +380,10 @@ private:
         // switch into or out of the double-escaped state.
         const auto scriptWordAt = [this](qsizetype k, qsizetype *end) {
             qsizetype j = k;
-            while (j < m_n && isLetter(m_p[j]))
+            while (j < m_n && isAsciiLetter(m_p[j]))
                 ++j;
             *end = j;
-            return j < m_n && (isBlank(m_p[j]) || m_p[j] == '/' || m_p[j] == '>') &&
+            return j < m_n && (isAsciiBlank(m_p[j]) || m_p[j] == '/' || m_p[j] == '>') &&
                    TagName(m_p + k, j - k).is("script");
         };
         State state = Data;

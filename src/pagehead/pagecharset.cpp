@@ -640,22 +640,6 @@ ByteOrderMark byteOrderMarkOf(QByteArrayView bytes)
 
 namespace {
 
-bool isPrescanBlank(char c)
-{
-    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-}
-
-bool isAsciiLetter(char c)
-{
-    const char lower = char(c | 0x20);
-    return lower >= 'a' && lower <= 'z';
-}
-
 // The attribute reading of the prescan: names and values in lower case.
 class PrescanAttributes
 {
@@ -673,7 +657,7 @@ public:
     {
         name.clear();
         value.clear();
-        while (m_pos < m_b.size() && (isPrescanBlank(m_b[m_pos]) || m_b[m_pos] == '/'))
+        while (m_pos < m_b.size() && (isAsciiBlank(m_b[m_pos]) || m_b[m_pos] == '/'))
             ++m_pos;
         if (m_pos == m_b.size())
             return Result::CutOff;
@@ -687,14 +671,14 @@ public:
                 ++m_pos;
                 return readValue(value);
             }
-            if (isPrescanBlank(c))
+            if (isAsciiBlank(c))
                 break;
             if (c == '/' || c == '>')
                 return Result::Found;
-            name += lowerAscii(c);
+            name += asciiLower(c);
             ++m_pos;
         }
-        while (m_pos < m_b.size() && isPrescanBlank(m_b[m_pos]))
+        while (m_pos < m_b.size() && isAsciiBlank(m_b[m_pos]))
             ++m_pos;
         if (m_pos == m_b.size())
             return Result::CutOff;
@@ -707,7 +691,7 @@ public:
 private:
     Result readValue(QByteArray &value)
     {
-        while (m_pos < m_b.size() && isPrescanBlank(m_b[m_pos]))
+        while (m_pos < m_b.size() && isAsciiBlank(m_b[m_pos]))
             ++m_pos;
         if (m_pos == m_b.size())
             return Result::CutOff;
@@ -721,7 +705,7 @@ private:
                     ++m_pos;
                     return Result::Found;
                 }
-                value += lowerAscii(m_b[m_pos++]);
+                value += asciiLower(m_b[m_pos++]);
             }
         }
         if (first == '>')
@@ -730,9 +714,9 @@ private:
             if (m_pos == m_b.size())
                 return Result::CutOff;
             const char c = m_b[m_pos];
-            if (isPrescanBlank(c) || c == '>')
+            if (isAsciiBlank(c) || c == '>')
                 return Result::Found;
-            value += lowerAscii(c);
+            value += asciiLower(c);
             ++m_pos;
         }
     }
@@ -752,7 +736,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
         if (b.size() - at < lower.size())
             return false;
         for (qsizetype k = 0; k < lower.size(); ++k) {
-            if (lowerAscii(b[at + k]) != lower[k])
+            if (asciiLower(b[at + k]) != lower[k])
                 return false;
         }
         return true;
@@ -770,7 +754,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             continue;
         }
         if (startsWithNoCase(pos, "<meta") && pos + 5 < b.size() &&
-            (isPrescanBlank(b[pos + 5]) || b[pos + 5] == '/')) {
+            (isAsciiBlank(b[pos + 5]) || b[pos + 5] == '/')) {
             pos += 6;
             PrescanAttributes attributes(b, pos);
             std::vector<QByteArray> seen;
@@ -820,7 +804,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
         if (b[pos] == '<' && pos + 1 < b.size() &&
             (isAsciiLetter(b[pos + 1]) ||
              (b[pos + 1] == '/' && pos + 2 < b.size() && isAsciiLetter(b[pos + 2])))) {
-            while (pos < b.size() && !isPrescanBlank(b[pos]) && b[pos] != '>')
+            while (pos < b.size() && !isAsciiBlank(b[pos]) && b[pos] != '>')
                 ++pos;
             PrescanAttributes attributes(b, pos);
             PrescanAttributes::Result r;
@@ -854,12 +838,12 @@ std::optional<QString> charsetOfContentType(const QString &content)
         i += 7;
         qsizetype k = i;
         while (k < content.size() &&
-               isPrescanBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
+               isAsciiBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
             ++k;
         if (k < content.size() && content[k] == u'=') {
             ++k;
             while (k < content.size() &&
-                   isPrescanBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
+                   isAsciiBlank(char(content[k].unicode() < 0x80 ? content[k].unicode() : 0)))
                 ++k;
             if (k < content.size() && (content[k] == u'"' || content[k] == u'\'')) {
                 const QChar quote = content[k];
@@ -870,7 +854,7 @@ std::optional<QString> charsetOfContentType(const QString &content)
             }
             qsizetype e = k;
             while (e < content.size() &&
-                   !isPrescanBlank(char(content[e].unicode() < 0x80 ? content[e].unicode() : 0)) &&
+                   !isAsciiBlank(char(content[e].unicode() < 0x80 ? content[e].unicode() : 0)) &&
                    content[e] != u';')
                 ++e;
             if (e == k)
