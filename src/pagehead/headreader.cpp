@@ -695,7 +695,7 @@ QString charsetForLines(const PageHead &head, QByteArrayView wholePage, const QS
     const QString encoding = declaredEncoding(newCharset);
     if (encoding == u"replacement"_s)
         throw Error(u"a charset tag for %1 would make browsers show nothing of it"_s.arg(newCharset));
-    const QString lines = encoding.isEmpty() ? newCharset : encoding;
+    QString lines = encoding.isEmpty() ? newCharset : encoding;
     if (!keepsAscii(lines).value_or(false))
         throw Error(u"a charset tag for %1 would misstate it; %2"_s.arg(newCharset, kAsciiOnly));
     if (sameCharset(lines, page))

@@ -281,7 +281,8 @@ private:
                 return pos + 1;
             // A name, of which an '=' may be the first character.
             const qsizetype begin = pos++;
-            while (pos < m_n && !isAsciiBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>' && m_p[pos] != '=')
+            while (pos < m_n && !isAsciiBlank(m_p[pos]) && m_p[pos] != '/' && m_p[pos] != '>' &&
+                   m_p[pos] != '=')
                 ++pos;
             const qsizetype nameEnd = pos;
             while (pos < m_n && isAsciiBlank(m_p[pos]))

@@ -574,7 +574,7 @@ QString declaredEncoding(QStringView label)
 
 bool sameCharset(QStringView a, QStringView b)
 {
-    const auto sameBytes = [](QString encoding) {
+    const auto sameBytes = [](const QString &encoding) {
         return encoding == u"ISO-8859-8-I"_s ? u"ISO-8859-8"_s : encoding;
     };
     const QString first = declaredEncoding(a);
@@ -727,11 +727,12 @@ private:
 
 } // namespace
 
-Prescan prescanCharset(QByteArrayView all, bool complete)
+Prescan prescanCharset(QByteArrayView bytes, bool complete)
 {
-    const QByteArrayView b = all.first(std::min(all.size(), kPrescanBytes));
-    complete = complete || all.size() >= kPrescanBytes;
-    const Prescan nothing{{}, !complete};
+    const QByteArrayView b = bytes.first(std::min(bytes.size(), kPrescanBytes));
+    complete = complete || bytes.size() >= kPrescanBytes;
+    // What the prescan answers when it finds no declaration.
+    const auto nothing = [complete] { return Prescan{{}, !complete}; };
     const auto startsWithNoCase = [b](qsizetype at, QByteArrayView lower) {
         if (b.size() - at < lower.size())
             return false;
@@ -749,7 +750,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             // The "-->" may share its dashes with the "<!--".
             const qsizetype end = b.indexOf("-->", pos + 2);
             if (end < 0)
-                return nothing;
+                return nothing();
             pos = end + 3;
             continue;
         }
@@ -770,7 +771,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             while (true) {
                 const PrescanAttributes::Result r = attributes.next(name, value);
                 if (r == PrescanAttributes::Result::CutOff)
-                    return nothing;
+                    return nothing();
                 if (r == PrescanAttributes::Result::None)
                     break;
                 if (std::find(seen.begin(), seen.end(), name) != seen.end())
@@ -811,7 +812,7 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             while ((r = attributes.next(name, value)) == PrescanAttributes::Result::Found) {
             }
             if (r == PrescanAttributes::Result::CutOff)
-                return nothing;
+                return nothing();
             ++pos;
             continue;
         }
@@ -819,13 +820,13 @@ Prescan prescanCharset(QByteArrayView all, bool complete)
             b.sliced(pos).startsWith("<?")) {
             const qsizetype end = b.indexOf('>', pos + 1);
             if (end < 0)
-                return nothing;
+                return nothing();
             pos = end + 1;
             continue;
         }
         ++pos;
     }
-    return nothing;
+    return nothing();
 }
 
 std::optional<QString> charsetOfContentType(const QString &content)
