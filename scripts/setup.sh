@@ -36,6 +36,9 @@ test_pkgs+=(desktop-file-utils appstream groff-base man-db shared-mime-info libg
             libfile-mimeinfo-perl bash-completion file dpkg-dev lintian python3-debian)
 # setfacl and getfacl: the ACLs the writer's and apply's tests give files and read back.
 test_pkgs+=(acl)
+# An independent HTML5 parser that reads pages as browsers do, for the
+# differential test of the head reader (run with Debian's /usr/bin/python3).
+test_pkgs+=(python3-html5lib)
 # Style and static checks (scripts/lint.sh).
 test_pkgs+=(clang-format clang-tidy)
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Small conversions between the catalogue's UTF-8 views and Qt strings, and
-// the one digit test of the byte scanners.
+// the one digit, blank and letter tests of the byte scanners.
 
 #include <QByteArray>
 #include <QString>
@@ -26,6 +26,24 @@ inline QString toQString(std::u16string_view s)
 constexpr bool isAsciiDigit(unsigned char c)
 {
     return c >= '0' && c <= '9';
+}
+
+// ASCII whitespace as HTML and the Encoding Standard know it: TAB, LF, FF,
+// CR and space.
+constexpr bool isAsciiBlank(char c)
+{
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+constexpr bool isAsciiLetter(char c)
+{
+    const char lower = char(c | 0x20);
+    return lower >= 'a' && lower <= 'z';
+}
+
+constexpr char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
 inline std::string_view toView(const QByteArray &bytes)

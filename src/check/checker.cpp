@@ -27,9 +27,11 @@ const std::array<Rule, 24> kRules = {{
      u"the description is wider than a search result shows (920 px at 14 px Arial, about 160 characters)"},
     {u"description-duplicate", Level::Warning, u"another of the given pages has the same description"},
     {u"charset-undecodable", Level::Error,
-     u"the page's bytes do not decode with the declared charset (or, with none declared, as UTF-8)"},
+     u"the page's bytes do not decode with the declared charset (or, with none declared, as UTF-8), or "
+     u"browsers refuse to decode the charset"},
     {u"charset-conflict", Level::Error, u"a second charset declaration differs from the first"},
-    {u"charset-unknown", Level::Warning, u"the declared charset is unknown, so the bytes were not checked"},
+    {u"charset-unknown", Level::Warning,
+     u"the declared charset is not one browsers know, so they ignore the declaration"},
     {u"charset-mismatch", Level::Warning,
      u"the page's bytes are UTF-8 with non-ASCII characters, but another charset is declared"},
     {u"content-language-tag", Level::Info, u"content-language is not a language tag (BCP 47)"},
@@ -176,7 +178,10 @@ void checkDescription(const PageFacts &facts, const TextMeasure &measure, PageRe
 
 void checkCharsets(const PageFacts &facts, PageReport &report)
 {
-    if (facts.charsets.empty() && !facts.bytesAreUtf8) {
+    // A byte-order mark decides the charset before any declaration; the
+    // head reader has read the page in it.
+    const bool byteOrderMark = !facts.byteOrderMark.isEmpty();
+    if (facts.charsets.empty() && !facts.bytesAreUtf8 && !byteOrderMark) {
         report.findings.push_back(
             finding(u"charset-undecodable", {}, u"page's bytes are not UTF-8 and it declares no charset"_s));
         return;
@@ -191,15 +196,23 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
         }
         if (!first)
             first = &fact;
+        if (byteOrderMark)
+            continue;
         switch (fact.decoding) {
         case Decoding::Fails:
             report.findings.push_back(finding(u"charset-undecodable", fact.at,
                                               u"page's bytes do not decode as %1"_s.arg(fact.charset)));
             break;
+        case Decoding::Refused:
+            report.findings.push_back(finding(
+                u"charset-undecodable", fact.at,
+                u"browsers do not decode charset %1: they show nothing of the page"_s.arg(fact.charset)));
+            break;
         case Decoding::UnknownCharset:
             report.findings.push_back(finding(
                 u"charset-unknown", fact.at,
-                u"charset %1 is unknown; the page's bytes were not checked against it"_s.arg(fact.charset)));
+                u"charset %1 is not one browsers know; they ignore it and guess the page's charset"_s.arg(
+                    fact.charset)));
             break;
         case Decoding::Decodes:
             // Latin-1 and its kind decode any bytes: UTF-8 text then shows as

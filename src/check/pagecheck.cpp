@@ -4,8 +4,6 @@
 #include "pagehead/headreader.h"
 #include "tags/metataggenerator.h"
 
-#include <QFile>
-
 using namespace Qt::StringLiterals;
 
 namespace brindle::check {
@@ -17,7 +15,8 @@ bool unreadable(const pagehead::PageHead &head)
     // A head that decodes badly is still read (as the browser would guess);
     // the charset rules say what is wrong with it.
     return head.problem == pagehead::HeadProblem::Binary ||
-           head.problem == pagehead::HeadProblem::HeadTooLong;
+           head.problem == pagehead::HeadProblem::HeadTooLong ||
+           head.problem == pagehead::HeadProblem::TooComplex;
 }
 
 PageReport unreadableReport(const QString &file, const QString &reason)
@@ -37,15 +36,10 @@ PageReport checkPageFile(const QString &path, const TextMeasure &measure)
         const pagehead::PageHead head = pagehead::readHead(file);
         if (unreadable(head))
             return unreadableReport(path, head.problemText);
+        // The charset rules judge the bytes the head was read from, as
+        // import and apply read them: never the whole of a long page.
         PageFacts facts = factsOfHead(head);
-        if (file.atEnd()) {
-            scanBytes(facts, file.bytes());
-        } else {
-            // The rest of a long page is read in pieces, never held whole.
-            QFile rest(path);
-            if (!rest.open(QIODevice::ReadOnly) || !scanBytes(facts, rest))
-                return unreadableReport(path, u"cannot be read (%1)"_s.arg(rest.errorString()));
-        }
+        scanBytes(facts, file.bytes(), file.atEnd());
         return checkPage(facts, measure, path);
     } catch (const Error &e) {
         return unreadableReport(path, e.message());

@@ -1,7 +1,7 @@
 #pragma once
 
-// Checks page files: reads each with the head reader, then its bytes for the
-// charset rules, and runs the rules over what was found.
+// Checks page files: reads each with the head reader, as import and apply
+// read it, and runs the rules over its head and the bytes the reader read.
 
 #include "check/checker.h"
 

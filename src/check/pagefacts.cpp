@@ -1,15 +1,10 @@
 #include "check/pagefacts.h"
 
+#include "base/utf8.h"
 #include "pagehead/headreader.h"
 #include "pagehead/pagecharset.h"
 
-#include <QIODevice>
-
 #include <gumbo.h>
-
-#include <cstdint>
-#include <cstring>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -19,127 +14,31 @@ namespace {
 
 using pagehead::DecodeStatus;
 
-// Offset of the first byte above 0x7F, or the size when there is none.
-// Eight bytes at a time: most pages are ASCII almost throughout.
-qsizetype firstNonAscii(QByteArrayView data)
+Decoding decodingWith(QByteArrayView bytes, const QString &encoding, bool complete)
 {
-    qsizetype i = 0;
-    for (; i + 8 <= data.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, data.data() + i, 8);
-        if (word & 0x8080808080808080u)
-            break;
+    if (pagehead::isUtf8Name(encoding))
+        return isValidUtf8(bytes, !complete) ? Decoding::Decodes : Decoding::Fails;
+    switch (pagehead::decodeCharset(bytes, encoding, !complete).status) {
+    case DecodeStatus::Ok:
+        return Decoding::Decodes;
+    case DecodeStatus::UnknownCharset:
+        return Decoding::UnknownCharset;
+    case DecodeStatus::Invalid:
+        break;
     }
-    while (i < data.size() && static_cast<unsigned char>(data[i]) < 0x80)
-        ++i;
-    return i;
+    return Decoding::Fails;
 }
 
-// One charset's decoder over a byte stream fed in pieces: the bytes of a
-// character cut by the end of a piece wait for the next one.
-class CharsetStream
+// How the bytes fare with a charset a page declares, taken as browsers take it.
+Decoding decodingAsDeclared(QByteArrayView bytes, const QString &charset, bool complete)
 {
-public:
-    explicit CharsetStream(const QString &charset) : m_charset(charset), m_utf8(pagehead::isUtf8Name(charset))
-    {}
-
-    void feed(QByteArrayView chunk)
-    {
-        if (m_status != DecodeStatus::Ok)
-            return;
-        QByteArray joined;
-        QByteArrayView data = chunk;
-        if (!m_carry.isEmpty()) {
-            joined = m_carry + chunk.toByteArray();
-            data = joined;
-        }
-        if (m_utf8) {
-            // Qt's check runs through ASCII many bytes at a time.
-            const qsizetype whole = data.size() - unfinishedUtf8(data);
-            if (!data.first(whole).isValidUtf8()) {
-                m_status = DecodeStatus::Invalid;
-                return;
-            }
-            m_carry = data.sliced(whole).toByteArray();
-            return;
-        }
-        const pagehead::DecodeResult result = pagehead::decodeCharset(data, m_charset, true);
-        m_status = result.status;
-        const qsizetype used =
-            result.text.sourceOffset.empty() ? data.size() : qsizetype(result.text.sourceOffset.back());
-        m_carry = data.sliced(used).toByteArray();
-    }
-
-    Decoding finish()
-    {
-        if (m_status == DecodeStatus::Ok && !m_carry.isEmpty())
-            m_status =
-                m_utf8 ? DecodeStatus::Invalid : pagehead::decodeCharset(m_carry, m_charset, false).status;
-        switch (m_status) {
-        case DecodeStatus::Ok:
-            return Decoding::Decodes;
-        case DecodeStatus::UnknownCharset:
-            return Decoding::UnknownCharset;
-        case DecodeStatus::Invalid:
-            break;
-        }
-        return Decoding::Fails;
-    }
-
-private:
-    // Length of a UTF-8 sequence begun at the end of valid data but not finished.
-    static qsizetype unfinishedUtf8(QByteArrayView data)
-    {
-        for (qsizetype back = 1; back <= 3 && back <= data.size(); ++back) {
-            const auto b = static_cast<unsigned char>(data[data.size() - back]);
-            if ((b & 0xC0) == 0x80)
-                continue;
-            const qsizetype length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-            return length > back ? back : 0;
-        }
-        return 0;
-    }
-
-    QString m_charset;
-    bool m_utf8;
-    QByteArray m_carry;
-    DecodeStatus m_status = DecodeStatus::Ok;
-};
-
-class ByteScan
-{
-public:
-    explicit ByteScan(const PageFacts &facts) : m_utf8(u"utf-8"_s)
-    {
-        // A declared UTF-8 takes the answer of the UTF-8 check every page gets.
-        for (const CharsetFact &fact : facts.charsets) {
-            m_charsets.push_back(
-                pagehead::isUtf8Name(fact.charset) ? nullptr : std::make_unique<CharsetStream>(fact.charset));
-        }
-    }
-    void feed(QByteArrayView chunk)
-    {
-        m_ascii = m_ascii && firstNonAscii(chunk) == chunk.size();
-        m_utf8.feed(chunk);
-        for (auto &stream : m_charsets) {
-            if (stream)
-                stream->feed(chunk);
-        }
-    }
-    void finish(PageFacts &facts)
-    {
-        facts.bytesAreAscii = m_ascii;
-        const Decoding utf8 = m_utf8.finish();
-        facts.bytesAreUtf8 = utf8 == Decoding::Decodes;
-        for (std::size_t i = 0; i < m_charsets.size(); ++i)
-            facts.charsets[i].decoding = m_charsets[i] ? m_charsets[i]->finish() : utf8;
-    }
-
-private:
-    CharsetStream m_utf8;
-    std::vector<std::unique_ptr<CharsetStream>> m_charsets;
-    bool m_ascii = true;
-};
+    const QString encoding = pagehead::declaredEncoding(charset);
+    if (encoding.isEmpty())
+        return Decoding::UnknownCharset;
+    if (encoding == u"replacement"_s)
+        return Decoding::Refused;
+    return decodingWith(bytes, encoding, complete);
+}
 
 const GumboNode *findElement(const GumboNode *node, GumboTag tag)
 {
@@ -207,6 +106,7 @@ QString decodeReferences(const QString &text, bool inAttribute)
 PageFacts factsOfHead(const pagehead::PageHead &head)
 {
     PageFacts facts;
+    facts.byteOrderMark = head.byteOrderMark;
     for (const pagehead::HeadElement *title : head.titles())
         facts.titles.push_back({decodeReferences(title->text, false), positionOf(*title)});
     for (const pagehead::HeadElement *meta : head.metas()) {
@@ -229,39 +129,27 @@ PageFacts factsOfHead(const pagehead::PageHead &head)
     return facts;
 }
 
-bool scanBytes(PageFacts &facts, QIODevice &device)
+void scanBytes(PageFacts &facts, QByteArrayView bytes, bool complete)
 {
-    ByteScan scan(facts);
-    QByteArray chunk(256 * 1024, Qt::Uninitialized);
-    while (true) {
-        const qint64 got = device.read(chunk.data(), chunk.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        scan.feed(QByteArrayView(chunk.constData(), qsizetype(got)));
+    facts.bytesAreAscii = pagehead::isAscii(bytes);
+    facts.bytesAreUtf8 = isValidUtf8(bytes, !complete);
+    for (CharsetFact &fact : facts.charsets) {
+        fact.decoding = pagehead::isUtf8Name(fact.charset)
+                            ? (facts.bytesAreUtf8 ? Decoding::Decodes : Decoding::Fails)
+                            : decodingAsDeclared(bytes, fact.charset, complete);
     }
-    scan.finish(facts);
-    return true;
-}
-
-void scanBytes(PageFacts &facts, QByteArrayView bytes)
-{
-    ByteScan scan(facts);
-    scan.feed(bytes);
-    scan.finish(facts);
 }
 
 std::optional<bool> decodesWith(QByteArrayView bytes, const QString &charset)
 {
-    CharsetStream stream(charset);
-    stream.feed(bytes);
-    switch (stream.finish()) {
+    const QString encoding = pagehead::declaredEncoding(charset);
+    switch (decodingWith(bytes, encoding.isEmpty() ? charset : encoding, true)) {
     case Decoding::Decodes:
         return true;
     case Decoding::Fails:
         return false;
     case Decoding::UnknownCharset:
+    case Decoding::Refused:
         break;
     }
     return std::nullopt;

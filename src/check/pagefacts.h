@@ -2,16 +2,15 @@
 
 // What the checker needs to know about a page: its titles and meta tags with
 // their places, the charsets it declares, and whether its bytes decode with
-// them. Taken from the head reader's result and the page's bytes; the rules
-// never see markup.
+// them. Taken from the head reader's result and the bytes it read (the
+// head, and at least the first 64 KiB of the page); the rules never see
+// markup.
 
 #include <QByteArrayView>
 #include <QString>
 
 #include <optional>
 #include <vector>
-
-class QIODevice;
 
 namespace brindle::pagehead {
 struct PageHead;
@@ -45,7 +44,8 @@ enum class Decoding
 {
     Decodes,
     Fails,
-    UnknownCharset,
+    UnknownCharset, // a label browsers do not know, so they ignore it
+    Refused,        // a label of the charsets browsers never decode ("hz-gb-2312")
 };
 
 struct CharsetFact
@@ -64,6 +64,9 @@ struct PageFacts
     // below 0x80; an ASCII page reads the same in every charset here.
     bool bytesAreUtf8 = true;
     bool bytesAreAscii = true;
+    // The encoding of the byte-order mark the page begins with, which
+    // browsers follow whatever the page declares; empty for none.
+    QString byteOrderMark;
 };
 
 // Titles, metas and declared charsets of a head as the reader found them.
@@ -74,15 +77,13 @@ PageFacts factsOfHead(const pagehead::PageHead &head);
 // a title (or, with inAttribute, in an attribute value).
 QString decodeReferences(const QString &text, bool inAttribute);
 
-// Reads the page's bytes to their end, in pieces so that a large page is
-// never held whole, and fills the encoding flags and every declared
-// charset's decoding. Returns false, leaving the facts as they were, when
-// the device fails to read.
-bool scanBytes(PageFacts &facts, QIODevice &device);
-void scanBytes(PageFacts &facts, QByteArrayView bytes);
+// Fills the encoding flags and every declared charset's decoding from the
+// page's bytes, or its beginning when `complete` is false (a character cut
+// off by their end is then no fault).
+void scanBytes(PageFacts &facts, QByteArrayView bytes, bool complete = true);
 
-// Whether bytes decode, as a whole, with a charset; nullopt for a charset
-// with no decoder.
+// Whether bytes decode, as a whole, with a charset as a page declares it;
+// nullopt for a charset with no decoder.
 std::optional<bool> decodesWith(QByteArrayView bytes, const QString &charset);
 
 } // namespace brindle::check

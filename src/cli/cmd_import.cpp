@@ -19,6 +19,8 @@ void reportFindings(const QString &page, const pagehead::ImportedProfile &profil
             line += u" again; the first one is used"_s;
         writeStderrLine(line);
     }
+    for (const pagehead::ImportWarning &warning : profile.warnings)
+        writeStderrLine(u"%1:%2: %3"_s.arg(page).arg(warning.line).arg(warning.text));
     if (!profile.unknownCharset.isNull())
         writeStderrLine(u"%1:%2: charset \"%3\" is not in the charset table; kept as typed"_s.arg(page)
                             .arg(profile.unknownCharsetLine)

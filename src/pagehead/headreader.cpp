@@ -1,8 +1,10 @@
 #include "pagehead/headreader.h"
 
 #include "base/error.h"
+#include "pagehead/markupscan.h"
 #include "pagehead/pagecharset.h"
 
+#include <QStringDecoder>
 #include <QThread>
 
 #include <gumbo.h>
@@ -29,6 +31,11 @@ constexpr qsizetype kFirstRead = 64 * 1024;
 constexpr qsizetype kDeepMarkup = 20000;
 constexpr uint kDeepStack = 256u << 20;
 
+// The parser's time grows with the square of the markup nested in a
+// <template>, the one element of a head that takes any markup: beyond
+// this many tags after a template's start a head is not parsed.
+constexpr qsizetype kTemplateMarkupLimit = 10000;
+
 template<typename Work>
 void runWithStack(bool large, Work &&work)
 {
@@ -45,11 +52,17 @@ void runWithStack(bool large, Work &&work)
 class GumboParse
 {
 public:
-    GumboParse(QByteArrayView text, qsizetype length) : m_text(text.first(length))
+    // Parses the markup `scan` made of source, as far as it says.
+    GumboParse(QByteArrayView source, MarkupScan scan) : m_scan(std::move(scan))
     {
+        m_source = source.first(m_scan.end);
+        // Only a page that needs an edit costs a copy.
+        if (!m_scan.edits.empty())
+            m_prepared = preparedMarkup(source, m_scan);
+        m_text = m_scan.edits.empty() ? m_source : QByteArrayView(m_prepared);
         m_options = kGumboDefaultOptions;
         m_options.max_errors = 0; // the error list of a large broken page would only cost memory
-        m_deep = std::count(m_text.begin(), m_text.end(), '<') > kDeepMarkup;
+        m_deep = m_scan.tokens > kDeepMarkup;
         runWithStack(m_deep, [this] {
             m_output = gumbo_parse_with_options(&m_options, m_text.data(), std::size_t(m_text.size()));
         });
@@ -62,10 +75,24 @@ public:
     GumboParse &operator=(const GumboParse &) = delete;
 
     const GumboOutput &output() const { return *m_output; }
-    qsizetype length() const { return m_text.size(); }
+    qsizetype length() const { return m_source.size(); }
     qsizetype offsetOf(const char *p) const { return qsizetype(p - m_text.data()); }
+    // The page's own bytes of a piece of the parser's text.
+    QByteArrayView sourceOf(const GumboStringPiece &piece) const
+    {
+        return m_source.sliced(offsetOf(piece.data), qsizetype(piece.length));
+    }
+    // Whether the start tag at offset was a <noscript>, respelt for the parser.
+    bool wasNoscript(qsizetype offset) const
+    {
+        const std::vector<qsizetype> &renamed = m_scan.renamedNoscripts;
+        return std::binary_search(renamed.begin(), renamed.end(), offset);
+    }
 
 private:
+    MarkupScan m_scan;
+    QByteArrayView m_source;
+    QByteArray m_prepared;
     QByteArrayView m_text;
     GumboOptions m_options;
     GumboOutput *m_output = nullptr;
@@ -121,69 +148,72 @@ bool bodyStartedWithin(const GumboParse &parse)
     }
 }
 
-qsizetype indexOfNoCase(QByteArrayView text, QByteArrayView what, qsizetype from)
+// Why a head is not parsed for the markup in it; empty when it is parsed.
+QString markupProblem(const MarkupScan &scan)
 {
-    const qsizetype last = text.size() - what.size();
-    for (qsizetype i = std::max<qsizetype>(from, 0); i <= last; ++i) {
-        qsizetype k = 0;
-        while (k < what.size() && (text[i + k] | 0x20) == what[k])
-            ++k;
-        if (k == what.size())
-            return i;
-    }
-    return -1;
+    if (scan.tokens > kHeadTagLimit)
+        return u"its head holds more than %1 tags; not read"_s.arg(kHeadTagLimit);
+    if (scan.attributes > kHeadAttributeLimit)
+        return u"its head holds more than %1 attributes; not read"_s.arg(kHeadAttributeLimit);
+    if (scan.tokensAfterTemplate > kTemplateMarkupLimit)
+        return u"its head holds <template> markup of more than %1 tags; not read"_s.arg(kTemplateMarkupLimit);
+    return {};
 }
 
-// The parser's time grows with the square of the markup nested in a
-// <template>, the one element of a head that takes any markup: beyond
-// this many tags a head with a template is not parsed.
-constexpr qsizetype kTemplateMarkupLimit = 10000;
-
-bool tooComplex(QByteArrayView text)
-{
-    return std::count(text.begin(), text.end(), '<') > kTemplateMarkupLimit &&
-           indexOfNoCase(text, "<template", 0) >= 0;
-}
-
-// Parses as little as needed to see the body start: up to the first
-// "<body ...>" first, and twice as much each time that was not enough.
-// nullptr when the text stops before the head is known to end; *complex
-// set when the head is not parsed for its template markup.
-std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, bool *complex)
+// Parses as little as needed to see the body start: the first read (or
+// less, where the markup shows the body's start within it), and twice as
+// much each time that was not enough. nullptr when the text stops before
+// the head is known to end, or when *problem says why the head is not parsed.
+std::unique_ptr<GumboParse> parseUntilBody(QByteArrayView text, bool atEnd, QString *problem)
 {
     qsizetype length = std::min(text.size(), kFirstRead);
-    if (const qsizetype body = indexOfNoCase(text, "<body", 0); body >= 0) {
-        const qsizetype close = text.indexOf('>', body);
-        length = close >= 0 ? close + 1 : text.size();
-    }
+    // Once the parser disagrees with the scan about where the body starts,
+    // the scan no longer says where to stop.
+    bool cutAtBody = true;
     while (true) {
-        if (tooComplex(text.first(length))) {
-            *complex = true;
+        MarkupScan scan = scanMarkup(text.first(length), cutAtBody);
+        *problem = markupProblem(scan);
+        if (!problem->isEmpty())
             return nullptr;
-        }
-        auto parse = std::make_unique<GumboParse>(text, length);
-        const bool whole = length == text.size();
+        const qsizetype parsed = scan.end;
+        auto parse = std::make_unique<GumboParse>(text, std::move(scan));
+        const bool whole = parsed == text.size();
         if ((whole && atEnd) || bodyStartedWithin(*parse))
             return parse;
         if (whole)
             return nullptr;
+        cutAtBody = cutAtBody && parsed == length;
         length = std::min(text.size(), std::max<qsizetype>(length * 2, 1024));
     }
 }
 
 QString textOf(QByteArrayView bytes)
 {
-    return QString::fromUtf8(bytes.data(), bytes.size());
+    if (bytes.size() < 4096)
+        return QString::fromUtf8(bytes.data(), bytes.size());
+    // Sized exactly: a conversion that reserves a character for every byte
+    // would hold twice what a long text of other scripts than Latin needs.
+    qsizetype units = 0;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        units += (b & 0xC0) != 0x80 ? 1 : 0;
+        units += b >= 0xF0 ? 1 : 0;
+    }
+    QString text(units, Qt::Uninitialized);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QChar *end = utf8.appendToBuffer(text.data(), bytes);
+    text.truncate(end - text.constData());
+    return text;
 }
 
 // The attribute text between its quotes, as written but for "&quot;": the
 // generator writes a double quote that way.
-QString attributeValue(const GumboAttribute &attribute)
+QString attributeValue(const GumboParse &parse, const GumboAttribute &attribute)
 {
     // An attribute without a value has the name's text as its "value".
     if (attribute.original_value.data == attribute.original_name.data)
         return {};
-    QByteArrayView value(attribute.original_value.data, qsizetype(attribute.original_value.length));
+    QByteArrayView value = parse.sourceOf(attribute.original_value);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
     else if (!value.isEmpty() && (value.front() == '"' || value.front() == '\''))
@@ -192,41 +222,6 @@ QString attributeValue(const GumboAttribute &attribute)
     text.replace(u"&quot;"_s, u"\""_s);
     return text;
 }
-
-} // namespace
-
-std::optional<QString> charsetOfContentType(const QString &content)
-{
-    qsizetype i = 0;
-    while (true) {
-        i = content.indexOf(u"charset"_s, i, Qt::CaseInsensitive);
-        if (i < 0)
-            return std::nullopt;
-        i += 7;
-        qsizetype k = i;
-        while (k < content.size() && content[k].isSpace())
-            ++k;
-        if (k < content.size() && content[k] == u'=') {
-            ++k;
-            while (k < content.size() && content[k].isSpace())
-                ++k;
-            if (k < content.size() && (content[k] == u'"' || content[k] == u'\'')) {
-                const QChar quote = content[k];
-                const qsizetype close = content.indexOf(quote, k + 1);
-                if (close < 0)
-                    return std::nullopt;
-                return content.mid(k + 1, close - k - 1);
-            }
-            qsizetype e = k;
-            while (e < content.size() && !content[e].isSpace() && content[e] != u';')
-                ++e;
-            return content.mid(k, e - k);
-        }
-        i = k;
-    }
-}
-
-namespace {
 
 // Lines and columns of offsets into the parsed text, asked for mostly in
 // increasing order: each answer starts from the last one, so a head of
@@ -274,14 +269,22 @@ QByteArray firstLineEnd(QByteArrayView text)
     return "\n";
 }
 
-// Fills the head from a parse of text, whose offsets go back to the page's
-// bytes through sourceOffset (none: text is the page's bytes).
-void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
-              const std::vector<std::uint32_t> *sourceOffset)
+// From offsets in the parsed text to the page's bytes: past a byte-order
+// mark, and through the decoding of a page in another charset than UTF-8.
+struct SourceMap
 {
-    const auto source = [sourceOffset](qsizetype offset) {
-        return sourceOffset ? qsizetype((*sourceOffset)[std::size_t(offset)]) : offset;
-    };
+    qsizetype base = 0;
+    const DecodedText *decoded = nullptr;
+
+    qsizetype operator()(qsizetype offset) const
+    {
+        return base + (decoded ? decoded->sourceOffset(offset) : offset);
+    }
+};
+
+// Fills the head from a parse of text, the UTF-8 text the parse covers.
+void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text, SourceMap source)
+{
     LineCounter lines(text);
     const auto position = [&](qsizetype offset) {
         SourcePosition p = lines.at(offset);
@@ -299,11 +302,11 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
         for (unsigned i = 0; i < attributes.length; ++i) {
             const auto *a = static_cast<const GumboAttribute *>(attributes.data[i]);
             if (QByteArrayView(a->name) == "xmlns" &&
-                attributeValue(*a).trimmed() == u"http://www.w3.org/1999/xhtml"_s)
+                attributeValue(parse, *a).trimmed() == u"http://www.w3.org/1999/xhtml"_s)
                 head.xhtml = true;
         }
     }
-    head.lineEnd = firstLineEnd(text.first(parse.length()));
+    head.lineEnd = firstLineEnd(text);
 
     const GumboNode *headNode = childElement(out.root, GUMBO_TAG_HEAD);
     const GumboNode *body = childElement(out.root, GUMBO_TAG_BODY);
@@ -322,7 +325,7 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
     if (headElement.original_end_tag.length > 0)
         head.headEndTag = source(parse.offsetOf(headElement.original_end_tag.data));
 
-    // Depth first without recursion: a head of deeply nested templates must
+    // Depth first without recursion: a head of deeply nested elements must
     // not exhaust the stack.
     struct Pending
     {
@@ -338,20 +341,28 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
         if (!isElement(pending.node))
             continue;
         const GumboElement &e = pending.node->v.element;
-        for (unsigned i = e.children.length; i > 0; --i)
-            stack.push_back({static_cast<const GumboNode *>(e.children.data[i - 1]), pending.depth + 1});
+        // A template's contents are a document fragment of their own that
+        // browsers never show nor read metadata from; the parser may also
+        // give them positions out of page order (formatting elements it
+        // makes again, tags it moves).
+        if (pending.node->type != GUMBO_NODE_TEMPLATE) {
+            for (unsigned i = e.children.length; i > 0; --i)
+                stack.push_back({static_cast<const GumboNode *>(e.children.data[i - 1]), pending.depth + 1});
+        }
         if (e.original_tag.length == 0)
             continue; // put in by the parser, not written in the page
 
         HeadElement element;
         const qsizetype start = parse.offsetOf(e.original_tag.data);
         const qsizetype startTagEnd = start + qsizetype(e.original_tag.length);
-        element.name =
-            e.tag == GUMBO_TAG_UNKNOWN ? QString() : QString::fromLatin1(gumbo_normalized_tagname(e.tag));
+        if (e.tag == GUMBO_TAG_NOFRAMES && parse.wasNoscript(start))
+            element.name = u"noscript"_s;
+        else if (e.tag != GUMBO_TAG_UNKNOWN)
+            element.name = QString::fromLatin1(gumbo_normalized_tagname(e.tag));
         if (element.name.isEmpty()) {
             GumboStringPiece name = e.original_tag;
             gumbo_tag_from_original_text(&name);
-            element.name = textOf(QByteArrayView(name.data, qsizetype(name.length))).toLower();
+            element.name = textOf(parse.sourceOf(name)).toLower();
         }
         element.start = position(start);
         element.startTagEnd = source(startTagEnd);
@@ -368,7 +379,7 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
             element.text = textOf(text.sliced(startTagEnd, contentEnd - startTagEnd));
         for (unsigned i = 0; i < e.attributes.length; ++i) {
             const auto *a = static_cast<const GumboAttribute *>(e.attributes.data[i]);
-            element.attributes.push_back({QString::fromUtf8(a->name), attributeValue(*a),
+            element.attributes.push_back({QString::fromUtf8(a->name), attributeValue(parse, *a),
                                           source(parse.offsetOf(a->original_name.data))});
         }
         head.elements.push_back(std::move(element));
@@ -381,7 +392,7 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
 
     for (int i = 0; i < int(head.elements.size()); ++i) {
         const HeadElement &e = head.elements[std::size_t(i)];
-        if (e.name != u"meta"_s)
+        if (e.name != u"meta"_s || e.depth != 0)
             continue;
         if (const HeadAttribute *charset = e.attribute(u"charset"))
             head.charsets.push_back({charset->value.trimmed(), i});
@@ -395,23 +406,154 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text,
     }
 }
 
-PageHead complexHead()
+constexpr QStringView kAsciiOnly = u"Brindle writes lines only in charsets that keep ASCII bytes as they are";
+
+PageHead problemHead(HeadProblem problem, const QString &text)
 {
     PageHead head;
-    head.problem = HeadProblem::TooComplex;
-    head.problemText =
-        u"its head holds <template> markup of more than %1 tags; not read"_s.arg(kTemplateMarkupLimit);
+    head.problem = problem;
+    head.problemText = text;
     head.decodes = false;
     return head;
 }
 
-QString firstDeclaredCharset(const PageHead &head)
+PageHead binaryHead()
 {
+    return problemHead(HeadProblem::Binary, u"contains NUL bytes: not a text page"_s);
+}
+
+// The charset declaration that counts: the first in the page's first bytes
+// (as browsers look before parsing), else the first in the head that browsers
+// know, else the first of any name.
+QString decidingDeclaration(const Prescan &prescan, const PageHead &head)
+{
+    if (!prescan.label.isEmpty())
+        return prescan.label.trimmed();
+    for (const CharsetDeclaration &declaration : head.charsets) {
+        if (!declaredEncoding(declaration.charset).isEmpty())
+            return declaration.charset;
+    }
     for (const CharsetDeclaration &declaration : head.charsets) {
         if (!declaration.charset.isEmpty())
             return declaration.charset;
     }
     return {};
+}
+
+// Reads the head of a page whose text is in a charset other than UTF-8:
+// bytes from `base` on are decoded and the text is parsed. Where the head
+// ends in the text may differ from what the raw bytes suggested, so more
+// of them may be decoded. nullopt when the bytes stop too early.
+std::optional<PageHead> decodedHead(QByteArrayView bytes, qsizetype base, qsizetype firstLength, bool atEnd,
+                                    const QString &encoding)
+{
+    const QByteArrayView rest = bytes.sliced(base);
+    qsizetype decodeLength = std::min(firstLength, rest.size());
+    bool truncated = !(atEnd && decodeLength == rest.size());
+    DecodeResult decoded;
+    std::unique_ptr<GumboParse> parse;
+    while (true) {
+        decoded = decodeCharset(rest.first(decodeLength), encoding, truncated);
+        if (decoded.status == DecodeStatus::Invalid && decoded.invalidOffset > 0) {
+            // A fault past the head's end is no fault of the head.
+            DecodeResult before = decodeCharset(rest.first(decoded.invalidOffset), encoding, true);
+            QString problem;
+            if (before.status == DecodeStatus::Ok) {
+                if (auto headOnly = parseUntilBody(before.text.utf8, false, &problem);
+                    headOnly && problem.isEmpty()) {
+                    decoded = std::move(before); // the parse's text moves along with it
+                    parse = std::move(headOnly);
+                    break;
+                }
+            }
+        }
+        if (decoded.status != DecodeStatus::Ok) {
+            PageHead head = problemHead(
+                HeadProblem::NotDecodable,
+                decoded.status == DecodeStatus::UnknownCharset
+                    ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(encoding)
+                    : u"is not valid %1 (byte %2)"_s.arg(encoding).arg(base + decoded.invalidOffset));
+            head.encoding = encoding;
+            return head;
+        }
+        QString problem;
+        parse = parseUntilBody(decoded.text.utf8, !truncated, &problem);
+        if (!problem.isEmpty())
+            return problemHead(HeadProblem::TooComplex, problem);
+        if (parse)
+            break;
+        if (decodeLength == rest.size())
+            return std::nullopt;
+        decodeLength = rest.size();
+        truncated = !atEnd;
+    }
+    const QByteArrayView text = QByteArrayView(decoded.text.utf8).first(parse->length());
+    if (text.contains('\0'))
+        return binaryHead();
+    PageHead head;
+    fillHead(head, *parse, text, {base, &decoded.text});
+    head.hasNonAscii = true;
+    head.encoding = encoding;
+    return head;
+}
+
+// A shortcut for the common legacy page: bytes that are not UTF-8 in a
+// charset the first bytes declare are decoded without parsing them raw
+// first. False where the full way has to decide; else *head is the head,
+// or nullopt when the bytes stop too early.
+bool readInDeclaredCharset(QByteArrayView bytes, bool atEnd, const QString &label,
+                           std::optional<PageHead> *head)
+{
+    const QString encoding = declaredEncoding(label);
+    if (encoding.isEmpty() || encoding == u"replacement"_s || isUtf8Name(encoding))
+        return false;
+    const bool asciiKept = keepsAscii(encoding).value_or(false);
+    if (asciiKept && isValidUtf8(bytes, !atEnd))
+        return false;
+    *head = decodedHead(bytes, 0, kFirstRead, atEnd, encoding);
+    if (!*head)
+        return true;
+    if ((*head)->problem != HeadProblem::None)
+        return false;
+    // A head of UTF-8 before bytes that are not is read as UTF-8.
+    const QByteArrayView raw = bytes.first(std::min((*head)->bodyStart, bytes.size()));
+    if (asciiKept && !isAscii(raw) && isValidUtf8(raw, true))
+        return false;
+    (*head)->declaredCharset = label;
+    return true;
+}
+
+std::optional<PageHead> headAfterByteOrderMark(QByteArrayView bytes, bool atEnd, const ByteOrderMark &bom)
+{
+    const QString encoding(bom.encoding);
+    std::optional<PageHead> head;
+    if (encoding == u"UTF-8"_s) {
+        const QByteArrayView rest = bytes.sliced(bom.length);
+        QString problem;
+        const std::unique_ptr<GumboParse> parse = parseUntilBody(rest, atEnd, &problem);
+        if (!problem.isEmpty())
+            return problemHead(HeadProblem::TooComplex, problem);
+        if (!parse)
+            return std::nullopt;
+        const QByteArrayView parsed = rest.first(parse->length());
+        if (parsed.contains('\0'))
+            return binaryHead();
+        if (!isValidUtf8(parsed, !(atEnd && parsed.size() == rest.size()))) {
+            head = problemHead(HeadProblem::NotDecodable,
+                               u"begins with the byte-order mark of UTF-8 but is not valid UTF-8"_s);
+        } else {
+            head.emplace();
+            fillHead(*head, *parse, parsed, {bom.length, nullptr});
+            head->hasNonAscii = !isAscii(parsed);
+        }
+    } else {
+        head = decodedHead(bytes, bom.length, kFirstRead, atEnd, encoding);
+        if (!head)
+            return std::nullopt;
+    }
+    head->encoding = encoding;
+    head->byteOrderMark = encoding;
+    return head;
 }
 
 } // namespace
@@ -429,7 +571,7 @@ std::vector<const HeadElement *> PageHead::titles() const
 {
     std::vector<const HeadElement *> found;
     for (const HeadElement &e : elements) {
-        if (e.name == u"title"_s)
+        if (e.name == u"title"_s && e.depth == 0)
             found.push_back(&e);
     }
     return found;
@@ -439,7 +581,7 @@ std::vector<const HeadElement *> PageHead::metas() const
 {
     std::vector<const HeadElement *> found;
     for (const HeadElement &e : elements) {
-        if (e.name == u"meta"_s)
+        if (e.name == u"meta"_s && e.depth == 0)
             found.push_back(&e);
     }
     return found;
@@ -447,74 +589,126 @@ std::vector<const HeadElement *> PageHead::metas() const
 
 std::optional<PageHead> parseHead(QByteArrayView bytes, bool atEnd)
 {
-    bool complex = false;
-    const std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &complex);
-    if (complex)
-        return complexHead();
+    // The first bytes may be the beginning of a byte-order mark.
+    if (!atEnd && bytes.size() < 3)
+        return std::nullopt;
+    if (const ByteOrderMark bom = byteOrderMarkOf(bytes); bom.length > 0)
+        return headAfterByteOrderMark(bytes, atEnd, bom);
+    const Prescan prescan = prescanCharset(bytes, atEnd);
+    if (prescan.needMore)
+        return std::nullopt;
+    if (std::optional<PageHead> head; readInDeclaredCharset(bytes, atEnd, prescan.label, &head))
+        return head;
+
+    QString problem;
+    std::unique_ptr<GumboParse> raw = parseUntilBody(bytes, atEnd, &problem);
+    if (!problem.isEmpty())
+        return problemHead(HeadProblem::TooComplex, problem);
     if (!raw)
         return std::nullopt;
     const qsizetype length = raw->length();
     const QByteArrayView parsed = bytes.first(length);
     const bool truncated = !(atEnd && length == bytes.size());
+    if (parsed.contains('\0'))
+        return binaryHead();
 
     PageHead head;
-    if (parsed.contains('\0')) {
-        head.problem = HeadProblem::Binary;
-        head.problemText = u"contains NUL bytes: not a text page"_s;
+    fillHead(head, *raw, parsed, {});
+    head.hasNonAscii = !isAscii(parsed);
+    const QString declared = decidingDeclaration(prescan, head);
+    head.declaredCharset = declared;
+    QString encoding = declaredEncoding(declared);
+    if (encoding == u"replacement"_s) {
+        head.problem = HeadProblem::NotDecodable;
+        head.problemText =
+            u"declares the charset \"%1\", which browsers do not decode: they show nothing of the page"_s.arg(
+                declared);
         head.decodes = false;
         return head;
     }
-    fillHead(head, *raw, bytes, nullptr);
-    head.hasNonAscii = !isAscii(parsed);
-    const QString declared = firstDeclaredCharset(head);
-    // hz-gb-2312 is all ASCII bytes, and its "~{" switches to GB2312.
-    const bool sevenBit = declared.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) == 0;
-    if (isValidUtf8(parsed, truncated) && !(sevenBit && !head.hasNonAscii)) {
-        // ASCII reads the same in every charset the page may declare; the
-        // declaration then says what the rest of the page is in.
-        head.encoding = !head.hasNonAscii && !declared.isEmpty() ? declared : u"utf-8"_s;
+    // A name browsers do not know they ignore. One that glibc knows, for a
+    // charset that keeps ASCII as it is, is still what the page's author
+    // wrote the bytes in; any other reads as if nothing were declared.
+    if (encoding.isEmpty() && !declared.isEmpty() && keepsAscii(declared).value_or(false))
+        encoding = declared;
+    const bool asciiKept = encoding.isEmpty() || keepsAscii(encoding).value_or(false);
+    if (asciiKept && isValidUtf8(parsed, truncated)) {
+        // ASCII reads the same in every such charset; the declaration then
+        // says what the rest of the page is in.
+        head.encoding = !head.hasNonAscii && !encoding.isEmpty() ? encoding : u"UTF-8"_s;
         return head;
     }
     head.decodes = false;
-    head.encoding = declared;
-    if (declared.isEmpty() || isUtf8Name(declared)) {
+    head.encoding = encoding;
+    if (encoding.isEmpty() || isUtf8Name(encoding)) {
         head.problem = HeadProblem::NotDecodable;
-        head.problemText = declared.isEmpty() ? u"is not UTF-8 and declares no charset"_s
-                                              : u"declares UTF-8 but is not valid UTF-8"_s;
+        head.problemText =
+            declared.isEmpty() ? u"is not UTF-8 and declares no charset"_s
+            : encoding.isEmpty()
+                ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
+                : u"declares UTF-8 but is not valid UTF-8"_s;
         return head;
     }
-    // The decoded text is parsed again, and where its head ends may differ
-    // from what the raw bytes suggested: then the rest is decoded too.
-    qsizetype decodeLength = length;
-    bool decodeTruncated = truncated;
-    DecodeResult decoded;
-    std::unique_ptr<GumboParse> parse;
-    while (true) {
-        decoded = decodeCharset(bytes.first(decodeLength), declared, decodeTruncated);
-        if (decoded.status != DecodeStatus::Ok) {
-            head.problem = HeadProblem::NotDecodable;
-            head.problemText =
-                decoded.status == DecodeStatus::UnknownCharset
-                    ? u"is not UTF-8 and declares the charset \"%1\", which cannot be read"_s.arg(declared)
-                    : u"is not valid %1 (byte %2)"_s.arg(declared).arg(decoded.invalidOffset);
-            return head;
-        }
-        parse = parseUntilBody(decoded.text.utf8, !decodeTruncated, &complex);
-        if (complex)
-            return complexHead();
-        if (parse)
-            break;
-        if (decodeLength == bytes.size())
-            return std::nullopt;
-        decodeLength = bytes.size();
-        decodeTruncated = !atEnd;
+    // Neither the tree nor what was read from it is needed while the
+    // decoded text is parsed, but for a page that turns out not to decode.
+    raw.reset();
+    head.elements.clear();
+    head.elements.shrink_to_fit();
+    std::optional<PageHead> decoded = decodedHead(bytes, 0, length, atEnd, encoding);
+    if (decoded && decoded->problem == HeadProblem::NotDecodable) {
+        // The raw parse is still what a reader that guesses sees.
+        raw = parseUntilBody(bytes, atEnd, &problem);
+        PageHead guessed;
+        fillHead(guessed, *raw, parsed, {});
+        head.elements = std::move(guessed.elements);
+        head.problem = decoded->problem;
+        head.problemText = decoded->problemText;
+        return head;
     }
-    const QByteArrayView text = decoded.text.utf8;
-    PageHead result;
-    fillHead(result, *parse, text, &decoded.text.sourceOffset);
-    result.hasNonAscii = true;
-    result.encoding = declared;
-    return result;
+    if (decoded)
+        decoded->declaredCharset = declared;
+    return decoded;
+}
+
+QString charsetForLines(const PageHead &head, QByteArrayView wholePage, const QString &newCharset)
+{
+    const QString &page = head.encoding;
+    const QString &bom = head.byteOrderMark;
+    if (!bom.isEmpty() && bom != u"UTF-8"_s)
+        throw Error(u"is in %1 (it begins with a byte-order mark); %2"_s.arg(bom, kAsciiOnly));
+    if (newCharset.isEmpty()) {
+        // The page keeps its declaration, so the lines go into what it declares.
+        const QString &declared = head.declaredCharset;
+        if (!declared.isEmpty() && declaredEncoding(declared).isEmpty() &&
+            !keepsAscii(declared).value_or(false)) {
+            throw Error(
+                keepsAscii(declared).has_value()
+                    ? u"declares the charset \"%1\"; %2"_s.arg(declared, kAsciiOnly)
+                    : u"declares the charset \"%1\", which is not known; no lines are written into it"_s.arg(
+                          declared));
+        }
+        if (!keepsAscii(page).value_or(false))
+            throw Error(u"is in %1; %2"_s.arg(page, kAsciiOnly));
+        return page;
+    }
+    // The charset tag goes in: the page's bytes must mean the same in the charset it names.
+    const QString encoding = declaredEncoding(newCharset);
+    if (encoding == u"replacement"_s)
+        throw Error(u"a charset tag for %1 would make browsers show nothing of it"_s.arg(newCharset));
+    QString lines = encoding.isEmpty() ? newCharset : encoding;
+    if (!keepsAscii(lines).value_or(false))
+        throw Error(u"a charset tag for %1 would misstate it; %2"_s.arg(newCharset, kAsciiOnly));
+    if (sameCharset(lines, page))
+        return lines;
+    if (!bom.isEmpty())
+        throw Error(u"begins with the byte-order mark of %1; a charset tag for %2 would misstate it"_s.arg(
+            bom, newCharset));
+    if (keepsAscii(page).value_or(false) &&
+        (isAscii(wholePage) || (isUtf8Name(lines) && isValidUtf8(wholePage))))
+        return lines;
+    // Named as the page names it, where it does.
+    const QString written = sameCharset(head.declaredCharset, page) ? head.declaredCharset : page;
+    throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(written, newCharset));
 }
 
 PageHead readHead(PageFile &file)

@@ -400,14 +400,7 @@ bool changesCharset(const PageHead &head, const ProfileLines &lines)
 
 QString linesCharset(const PageHead &head, QByteArrayView wholePage, const ProfileLines &lines)
 {
-    if (!changesCharset(head, lines))
-        return head.encoding;
-    const QString &code = lines.charsetCode;
-    // In hz-gb-2312 plain ASCII bytes carry Chinese text.
-    const bool asciiIsAscii = head.encoding.compare(u"hz-gb-2312"_s, Qt::CaseInsensitive) != 0;
-    if (asciiIsAscii && (isAscii(wholePage) || (isUtf8Name(code) && isValidUtf8(wholePage))))
-        return code;
-    throw Error(u"is written in %1; a charset tag for %2 would misstate it"_s.arg(head.encoding, code));
+    return charsetForLines(head, wholePage, lines.charsetCode);
 }
 
 namespace {

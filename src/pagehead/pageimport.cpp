@@ -71,10 +71,45 @@ QString findingName(const TagFinding &finding)
                                  : toQString(socialFieldInfo(finding.socialField).property);
 }
 
+QString singleLineValue(const QString &value)
+{
+    QString line = value;
+    // As the page's line breaks reach a browser: CR LF is one.
+    line.replace(u"\r\n"_s, u" "_s);
+    for (QChar &c : line) {
+        if (c == u'\r' || c == u'\n' || c == u'\t' || c == u'\f')
+            c = u' ';
+    }
+    return line;
+}
+
+namespace {
+
+// The title as browsers show it: runs of ASCII blanks are one space, none at either end.
+QString collapsedTitle(const QString &title)
+{
+    QString collapsed;
+    collapsed.reserve(title.size());
+    bool blank = false;
+    for (QChar c : title) {
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
+            blank = true;
+            continue;
+        }
+        if (blank && !collapsed.isEmpty())
+            collapsed += u' ';
+        blank = false;
+        collapsed += c;
+    }
+    return collapsed;
+}
+
+} // namespace
+
 QString tagValueOf(const HeadElement &element, int tagIndex)
 {
     if (tagIndex == Title)
-        return element.text;
+        return collapsedTitle(element.text);
     if (tagIndex == Charset) {
         if (const HeadAttribute *charset = element.attribute(u"charset"))
             return charset->value.trimmed();
@@ -82,7 +117,7 @@ QString tagValueOf(const HeadElement &element, int tagIndex)
         return content ? charsetOfContentType(content->value).value_or(QString()).trimmed() : QString();
     }
     const HeadAttribute *content = element.attribute(u"content");
-    return content ? content->value : QString();
+    return content ? singleLineValue(content->value) : QString();
 }
 
 TagValues ImportedProfile::tagValues() const
@@ -124,7 +159,13 @@ ImportedProfile importHead(const PageHead &head)
             seenSocial[std::size_t(f)] = true;
             profile.social.used = true;
             const HeadAttribute *content = element.attribute(u"content");
-            profile.social[f] = content ? content->value : QString();
+            const QString value = content ? singleLineValue(content->value) : QString();
+            // One odd optional value does not cost the page's other tags.
+            if (const QString problem = socialValueProblem(f, value); !problem.isEmpty()) {
+                profile.warnings.push_back({element.start.line, problem + u"; left empty"_s});
+                continue;
+            }
+            profile.social[f] = value;
             continue;
         }
         const auto slot = std::size_t(t);

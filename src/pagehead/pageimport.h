@@ -29,10 +29,23 @@ int socialFieldOfElement(const HeadElement &element);
 
 // The value of such an element as the user would have typed it: the title's
 // text, the content attribute, the charset of a content type or <meta charset>.
+// On one line, as an input holds it: CR LF, CR, LF, TAB and form feed become
+// a space each, and a title's blanks are collapsed and trimmed as browsers
+// show it (document.title). Character references stay as written.
 QString tagValueOf(const HeadElement &element, int tagIndex);
+
+// A value on one line, as tagValueOf gives it.
+QString singleLineValue(const QString &value);
 
 // Option and report name of a tag: its row text in lower case ("revisit-after").
 QString tagName(int tagIndex);
+
+// Something of the page that import leaves out, with the reason.
+struct ImportWarning
+{
+    int line = 0;
+    QString text;
+};
 
 struct TagFinding
 {
@@ -59,6 +72,8 @@ struct ImportedProfile
     std::vector<TagFinding> findings; // every tag found, in page order
     QString unknownCharset;           // a charset that is not in the table
     int unknownCharsetLine = 0;
+    // Social card values the windows would refuse, left empty.
+    std::vector<ImportWarning> warnings;
     bool xhtml = false;
 
     // The values as the generator takes them.

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/textutil.h"
+#include "base/utf8.h"
 
 #include <QTemporaryFile>
 
@@ -237,47 +238,6 @@ int matchEntity(const char *p)
             return kEntityIndex.order[k];
     }
     return -1;
-}
-
-// Length of the valid UTF-8 sequence at the start of p[0..n) and its code
-// point; 0 when the bytes there are not valid UTF-8 (overlong forms,
-// surrogates and values past U+10FFFF included).
-int decodeUtf8(const unsigned char *p, qsizetype n, char32_t &codePoint)
-{
-    const unsigned char b0 = p[0];
-    int length;
-    unsigned char low = 0x80, high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        codePoint = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        codePoint = b0 & 0x0F;
-        if (b0 == 0xE0)
-            low = 0xA0;
-        else if (b0 == 0xED)
-            high = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        codePoint = b0 & 0x07;
-        if (b0 == 0xF0)
-            low = 0x90;
-        else if (b0 == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (n < length)
-        return 0;
-    for (int i = 1; i < length; ++i) {
-        const unsigned char b = p[i];
-        if (b < low || b > high)
-            return 0;
-        low = 0x80;
-        high = 0xBF;
-        codePoint = (codePoint << 6) | (b & 0x3F);
-    }
-    return length;
 }
 
 void appendNumber(std::string &out, int number)

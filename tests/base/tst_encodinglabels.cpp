@@ -27,6 +27,8 @@ private slots:
         QTest::addRow("hz-gb-2312 is replacement") << u"hz-gb-2312"_s << u"replacement"_s;
         QTest::addRow("x-user-defined") << u"x-user-defined"_s << u"x-user-defined"_s;
         QTest::addRow("longest label") << u"cseucpkdfmtjapanese"_s << u"EUC-JP"_s;
+        QTest::addRow("koi8-ru is KOI8-U") << u"koi8-ru"_s << u"KOI8-U"_s;
+        QTest::addRow("ms932 is Shift_JIS") << u"MS932"_s << u"Shift_JIS"_s;
         QTest::addRow("utf-7 is none") << u"utf-7"_s << QString();
         QTest::addRow("utf-32 is none") << u"utf-32"_s << QString();
         QTest::addRow("blank inside") << u"utf -8"_s << QString();

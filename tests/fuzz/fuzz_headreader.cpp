@@ -1,8 +1,9 @@
 // libFuzzer harness for the head reader and the page editor. Besides
-// crashes and sanitizer reports it checks their promises: every element
-// lies within the page in source order; the beginning of a page either asks
-// for more bytes or reads the same head as the whole page; and writing a
-// profile into a page is done in one run, so a second run changes nothing.
+// crashes and sanitizer reports (leaks included) it checks their promises:
+// every element lies within the page in source order and starts at a '<';
+// the beginning of a page either asks for more bytes or reads the same head
+// as the whole page; and writing a profile into a page is done in one run,
+// so a second run changes nothing.
 
 #include "base/error.h"
 #include "pagehead/pageapply.h"
@@ -31,6 +32,16 @@ QStringList summary(const PageHead &head)
     return out;
 }
 
+// Whether the character at offset is a '<', in the page's own encoding.
+bool lessThanAt(QByteArrayView page, const PageHead &head, qsizetype offset)
+{
+    if (head.encoding == u"UTF-16LE"_s)
+        return page.sliced(offset).startsWith(QByteArrayView("<\0", 2));
+    if (head.encoding == u"UTF-16BE"_s)
+        return page.sliced(offset).startsWith(QByteArrayView("\0<", 2));
+    return page[offset] == '<';
+}
+
 const ProfileLines &profileLines()
 {
     static const ProfileLines lines = [] {
@@ -57,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype previous = -1;
     for (const HeadElement &e : head->elements) {
         if (e.start.offset <= previous || e.start.offset >= page.size() || e.end > page.size() ||
-            e.startTagEnd > e.end || e.start.offset >= e.startTagEnd || page[e.start.offset] != '<')
+            e.startTagEnd > e.end || e.start.offset >= e.startTagEnd ||
+            !lessThanAt(page, *head, e.start.offset))
             fail("an element outside the page or out of order");
         previous = e.start.offset;
     }
