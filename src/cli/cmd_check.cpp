@@ -145,9 +145,7 @@ int runCheck(const QStringList &arguments)
             for (const check::Finding &f : report.findings)
                 text += findingLine(report.file, f).toUtf8() + '\n';
         }
-        // A clean site prints nothing (and no empty buffer goes to fwrite).
-        if (!text.isEmpty())
-            writeStdout(text);
+        writeStdout(text);
     }
     return errors ? kExitFailure : kExitOk;
 }

@@ -178,7 +178,8 @@ void throwOutputError(int errnoValue, const QString &what)
 void writeStdout(QByteArrayView bytes)
 {
     const auto size = std::size_t(bytes.size());
-    if (std::fwrite(bytes.data(), 1, size, stdout) != size || std::fflush(stdout) != 0)
+    // An empty view may have no data at all, which fwrite must not be given.
+    if ((size > 0 && std::fwrite(bytes.data(), 1, size, stdout) != size) || std::fflush(stdout) != 0)
         throwOutputError(errno, u"Cannot write to standard output."_s);
 }
 
