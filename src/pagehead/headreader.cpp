@@ -297,6 +297,29 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text, Sour
     if (document.has_doctype && document.public_identifier &&
         QByteArrayView(document.public_identifier).contains("XHTML"))
         head.xhtml = true;
+    const auto addAttributes = [&](HeadElement &element, const GumboElement &e) {
+        for (unsigned i = 0; i < e.attributes.length; ++i) {
+            const auto *a = static_cast<const GumboAttribute *>(e.attributes.data[i]);
+            element.attributes.push_back({QString::fromUtf8(a->name), attributeValue(parse, *a),
+                                          source(parse.offsetOf(a->original_name.data))});
+        }
+    };
+    if (out.root && out.root->v.element.original_tag.length > 0) {
+        const GumboElement &e = out.root->v.element;
+        const qsizetype start = parse.offsetOf(e.original_tag.data);
+        HeadElement html;
+        html.name = u"html"_s;
+        html.start = position(start);
+        html.startTagEnd = source(start + qsizetype(e.original_tag.length));
+        html.end = html.startTagEnd;
+        addAttributes(html, e);
+        // A later <html> tag lends the root its attributes: they are not
+        // where this tag could change them.
+        std::erase_if(html.attributes, [&](const HeadAttribute &a) {
+            return a.offset < html.start.offset || a.offset >= html.startTagEnd;
+        });
+        head.html = std::move(html);
+    }
     if (out.root) {
         const GumboVector &attributes = out.root->v.element.attributes;
         for (unsigned i = 0; i < attributes.length; ++i) {
@@ -375,13 +398,9 @@ void fillHead(PageHead &head, const GumboParse &parse, QByteArrayView text, Sour
         } else {
             element.end = e.tag == GUMBO_TAG_TITLE ? source(contentEnd) : element.startTagEnd;
         }
-        if (e.tag == GUMBO_TAG_TITLE && contentEnd >= startTagEnd)
+        if ((e.tag == GUMBO_TAG_TITLE || e.tag == GUMBO_TAG_SCRIPT) && contentEnd >= startTagEnd)
             element.text = textOf(text.sliced(startTagEnd, contentEnd - startTagEnd));
-        for (unsigned i = 0; i < e.attributes.length; ++i) {
-            const auto *a = static_cast<const GumboAttribute *>(e.attributes.data[i]);
-            element.attributes.push_back({QString::fromUtf8(a->name), attributeValue(parse, *a),
-                                          source(parse.offsetOf(a->original_name.data))});
-        }
+        addAttributes(element, e);
         head.elements.push_back(std::move(element));
     }
     // The stack walk visits in document order, which for what the parser

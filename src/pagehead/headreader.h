@@ -52,7 +52,7 @@ struct HeadElement
     bool endTagWritten = false;
     int depth = 0; // 0 for a child of the head element, the only ones a browser's head has
     std::vector<HeadAttribute> attributes;
-    QString text; // the title's text as written (no character reference decoded)
+    QString text; // a title's or script's text as written (no character reference decoded)
 
     // The first attribute of that name (lower case), or nullptr.
     const HeadAttribute *attribute(QStringView name) const;
@@ -99,6 +99,9 @@ struct PageHead
     std::vector<HeadElement> elements;
     std::vector<CharsetDeclaration> charsets;
 
+    // The <html> start tag when the page writes one (name, start,
+    // startTagEnd and attributes; end is startTagEnd): where its lang is.
+    std::optional<HeadElement> html;
     bool headTagWritten = false; // an explicit <head> start tag
     qsizetype headStartTagEnd = -1;
     qsizetype headEndTag = -1; // offset of an explicit </head>, else -1

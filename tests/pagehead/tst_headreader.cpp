@@ -126,6 +126,29 @@ private slots:
         QCOMPARE(head.metas().size(), std::size_t(3));
     }
 
+    // The <html> start tag as written, for its lang; the text of scripts
+    // as written, for the structured data they hold.
+    void htmlTagAndScriptText()
+    {
+        const QByteArray page = "<!DOCTYPE html>\n<html lang=\"de\" class=a>\n<head>"
+                                "<script type=\"application/ld+json\">{\"a\":\"&lt;\"}</script>"
+                                "<script src=x.js></script></head><body><html data-x=1>";
+        const PageHead head = parsed(page);
+        QVERIFY(head.html);
+        QCOMPARE(page.mid(head.html->start.offset, head.html->startTagEnd - head.html->start.offset),
+                 "<html lang=\"de\" class=a>");
+        QCOMPARE(head.html->start.line, 2);
+        // data-x comes from the second tag: not one this tag holds.
+        QCOMPARE(head.html->attributes.size(), std::size_t(2));
+        QCOMPARE(head.html->attribute(u"lang")->value, u"de"_s);
+        QCOMPARE(page.mid(head.html->attribute(u"lang")->offset, 4), "lang");
+        QCOMPARE(head.elements.size(), std::size_t(2));
+        QCOMPARE(head.elements[0].text, u"{\"a\":\"&lt;\"}"_s);
+        QCOMPARE(head.elements[1].text, QString());
+
+        QVERIFY(!parsed("<head><title>t</title></head>").html);
+    }
+
     void attributeText_data()
     {
         QTest::addColumn<QByteArray>("attribute");
