@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The desktop entry: desktop-file-validate finds nothing at all to say.
-# Validators older than the 1.5 Desktop Entry Specification (Debian 12's
+# Validators older than version 1.5 of the desktop entry format (Debian 12's
 # desktop-file-utils 0.26) take its SingleMainWindow key for an unknown one;
 # with such a validator the key is checked here and left out of its input.
 #   check_desktop.sh DESKTOP_FILE
