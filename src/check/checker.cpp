@@ -1,6 +1,6 @@
 #include "check/checker.h"
 
-#include "check/languagetag.h"
+#include "tags/languagetag.h"
 #include "pagehead/pagecharset.h"
 #include "tags/socialtags.h"
 
@@ -232,9 +232,9 @@ void checkMetas(const PageFacts &facts, PageReport &report)
 {
     for (const MetaFact &meta : facts.metas) {
         const QString content = meta.content.trimmed();
-        if (isHttpEquiv(meta, u"content-language") && !isLanguageTagList(content)) {
+        if (isHttpEquiv(meta, u"content-language") && !tags::isLanguageTagList(content)) {
             QString message = u"content-language %1 is not a language tag (BCP 47)"_s.arg(quoted(content));
-            const QString tag = languageTagOfListItem(content);
+            const QString tag = tags::languageTagOfListItem(content);
             if (!tag.isEmpty()) {
                 message += u"; the tag for %1 is %2 (Brindle's list writes the language's name, as it "
                            u"always has)"_s.arg(content, quoted(tag));

@@ -4,6 +4,7 @@
 // window side (unticking rows, filling and showing the viewer) applies the
 // result; this part decides everything and touches no widget.
 
+#include "tags/headtags.h"
 #include "tags/socialtags.h"
 #include "tags/tagcatalogue.h"
 
@@ -29,6 +30,8 @@ struct TagValues
     int charsetItem = kDefaultCharsetItem;
     // The social card group; its lines follow the thirteen tags' lines.
     SocialValues social;
+    // The head group; its lines follow the social lines.
+    HeadValues head;
 
     // The values of a new profile: empty texts, every choice at its default item.
     static TagValues defaults();

@@ -1,7 +1,7 @@
 #include "base/error.h"
 #include "base/textutil.h"
 #include "check/checker.h"
-#include "check/languagetag.h"
+#include "tags/languagetag.h"
 #include "check/pagecheck.h"
 #include "check/pagefacts.h"
 #include "check/searchresult.h"
@@ -16,6 +16,7 @@
 using namespace Qt::StringLiterals;
 using namespace brindle;
 using namespace brindle::check;
+using namespace brindle::tags;
 
 namespace {
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Language tags (BCP 47) for the content-language check, and the tags of the
-// languages in Brindle's content-language list, which writes their names.
+// Language tags (BCP 47) for the content-language and alternate tags, and
+// the tags of the languages in Brindle's content-language list, which
+// writes their names.
 
 #include <QString>
 #include <QStringView>
@@ -9,7 +10,7 @@
 #include <array>
 #include <string_view>
 
-namespace brindle::check {
+namespace brindle::tags {
 
 // Whether text is one language tag: well-formed, with a two-letter language
 // and a two-letter region that exist. Three-letter languages, scripts and
@@ -29,4 +30,4 @@ extern const std::array<std::string_view, 136> kContentLanguageTags;
 // the text names no item.
 QString languageTagOfListItem(QStringView name);
 
-} // namespace brindle::check
+} // namespace brindle::tags

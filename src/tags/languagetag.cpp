@@ -1,4 +1,4 @@
-#include "check/languagetag.h"
+#include "tags/languagetag.h"
 
 #include "base/textutil.h"
 #include "tags/tagcatalogue.h"
@@ -10,7 +10,7 @@
 using namespace Qt::StringLiterals;
 using namespace std::string_view_literals;
 
-namespace brindle::check {
+namespace brindle::tags {
 
 const std::array<std::string_view, 136> kContentLanguageTags = {
     "ab"sv, "aa"sv, "af"sv, "sq"sv, "am"sv, "ar"sv, "hy"sv, "as"sv, "ay"sv, "az"sv, // Abkhazian..Azerbaijani
@@ -153,4 +153,4 @@ QString languageTagOfListItem(QStringView name)
     return {};
 }
 
-} // namespace brindle::check
+} // namespace brindle::tags
