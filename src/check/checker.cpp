@@ -1,7 +1,7 @@
 #include "check/checker.h"
 
-#include "tags/languagetag.h"
 #include "pagehead/pagecharset.h"
+#include "tags/languagetag.h"
 #include "tags/socialtags.h"
 
 #include <QHash>

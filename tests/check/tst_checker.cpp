@@ -1,11 +1,11 @@
 #include "base/error.h"
 #include "base/textutil.h"
 #include "check/checker.h"
-#include "tags/languagetag.h"
 #include "check/pagecheck.h"
 #include "check/pagefacts.h"
 #include "check/searchresult.h"
 #include "check/textmeasure.h"
+#include "tags/languagetag.h"
 #include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 
