@@ -39,7 +39,7 @@ public:
     // override single values; --use overrides the ticks.
     void apply(const QCommandLineParser &parser, tags::TagValues &values, tags::RowTicks &ticks,
                bool baseHasTicks) const;
-    static QString mode(const QCommandLineParser &parser);
+    static tags::TagMode mode(const QCommandLineParser &parser);
 
     // Option name of a tag: its row text in lower case ("revisit-after").
     static QString optionName(int tagIndex);

@@ -67,10 +67,9 @@ int runImport(const QStringList &arguments)
     }
 
     // The page's own charset, even one browsers do not know (reported above).
-    const tags::GeneratedTags generated =
-        tags::generateTags(imported.tagValues(), imported.ticks,
-                           QString::fromUtf16(imported.xhtml ? tags::kModeXhtml : tags::kModeHtml),
-                           tags::RefusedCharset::WrittenAsTyped);
+    const tags::GeneratedTags generated = tags::generateTags(
+        imported.tagValues(), imported.ticks, imported.xhtml ? tags::TagMode::Xhtml : tags::TagMode::Html,
+        tags::RefusedCharset::WrittenAsTyped);
     if (generated.noticeDue) {
         writeStderrLine(pagehead::pageMessage(page, u"none of the thirteen tags found"_s));
         return kExitFailure;

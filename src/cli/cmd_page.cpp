@@ -52,7 +52,7 @@ int runPage(const QStringList &arguments)
     tags::RowTicks ticks{};
     options.apply(parser, values, ticks, false);
     const tags::GeneratedTags generated =
-        tags::generateTags(values, ticks, QString::fromUtf16(xhtml ? tags::kModeXhtml : tags::kModeHtml));
+        tags::generateTags(values, ticks, xhtml ? tags::TagMode::Xhtml : tags::TagMode::Html);
     if (generated.noticeDue) {
         writeStderrLine(QString::fromUtf16(tags::kNoTagsNotice));
         return kExitFailure;

@@ -163,9 +163,9 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
     }
 }
 
-QString TagOptions::mode(const QCommandLineParser &parser)
+tags::TagMode TagOptions::mode(const QCommandLineParser &parser)
 {
-    return QString::fromUtf16(parser.isSet(u"xhtml"_s) ? kModeXhtml : kModeHtml);
+    return parser.isSet(u"xhtml"_s) ? TagMode::Xhtml : TagMode::Html;
 }
 
 void throwOutputError(int errnoValue, const QString &what)

@@ -243,21 +243,20 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
             lines.withoutText[std::size_t(t)] = true;
             continue;
         }
-        lines.html[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeHtml));
-        lines.xhtml[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeXhtml));
+        lines.html[std::size_t(t)] = tagLine(t, content, TagMode::Html);
+        lines.xhtml[std::size_t(t)] = tagLine(t, content, TagMode::Xhtml);
         if (t == Charset)
             lines.charsetCode = content;
     }
     // The generator checks the values; each line is then made as it makes it.
-    socialLines(values.social, values.values[Title], values.values[Description],
-                QString::fromUtf16(kModeHtml));
+    socialLines(values.social, values.values[Title], values.values[Description], TagMode::Html);
     for (int f = 0; values.social.used && f < kSocialFieldCount; ++f) {
         const QString value =
             effectiveSocialValue(values.social, f, values.values[Title], values.values[Description]);
         if (value.isEmpty())
             continue;
-        lines.socialHtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeHtml));
-        lines.socialXhtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeXhtml));
+        lines.socialHtml[std::size_t(f)] = socialLine(f, value, TagMode::Html);
+        lines.socialXhtml[std::size_t(f)] = socialLine(f, value, TagMode::Xhtml);
     }
     return lines;
 }
