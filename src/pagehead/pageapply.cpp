@@ -468,8 +468,8 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             backup.attributesFrom = file.descriptor();
             try {
                 prepared.backup = batch.add(path + options.backupSuffix, file.bytes(), backup);
-            } catch (const Error &e) {
-                prepared.backupError = e.message();
+            } catch (const std::exception &e) {
+                prepared.backupError = messageOf(e);
             }
         }
         WriteOptions page;
@@ -479,8 +479,8 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             prepared.page = batch.add(path, editedPieces(file.bytes(), edits), page);
         } catch (const FileChanged &) {
             prepared.pageChanged = true;
-        } catch (const Error &e) {
-            prepared.pageError = e.message();
+        } catch (const std::exception &e) {
+            prepared.pageError = messageOf(e);
         }
         prepared.pending = true;
     } catch (const std::exception &e) {
@@ -517,9 +517,9 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
                 // A page whose new bytes could not be written stays, and needs no backup.
                 if (prepared.pageError.isEmpty())
                     batch.replace(prepared.backup);
-            } catch (const Error &e) {
+            } catch (const std::exception &e) {
                 throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(
-                    displayFileName(path + options.backupSuffix), e.message()));
+                    displayFileName(path + options.backupSuffix), messageOf(e)));
             }
         }
         try {
@@ -528,8 +528,8 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
             batch.replace(prepared.page);
         } catch (const FileChanged &) {
             throw Error(changed);
-        } catch (const Error &e) {
-            throw Error(u"cannot be written (%1)"_s.arg(e.message()));
+        } catch (const std::exception &e) {
+            throw Error(u"cannot be written (%1)"_s.arg(messageOf(e)));
         }
         result.outcome = PageOutcome::Changed;
     } catch (const std::exception &e) {
