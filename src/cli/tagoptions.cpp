@@ -196,6 +196,17 @@ void writeStderrLine(const QString &text)
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
 }
 
+std::optional<QString> tagLinesText(const TagValues &values, const RowTicks &ticks, TagMode mode,
+                                    QStringView notice, RefusedCharset refused)
+{
+    const GeneratedTags generated = generateTags(values, ticks, mode, refused);
+    if (generated.noticeDue) {
+        writeStderrLine(notice.toString());
+        return std::nullopt;
+    }
+    return joinLines(generated.lines);
+}
+
 bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const QString &command)
 {
     const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help."_s);
