@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     for (int r = 0; r < rounds; ++r) {
         watch.ms = -1;
         watch.clock.start();
-        main.CreateTags(u"HTML");
+        main.CreateTags(brindle::tags::TagMode::Html);
         if (watch.ms < 0)
             return 1;
         samples.push_back(watch.ms);

@@ -10,10 +10,16 @@ root=$PWD
 export QT_QPA_PLATFORM=offscreen
 
 scripts/setup.sh --tests build
+# lint.sh runs in a process group of its own, so that a failing ctest ends
+# it with its clang-tidy children rather than leaving them running.
+set -m
 nice -n 10 scripts/lint.sh build &
 lint=$!
+set +m
+trap 'kill -- -"$lint" 2>/dev/null || true' EXIT
 (cd build && ctest --output-on-failure -j "$(nproc)")
 wait "$lint"
+trap - EXIT
 
 scripts/setup.sh --tests --sanitize build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1

@@ -66,6 +66,20 @@ ui::PlaceStore keptPlace(const QString &windowName)
     return store;
 }
 
+// Shows a window beside the main one, made at its first showing in a run
+// with the place kept under `name` from earlier runs.
+template<typename Window>
+void showBesideMain(Window *AppWindows::*slot, const QString &name)
+{
+    AppWindows &w = windows();
+    Window *&window = w.*slot;
+    if (!window) {
+        window = new Window(inputsOf(w.ovalinform), w.ovalinform);
+        window->setStore(keptPlace(name));
+    }
+    window->showBesideMain();
+}
+
 } // namespace
 
 AppWindows &windows()
@@ -92,22 +106,10 @@ std::unique_ptr<ui::Tovalinform> createWindows()
     });
     w.hintf->setMeasuredInputs(qobject_cast<QLineEdit *>(main->input(tags::Title)),
                                qobject_cast<QLineEdit *>(main->input(tags::Description)));
-    w.fview->addMenuItem(u"Search Preview"_s, u"SearchPreview1"_s, [] {
-        AppWindows &w = windows();
-        if (!w.searchPreview) {
-            w.searchPreview = new ui::SearchPreviewWindow(inputsOf(w.ovalinform), w.ovalinform);
-            w.searchPreview->setStore(keptPlace(u"Search Preview"_s));
-        }
-        w.searchPreview->showBesideMain();
-    });
-    w.fview->addMenuItem(u"Check"_s, u"Check1"_s, [] {
-        AppWindows &w = windows();
-        if (!w.checkWindow) {
-            w.checkWindow = new ui::CheckWindow(inputsOf(w.ovalinform), w.ovalinform);
-            w.checkWindow->setStore(keptPlace(u"Check"_s));
-        }
-        w.checkWindow->showBesideMain();
-    });
+    w.fview->addMenuItem(u"Search Preview"_s, u"SearchPreview1"_s,
+                         [] { showBesideMain(&AppWindows::searchPreview, u"Search Preview"_s); });
+    w.fview->addMenuItem(u"Check"_s, u"Check1"_s,
+                         [] { showBesideMain(&AppWindows::checkWindow, u"Check"_s); });
     QObject::connect(main.get(), &QObject::destroyed, [] { windows() = {}; });
     return main;
 }

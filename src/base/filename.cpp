@@ -1,5 +1,7 @@
 #include "base/filename.h"
 
+#include "base/utf8.h"
+
 namespace brindle {
 
 namespace {
@@ -11,42 +13,22 @@ bool isEscapedByte(QChar c)
     return c.unicode() >= kEscapedByte + 0x80 && c.unicode() <= kEscapedByte + 0xFF;
 }
 
-// The length of the UTF-8 sequence a byte leads, 0 when it leads none.
-qsizetype sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 0;
-}
-
 } // namespace
 
 QString fileNameFromBytes(QByteArrayView bytes)
 {
-    if (bytes.isValidUtf8())
-        return QString::fromUtf8(bytes);
     QString name;
-    name.reserve(bytes.size());
-    qsizetype valid = 0; // start of the run of valid sequences not yet decoded
     qsizetype i = 0;
-    while (i < bytes.size()) {
-        const qsizetype length = sequenceLength(static_cast<unsigned char>(bytes[i]));
-        if (length > 0 && i + length <= bytes.size() && bytes.sliced(i, length).isValidUtf8()) {
-            i += length;
-            continue;
-        }
-        name += QString::fromUtf8(bytes.sliced(valid, i - valid));
+    for (;;) {
+        const qsizetype valid = scanUtf8(bytes.sliced(i)).valid;
+        name += QString::fromUtf8(bytes.sliced(i, valid));
+        i += valid;
+        if (i == bytes.size())
+            return name;
+        // A byte that begins no valid sequence, or one that the end cuts off.
         name += QChar(char16_t(kEscapedByte + static_cast<unsigned char>(bytes[i])));
-        valid = ++i;
+        ++i;
     }
-    name += QString::fromUtf8(bytes.sliced(valid));
-    return name;
 }
 
 QByteArray fileNameBytes(QStringView name)

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 namespace brindle::cli {
@@ -39,7 +40,7 @@ public:
     // override single values; --use overrides the ticks.
     void apply(const QCommandLineParser &parser, tags::TagValues &values, tags::RowTicks &ticks,
                bool baseHasTicks) const;
-    static QString mode(const QCommandLineParser &parser);
+    static tags::TagMode mode(const QCommandLineParser &parser);
 
     // Option name of a tag: its row text in lower case ("revisit-after").
     static QString optionName(int tagIndex);
@@ -90,6 +91,13 @@ void writeStdout(QByteArrayView bytes);
 // The final flush and close of standard output, checked the same way.
 void finishStdout();
 void writeStderrLine(const QString &text);
+
+// The text of the tag lines, each followed by CR LF, as the viewer would
+// show them; nothing when no line is left, after `notice` went to standard
+// error (the command then ends with status 1).
+std::optional<QString> tagLinesText(const tags::TagValues &values, const tags::RowTicks &ticks,
+                                    tags::TagMode mode, QStringView notice = tags::kNoTagsNotice,
+                                    tags::RefusedCharset refused = tags::RefusedCharset::Throws);
 
 // The argument that names standard output (or input) instead of a file.
 inline bool isStandardStream(const QString &path)

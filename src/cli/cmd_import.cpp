@@ -67,15 +67,13 @@ int runImport(const QStringList &arguments)
     }
 
     // The page's own charset, even one browsers do not know (reported above).
-    const tags::GeneratedTags generated =
-        tags::generateTags(imported.tagValues(), imported.ticks,
-                           QString::fromUtf16(imported.xhtml ? tags::kModeXhtml : tags::kModeHtml),
-                           tags::RefusedCharset::WrittenAsTyped);
-    if (generated.noticeDue) {
-        writeStderrLine(pagehead::pageMessage(page, u"none of the thirteen tags found"_s));
+    const std::optional<QString> text = tagLinesText(
+        imported.tagValues(), imported.ticks, imported.xhtml ? tags::TagMode::Xhtml : tags::TagMode::Html,
+        pagehead::pageMessage(page, u"none of the thirteen tags found"_s),
+        tags::RefusedCharset::WrittenAsTyped);
+    if (!text)
         return kExitFailure;
-    }
-    writeStdout(tags::joinLines(generated.lines).toUtf8());
+    writeStdout(text->toUtf8());
     return kExitOk;
 }
 

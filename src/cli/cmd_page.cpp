@@ -51,14 +51,12 @@ int runPage(const QStringList &arguments)
     tags::TagValues values = tags::TagValues::defaults();
     tags::RowTicks ticks{};
     options.apply(parser, values, ticks, false);
-    const tags::GeneratedTags generated =
-        tags::generateTags(values, ticks, QString::fromUtf16(xhtml ? tags::kModeXhtml : tags::kModeHtml));
-    if (generated.noticeDue) {
-        writeStderrLine(QString::fromUtf16(tags::kNoTagsNotice));
+    const std::optional<QString> lines =
+        tagLinesText(values, ticks, xhtml ? tags::TagMode::Xhtml : tags::TagMode::Html);
+    if (!lines)
         return kExitFailure;
-    }
 
-    const QByteArray page = render::pageBytes(render::declarationText(row), tags::joinLines(generated.lines));
+    const QByteArray page = render::pageBytes(render::declarationText(row), *lines);
     if (const QString output = parser.value(u"output"_s);
         parser.isSet(u"output"_s) && !isStandardStream(output))
         writeNamingTheFile(output, [&] { writeFileSafely(output, page); });

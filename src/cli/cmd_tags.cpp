@@ -27,12 +27,10 @@ int runTags(const QStringList &arguments)
     if (profile.save(parser, values, ticks))
         return kExitOk;
 
-    const tags::GeneratedTags generated = tags::generateTags(values, ticks, TagOptions::mode(parser));
-    if (generated.noticeDue) {
-        writeStderrLine(QString::fromUtf16(tags::kNoTagsNotice));
+    const std::optional<QString> text = tagLinesText(values, ticks, TagOptions::mode(parser));
+    if (!text)
         return kExitFailure;
-    }
-    writeStdout(tags::joinLines(generated.lines).toUtf8());
+    writeStdout(text->toUtf8());
     return kExitOk;
 }
 

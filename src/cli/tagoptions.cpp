@@ -163,9 +163,9 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
     }
 }
 
-QString TagOptions::mode(const QCommandLineParser &parser)
+tags::TagMode TagOptions::mode(const QCommandLineParser &parser)
 {
-    return QString::fromUtf16(parser.isSet(u"xhtml"_s) ? kModeXhtml : kModeHtml);
+    return parser.isSet(u"xhtml"_s) ? TagMode::Xhtml : TagMode::Html;
 }
 
 void throwOutputError(int errnoValue, const QString &what)
@@ -194,6 +194,17 @@ void writeStderrLine(const QString &text)
 {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
+}
+
+std::optional<QString> tagLinesText(const TagValues &values, const RowTicks &ticks, TagMode mode,
+                                    QStringView notice, RefusedCharset refused)
+{
+    const GeneratedTags generated = generateTags(values, ticks, mode, refused);
+    if (generated.noticeDue) {
+        writeStderrLine(notice.toString());
+        return std::nullopt;
+    }
+    return joinLines(generated.lines);
 }
 
 bool parseOrHelp(QCommandLineParser &parser, const QStringList &arguments, const QString &command)

@@ -243,21 +243,20 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
             lines.withoutText[std::size_t(t)] = true;
             continue;
         }
-        lines.html[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeHtml));
-        lines.xhtml[std::size_t(t)] = tagLine(t, content, QString::fromUtf16(kModeXhtml));
+        lines.html[std::size_t(t)] = tagLine(t, content, TagMode::Html);
+        lines.xhtml[std::size_t(t)] = tagLine(t, content, TagMode::Xhtml);
         if (t == Charset)
             lines.charsetCode = content;
     }
     // The generator checks the values; each line is then made as it makes it.
-    socialLines(values.social, values.values[Title], values.values[Description],
-                QString::fromUtf16(kModeHtml));
+    socialLines(values.social, values.values[Title], values.values[Description], TagMode::Html);
     for (int f = 0; values.social.used && f < kSocialFieldCount; ++f) {
         const QString value =
             effectiveSocialValue(values.social, f, values.values[Title], values.values[Description]);
         if (value.isEmpty())
             continue;
-        lines.socialHtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeHtml));
-        lines.socialXhtml[std::size_t(f)] = socialLine(f, value, QString::fromUtf16(kModeXhtml));
+        lines.socialHtml[std::size_t(f)] = socialLine(f, value, TagMode::Html);
+        lines.socialXhtml[std::size_t(f)] = socialLine(f, value, TagMode::Xhtml);
     }
     return lines;
 }
@@ -469,8 +468,8 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             backup.attributesFrom = file.descriptor();
             try {
                 prepared.backup = batch.add(path + options.backupSuffix, file.bytes(), backup);
-            } catch (const Error &e) {
-                prepared.backupError = e.message();
+            } catch (const std::exception &e) {
+                prepared.backupError = messageOf(e);
             }
         }
         WriteOptions page;
@@ -480,8 +479,8 @@ PreparedPage preparePage(const QString &path, const ProfileLines &lines, const A
             prepared.page = batch.add(path, editedPieces(file.bytes(), edits), page);
         } catch (const FileChanged &) {
             prepared.pageChanged = true;
-        } catch (const Error &e) {
-            prepared.pageError = e.message();
+        } catch (const std::exception &e) {
+            prepared.pageError = messageOf(e);
         }
         prepared.pending = true;
     } catch (const std::exception &e) {
@@ -518,9 +517,9 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
                 // A page whose new bytes could not be written stays, and needs no backup.
                 if (prepared.pageError.isEmpty())
                     batch.replace(prepared.backup);
-            } catch (const Error &e) {
+            } catch (const std::exception &e) {
                 throw Error(u"cannot write the backup %1 (%2); left alone"_s.arg(
-                    displayFileName(path + options.backupSuffix), e.message()));
+                    displayFileName(path + options.backupSuffix), messageOf(e)));
             }
         }
         try {
@@ -529,8 +528,8 @@ PageResult finishPage(const PreparedPage &prepared, const ApplyOptions &options,
             batch.replace(prepared.page);
         } catch (const FileChanged &) {
             throw Error(changed);
-        } catch (const Error &e) {
-            throw Error(u"cannot be written (%1)"_s.arg(e.message()));
+        } catch (const std::exception &e) {
+            throw Error(u"cannot be written (%1)"_s.arg(messageOf(e)));
         }
         result.outcome = PageOutcome::Changed;
     } catch (const std::exception &e) {

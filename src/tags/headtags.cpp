@@ -83,7 +83,7 @@ QString structuredDataJson(const TagValues &)
     return {};
 }
 
-QStringList headLines(const TagValues &, QStringView)
+QStringList headLines(const TagValues &, TagMode)
 {
     return {};
 }

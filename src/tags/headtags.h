@@ -6,6 +6,8 @@
 // cards: each line has its own tick, and while none is ticked nothing of the
 // group reaches the output.
 
+#include "tags/tagmode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -88,6 +90,6 @@ QString structuredDataJson(const TagValues &input);
 // structured data's script last), for the ticked fields with a value; none
 // while nothing is ticked. Language gives no line. Throws brindle::Error
 // with headValueProblem's text for the first refused value.
-QStringList headLines(const TagValues &input, QStringView mode);
+QStringList headLines(const TagValues &input, TagMode mode);
 
 } // namespace brindle::tags

@@ -20,13 +20,12 @@ TagValues TagValues::defaults()
     return v;
 }
 
-QString tagLine(int tagIndex, const QString &value, QStringView mode)
+QString tagLine(int tagIndex, const QString &value, TagMode mode)
 {
-    const bool html = mode == QStringView(kModeHtml);
     QString line = toQString(tagInfo(tagIndex).templ);
     QString content = value;
     if (tagIndex != Title) {
-        line.replace(u"#CL#"_s, html ? u">"_s : u" />"_s);
+        line.replace(u"#CL#"_s, closerOf(mode).toString());
         // A quote would end the attribute early and break the line.
         content.replace(u'"', u"&quot;"_s);
     }
@@ -71,7 +70,7 @@ CharsetChoice charsetChoice(int item, const QString &text)
     return {{}, u"Unknown charset \"%1\": "_s.arg(typed) + choose, {}};
 }
 
-GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode,
+GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, TagMode mode,
                            RefusedCharset refused)
 {
     GeneratedTags out;
@@ -104,8 +103,8 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStrin
         socialLines(input.social, input.values[Title], input.values[Description], mode);
     out.lines += social;
 
-    out.caption = u"Meta Tags For "_s + mode.toString() + u" Documents"_s;
-    out.pageMode = mode == QStringView(kModeHtml) ? 1 : 2;
+    out.caption = u"Meta Tags For "_s + modeName(mode).toString() + u" Documents"_s;
+    out.pageMode = pageModeOf(mode);
     out.noticeDue = ticked < 1 && social.isEmpty();
     return out;
 }

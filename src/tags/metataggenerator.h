@@ -7,6 +7,7 @@
 #include "tags/headtags.h"
 #include "tags/socialtags.h"
 #include "tags/tagcatalogue.h"
+#include "tags/tagmode.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,8 +19,6 @@ namespace brindle::tags {
 
 inline constexpr char16_t kNoTagsNotice[] = u"Plese select tag(s) to be used!";
 inline constexpr char16_t kNoticeCaption[] = u"Information";
-inline constexpr char16_t kModeHtml[] = u"HTML";
-inline constexpr char16_t kModeXhtml[] = u"XHTML";
 
 struct TagValues
 {
@@ -73,12 +72,12 @@ enum class RefusedCharset
 // Throws brindle::Error when the social group is used and one of its values
 // is refused (see socialLines), and when the charset row is ticked and its
 // text refused (see charsetChoice).
-GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode,
+GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, TagMode mode,
                            RefusedCharset refused = RefusedCharset::Throws);
 
 // One tag's line; the closer goes into the template before the value, so
 // nothing the user typed is ever rewritten.
-QString tagLine(int tagIndex, const QString &value, QStringView mode);
+QString tagLine(int tagIndex, const QString &value, TagMode mode);
 
 // The viewer's text: every line followed by CR LF.
 QString joinLines(const QStringList &lines);

@@ -119,18 +119,17 @@ QString effectiveSocialValue(const SocialValues &social, int field, const QStrin
     return {};
 }
 
-QString socialLine(int field, const QString &value, QStringView mode)
+QString socialLine(int field, const QString &value, TagMode mode)
 {
     const SocialFieldInfo &info = socialFieldInfo(field);
     QString content = value;
     content.replace(u'"', u"&quot;"_s);
     return u"<meta "_s + (info.nameAttribute ? u"name"_s : u"property"_s) + u"=\""_s +
-           toQString(info.property) + u"\" content=\""_s + content + u'"' +
-           (mode == QStringView(kModeHtml) ? u">"_s : u" />"_s);
+           toQString(info.property) + u"\" content=\""_s + content + u'"' + closerOf(mode).toString();
 }
 
 QStringList socialLines(const SocialValues &social, const QString &classicTitle,
-                        const QString &classicDescription, QStringView mode)
+                        const QString &classicDescription, TagMode mode)
 {
     QStringList lines;
     if (!social.used)

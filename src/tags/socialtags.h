@@ -4,6 +4,8 @@
 // and social networks build their link previews from. An opt-in group beside
 // the thirteen tags: while it is not used nothing of it reaches the output.
 
+#include "tags/tagmode.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -80,12 +82,12 @@ QString effectiveSocialValue(const SocialValues &social, int field, const QStrin
 
 // One field's line, with the generator's closer for the mode and its
 // double quotes written as "&quot;".
-QString socialLine(int field, const QString &value, QStringView mode);
+QString socialLine(int field, const QString &value, TagMode mode);
 
 // The group's lines in field order, one per field with a value (after the
 // fallback); none while the group is not used. Throws brindle::Error with
 // socialValueProblem's text for the first value that is refused.
 QStringList socialLines(const SocialValues &social, const QString &classicTitle,
-                        const QString &classicDescription, QStringView mode);
+                        const QString &classicDescription, TagMode mode);
 
 } // namespace brindle::tags

@@ -154,9 +154,9 @@ void Tovalinform::buildToolBar(QWidget *client)
         }
     }
     connect(pntulbar->findChild<QAbstractButton *>(u"btCreHTML"_s), &QAbstractButton::clicked, this,
-            [this] { guarded(this, [&] { CreateTags(kModeHtml); }); });
+            [this] { guarded(this, [&] { CreateTags(TagMode::Html); }); });
     connect(pntulbar->findChild<QAbstractButton *>(u"btCreXHTML"_s), &QAbstractButton::clicked, this,
-            [this] { guarded(this, [&] { CreateTags(kModeXhtml); }); });
+            [this] { guarded(this, [&] { CreateTags(TagMode::Xhtml); }); });
 
     auto *separator = new QFrame(pntulbar);
     separator->setObjectName(u"toolBarSeparator"_s);
@@ -285,10 +285,10 @@ void Tovalinform::buildMenus()
     QMenu *tagsMenu = menuBar()->addMenu(u"&Tags"_s);
     tagsMenu->setObjectName(u"Tags1"_s);
     add(tagsMenu, u"Create for &HTML Documents"_s, u"CreateforHTMLDocuments1"_s,
-        [this] { CreateTags(kModeHtml); });
+        [this] { CreateTags(TagMode::Html); });
     tagsMenu->addSeparator();
     add(tagsMenu, u"Create for &XHTML Documents"_s, u"CreateforXHTMLDocuments1"_s,
-        [this] { CreateTags(kModeXhtml); });
+        [this] { CreateTags(TagMode::Xhtml); });
     tagsMenu->addSeparator();
     add(tagsMenu, u"&Social Cards..."_s, u"SocialCards1"_s, [this] { showSocialCards(); });
 
@@ -367,7 +367,7 @@ void Tovalinform::btDefCharsetClick()
     cbCharsetChange();
 }
 
-void Tovalinform::CreateTags(QStringView mode)
+void Tovalinform::CreateTags(TagMode mode)
 {
     TagValues values;
     for (int t = 0; t < kTagCount; ++t)

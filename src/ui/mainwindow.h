@@ -5,6 +5,7 @@
 
 #include "profile/profileworkflow.h"
 #include "tags/tagcatalogue.h"
+#include "tags/tagmode.h"
 
 #include <QMainWindow>
 
@@ -46,7 +47,7 @@ public:
     void setHintPopup(Thintf *hint) { m_hint = hint; }
     void setAboutBox(Tfinfo *about) { m_about = about; }
 
-    void CreateTags(QStringView mode);
+    void CreateTags(tags::TagMode mode);
     void btNewClick();
     void btOpenClick();
     void importFromWebPage();

@@ -67,16 +67,16 @@ QStringList TagInputs::lines() const
     // Refused values are written as they are, so that the checker names what is wrong.
     constexpr auto kAsTyped = tags::RefusedCharset::WrittenAsTyped;
     try {
-        return tags::generateTags(now, ticks(), QStringView(tags::kModeHtml), kAsTyped).lines;
+        return tags::generateTags(now, ticks(), tags::TagMode::Html, kAsTyped).lines;
     } catch (const Error &) {
         const tags::SocialValues social = now.social;
         now.social.used = false;
-        QStringList lines = tags::generateTags(now, ticks(), QStringView(tags::kModeHtml), kAsTyped).lines;
+        QStringList lines = tags::generateTags(now, ticks(), tags::TagMode::Html, kAsTyped).lines;
         for (int f = 0; f < tags::kSocialFieldCount; ++f) {
             const QString value =
                 tags::effectiveSocialValue(social, f, now.values[tags::Title], now.values[tags::Description]);
             if (!value.isEmpty())
-                lines << tags::socialLine(f, value, QStringView(tags::kModeHtml));
+                lines << tags::socialLine(f, value, tags::TagMode::Html);
         }
         return lines;
     }

@@ -377,7 +377,7 @@ private slots:
         tags::RowTicks ticks{};
         for (int row : tags::BasicRows)
             ticks[std::size_t(row)] = true;
-        const tags::GeneratedTags generated = tags::generateTags(values, ticks, u"HTML");
+        const tags::GeneratedTags generated = tags::generateTags(values, ticks, tags::TagMode::Html);
         const PageReport report = checkTagLines(generated.lines, FontMeasure::liberationSans());
         QCOMPARE(ruleIds(report), (QStringList{u"description-short"_s, u"revisit-after-ignored"_s,
                                                u"content-language-tag"_s}));

@@ -2,6 +2,7 @@
 #include "common/errorof.h"
 #include "common/filesizelimit.h"
 #include "common/olderreader.h"
+#include "common/ordinaryuser.h"
 #include "common/profilearrays.h"
 #include "common/testfiles.h"
 #include "profile/profilefile.h"
@@ -610,6 +611,8 @@ private slots:
         QFETCH(QString, how);
         QFETCH(qsizetype, valueLength);
         QFETCH(QString, message);
+        if (how == u"readonly"_s)
+            BRINDLE_RUN_AS_ORDINARY_USER();
         QTemporaryDir dir;
         const QString path = dir.filePath(u"keep.wmp"_s);
         QVERIFY(test::writeFile(path, kExampleProfile));
@@ -617,8 +620,6 @@ private slots:
         const TOvStringArray used(u"Y"_s);
         QString error;
         if (how == u"readonly"_s) {
-            if (geteuid() == 0)
-                QSKIP("permissions do not stop root");
             QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
             error = errorOf([&] { WriteProfile(values, used, path); });
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

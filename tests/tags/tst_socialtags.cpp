@@ -41,7 +41,7 @@ class TestSocialTags : public QObject
 private slots:
     void lines_data()
     {
-        QTest::addColumn<QString>("mode");
+        QTest::addColumn<TagMode>("mode");
         QTest::addColumn<SocialValues>("social");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("description");
@@ -59,7 +59,7 @@ private slots:
                                              {TwitterSite, u"@site"_s},
                                              {TwitterCreator, u"@me"_s}});
         QTest::addRow("every field, HTML, in field order")
-            << u"HTML"_s << every << QString() << QString()
+            << TagMode::Html << every << QString() << QString()
             << QStringList{u"<meta property=\"og:title\" content=\"T\">"_s,
                            u"<meta property=\"og:description\" content=\"D\">"_s,
                            u"<meta property=\"og:type\" content=\"article\">"_s,
@@ -72,37 +72,37 @@ private slots:
                            u"<meta name=\"twitter:site\" content=\"@site\">"_s,
                            u"<meta name=\"twitter:creator\" content=\"@me\">"_s};
         QTest::addRow("XHTML closer")
-            << u"XHTML"_s << socialOf({{OgType, u"website"_s}, {TwitterCard, u"summary"_s}}) << QString()
+            << TagMode::Xhtml << socialOf({{OgType, u"website"_s}, {TwitterCard, u"summary"_s}}) << QString()
             << QString()
             << QStringList{u"<meta property=\"og:type\" content=\"website\" />"_s,
                            u"<meta name=\"twitter:card\" content=\"summary\" />"_s};
         QTest::addRow("quotes written as &quot;, nothing else escaped")
-            << u"HTML"_s << socialOf({{OgImageAlt, u"a \"b\" & <c>"_s}}) << QString() << QString()
+            << TagMode::Html << socialOf({{OgImageAlt, u"a \"b\" & <c>"_s}}) << QString() << QString()
             << QStringList{u"<meta property=\"og:image:alt\" content=\"a &quot;b&quot; & <c>\">"_s};
         QTest::addRow("empty title and description take the classic ones")
-            << u"HTML"_s << socialOf({{OgType, u"website"_s}}) << u"Home \"Page\""_s << u"Fish & Chips"_s
+            << TagMode::Html << socialOf({{OgType, u"website"_s}}) << u"Home \"Page\""_s << u"Fish & Chips"_s
             << QStringList{u"<meta property=\"og:title\" content=\"Home &quot;Page&quot;\">"_s,
                            u"<meta property=\"og:description\" content=\"Fish & Chips\">"_s,
                            u"<meta property=\"og:type\" content=\"website\">"_s};
         QTest::addRow("own title and description win")
-            << u"XHTML"_s << socialOf({{OgTitle, u"Own"_s}, {OgDescription, u"Mine"_s}}) << u"Classic"_s
+            << TagMode::Xhtml << socialOf({{OgTitle, u"Own"_s}, {OgDescription, u"Mine"_s}}) << u"Classic"_s
             << u"Classic too"_s
             << QStringList{u"<meta property=\"og:title\" content=\"Own\" />"_s,
                            u"<meta property=\"og:description\" content=\"Mine\" />"_s};
         QTest::addRow("used without any value and no classic text: no line")
-            << u"HTML"_s << socialOf({}) << QString() << QString() << QStringList{};
+            << TagMode::Html << socialOf({}) << QString() << QString() << QStringList{};
         QTest::addRow("not used: no line whatever the values")
-            << u"HTML"_s << socialOf({{OgTitle, u"T"_s}, {OgUrl, u"not an address"_s}}, false) << u"X"_s
+            << TagMode::Html << socialOf({{OgTitle, u"T"_s}, {OgUrl, u"not an address"_s}}, false) << u"X"_s
             << u"Y"_s << QStringList{};
         QTest::addRow("typed og:type and twitter:card are taken")
-            << u"HTML"_s << socialOf({{OgType, u"product"_s}, {TwitterCard, u"player"_s}}) << QString()
+            << TagMode::Html << socialOf({{OgType, u"product"_s}, {TwitterCard, u"player"_s}}) << QString()
             << QString()
             << QStringList{u"<meta property=\"og:type\" content=\"product\">"_s,
                            u"<meta name=\"twitter:card\" content=\"player\">"_s};
     }
     void lines()
     {
-        QFETCH(QString, mode);
+        QFETCH(TagMode, mode);
         QFETCH(SocialValues, social);
         QFETCH(QString, title);
         QFETCH(QString, description);
@@ -158,10 +158,10 @@ private slots:
         SocialValues social;
         social[field] = value;
         social.used = true;
-        QCOMPARE(errorOf([&] { socialLines(social, {}, {}, u"HTML"); }),
+        QCOMPARE(errorOf([&] { socialLines(social, {}, {}, TagMode::Html); }),
                  problem.isEmpty() ? u"<no error>"_s : problem);
         social.used = false;
-        QCOMPARE(errorOf([&] { socialLines(social, {}, {}, u"HTML"); }), u"<no error>"_s);
+        QCOMPARE(errorOf([&] { socialLines(social, {}, {}, TagMode::Html); }), u"<no error>"_s);
     }
 
     void generatorAppendsTheSocialLines()
@@ -169,7 +169,7 @@ private slots:
         TagValues values = TagValues::defaults();
         values.values[Title] = u"Home"_s;
         values.social = socialOf({{OgSiteName, u"Site"_s}});
-        const GeneratedTags html = generateTags(values, ticksOf({1, 14}), u"HTML");
+        const GeneratedTags html = generateTags(values, ticksOf({1, 14}), TagMode::Html);
         QCOMPARE(html.lines,
                  (QStringList{u"<title>Home</title>"_s,
                               u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">"_s,
@@ -178,14 +178,14 @@ private slots:
         QVERIFY(!html.noticeDue);
 
         // The social lines alone are enough to show the viewer.
-        const GeneratedTags alone = generateTags(values, RowTicks{}, u"XHTML");
+        const GeneratedTags alone = generateTags(values, RowTicks{}, TagMode::Xhtml);
         QCOMPARE(alone.lines.size(), 2);
         QVERIFY(!alone.noticeDue);
 
         // A used group without any line still ends in the notice.
         values.values[Title].clear();
         values.social = socialOf({});
-        QVERIFY(generateTags(values, RowTicks{}, u"HTML").noticeDue);
+        QVERIFY(generateTags(values, RowTicks{}, TagMode::Html).noticeDue);
     }
 
     void unusedGroupLeavesTheOutputAsItWas()
@@ -193,9 +193,9 @@ private slots:
         TagValues values = TagValues::defaults();
         values.values[Title] = u"Home"_s;
         values.values[Description] = u"Fish"_s;
-        const GeneratedTags before = generateTags(values, ticksOf({1, 3, 11, 14}), u"HTML");
+        const GeneratedTags before = generateTags(values, ticksOf({1, 3, 11, 14}), TagMode::Html);
         values.social = socialOf({{OgTitle, u"T"_s}, {OgImage, u"https://example.org/c.png"_s}}, false);
-        const GeneratedTags after = generateTags(values, ticksOf({1, 3, 11, 14}), u"HTML");
+        const GeneratedTags after = generateTags(values, ticksOf({1, 3, 11, 14}), TagMode::Html);
         QCOMPARE(after.lines, before.lines);
         QCOMPARE(joinLines(after.lines), joinLines(before.lines));
     }

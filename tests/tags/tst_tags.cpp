@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using namespace brindle;
 using namespace brindle::tags;
@@ -93,36 +95,28 @@ private slots:
 
     void homePageExample_data()
     {
-        QTest::addColumn<QString>("mode");
+        QTest::addColumn<TagMode>("mode");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("pageMode");
         QTest::addRow("HTML")
-            << u"HTML"_s
+            << TagMode::Html
             << QStringList{u"<title>Home Page</title>"_s,
                            u"<meta name=\"description\" content=\"Fish & Chips\">"_s,
                            u"<meta name=\"robots\" content=\"index,follow\">"_s,
                            u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">"_s}
             << u"Meta Tags For HTML Documents"_s << 1;
         QTest::addRow("XHTML")
-            << u"XHTML"_s
+            << TagMode::Xhtml
             << QStringList{u"<title>Home Page</title>"_s,
                            u"<meta name=\"description\" content=\"Fish & Chips\" />"_s,
                            u"<meta name=\"robots\" content=\"index,follow\" />"_s,
                            u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />"_s}
             << u"Meta Tags For XHTML Documents"_s << 2;
-        // Any mode but "HTML" exactly is XHTML; the caption names it as given.
-        QTest::addRow("lower-case html is not HTML")
-            << u"html"_s
-            << QStringList{u"<title>Home Page</title>"_s,
-                           u"<meta name=\"description\" content=\"Fish & Chips\" />"_s,
-                           u"<meta name=\"robots\" content=\"index,follow\" />"_s,
-                           u"<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />"_s}
-            << u"Meta Tags For html Documents"_s << 2;
     }
     void homePageExample()
     {
-        QFETCH(QString, mode);
+        QFETCH(TagMode, mode);
         QFETCH(QStringList, lines);
         const GeneratedTags g = generateTags(::homePageExample(), ticksOf({1, 3, 4, 11, 14}), mode);
         QCOMPARE(g.lines, lines);
@@ -185,8 +179,8 @@ private slots:
         TagValues v = TagValues::defaults();
         v.values[std::size_t(tag)] = value;
         const RowTicks ticks = ticksOf({listRowOfTag(tag)});
-        QCOMPARE(generateTags(v, ticks, u"HTML").lines, QStringList{html});
-        QCOMPARE(generateTags(v, ticks, u"XHTML").lines, QStringList{xhtml});
+        QCOMPARE(generateTags(v, ticks, TagMode::Html).lines, QStringList{html});
+        QCOMPARE(generateTags(v, ticks, TagMode::Xhtml).lines, QStringList{xhtml});
     }
 
     // The charset line carries the code of the selected item, else the
@@ -225,14 +219,14 @@ private slots:
         v.charsetItem = item;
         const QString line = u"<meta http-equiv=\"content-type\" content=\"text/html; charset=%1\">"_s;
         if (!charset.isEmpty()) {
-            QCOMPARE(generateTags(v, ticksOf({14}), u"HTML").lines, QStringList{line.arg(charset)});
+            QCOMPARE(generateTags(v, ticksOf({14}), TagMode::Html).lines, QStringList{line.arg(charset)});
             return;
         }
-        QCOMPARE(test::errorOf([&] { generateTags(v, ticksOf({14}), u"HTML"); }), message);
+        QCOMPARE(test::errorOf([&] { generateTags(v, ticksOf({14}), TagMode::Html); }), message);
         // Only a line that is made is refused.
-        QCOMPARE(generateTags(v, ticksOf({1, 11}), u"HTML").lines.size(), 1);
+        QCOMPARE(generateTags(v, ticksOf({1, 11}), TagMode::Html).lines.size(), 1);
         // A checker is shown the line as typed.
-        QCOMPARE(generateTags(v, ticksOf({14}), u"HTML", RefusedCharset::WrittenAsTyped).lines,
+        QCOMPARE(generateTags(v, ticksOf({14}), TagMode::Html, RefusedCharset::WrittenAsTyped).lines,
                  QStringList{line.arg(typed.trimmed())});
     }
 
@@ -254,13 +248,16 @@ private slots:
         QFETCH(RowTicks, ticks);
         QFETCH(bool, noticeDue);
         QFETCH(std::vector<int>, untick);
-        for (QStringView mode : {QStringView(u"HTML"), QStringView(u"XHTML")}) {
+        for (const auto &[mode, caption, pageMode] :
+             {std::tuple(TagMode::Html, u"Meta Tags For HTML Documents"_s, 1),
+              std::tuple(TagMode::Xhtml, u"Meta Tags For XHTML Documents"_s, 2)}) {
             const GeneratedTags g = generateTags(TagValues::defaults(), ticks, mode);
             QCOMPARE(g.noticeDue, noticeDue);
             QCOMPARE(g.rowsToUntick, untick);
             QCOMPARE(g.lines.isEmpty(), noticeDue);
             // Caption and page mode are set before the count, notice or not.
-            QCOMPARE(g.pageMode, mode == u"HTML" ? 1 : 2);
+            QCOMPARE(g.caption, caption);
+            QCOMPARE(g.pageMode, pageMode);
         }
     }
 
@@ -271,7 +268,7 @@ private slots:
             v.values[std::size_t(t)] = QString(tagInfo(t).maxLength, u'x');
         RowTicks all;
         all.fill(true);
-        const GeneratedTags g = generateTags(v, all, u"HTML");
+        const GeneratedTags g = generateTags(v, all, TagMode::Html);
         QCOMPARE(g.lines.size(), kTagCount);
         QVERIFY(g.rowsToUntick.empty());
         QVERIFY(g.lines.at(0).startsWith(u"<title>"_s));

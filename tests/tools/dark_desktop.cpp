@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     static_cast<QLineEdit *>(main->input(1))->setText(u"Fish & Chips"_s);
     main->SelectBasicOnly1Click();
     QTimer::singleShot(300, main.get(), [&main] {
-        main->CreateTags(tags::kModeHtml);
+        main->CreateTags(tags::TagMode::Html);
         QApplication::quit();
     });
     const int status = QApplication::exec();

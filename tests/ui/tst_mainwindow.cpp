@@ -201,7 +201,7 @@ private slots:
         QTest::keyClicks(charset->lineEdit(), typed);
         w.main.tagList()->SetRowChecked(14, true);
         if (!error.isEmpty()) {
-            guarded(&w.main, [&] { w.main.CreateTags(u"HTML"); });
+            guarded(&w.main, [&] { w.main.CreateTags(tags::TagMode::Html); });
             QCOMPARE(w.fake.kinds(), QStringList{u"error"_s});
             QCOMPARE(w.fake.last().text, error);
             QVERIFY(!w.viewer.isVisible());
@@ -209,7 +209,7 @@ private slots:
         }
         QString shown;
         onNextModal([&](QWidget *) { shown = w.viewer.text(); });
-        w.main.CreateTags(u"HTML");
+        w.main.CreateTags(tags::TagMode::Html);
         QCOMPARE(shown,
                  u"<meta http-equiv=\"content-type\" content=\"text/html; charset=%1\">\r\n"_s.arg(typed));
         QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
@@ -233,19 +233,19 @@ private slots:
 
     void createTagsHomePageExample_data()
     {
-        QTest::addColumn<QString>("mode");
+        QTest::addColumn<tags::TagMode>("mode");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("pageMode");
         QTest::addRow("HTML")
-            << u"HTML"_s
+            << tags::TagMode::Html
             << u"<title>Home Page</title>\r\n"
                "<meta name=\"description\" content=\"Fish & Chips\">\r\n"
                "<meta name=\"robots\" content=\"index,follow\">\r\n"
                "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\r\n"_s
             << u"Meta Tags For HTML Documents"_s << 1;
         QTest::addRow("XHTML")
-            << u"XHTML"_s
+            << tags::TagMode::Xhtml
             << u"<title>Home Page</title>\r\n"
                "<meta name=\"description\" content=\"Fish & Chips\" />\r\n"
                "<meta name=\"robots\" content=\"index,follow\" />\r\n"
@@ -254,7 +254,7 @@ private slots:
     }
     void createTagsHomePageExample()
     {
-        QFETCH(QString, mode);
+        QFETCH(tags::TagMode, mode);
         Window w;
         w.edit(u"eTitle")->setText(u"Home Page"_s);
         w.edit(u"eDescription")->setText(u"Fish & Chips"_s);
@@ -282,7 +282,7 @@ private slots:
     {
         Window w;
         w.main.tagList()->SetRowChecked(1, true); // Title, but empty: unticked first
-        w.main.CreateTags(u"XHTML");
+        w.main.CreateTags(tags::TagMode::Xhtml);
         QCOMPARE(w.fake.kinds(), QStringList{u"information"_s});
         QCOMPARE(w.fake.last().caption, u"Information"_s);
         QCOMPARE(w.fake.last().text, u"Plese select tag(s) to be used!"_s);
@@ -437,7 +437,7 @@ private slots:
             });
             w.viewer.btHtmlClick();
         });
-        w.main.CreateTags(tags::kModeHtml);
+        w.main.CreateTags(tags::TagMode::Html);
         QCOMPARE(copied.size(), 3);
         for (const QString &text : std::as_const(copied))
             QCOMPARE(text, expected);

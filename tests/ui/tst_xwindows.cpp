@@ -182,7 +182,7 @@ struct Program
         tick(tags::Title);
         tick(tags::Description);
     }
-    void createTags() { main->CreateTags(tags::kModeHtml); }
+    void createTags() { main->CreateTags(tags::TagMode::Html); }
 };
 
 QString settingsFile()
