@@ -44,7 +44,9 @@ const QByteArray kHeadLines =
     "<link rel=\"icon\" href=\"/favicon.ico\">\r\n"
     "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\",\"@type\":\"Article\","
     "\"dateModified\":\"2024-05-02T08:00:00Z\",\"datePublished\":\"2024-05-01\",\"headline\":\"Home\","
-    "\"url\":\"https://example.org/en/?a=1&b=2\"}</script>\r\n";
+    "\"mainEntityOfPage\":\"https://example.org/en/?a=1&b=2\","
+    "\"publisher\":{\"@type\":\"Organization\",\"logo\":{\"@type\":\"ImageObject\","
+    "\"url\":\"https://example.org/logo.png\"}},\"url\":\"https://example.org/en/?a=1&b=2\"}</script>\r\n";
 
 } // namespace
 
