@@ -144,11 +144,11 @@ private slots:
         QTest::addRow("None") << u"None"_s << u"<html lang=\"en-GB\">"_s;
         QTest::addRow("HTML 5") << u"HTML 5"_s << u"<html lang=\"en-GB\">"_s;
         QTest::addRow("HTML 4.01") << u"HTML 4.01 Strict"_s << u"<html lang=\"en-GB\">"_s;
-        QTest::addRow("XHTML 1.0: both")
-            << u"XHTML 1.0 Transitional"_s << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
-        QTest::addRow("XHTML 1.1: xml:lang only") << u"XHTML 1.1"_s << xmlns + u" xml:lang=\"en-GB\">"_s;
-        QTest::addRow("XHTML Mobile: xml:lang only")
-            << u"XHTML Mobile 1.0"_s << xmlns + u" xml:lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML 1.0") << u"XHTML 1.0 Transitional"_s
+                                   << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML 1.1") << u"XHTML 1.1"_s << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML Mobile")
+            << u"XHTML Mobile 1.0"_s << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
     }
     void language()
     {
