@@ -32,7 +32,7 @@ int runPage(const QStringList &arguments)
          u"Write the page to this file instead (replaced atomically); \"-\" is standard output."_s,
          u"file"_s});
     TagOptions options;
-    options.addTo(parser);
+    options.addTo(parser, true);
     if (!parseOrHelp(parser, arguments, u"page"_s))
         return kExitOk;
     if (!parser.positionalArguments().isEmpty())
@@ -56,7 +56,9 @@ int runPage(const QStringList &arguments)
     if (!lines)
         return kExitFailure;
 
-    const QByteArray page = render::pageBytes(render::declarationText(row), *lines);
+    const QByteArray page =
+        render::pageBytes(render::declarationText(row), *lines,
+                          values.head.isUsed(tags::Language) ? values.head[tags::Language] : QString());
     if (const QString output = parser.value(u"output"_s);
         parser.isSet(u"output"_s) && !isStandardStream(output))
         writeNamingTheFile(output, [&] { writeFileSafely(output, page); });

@@ -102,10 +102,14 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, TagMod
     const QStringList social =
         socialLines(input.social, input.values[Title], input.values[Description], mode);
     out.lines += social;
+    const QStringList head = headLines(input, mode);
+    out.lines += head;
+    if (input.head.isUsed(Language))
+        out.pageLanguage = input.head[Language];
 
     out.caption = u"Meta Tags For "_s + modeName(mode).toString() + u" Documents"_s;
     out.pageMode = pageModeOf(mode);
-    out.noticeDue = ticked < 1 && social.isEmpty();
+    out.noticeDue = ticked < 1 && social.isEmpty() && head.isEmpty();
     return out;
 }
 
