@@ -178,12 +178,12 @@ QByteArray reportSarif(const std::vector<check::PageReport> &reports, const QStr
     for (const check::PageReport &report : reports) {
         for (const check::Finding &f : report.findings) {
             QJsonObject physical{{u"artifactLocation"_s, QJsonObject{{u"uri"_s, sarifUri(report.file)}}}};
-            if (f.at.line > 0) {
-                QJsonObject region{{u"startLine"_s, f.at.line}};
-                if (f.at.column > 0)
-                    region.insert(u"startColumn"_s, f.at.column);
-                physical.insert(u"region"_s, region);
-            }
+            // Code scanning services place every result on a line: one about
+            // the page as a whole goes on its first.
+            QJsonObject region{{u"startLine"_s, std::max(f.at.line, 1)}};
+            if (f.at.column > 0)
+                region.insert(u"startColumn"_s, f.at.column);
+            physical.insert(u"region"_s, region);
             results.append(QJsonObject{
                 {u"ruleId"_s, f.rule},
                 {u"ruleIndex"_s, ruleIndex(f.rule)},

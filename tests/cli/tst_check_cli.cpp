@@ -240,8 +240,8 @@ private slots:
         }
         const QString uri = u"file://"_s + QString::fromLatin1(QUrl::toPercentEncoding(m_dir.path(), "/")) +
                             u"/s%20p/c%3Ad.html"_s;
-        QCOMPARE(seen, (QStringList{u"notitle.html title-missing error 0:0"_s,
-                                    uri + u" description-missing warning 0:0"_s,
+        QCOMPARE(seen, (QStringList{u"notitle.html title-missing error 1:0"_s,
+                                    uri + u" description-missing warning 1:0"_s,
                                     uri + u" keywords-ignored note 4:1"_s}));
     }
 
