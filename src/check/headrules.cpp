@@ -34,7 +34,7 @@ constexpr std::array<RequiredProperties, 5> kRequired = {{
     {u"BlogPosting", {u"headline", u"image", u"datePublished", u"author"}},
 }};
 
-QString quoted(const QString &text)
+QString inQuotes(const QString &text)
 {
     return u'"' + text + u'"';
 }
@@ -118,11 +118,11 @@ std::optional<QUrl> checkCanonical(const PageFacts &facts, std::vector<Finding> 
             findings.push_back(
                 makeFinding(u"canonical-relative", link.at,
                             u"canonical address %1 is relative; search engines want the "
-                            u"absolute one, such as https://example.org/page.html"_s.arg(quoted(href))));
+                            u"absolute one, such as https://example.org/page.html"_s.arg(inQuotes(href))));
         } else if (!webAddress(href)) {
             findings.push_back(makeFinding(
                 u"canonical-invalid", link.at,
-                u"canonical address %1 is not an http:// or https:// address"_s.arg(quoted(href))));
+                u"canonical address %1 is not an http:// or https:// address"_s.arg(inQuotes(href))));
         }
     }
     if (!first)
@@ -145,9 +145,9 @@ void checkAlternates(const PageFacts &facts, const std::optional<QUrl> &canonica
         const QString language = link.hreflang->trimmed();
         if (!tags::isLanguageTag(language) && language.compare(u"x-default"_s, Qt::CaseInsensitive) != 0) {
             QString message =
-                u"hreflang %1 is not a language tag (BCP 47) or x-default"_s.arg(quoted(language));
+                u"hreflang %1 is not a language tag (BCP 47) or x-default"_s.arg(inQuotes(language));
             if (const QString tag = suggestedTag(language); !tag.isEmpty())
-                message += u"; the tag for %1 is %2"_s.arg(language, quoted(tag));
+                message += u"; the tag for %1 is %2"_s.arg(language, inQuotes(tag));
             findings.push_back(makeFinding(u"hreflang-invalid", link.at, message));
         }
         // Alternates may be relative to the page, whose address is the canonical one.

@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -133,16 +132,7 @@ QString sarifUri(const QString &file)
     QByteArray path = fileNameBytes(file);
     while (path.startsWith("./"))
         path.remove(0, 2);
-    QByteArray uri;
-    for (char c : path) {
-        const auto b = static_cast<unsigned char>(c);
-        const bool unreserved = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-                                b == '-' || b == '.' || b == '_' || b == '~' || b == '/';
-        if (unreserved)
-            uri += c;
-        else
-            uri += '%' + QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
-    }
+    const QByteArray uri = path.toPercentEncoding("/");
     return QString::fromLatin1(file.startsWith(u'/') ? "file://" + uri : uri);
 }
 
