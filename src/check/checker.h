@@ -83,6 +83,6 @@ LengthMeasure measureDescription(QStringView text, const TextMeasure &measure);
 Finding unreadablePage(const QString &reason);
 
 // A finding of a rule in kRules, at its level.
-Finding makeFinding(std::u16string_view rule, Position at, const QString &message);
+Finding makeFinding(std::u16string_view id, Position at, const QString &message);
 
 } // namespace brindle::check

@@ -224,7 +224,7 @@ QStringList typesOf(const QJsonObject &node)
     if (type.isString())
         return {type.toString()};
     QStringList types;
-    for (const QJsonValue &t : type.toArray())
+    for (const QJsonValue t : type.toArray())
         types << t.toString();
     return types;
 }
@@ -263,7 +263,7 @@ QString nodeProblem(const QJsonValue &value, QStringList *missing)
                                                 : QJsonArray{node.value(u"@graph")};
     else
         nodes.append(node);
-    for (const QJsonValue &member : std::as_const(nodes)) {
+    for (const QJsonValue member : std::as_const(nodes)) {
         if (!member.isObject() || !hasValue(member.toObject(), u"@type"))
             return u"has no @type"_s;
         if (missing) {
@@ -351,7 +351,7 @@ QString structuredDataProblem(const QString &text, QStringList *missing)
         const QJsonArray nodes = document.array();
         if (nodes.isEmpty())
             return u"is an empty list"_s;
-        for (const QJsonValue &node : nodes) {
+        for (const QJsonValue node : nodes) {
             if (QString problem = nodeProblem(node, missing); !problem.isEmpty())
                 return problem;
         }
