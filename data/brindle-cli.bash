@@ -72,7 +72,9 @@ _brindle_cli()
             return
             ;;
         --format)
-            COMPREPLY=($(compgen -W 'text json' -- "$cur"))
+            local formats='text json'
+            [[ $command == check ]] && formats+=' sarif'
+            COMPREPLY=($(compgen -W "$formats" -- "$cur"))
             return
             ;;
         --structured-data)

@@ -104,6 +104,25 @@ install_sdtt() {
 }
 [ "$tests" = 0 ] || install_sdtt
 
+# The SARIF validator for check's SARIF output, pinned, in the user's cache;
+# tests/check/validate_sarif.sh looks for it there. Its Linux package is a
+# self-contained program (no .NET runtime needed), shipped without its
+# execute bit.
+sarif_version=5.7.0
+sarif_dir=${XDG_CACHE_HOME:-$HOME/.cache}/brindle/sarif
+install_sarif_multitool() {
+    local installed tool=$sarif_dir/node_modules/@microsoft/sarif-multitool-linux
+    installed=$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' "$tool/package.json" 2>/dev/null || true)
+    if [ "$installed" != "$sarif_version" ] || [ ! -f "$tool/Sarif.Multitool" ]; then
+        echo "setup.sh: installing @microsoft/sarif-multitool $sarif_version into $sarif_dir" >&2
+        mkdir -p "$sarif_dir"
+        npm install --prefix "$sarif_dir" --no-audit --no-fund --ignore-scripts --no-save \
+            "@microsoft/sarif-multitool@$sarif_version" "@microsoft/sarif-multitool-linux@$sarif_version" >/dev/null
+    fi
+    chmod +x "$tool/Sarif.Multitool"
+}
+[ "$tests" = 0 ] || install_sarif_multitool
+
 # Line tables are all the debug information backtraces and the sanitizers'
 # reports need, and they build in two thirds of the time full information takes.
 cmake_args=(-S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)

@@ -1,5 +1,6 @@
 #include "check/checker.h"
 
+#include "check/headrules.h"
 #include "pagehead/pagecharset.h"
 #include "tags/languagetag.h"
 #include "tags/socialtags.h"
@@ -13,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace brindle::check {
 
-const std::array<Rule, 24> kRules = {{
+const std::array<Rule, 36> kRules = {{
     {u"page-unreadable", Level::Error, u"the page cannot be read"},
     {u"title-missing", Level::Error, u"the page has no title"},
     {u"title-empty", Level::Error, u"the title is empty"},
@@ -34,6 +35,11 @@ const std::array<Rule, 24> kRules = {{
      u"the declared charset is not one browsers know, so they ignore the declaration"},
     {u"charset-mismatch", Level::Warning,
      u"the page's bytes are UTF-8 with non-ASCII characters, but another charset is declared"},
+    {u"charset-missing", Level::Warning,
+     u"the page has non-ASCII characters but declares no charset, so browsers may guess another one"},
+    {u"charset-late", Level::Warning,
+     u"the charset declaration ends after the first 1024 bytes, where browsers look for it before "
+     u"reading the page"},
     {u"content-language-tag", Level::Info, u"content-language is not a language tag (BCP 47)"},
     {u"robots-noindex", Level::Info, u"robots keeps the page out of search engines' indexes"},
     {u"robots-nofollow", Level::Info, u"robots tells search engines not to follow the page's links"},
@@ -46,6 +52,26 @@ const std::array<Rule, 24> kRules = {{
     {u"social-title-length", Level::Warning, u"og:title is longer than 60 characters, where cards cut it"},
     {u"social-image-address", Level::Error,
      u"og:image or twitter:image is not an absolute http:// or https:// address"},
+    {u"viewport-missing", Level::Warning,
+     u"no <meta name=\"viewport\">: phones lay the page out at a desktop width, zoomed out"},
+    {u"html-lang-missing", Level::Warning,
+     u"the <html> tag has no lang: screen readers and translation must guess the page's language"},
+    {u"canonical-relative", Level::Warning,
+     u"the canonical address is relative; search engines want it absolute"},
+    {u"canonical-multiple", Level::Error,
+     u"more than one canonical link; search engines then ignore them all"},
+    {u"canonical-invalid", Level::Error, u"the canonical address is not an http:// or https:// address"},
+    {u"hreflang-invalid", Level::Error,
+     u"an alternate's hreflang is not a language tag (BCP 47) or x-default"},
+    {u"hreflang-no-self", Level::Warning,
+     u"the page's alternates by language do not list the page itself (its canonical address)"},
+    {u"xhtml-not-well-formed", Level::Error,
+     u"a bare & or < in a tag's value of an XHTML page, which XML parsers refuse"},
+    {u"structured-data-invalid", Level::Error,
+     u"structured data (application/ld+json) that is not JSON, or lacks @context or @type"},
+    {u"structured-data-incomplete", Level::Warning,
+     u"structured data of type WebSite, Organization or Article without a property search engines "
+     u"require for it"},
 }};
 
 QString levelName(Level level)
@@ -78,14 +104,15 @@ bool PageReport::hasErrors() const
 
 namespace {
 
+// How far browsers look for a charset declaration before reading a page.
+constexpr qsizetype kCharsetScanBytes = 1024;
+
 // Where the cards of chat programs and social networks cut a title.
 constexpr int kSocialTitleMaxCharacters = 60;
 
 Finding finding(std::u16string_view id, Position at, const QString &message)
 {
-    const Rule *rule = findRule(QStringView(id.data(), qsizetype(id.size())));
-    Q_ASSERT(rule);
-    return {QString::fromUtf16(id.data(), qsizetype(id.size())), rule->level, at, message};
+    return makeFinding(id, at, message);
 }
 
 QString pixels(double width)
@@ -185,6 +212,22 @@ void checkCharsets(const PageFacts &facts, PageReport &report)
         report.findings.push_back(
             finding(u"charset-undecodable", {}, u"page's bytes are not UTF-8 and it declares no charset"_s));
         return;
+    }
+    if (facts.charsets.empty() && !facts.bytesAreAscii && !byteOrderMark) {
+        report.findings.push_back(finding(u"charset-missing", {},
+                                          u"page has non-ASCII characters but declares no charset; browsers "
+                                          u"may guess another one and garble them"_s));
+    }
+    // Browsers look for the declaration in the first 1024 bytes before they
+    // read the page; one they meet later makes them start again in it.
+    if (!facts.charsets.empty() && facts.wholePage && !byteOrderMark &&
+        facts.charsets.front().endOffset > kCharsetScanBytes) {
+        const CharsetFact &first = facts.charsets.front();
+        report.findings.push_back(finding(
+            u"charset-late", first.at,
+            u"charset declaration ends at byte %1; browsers look for it in the first %2 bytes, and read the "
+            u"page again or in a guessed charset when it comes later"_s.arg(first.endOffset)
+                .arg(kCharsetScanBytes)));
     }
     const CharsetFact *first = nullptr;
     for (const CharsetFact &fact : facts.charsets) {
@@ -381,6 +424,7 @@ PageReport checkPage(const PageFacts &facts, const TextMeasure &measure, const Q
     checkCharsets(facts, report);
     checkMetas(facts, report);
     checkSocial(facts, report);
+    checkHead(facts, report.findings);
     sortFindings(report);
     return report;
 }
@@ -402,6 +446,13 @@ LengthMeasure measureTitle(QStringView text, const TextMeasure &measure)
 LengthMeasure measureDescription(QStringView text, const TextMeasure &measure)
 {
     return measureText(collapseWhitespace(text), measure, kDescriptionPixelSize);
+}
+
+Finding makeFinding(std::u16string_view id, Position at, const QString &message)
+{
+    const Rule *rule = findRule(QStringView(id.data(), qsizetype(id.size())));
+    Q_ASSERT(rule);
+    return {QString::fromUtf16(id.data(), qsizetype(id.size())), rule->level, at, message};
 }
 
 Finding unreadablePage(const QString &reason)

@@ -32,7 +32,7 @@ struct Rule
 };
 
 // Every rule the checker has, in the order `brindle-cli check --rules` lists them.
-extern const std::array<Rule, 24> kRules;
+extern const std::array<Rule, 36> kRules;
 
 // The rule with that id; nullptr for none.
 const Rule *findRule(QStringView id);
@@ -81,5 +81,8 @@ LengthMeasure measureDescription(QStringView text, const TextMeasure &measure);
 
 // A finding for a page that could not be read at all.
 Finding unreadablePage(const QString &reason);
+
+// A finding of a rule in kRules, at its level.
+Finding makeFinding(std::u16string_view id, Position at, const QString &message);
 
 } // namespace brindle::check

@@ -27,6 +27,17 @@ PageReport unreadableReport(const QString &file, const QString &reason)
     return report;
 }
 
+PageReport checkBytes(QByteArrayView bytes, const TextMeasure &measure, const QString &file, bool wholePage)
+{
+    const std::optional<pagehead::PageHead> head = pagehead::parseHead(bytes, true);
+    if (!head || unreadable(*head))
+        return unreadableReport(file, head ? head->problemText : u"cannot be read"_s);
+    PageFacts facts = factsOfHead(*head);
+    facts.wholePage = wholePage;
+    scanBytes(facts, bytes);
+    return checkPage(facts, measure, file);
+}
+
 } // namespace
 
 PageReport checkPageFile(const QString &path, const TextMeasure &measure)
@@ -48,18 +59,14 @@ PageReport checkPageFile(const QString &path, const TextMeasure &measure)
 
 PageReport checkPageBytes(QByteArrayView bytes, const TextMeasure &measure, const QString &file)
 {
-    const std::optional<pagehead::PageHead> head = pagehead::parseHead(bytes, true);
-    if (!head || unreadable(*head))
-        return unreadableReport(file, head ? head->problemText : u"cannot be read"_s);
-    PageFacts facts = factsOfHead(*head);
-    scanBytes(facts, bytes);
-    return checkPage(facts, measure, file);
+    return checkBytes(bytes, measure, file, true);
 }
 
 PageReport checkTagLines(const QStringList &lines, const TextMeasure &measure)
 {
-    // UTF-8, as every page Brindle writes.
-    return checkPageBytes(tags::joinLines(lines).toUtf8(), measure);
+    // UTF-8, as every page Brindle writes. The page builder puts the <html>
+    // tag and the document type around them; only the lines are judged.
+    return checkBytes(tags::joinLines(lines).toUtf8(), measure, QString(), false);
 }
 
 } // namespace brindle::check

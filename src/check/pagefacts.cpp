@@ -65,7 +65,41 @@ QString attributeValue(const pagehead::HeadElement &element, QStringView name)
     return attribute ? attribute->value : QString();
 }
 
+bool isStructuredData(const pagehead::HeadElement &element)
+{
+    return element.name == u"script"_s &&
+           attributeValue(element, u"type")
+                   .trimmed()
+                   .compare(u"application/ld+json"_s, Qt::CaseInsensitive) == 0;
+}
+
+// What XML reads of a value: the head's own tags, written as they stand.
+void addWrittenValues(PageFacts &facts, const pagehead::HeadElement &element)
+{
+    for (const pagehead::HeadAttribute &attribute : element.attributes)
+        facts.writtenValues.push_back({element.name, attribute.name, attribute.value, positionOf(element)});
+    if (element.name == u"title"_s)
+        facts.writtenValues.push_back({element.name, QString(), element.text, positionOf(element)});
+}
+
 } // namespace
+
+bool LinkFact::hasRel(QStringView token) const
+{
+    const QStringView text(rel);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i].isSpace())
+            ++i;
+        qsizetype end = i;
+        while (end < text.size() && !text[end].isSpace())
+            ++end;
+        if (end > i && text.sliced(i, end - i).compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+        i = end;
+    }
+    return false;
+}
 
 QString decodeReferences(const QString &text, bool inAttribute)
 {
@@ -122,9 +156,35 @@ PageFacts factsOfHead(const pagehead::PageHead &head)
         if (declaration.charset.trimmed().isEmpty() || declaration.element < 0 ||
             std::size_t(declaration.element) >= head.elements.size())
             continue;
-        facts.charsets.push_back({declaration.charset.trimmed(),
-                                  positionOf(head.elements[std::size_t(declaration.element)]),
-                                  Decoding::Decodes});
+        const pagehead::HeadElement &element = head.elements[std::size_t(declaration.element)];
+        facts.charsets.push_back(
+            {declaration.charset.trimmed(), positionOf(element), Decoding::Decodes, element.startTagEnd});
+    }
+    for (const pagehead::HeadElement &element : head.elements) {
+        if (element.depth != 0)
+            continue;
+        if (element.name == u"link"_s) {
+            LinkFact link;
+            link.rel = attributeValue(element, u"rel");
+            link.href = decodeReferences(attributeValue(element, u"href"), true);
+            if (const pagehead::HeadAttribute *hreflang = element.attribute(u"hreflang"))
+                link.hreflang = decodeReferences(hreflang->value, true);
+            link.at = positionOf(element);
+            facts.links.push_back(std::move(link));
+        } else if (isStructuredData(element)) {
+            facts.structuredData.push_back({element.text, positionOf(element)});
+        }
+        if (head.xhtml)
+            addWrittenValues(facts, element);
+    }
+    facts.xhtml = head.xhtml;
+    if (head.html) {
+        facts.htmlTagWritten = true;
+        facts.htmlAt = positionOf(*head.html);
+        facts.htmlLanguage = attributeValue(*head.html, u"lang").trimmed();
+        // XML reads only xml:lang, HTML only lang: an XHTML page may have either.
+        if (facts.htmlLanguage.isEmpty() && head.xhtml)
+            facts.htmlLanguage = attributeValue(*head.html, u"xml:lang").trimmed();
     }
     return facts;
 }

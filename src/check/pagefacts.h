@@ -1,13 +1,14 @@
 #pragma once
 
-// What the checker needs to know about a page: its titles and meta tags with
-// their places, the charsets it declares, and whether its bytes decode with
-// them. Taken from the head reader's result and the bytes it read (the
-// head, and at least the first 64 KiB of the page); the rules never see
-// markup.
+// What the checker needs to know about a page: its titles, meta and link
+// tags and structured data with their places, the language of its <html>,
+// the charsets it declares, and whether its bytes decode with them. Taken
+// from the head reader's result and the bytes it read (the head, and at
+// least the first 64 KiB of the page); the rules never see markup.
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 #include <vector>
@@ -53,6 +54,35 @@ struct CharsetFact
     QString charset; // as declared
     Position at;
     Decoding decoding = Decoding::Decodes;
+    qsizetype endOffset = 0; // one past the declaring tag, in the page's bytes
+};
+
+struct LinkFact
+{
+    QString rel;                     // the rel attribute as written: tokens separated by whitespace
+    QString href;                    // references decoded
+    std::optional<QString> hreflang; // references decoded; none without the attribute
+    Position at;
+
+    // Whether rel holds the token (letter case does not matter).
+    bool hasRel(QStringView token) const;
+};
+
+// A <script type="application/ld+json">.
+struct StructuredDataFact
+{
+    QString text; // as written: a script's text holds no references
+    Position at;
+};
+
+// A value as the page writes it: an attribute's between its quotes, or a
+// title's text, for the rules of XHTML's syntax.
+struct WrittenValue
+{
+    QString element;   // "meta"
+    QString attribute; // "content"; empty for a title's text
+    QString text;
+    Position at; // of the element
 };
 
 struct PageFacts
@@ -67,6 +97,19 @@ struct PageFacts
     // The encoding of the byte-order mark the page begins with, which
     // browsers follow whatever the page declares; empty for none.
     QString byteOrderMark;
+
+    std::vector<LinkFact> links;
+    std::vector<StructuredDataFact> structuredData;
+    // False for tag lines alone (the window's): no <html> around them and no
+    // bytes before them, so the rules on those stay quiet.
+    bool wholePage = true;
+    bool htmlTagWritten = false;
+    Position htmlAt;
+    // The lang of the <html> tag (for XHTML also xml:lang), trimmed; empty
+    // for none.
+    QString htmlLanguage;
+    bool xhtml = false;
+    std::vector<WrittenValue> writtenValues; // only for XHTML pages
 };
 
 // Titles, metas and declared charsets of a head as the reader found them.

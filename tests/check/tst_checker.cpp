@@ -23,17 +23,21 @@ namespace {
 // A small page that passes every rule; each case changes one part of it.
 struct Page
 {
+    QByteArray doctype = "<!DOCTYPE html>";
+    QByteArray html = "<html lang=\"en-GB\">";
     QByteArray title = "<title>Fish and Chips in Leeds</title>";
     QByteArray description = "<meta name=\"description\" content=\"Fresh fish and hand-cut chips, fried to "
                              "order every day from eleven in the morning.\">";
     QByteArray charset = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
-    QByteArray extra; // from line 7
+    QByteArray viewport =
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"; // line 3
+    QByteArray extra;                                                               // from line 7
     QByteArray body = "<p>Open daily.</p>";
 
     QByteArray bytes() const
     {
-        return "<!DOCTYPE html>\n<html>\n<head>\n" + title + "\n" + description + "\n" + charset + "\n" +
-               extra + "\n</head>\n<body>\n" + body + "\n</body>\n</html>\n";
+        return doctype + "\n" + html + "\n<head>" + viewport + "\n" + title + "\n" + description + "\n" +
+               charset + "\n" + extra + "\n</head>\n<body>\n" + body + "\n</body>\n</html>\n";
     }
 };
 
@@ -50,6 +54,24 @@ QStringList ruleIds(const PageReport &report)
 PageReport checked(const Page &page, const QString &file = u"page.html"_s)
 {
     return checkPageBytes(page.bytes(), FontMeasure::liberationSans(), file);
+}
+
+const QByteArray kXhtmlDoctype = "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+                                 "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">";
+
+QByteArray structuredData(const QByteArray &json)
+{
+    return "<script type=\"application/ld+json\">" + json + "</script>";
+}
+
+// A charset declaration that ends at byte `end` of the page, after a
+// comment that fills the space before it.
+void charsetEndingAt(Page &p, qsizetype end)
+{
+    p.charset = "<!---->";
+    p.extra = "<meta charset=\"utf-8\">";
+    const qsizetype now = p.bytes().indexOf(p.extra) + p.extra.size();
+    p.charset = "<!--" + QByteArray(end - now, ' ') + "-->";
 }
 
 } // namespace
@@ -183,6 +205,175 @@ private slots:
             << Fault([](Page &p) { p.extra = "<meta name=\"rating\" content=\"General\">"; })
             << u"rating-ignored"_s << 7 << 1
             << u"major search engines ignore rating \"General\"; they read only \"adult\""_s;
+        QTest::addRow("no viewport")
+            << Fault([](Page &p) { p.viewport.clear(); }) << u"viewport-missing"_s << 0 << 0
+            << u"page has no <meta name=\"viewport\">; phones lay it out at a desktop "
+               u"width, zoomed out"_s;
+        QTest::addRow("html without lang")
+            << Fault([](Page &p) { p.html = "<html>"; }) << u"html-lang-missing"_s << 2 << 1
+            << u"<html> has no lang; screen readers and translation must guess the page's language"_s;
+        QTest::addRow("html with a blank lang")
+            << Fault([](Page &p) { p.html = "<html lang=\" \">"; }) << u"html-lang-missing"_s << 2 << 1
+            << u"<html> has no lang; screen readers and translation must guess the page's language"_s;
+        QTest::addRow("no html tag") << Fault([](Page &p) { p.html.clear(); }) << u"html-lang-missing"_s << 0
+                                     << 0
+                                     << u"page has no <html> tag with lang; screen readers and translation "
+                                        u"must guess the page's language"_s;
+        QTest::addRow("XHTML without either lang")
+            << Fault([](Page &p) {
+                   p.doctype = kXhtmlDoctype;
+                   p.html = "<html xmlns=\"http://www.w3.org/1999/xhtml\">";
+               })
+            << u"html-lang-missing"_s << 2 << 1
+            << u"<html> has no lang or xml:lang; screen readers and translation must guess the page's "
+               u"language"_s;
+        QTest::addRow("HTML reads no xml:lang")
+            << Fault([](Page &p) { p.html = "<html xml:lang=\"en\">"; }) << u"html-lang-missing"_s << 2 << 1
+            << u"<html> has no lang; screen readers and translation must guess the page's language"_s;
+        QTest::addRow("non-ASCII text and no charset")
+            << Fault([](Page &p) {
+                   p.charset.clear();
+                   p.body = "Zo\xc3\xab";
+               })
+            << u"charset-missing"_s << 0 << 0
+            << u"page has non-ASCII characters but declares no charset; browsers may guess another one and "
+               u"garble them"_s;
+        QTest::addRow("charset ends at byte 1025")
+            << Fault([](Page &p) { charsetEndingAt(p, 1025); }) << u"charset-late"_s << 7 << 1
+            << u"charset declaration ends at byte 1025; browsers look for it in the first 1024 bytes, and "
+               u"read the page again or in a guessed charset when it comes later"_s;
+        QTest::addRow("relative canonical")
+            << Fault([](Page &p) { p.extra = "<link rel=\"canonical\" href=\"/fish.html\">"; })
+            << u"canonical-relative"_s << 7 << 1
+            << u"canonical address \"/fish.html\" is relative; search engines want the absolute one, such as "
+               u"https://example.org/page.html"_s;
+        QTest::addRow("canonical without scheme")
+            << Fault([](Page &p) { p.extra = "<link rel=canonical href=//example.org/fish>"; })
+            << u"canonical-relative"_s << 7 << 1
+            << u"canonical address \"//example.org/fish\" is relative; search engines want the absolute one, "
+               u"such as https://example.org/page.html"_s;
+        QTest::addRow("canonical of another scheme")
+            << Fault([](Page &p) { p.extra = "<link rel=\"canonical\" href=\"ftp://example.org/fish\">"; })
+            << u"canonical-invalid"_s << 7 << 1
+            << u"canonical address \"ftp://example.org/fish\" is not an http:// or https:// address"_s;
+        QTest::addRow("canonical without host")
+            << Fault([](Page &p) { p.extra = "<link rel=\"canonical\" href=\"https:///fish\">"; })
+            << u"canonical-invalid"_s << 7 << 1
+            << u"canonical address \"https:///fish\" is not an http:// or https:// address"_s;
+        QTest::addRow("canonical with a blank in the host")
+            << Fault([](Page &p) { p.extra = "<link rel=\"canonical\" href=\"https://exa mple.org/\">"; })
+            << u"canonical-invalid"_s << 7 << 1
+            << u"canonical address \"https://exa mple.org/\" is not an http:// or https:// address"_s;
+        QTest::addRow("canonical without address")
+            << Fault([](Page &p) { p.extra = "<link rel=\"canonical\" href=\"\">"; })
+            << u"canonical-invalid"_s << 7 << 1 << u"canonical link has no address"_s;
+        QTest::addRow("two canonicals")
+            << Fault([](Page &p) {
+                   p.extra = "<link rel=\"canonical\" href=\"https://example.org/a\">\n"
+                             "  <link rel=\"canonical\" href=\"https://example.org/a\">";
+               })
+            << u"canonical-multiple"_s << 8 << 3
+            << u"second canonical link (the first is at line 7); search engines ignore a page's canonical "
+               u"links when it has more than one"_s;
+        QTest::addRow("hreflang with an underscore")
+            << Fault([](Page &p) {
+                   p.extra = "<link rel=\"alternate\" hreflang=\"en_US\" href=\"https://example.org/us\">";
+               })
+            << u"hreflang-invalid"_s << 7 << 1
+            << u"hreflang \"en_US\" is not a language tag (BCP 47) or x-default; the tag for en_US is "
+               u"\"en-US\""_s;
+        QTest::addRow("hreflang for the United Kingdom")
+            << Fault([](Page &p) {
+                   p.extra = "<link rel=\"alternate\" hreflang=\"en-uk\" href=\"https://example.org/uk\">";
+               })
+            << u"hreflang-invalid"_s << 7 << 1
+            << u"hreflang \"en-uk\" is not a language tag (BCP 47) or x-default; the tag for en-uk is "
+               u"\"en-GB\""_s;
+        QTest::addRow("hreflang of a language's name")
+            << Fault([](Page &p) {
+                   p.extra = "<link rel=\"alternate\" hreflang=\"German\" href=\"https://example.org/de\">";
+               })
+            << u"hreflang-invalid"_s << 7 << 1
+            << u"hreflang \"German\" is not a language tag (BCP 47) or x-default; the tag for German is "
+               u"\"de\""_s;
+        QTest::addRow("empty hreflang") << Fault([](Page &p) {
+            p.extra = "<link rel=\"alternate\" hreflang=\"\" href=\"https://example.org/de\">";
+        }) << u"hreflang-invalid"_s << 7 << 1
+                                        << u"hreflang \"\" is not a language tag (BCP 47) or x-default"_s;
+        QTest::addRow("alternates without the page itself")
+            << Fault([](Page &p) {
+                   p.extra =
+                       "<link rel=\"canonical\" href=\"https://example.org/en/fish\">\n"
+                       "<link rel=\"alternate\" hreflang=\"de\" href=\"https://example.org/de/fish\">\n"
+                       "<link rel=\"alternate\" hreflang=\"x-default\" href=\"https://example.org/fish\">";
+               })
+            << u"hreflang-no-self"_s << 8 << 1
+            << u"alternates by language do not list the page's own address https://example.org/en/fish; "
+               u"search engines ignore alternates whose pages do not list themselves and one another"_s;
+        QTest::addRow("bare & in an XHTML page's value")
+            << Fault([](Page &p) {
+                   p.doctype = kXhtmlDoctype;
+                   p.description.replace("hand-cut", "hand-cut & salted");
+               })
+            << u"xhtml-not-well-formed"_s << 5 << 1
+            << u"bare \"&\" in the content of <meta>; an XHTML page must write it as &amp;, or XML parsers "
+               u"refuse the page"_s;
+        QTest::addRow("& of no reference in an XHTML page")
+            << Fault([](Page &p) {
+                   p.doctype = kXhtmlDoctype;
+                   p.extra = "<link rel=\"icon\" href=\"/icon?a=1&#;b=2\" />";
+               })
+            << u"xhtml-not-well-formed"_s << 7 << 1
+            << u"bare \"&\" in the href of <link>; an XHTML page must write it as &amp;, or XML parsers "
+               u"refuse the page"_s;
+        QTest::addRow("< in an XHTML page's title")
+            << Fault([](Page &p) {
+                   p.doctype = kXhtmlDoctype;
+                   p.title = "<title>Fish < Chips in Leeds</title>";
+               })
+            << u"xhtml-not-well-formed"_s << 4 << 1
+            << u"bare \"<\" in the text of <title>; an XHTML page must write it as &lt;, or XML parsers "
+               u"refuse the page"_s;
+        QTest::addRow("structured data that is no JSON")
+            << Fault([](Page &p) { p.extra = structuredData("{\"@context\": \"https://schema.org\",}"); })
+            << u"structured-data-invalid"_s << 7 << 1
+            << u"structured data is not JSON: object is missing after a comma at byte 35"_s;
+        QTest::addRow("empty structured data")
+            << Fault([](Page &p) { p.extra = structuredData(" \n "); }) << u"structured-data-invalid"_s << 7
+            << 1 << u"structured data is empty"_s;
+        QTest::addRow("structured data without @context") << Fault([](Page &p) {
+            p.extra =
+                structuredData("{\"@type\":\"WebSite\",\"name\":\"Fish\",\"url\":\"https://example.org/\"}");
+        }) << u"structured-data-invalid"_s << 7 << 1 << u"structured data has no @context"_s;
+        QTest::addRow("structured data without @type") << Fault([](Page &p) {
+            p.extra = structuredData("{\"@context\":\"https://schema.org\",\"name\":\"Fish\"}");
+        }) << u"structured-data-invalid"_s << 7 << 1 << u"structured data has no @type"_s;
+        QTest::addRow("a graph node without @type") << Fault([](Page &p) {
+            p.extra =
+                structuredData("{\"@context\":\"https://schema.org\",\"@graph\":[{\"@type\":\"WebSite\","
+                               "\"name\":\"Fish\",\"url\":\"https://example.org/\"},{\"name\":\"x\"}]}");
+        }) << u"structured-data-invalid"_s << 7 << 1 << u"structured data has no @type"_s;
+        QTest::addRow("a list with a node that is no object") << Fault([](Page &p) {
+            p.extra = structuredData("[{\"@context\":\"https://schema.org\",\"@type\":\"Thing\"},3]");
+        }) << u"structured-data-invalid"_s << 7 << 1 << u"structured data is not a JSON object"_s;
+        QTest::addRow("article without picture, date and author")
+            << Fault([](Page &p) {
+                   p.extra = structuredData(
+                       "{\"@context\":\"https://"
+                       "schema.org\",\"@type\":\"Article\",\"headline\":\"Fish\",\"image\":\"\"}");
+               })
+            << u"structured-data-incomplete"_s << 7 << 1
+            << u"structured data: Article lacks image, datePublished, author, which search engines require "
+               u"to show it in their results"_s;
+        QTest::addRow("website without address, in a graph")
+            << Fault([](Page &p) {
+                   p.extra = structuredData(
+                       "{\"@context\":\"https://schema.org\",\"@graph\":[{\"@type\":\"WebSite\","
+                       "\"name\":\"Fish\",\"url\":null}]}");
+               })
+            << u"structured-data-incomplete"_s << 7 << 1
+            << u"structured data: WebSite lacks url, which search engines require to show it in their "
+               u"results"_s;
         QTest::addRow("binary file") << Fault([](Page &p) {
             p.title = QByteArray("<title>a\0b</title>", 19);
         }) << u"page-unreadable"_s << 0
@@ -243,6 +434,59 @@ private slots:
             p.charset = "<meta charset=\"iso-8859-1\">";
             p.body = "caf\xe9";
         });
+        QTest::addRow("XHTML with xml:lang alone") << Fault([](Page &p) {
+            p.doctype = kXhtmlDoctype;
+            p.html = "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"en\">";
+        });
+        QTest::addRow("charset ends at byte 1024") << Fault([](Page &p) { charsetEndingAt(p, 1024); });
+        QTest::addRow("a late charset after a byte-order mark") << Fault([](Page &p) {
+            charsetEndingAt(p, 1100);
+            p.doctype.prepend("\xef\xbb\xbf");
+        });
+        QTest::addRow("non-ASCII text after a byte-order mark") << Fault([](Page &p) {
+            p.doctype.prepend("\xef\xbb\xbf");
+            p.charset.clear();
+            p.body = "Zo\xc3\xab";
+        });
+        QTest::addRow("canonical in capitals, among other tokens") << Fault([](Page &p) {
+            p.extra = "<link rel=\"nofollow\tCANONICAL\" href=\"HTTPS://Example.org/fish?a=1&amp;b=2\">";
+        });
+        QTest::addRow("alternates listing the page, relative and spelt otherwise") << Fault([](Page &p) {
+            p.extra =
+                "<link rel=\"canonical\" href=\"https://example.org/en/fish\">\n"
+                "<link rel=\"alternate\" hreflang=\"de-CH\" href=\"https://example.org/de/fish\">\n"
+                "<link rel=\"alternate\" hreflang=\"en\" href=\"/en/./fish\">\n"
+                "<link rel=\"alternate\" hreflang=\"X-Default\" href=\"https://EXAMPLE.org:443/en/fish\">";
+        });
+        QTest::addRow("a feed is no alternate by language") << Fault([](Page &p) {
+            p.extra = "<link rel=\"canonical\" href=\"https://example.org/fish\">"
+                      "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"/feed.xml\">";
+        });
+        QTest::addRow("references and a bare & in an HTML page") << Fault([](Page &p) {
+            p.description.replace("hand-cut", "hand-cut & salted");
+            p.extra = "<link rel=\"icon\" href=\"/i?a=1&amp;b=&#38;&#x26;&eacute;\">";
+        });
+        QTest::addRow("references in an XHTML page") << Fault([](Page &p) {
+            p.doctype = kXhtmlDoctype;
+            p.description.replace("hand-cut", "hand-cut &amp; &#x26; &#38; &eacute; salted");
+        });
+        QTest::addRow("complete structured data of every type") << Fault([](Page &p) {
+            p.extra =
+                structuredData("{\"@context\":\"https://schema.org\",\"@type\":\"WebSite\",\"name\":\"Fish\","
+                               "\"url\":\"https://example.org/\"}") +
+                structuredData("[{\"@context\":\"https://schema.org\",\"@type\":\"Organization\","
+                               "\"url\":\"https://example.org/\",\"logo\":\"https://example.org/l.png\"}]") +
+                structuredData(
+                    "{\"@context\":\"https://schema.org\",\"@type\":[\"BlogPosting\"],\"headline\":\"Fish\","
+                    "\"image\":[\"https://example.org/f.png\"],\"datePublished\":\"2024-05-01\","
+                    "\"author\":{\"@type\":\"Person\",\"name\":\"Jo\"}}");
+        });
+        QTest::addRow("structured data of another type, its type in capitals") << Fault([](Page &p) {
+            p.extra = "<script type=\"Application/LD+JSON\">{\"@context\":\"https://schema.org\","
+                      "\"@type\":\"Recipe\"}</script>";
+        });
+        QTest::addRow("a script of another type")
+            << Fault([](Page &p) { p.extra = "<script type=\"application/json\">not json</script>"; });
         QTest::addRow("Shift_JIS bytes under Shift_JIS") << Fault([](Page &p) {
             p.charset = "<meta charset=\"shift_jis\">";
             p.body = "\x82\xa0\x82\xa2";

@@ -32,7 +32,9 @@ namespace {
 // A page that passes every rule but those on its extra lines, from line 6 on.
 QByteArray pageWith(const QByteArray &extra)
 {
-    return "<!DOCTYPE html>\n<html>\n<head>\n<title>Fish and Chips in Leeds</title>\n"
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta name=\"viewport\" "
+           "content=\"width=device-width\">\n"
+           "<title>Fish and Chips in Leeds</title>\n"
            "<meta name=\"description\" content=\"Fresh fish and hand-cut chips, fried to order every day "
            "from eleven in the morning.\">\n" +
            extra + "\n</head>\n<body><p>Open daily.</p></body>\n</html>\n";

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 using namespace brindle;
@@ -16,7 +17,9 @@ namespace {
 
 QByteArray pageWith(const QByteArray &head)
 {
-    return "<!DOCTYPE html>\n<html>\n<head>\n" + head + "\n</head>\n<body></body>\n</html>\n";
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta name=\"viewport\" "
+           "content=\"width=device-width\">\n" +
+           head + "\n</head>\n<body></body>\n</html>\n";
 }
 
 // A description long enough to pass; `when` tells them apart.
@@ -102,7 +105,7 @@ private slots:
         QTest::addRow("no page") << QStringList() << QByteArray("brindle-cli check: missing PAGE\n");
         QTest::addRow("unknown format")
             << QStringList{u"--format"_s, u"xml"_s, u"a.html"_s}
-            << QByteArray("brindle-cli check: unknown format \"xml\"; text or json\n");
+            << QByteArray("brindle-cli check: unknown format \"xml\"; text, json or sarif\n");
         QTest::addRow("--rules with a page") << QStringList{u"--rules"_s, u"a.html"_s}
                                              << QByteArray("brindle-cli check: --rules takes no PAGE\n");
         QTest::addRow("unknown option") << QStringList{u"--strict"_s, u"a.html"_s}
@@ -155,6 +158,91 @@ private slots:
         const QJsonObject second = findings[1].toObject();
         QCOMPARE(second[u"rule"_s].toString(), u"page-unreadable"_s);
         QCOMPARE(second[u"file"_s].toString(), u"missing.html"_s);
+    }
+
+    // Folders are walked as apply walks them: their pages, with -r those
+    // of their subfolders, and never past the folders given.
+    void folders()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(u"site/sub"_s));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"outside"_s));
+        write(u"site/top.html"_s, pageWith("<title>Top</title>\n" + description("at the top")));
+        write(u"site/notes.txt"_s, "<title></title>");
+        write(u"site/sub/deep.htm"_s, pageWith(description("deep down")));
+        write(u"outside/far.html"_s, pageWith(description("far away")));
+        QVERIFY(QFile::link(m_dir.filePath(u"outside/far.html"_s), m_dir.filePath(u"site/far.html"_s)));
+
+        const auto flat = run({u"site"_s});
+        QCOMPARE(flat.status, 0);
+        QCOMPARE(flat.out, QByteArray());
+        QCOMPARE(flat.err, QByteArray("site/far.html: a symbolic link to " +
+                                      m_dir.filePath(u"outside/far.html"_s).toUtf8() +
+                                      ", outside the folders given; skipped\n"));
+
+        const auto deep = run({u"--recursive"_s, u"site/"_s});
+        QCOMPARE(deep.status, 1);
+        QCOMPARE(deep.out, QByteArray("site/sub/deep.htm: error: page has no <title> [title-missing]\n"));
+    }
+
+    // A name or a value holding control characters must not drive the
+    // terminal: each is escaped, as is a byte that is not UTF-8.
+    void controlCharactersAreEscaped()
+    {
+        const QString name = QString::fromUtf8("red\x1b[31m\xc2\x9b.html");
+        write(name, pageWith("<title>Fish</title>\n" + description("\x07") +
+                             "\n<meta name=\"robots\" content=\"noindex,\x1b]0;owned\x07\">"));
+        const auto r = run({name, QString::fromUtf8("bad\x1b.html")});
+        QVERIFY2(!r.out.contains('\x1b') && !r.out.contains('\x07') && !r.out.contains("\xc2\x9b"),
+                 r.out.constData());
+        QVERIFY2(!r.err.contains('\x1b'), r.err.constData());
+        QCOMPARE(
+            r.out,
+            QByteArray("red\\x1b[31m\\u009b.html:6:1: info: robots \"noindex,\\x1b]0;owned\\x07\": search "
+                       "engines leave this page out of their results [robots-noindex]\n"
+                       "bad\\x1b.html: error: cannot be opened (No such file or directory) "
+                       "[page-unreadable]\n"));
+    }
+
+    void sarif()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(u"s p"_s));
+        const QString absolute =
+            write(u"s p/c:d.html"_s, pageWith("<meta name=\"keywords\" content=\"x\">\n<title>T</title>"));
+        const auto r = run({u"--format"_s, u"sarif"_s, u"./notitle.html"_s, absolute});
+        QCOMPARE(r.status, 1);
+        QJsonParseError error;
+        const QJsonObject log = QJsonDocument::fromJson(r.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(log[u"version"_s].toString(), u"2.1.0"_s);
+        const QJsonObject run0 = log[u"runs"_s].toArray()[0].toObject();
+        const QJsonObject driver = run0[u"tool"_s][u"driver"_s].toObject();
+        QCOMPARE(driver[u"name"_s].toString(), u"brindle-cli"_s);
+        const QJsonArray rules = driver[u"rules"_s].toArray();
+        QCOMPARE(rules.size(), qsizetype(check::kRules.size()));
+        for (const QJsonValue &rule : rules) {
+            QVERIFY(check::findRule(rule[u"id"_s].toString()));
+            QVERIFY(!rule[u"help"_s][u"text"_s].toString().isEmpty());
+        }
+        QVERIFY(run0[u"invocations"_s][0][u"executionSuccessful"_s].toBool());
+
+        QStringList seen;
+        for (const QJsonValue &v : run0[u"results"_s].toArray()) {
+            const QJsonObject result = v.toObject();
+            const QString id = result[u"ruleId"_s].toString();
+            // ruleIndex points at the rule, and info is SARIF's note.
+            QCOMPARE(rules[result[u"ruleIndex"_s].toInt()][u"id"_s].toString(), id);
+            const QJsonObject where = result[u"locations"_s][0][u"physicalLocation"_s].toObject();
+            // Not through arg(): the addresses hold percent signs.
+            seen << where[u"artifactLocation"_s][u"uri"_s].toString() + u' ' + id + u' ' +
+                        result[u"level"_s].toString() + u' ' +
+                        QString::number(where[u"region"_s][u"startLine"_s].toInt()) + u':' +
+                        QString::number(where[u"region"_s][u"startColumn"_s].toInt());
+        }
+        const QString uri = u"file://"_s + QString::fromLatin1(QUrl::toPercentEncoding(m_dir.path(), "/")) +
+                            u"/s%20p/c%3Ad.html"_s;
+        QCOMPARE(seen, (QStringList{u"notitle.html title-missing error 1:0"_s,
+                                    uri + u" description-missing warning 1:0"_s,
+                                    uri + u" keywords-ignored note 4:1"_s}));
     }
 
     void rulesList()

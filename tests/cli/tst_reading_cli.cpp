@@ -115,7 +115,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString page = dir.filePath(u"huge.html"_s);
-        QVERIFY(writeFile(page, "<head><title>Huge</title><meta name=description content=\"" +
+        QVERIFY(writeFile(page, "<html lang=en><head><title>Huge</title><meta name=viewport "
+                                "content=width=device-width><meta name=description content=\"" +
                                     QByteArray(60, 'd') + "\"></head><body>\n"));
         QFile file(page);
         if (!file.resize(qint64(100) << 30))
