@@ -103,10 +103,12 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStrin
     const QStringList social =
         socialLines(input.social, input.values[Title], input.values[Description], mode);
     out.lines += social;
+    const QStringList head = headLines(input, mode);
+    out.lines += head;
 
     out.caption = u"Meta Tags For "_s + mode.toString() + u" Documents"_s;
     out.pageMode = mode == QStringView(kModeHtml) ? 1 : 2;
-    out.noticeDue = ticked < 1 && social.isEmpty();
+    out.noticeDue = ticked < 1 && social.isEmpty() && head.isEmpty();
     return out;
 }
 

@@ -42,7 +42,7 @@ using RowTicks = std::array<bool, kRowCount>;
 struct GeneratedTags
 {
     std::vector<int> rowsToUntick; // ListRows of ticked text tags whose input is empty
-    QStringList lines;             // in ListRow order, then the social lines in field order
+    QStringList lines;             // in ListRow order, then the social and the head lines in field order
     QString caption;               // of the viewer
     int pageMode = 1;              // 1 HTML, 2 XHTML
     bool noticeDue = false;        // no line: show kNoTagsNotice instead of the viewer
@@ -71,7 +71,8 @@ enum class RefusedCharset
 };
 
 // Throws brindle::Error when the social group is used and one of its values
-// is refused (see socialLines), and when the charset row is ticked and its
+// is refused (see socialLines), when a ticked head value is refused (see
+// headLines), and when the charset row is ticked and its
 // text refused (see charsetChoice).
 GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStringView mode,
                            RefusedCharset refused = RefusedCharset::Throws);
