@@ -341,7 +341,7 @@ void HeadWindow::setPageMode(int pageMode)
 
 QString HeadWindow::problemText() const
 {
-    return headValueProblems(values()).join(u'\n');
+    return m_problem->text();
 }
 
 QString HeadWindow::previewText() const
@@ -386,20 +386,33 @@ void HeadWindow::refresh()
             shown.head.used[std::size_t(f)] = false;
         }
     }
-    // Spoken when a value is newly refused, not at every key typed into one.
-    const bool fresh =
-        std::any_of(refused.begin(), refused.end(), [this](int f) { return !m_refused.contains(f); });
-    m_refused = refused;
-    m_problem->setMessages(headValueProblems(head), fresh);
+    QStringList problems = headValueProblems(head);
 
     const QStringView mode = m_pageMode == 2 ? QStringView(kModeXhtml) : QStringView(kModeHtml);
     m_previewCaption->setText(u"Lin&es for %1, after the other tags' lines:"_s.arg(mode));
     QStringList lines;
     try {
         lines = headLines(shown, mode);
-    } catch (const Error &) {
-        // Refused values are named above; the preview stays empty meanwhile.
+    } catch (const Error &e) {
+        // The structured data also refuses what it borrows, a Social Cards
+        // value among them: the other lines show all the same, and why the
+        // script is missing is said with the rest.
+        if (!problems.contains(e.message()))
+            problems << e.message();
+        if (!refused.contains(StructuredData))
+            refused << StructuredData;
+        shown.head.used[std::size_t(StructuredData)] = false;
+        try {
+            lines = headLines(shown, mode);
+        } catch (const Error &) {
+            lines.clear();
+        }
     }
+    // Spoken when a value is newly refused, not at every key typed into one.
+    const bool fresh =
+        std::any_of(refused.begin(), refused.end(), [this](int f) { return !m_refused.contains(f); });
+    m_refused = refused;
+    m_problem->setMessages(problems, fresh);
     const QString text = joinLines(lines);
     if (text != m_previewLines || m_preview->document()->isEmpty() != text.isEmpty()) {
         m_previewLines = text;
@@ -410,9 +423,10 @@ void HeadWindow::refresh()
     }
 
     const bool language = shown.head.isUsed(Language) && !head[Language].isEmpty();
-    m_languageNote->setText(language ? u"Create HTML Page writes lang=\"%1\" into the page's <html> start tag."_s.arg(
-                                           head[Language])
-                                     : QString());
+    m_languageNote->setText(
+        language
+            ? u"Create HTML Page writes lang=\"%1\" into the page's <html> start tag."_s.arg(head[Language])
+            : QString());
 }
 
 void HeadWindow::showOver(QWidget *mainWindow)

@@ -4,6 +4,7 @@
 // with their rows, the tool bar, the menus and the status bar.
 
 #include "profile/profileworkflow.h"
+#include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 
 #include <QMainWindow>

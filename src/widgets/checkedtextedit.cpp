@@ -19,8 +19,7 @@ class CheckedTextEditAccessible final : public QAccessibleWidget,
 public:
     explicit CheckedTextEditAccessible(CheckedTextEdit *edit)
         : QAccessibleWidget(edit, QAccessible::EditableText)
-    {
-    }
+    {}
 
     CheckedTextEdit *edit() const { return static_cast<CheckedTextEdit *>(widget()); }
     QString all() const { return edit()->toPlainText(); }
@@ -121,7 +120,8 @@ public:
     void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
     void replaceText(int startOffset, int endOffset, const QString &text) override
     {
-        if (edit()->isReadOnly() || startOffset < 0 || startOffset > endOffset || endOffset > characterCount())
+        if (edit()->isReadOnly() || startOffset < 0 || startOffset > endOffset ||
+            endOffset > characterCount())
             return;
         QTextCursor cursor = cursorOver(startOffset, endOffset);
         cursor.insertText(text);
