@@ -8,6 +8,7 @@
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/socialcards.h"
+#include "ui/taginputs.h"
 #include "ui/tagsviewer.h"
 #include "widgets/checkedtextedit.h"
 #include "widgets/tagchecklist.h"
@@ -345,6 +346,38 @@ private slots:
         QCOMPARE(changed.size(), 1);
         QCOMPARE(window->values(), HeadValues{});
         QCOMPARE(window->previewText(), QString());
+    }
+
+    // What the Check and Search Preview windows follow: the head lines too,
+    // without the values the tags would refuse, and never an error.
+    void followedByTheCheckWindow()
+    {
+        Window w;
+        ui::TagInputs *inputs = ui::TagInputs::of(&w.main);
+        QSignalSpy changed(inputs, &ui::TagInputs::changed);
+        HeadValues head;
+        head[Canonical] = u"fish.html"_s;
+        head[StructuredData] = u"WebSite"_s;
+        head.used[Viewport] = head.used[Canonical] = head.used[StructuredData] = true;
+        w.main.setHeadValues(head);
+        QCOMPARE(changed.size(), 1);
+        const QString viewport =
+            u"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"_s;
+        // The script borrows the refused address: left out as well.
+        QCOMPARE(inputs->lines(), QStringList{viewport});
+        head[Canonical].clear();
+        w.main.setHeadValues(head);
+        QCOMPARE(inputs->lines(),
+                 (QStringList{viewport, u"<script type=\"application/ld+json\">{\"@context\":"
+                                        u"\"https://schema.org\",\"@type\":\"WebSite\"}</script>"_s}));
+
+        // A social value the script would borrow is refused: the script is left out.
+        SocialValues social;
+        social[OgUrl] = u"fish.html"_s;
+        social.used = true;
+        w.main.setSocialValues(social);
+        QCOMPARE(inputs->lines(),
+                 (QStringList{u"<meta property=\"og:url\" content=\"fish.html\">"_s, viewport}));
     }
 
     void keys()
