@@ -32,7 +32,7 @@ using namespace brindle::tags;
 namespace {
 
 constexpr int kWindowWidth = 820;
-constexpr int kWindowHeight = 520;
+constexpr int kWindowHeight = 480;
 constexpr int kPanelWidth = 412;
 constexpr int kPanelHeight = 336;
 constexpr int kFirstRow = 10;
