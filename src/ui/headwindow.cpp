@@ -31,29 +31,29 @@ using namespace brindle::tags;
 
 namespace {
 
-constexpr int kWindowWidth = 820;
-constexpr int kWindowHeight = 480;
-constexpr int kPanelWidth = 412;
-constexpr int kPanelHeight = 336;
-constexpr int kFirstRow = 10;
-constexpr int kRowStep = 26;
-constexpr int kLabelX = 30;
-constexpr int kInputX = 134;
-constexpr int kInputWidth = 244;
+constexpr int kHeadWindowWidth = 820;
+constexpr int kHeadWindowHeight = 480;
+constexpr int kHeadPanelWidth = 412;
+constexpr int kHeadPanelHeight = 336;
+constexpr int kHeadFirstRow = 10;
+constexpr int kHeadRowStep = 26;
+constexpr int kHeadLabelX = 30;
+constexpr int kHeadInputX = 134;
+constexpr int kHeadInputWidth = 244;
 // The alternates take three rows: a few languages show without scrolling.
 constexpr int kAlternatesRows = 3;
-constexpr int kMaxLength = 2048;
-constexpr int kPreviewX = kPanelWidth + 16;
-constexpr int kPreviewWidth = kWindowWidth - kPreviewX - 6;
+constexpr int kHeadMaxLength = 2048;
+constexpr int kHeadPreviewX = kHeadPanelWidth + 16;
+constexpr int kHeadPreviewWidth = kHeadWindowWidth - kHeadPreviewX - 6;
 
-struct FieldUi
+struct HeadFieldUi
 {
     const char16_t *inputName; // its kind prefix dropped, it also names the label, tick and hint button
     const char16_t *label;     // with the access key
     const char16_t *hint;
 };
 
-constexpr FieldUi kFieldUi[kHeadFieldCount] = {
+constexpr HeadFieldUi kHeadFieldUi[kHeadFieldCount] = {
     {u"eViewport", u"&Viewport",
      u"How a phone lays the page out. Left empty, the line carries width=device-width, initial-scale=1, "
      u"which suits a page made for screens of every width."},
@@ -86,11 +86,11 @@ constexpr FieldUi kFieldUi[kHeadFieldCount] = {
      u"The address of the organisation's logo, absolute (https://...). Part of the structured data."},
 };
 
-const QColor kProblemColour(192, 0, 0);
+const QColor kRefusedColour(192, 0, 0);
 
 QString nameOf(int field)
 {
-    QString name = QString::fromUtf16(kFieldUi[field].inputName);
+    QString name = QString::fromUtf16(kHeadFieldUi[field].inputName);
     while (!name.isEmpty() && name.front().isLower())
         name.remove(0, 1);
     return name;
@@ -98,7 +98,7 @@ QString nameOf(int field)
 
 QString labelOf(int field)
 {
-    return QString::fromUtf16(kFieldUi[field].label).remove(u'&');
+    return QString::fromUtf16(kHeadFieldUi[field].label).remove(u'&');
 }
 
 const QRegularExpression &blanks()
@@ -128,7 +128,7 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
     setObjectName(u"fhead"_s);
     setWindowTitle(u"Head"_s);
     setFont(widgets::uiFont());
-    setFixedSize(kWindowWidth, kWindowHeight);
+    setFixedSize(kHeadWindowWidth, kHeadWindowHeight);
     setAutoFillBackground(true);
     m_place = new SecondaryWindow(this);
 
@@ -137,7 +137,7 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
     fields->setColorStyle(widgets::GradientPanel::ColorStyle::Custom);
     fields->setGradientColors(widgets::clWindow(), widgets::clWindow());
     fields->setBorderSides(Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
-    fields->setGeometry(6, 6, kPanelWidth, kPanelHeight);
+    fields->setGeometry(6, 6, kHeadPanelWidth, kHeadPanelHeight);
 
     QWidget *previous = nullptr;
     const auto chain = [&](QWidget *next) {
@@ -146,7 +146,7 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
         previous = next;
     };
     for (int f = 0; f < kHeadFieldCount; ++f) {
-        const int y = kFirstRow + rowOf(f) * kRowStep;
+        const int y = kHeadFirstRow + rowOf(f) * kHeadRowStep;
         const QString name = nameOf(f);
 
         if (headFieldInfo(f).tickable) {
@@ -161,24 +161,24 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
             m_ticks[std::size_t(f)] = tick;
         }
 
-        auto *label = new QLabel(QString::fromUtf16(kFieldUi[f].label), fields);
+        auto *label = new QLabel(QString::fromUtf16(kHeadFieldUi[f].label), fields);
         label->setObjectName(u"lb"_s + name);
-        label->setGeometry(kLabelX, y + 2, kInputX - kLabelX - 4, 17);
+        label->setGeometry(kHeadLabelX, y + 2, kHeadInputX - kHeadLabelX - 4, 17);
         m_labels[std::size_t(f)] = label;
 
         QWidget *input = nullptr;
         if (f == Alternates) {
             auto *edit = new widgets::CheckedTextEdit(fields);
-            edit->setGeometry(kInputX, y, kInputWidth, 19 + (kAlternatesRows - 1) * kRowStep);
+            edit->setGeometry(kHeadInputX, y, kHeadInputWidth, 19 + (kAlternatesRows - 1) * kHeadRowStep);
             edit->setPlaceholderText(u"de=https://www.example.org/de/"_s);
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
             connect(edit, &QPlainTextEdit::textChanged, this, &HeadWindow::inputChanged);
             input = edit;
         } else if (f == StructuredData) {
             // A value refused in the drop-down's edit is told as in the others.
-            auto *combo = new widgets::ComboBox(fields, new widgets::CheckedEdit(kMaxLength));
-            combo->setGeometry(kInputX, y - 1, 186, 21);
-            combo->setMaxLength(kMaxLength);
+            auto *combo = new widgets::ComboBox(fields, new widgets::CheckedEdit(kHeadMaxLength));
+            combo->setGeometry(kHeadInputX, y - 1, 186, 21);
+            combo->setMaxLength(kHeadMaxLength);
             combo->addItems({u"WebSite"_s, u"Organization"_s, u"Article"_s});
             combo->setCurrentIndex(-1);
             combo->lineEdit()->setAccessibleName(labelOf(f));
@@ -186,14 +186,14 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
             connect(combo, &QComboBox::editTextChanged, this, &HeadWindow::inputChanged);
             input = combo;
         } else {
-            auto *edit = new widgets::CheckedEdit(kMaxLength, fields);
-            edit->setGeometry(kInputX, y, kInputWidth, 19);
+            auto *edit = new widgets::CheckedEdit(kHeadMaxLength, fields);
+            edit->setGeometry(kHeadInputX, y, kHeadInputWidth, 19);
             if (f == Viewport)
                 edit->setPlaceholderText(QString::fromUtf16(kDefaultViewport));
             connect(edit, &QLineEdit::textChanged, this, &HeadWindow::inputChanged);
             input = edit;
         }
-        input->setObjectName(QString::fromUtf16(kFieldUi[f].inputName));
+        input->setObjectName(QString::fromUtf16(kHeadFieldUi[f].inputName));
         input->setAccessibleName(labelOf(f));
         input->installEventFilter(this);
         label->setBuddy(input);
@@ -202,7 +202,7 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
 
         auto *button = new widgets::ImageButton(fields);
         button->setObjectName(u"btHint"_s + name);
-        button->setGeometry(kInputX + kInputWidth + 6, y - 1, 20, 20);
+        button->setGeometry(kHeadInputX + kHeadInputWidth + 6, y - 1, 20, 20);
         button->setToolTip(u"Show Hint"_s);
         button->setAccessibleName(u"Show Hint: "_s + labelOf(f));
         button->setFocusPolicy(Qt::NoFocus);
@@ -212,34 +212,35 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
 
     m_previewCaption = new QLabel(this);
     m_previewCaption->setObjectName(u"lbpreview"_s);
-    m_previewCaption->setGeometry(kPreviewX, 8, kPreviewWidth, 17);
+    m_previewCaption->setGeometry(kHeadPreviewX, 8, kHeadPreviewWidth, 17);
     m_preview = new QTextEdit(this);
     m_preview->setObjectName(u"headpreview"_s);
     m_preview->setAccessibleName(u"Lines"_s);
     m_preview->setReadOnly(true);
     m_preview->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_preview->setPlaceholderText(u"No line yet: tick a field that has a value."_s);
-    m_preview->setGeometry(kPreviewX, 28, kPreviewWidth, 260);
+    m_preview->setGeometry(kHeadPreviewX, 28, kHeadPreviewWidth, 260);
     m_previewCaption->setBuddy(m_preview);
     chain(m_preview);
     m_languageNote = new QLabel(this);
     m_languageNote->setObjectName(u"lblanguage"_s);
     m_languageNote->setWordWrap(true);
     m_languageNote->setTextFormat(Qt::PlainText);
-    m_languageNote->setGeometry(kPreviewX, 294, kPreviewWidth, 48);
+    m_languageNote->setGeometry(kHeadPreviewX, 294, kHeadPreviewWidth, 48);
 
     m_problem = new widgets::AlertLabel(this);
     m_problem->setObjectName(u"lbproblem"_s);
     m_problem->setWordWrap(true);
     m_problem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_problem->setGeometry(6, kPanelHeight + 12, kWindowWidth - 100, kWindowHeight - kPanelHeight - 18);
+    m_problem->setGeometry(6, kHeadPanelHeight + 12, kHeadWindowWidth - 100,
+                           kHeadWindowHeight - kHeadPanelHeight - 18);
     QPalette red = m_problem->palette();
-    red.setColor(QPalette::WindowText, kProblemColour);
+    red.setColor(QPalette::WindowText, kRefusedColour);
     m_problem->setPalette(red);
 
     auto *btClose = new QPushButton(u"&Close"_s, this);
     btClose->setObjectName(u"btClose"_s);
-    btClose->setGeometry(kWindowWidth - 81, kWindowHeight - 31, 75, 25);
+    btClose->setGeometry(kHeadWindowWidth - 81, kHeadWindowHeight - 31, 75, 25);
     btClose->setAutoDefault(false);
     connect(btClose, &QPushButton::clicked, this, &QDialog::close);
     chain(btClose);
@@ -254,7 +255,7 @@ QString HeadWindow::hintCaption(int field)
 
 QString HeadWindow::hintText(int field)
 {
-    return QString::fromUtf16(kFieldUi[field].hint);
+    return QString::fromUtf16(kHeadFieldUi[field].hint);
 }
 
 void HeadWindow::showHint(int field)
@@ -379,7 +380,7 @@ void HeadWindow::refresh()
         }
         QPalette p = m_labels[std::size_t(f)]->palette();
         p.setColor(QPalette::WindowText,
-                   problem.isEmpty() ? palette().color(QPalette::WindowText) : kProblemColour);
+                   problem.isEmpty() ? palette().color(QPalette::WindowText) : kRefusedColour);
         m_labels[std::size_t(f)]->setPalette(p);
         if (!problem.isEmpty()) {
             refused << f;
