@@ -15,6 +15,7 @@
 #include "widgets/systemcolors.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -113,6 +114,28 @@ QString oneALine(const QString &alternates)
     return alternates.split(blanks(), Qt::SkipEmptyParts).join(u'\n');
 }
 
+// A colour as CSS reads it. Qt reads eight hex digits as #AARRGGBB and
+// knows no four-digit form, where CSS has the alpha last.
+QColor cssColour(const QString &text)
+{
+    if (!text.startsWith(u'#'))
+        return QColor::fromString(text.toLower());
+    QString digits = text.mid(1);
+    if (digits.size() == 3 || digits.size() == 4) {
+        QString doubled;
+        for (QChar c : digits)
+            doubled += QString(2, c);
+        digits = doubled;
+    }
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok || (digits.size() != 6 && digits.size() != 8))
+        return {};
+    if (digits.size() == 6)
+        return QColor::fromRgb(QRgb(value));
+    return QColor(int(value >> 24), int((value >> 16) & 0xff), int((value >> 8) & 0xff), int(value & 0xff));
+}
+
 int rowOf(int field)
 {
     return field > Alternates ? field + kAlternatesRows - 1 : field;
@@ -187,7 +210,7 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
             input = combo;
         } else {
             auto *edit = new widgets::CheckedEdit(kHeadMaxLength, fields);
-            edit->setGeometry(kHeadInputX, y, kHeadInputWidth, 19);
+            edit->setGeometry(kHeadInputX, y, kHeadInputWidth - (f == ThemeColor ? 25 : 0), 19);
             if (f == Viewport)
                 edit->setPlaceholderText(QString::fromUtf16(kDefaultViewport));
             connect(edit, &QLineEdit::textChanged, this, &HeadWindow::inputChanged);
@@ -199,6 +222,15 @@ HeadWindow::HeadWindow(QWidget *mainWindow, Thintf *hint)
         label->setBuddy(input);
         chain(input);
         m_inputs[std::size_t(f)] = input;
+
+        if (f == ThemeColor) {
+            // The colour itself, beside its name.
+            m_swatch = new QFrame(fields);
+            m_swatch->setObjectName(u"swatch"_s);
+            m_swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
+            m_swatch->setGeometry(kHeadInputX + kHeadInputWidth - 19, y, 19, 19);
+            m_swatch->setAutoFillBackground(true);
+        }
 
         auto *button = new widgets::ImageButton(fields);
         button->setObjectName(u"btHint"_s + name);
@@ -350,6 +382,11 @@ QString HeadWindow::previewText() const
     return m_previewLines;
 }
 
+QColor HeadWindow::shownThemeColour() const
+{
+    return !m_swatch->isHidden() ? m_swatch->palette().color(QPalette::Window) : QColor();
+}
+
 void HeadWindow::inputChanged()
 {
     if (m_setting)
@@ -422,6 +459,13 @@ void HeadWindow::refresh()
         else
             loadRtf(*m_preview->document(), render::colorizeHtml(text.toUtf8()));
     }
+
+    const QColor colour =
+        headValueProblem(ThemeColor, head[ThemeColor]).isEmpty() ? cssColour(head[ThemeColor]) : QColor();
+    m_swatch->setVisible(colour.isValid());
+    QPalette swatch = m_swatch->palette();
+    swatch.setColor(QPalette::Window, colour);
+    m_swatch->setPalette(swatch);
 
     const bool language = shown.head.isUsed(Language) && !head[Language].isEmpty();
     m_languageNote->setText(

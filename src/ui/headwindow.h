@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QTextEdit;
 
@@ -64,6 +65,8 @@ public:
     QString problemText() const;
     // The lines the preview shows, one a line.
     QString previewText() const;
+    // The theme colour shown beside its input; invalid while none is.
+    QColor shownThemeColour() const;
 
 signals:
     // An input or a tick changed.
@@ -84,6 +87,7 @@ private:
     QLabel *m_previewCaption = nullptr;
     QTextEdit *m_preview = nullptr;
     QLabel *m_languageNote = nullptr;
+    QFrame *m_swatch = nullptr; // the theme colour
     widgets::AlertLabel *m_problem = nullptr;
     QList<int> m_refused; // the fields whose values are refused now
     Thintf *m_hint = nullptr;

@@ -185,6 +185,29 @@ private slots:
         QVERIFY(!label->isVisible());
     }
 
+    // CSS puts the alpha last, where Qt's own reading puts it first.
+    void themeColourShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("shown");
+        QTest::addRow("six digits") << u"#336699"_s << QColor(0x33, 0x66, 0x99);
+        QTest::addRow("three digits") << u"#369"_s << QColor(0x33, 0x66, 0x99);
+        QTest::addRow("eight digits, alpha last") << u"#33669980"_s << QColor(0x33, 0x66, 0x99, 0x80);
+        QTest::addRow("four digits, alpha last") << u"#3698"_s << QColor(0x33, 0x66, 0x99, 0x88);
+        QTest::addRow("a name in capitals") << u"Teal"_s << QColor(0, 0x80, 0x80);
+        QTest::addRow("refused: none") << u"sea blue"_s << QColor();
+        QTest::addRow("empty: none") << QString() << QColor();
+    }
+    void themeColourShown()
+    {
+        QFETCH(QString, text);
+        QFETCH(QColor, shown);
+        Window w;
+        HeadWindow *window = w.open();
+        w.edit(ThemeColor)->setText(text);
+        QCOMPARE(window->shownThemeColour(), shown);
+    }
+
     void typeChoiceRefusesOtherTypes()
     {
         Window w;
