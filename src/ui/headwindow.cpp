@@ -469,9 +469,9 @@ void HeadWindow::refresh()
 
     const bool language = shown.head.isUsed(Language) && !head[Language].isEmpty();
     m_languageNote->setText(
-        language
-            ? u"Create HTML Page writes lang=\"%1\" into the page's <html> start tag."_s.arg(head[Language])
-            : QString());
+        language ? u"Create HTML Page writes the language, %1, into the page's <html> start tag."_s.arg(
+                       head[Language])
+                 : QString());
 }
 
 void HeadWindow::showOver(QWidget *mainWindow)

@@ -399,6 +399,7 @@ void Tovalinform::CreateTags(QStringView mode)
         m_viewer->appendLine(line);
     m_viewer->setWindowTitle(generated.caption);
     m_viewer->setPageMode(generated.pageMode);
+    m_viewer->setPageLanguage(generated.pageLanguage);
     if (generated.noticeDue) {
         dialogs().information(this, QString::fromUtf16(kNoticeCaption), QString::fromUtf16(kNoTagsNotice));
         return;

@@ -66,9 +66,6 @@ public:
     // Tags > Head...: made at its first showing too.
     void showHeadWindow();
     HeadWindow *headWindow() const { return m_headWindow; }
-    // The head values and their ticks, as the Head window shows them.
-    tags::HeadValues headValues() const;
-    void setHeadValues(const tags::HeadValues &head);
     // Every value the tags are made from now.
     tags::TagValues tagValues() const;
     void showHint(int listRow);
@@ -93,6 +90,9 @@ public:
     void uncheckAllRows() override;
     tags::SocialValues socialValues() const override;
     void setSocialValues(const tags::SocialValues &social) override;
+    // The head values and their ticks, as the Head window shows them.
+    tags::HeadValues headValues() const override;
+    void setHeadValues(const tags::HeadValues &head) override;
     void setProfileStatus(const QString &text) override;
     QWidget *dialogParent() override { return this; }
 

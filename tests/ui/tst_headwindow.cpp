@@ -18,10 +18,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -281,7 +283,8 @@ private slots:
                  u"<meta name=\"theme-color\" content=\"teal\">\r\n"_s +
                      json + u"\r\n"_s);
         QVERIFY(window->previewText().endsWith(json + u"\r\n"_s));
-        QVERIFY(window->findChild<QLabel *>(u"lblanguage"_s)->text().contains(u"lang=\"en-GB\""_s));
+        QVERIFY(window->findChild<QLabel *>(u"lblanguage"_s)->text().contains(u"en-GB"_s));
+        QCOMPARE(w.viewer.pageLanguage(), u"en-GB"_s); // for Create HTML Page
 
         // The preview follows the mode of the tags made last.
         const QString xhtml = w.createTags(u"CreateforXHTMLDocuments1");
@@ -344,6 +347,44 @@ private slots:
             end.insertText(typed);
         }
         QCOMPARE(w.main.headValues()[Alternates], value);
+    }
+
+    void headValuesArePartOfTheProfile()
+    {
+        Window w;
+        QTemporaryDir dir;
+        HeadWindow *window = w.open();
+        window->tick(Canonical)->setChecked(true);
+        w.type(Canonical, u"https://www.example.org/"_s);
+        window->setInputText(Alternates, u"en=https://www.example.org/\nde=https://www.example.org/de/"_s);
+
+        // The change test sees them: closing asks.
+        w.fake.answerNo();
+        QVERIFY(w.main.close());
+        QCOMPARE(w.fake.kinds(), QStringList{u"confirm"_s});
+        w.fake.clear();
+
+        // Saved with the profile, reset by New, shown again by Open, and
+        // shown is not changed.
+        const QString file = dir.filePath(u"head.wmp"_s);
+        w.fake.chooseFile(file);
+        w.main.findChild<QAction *>(u"SaveProfile1"_s)->trigger();
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QVERIFY2(bytes.contains("alternate=\"en=https://www.example.org/ de=https://www.example.org/de/\""),
+                 bytes.constData());
+        w.main.findChild<QAction *>(u"NewProfile1"_s)->trigger();
+        QCOMPARE(window->values(), HeadValues{});
+        QVERIFY(!window->tick(Canonical)->isChecked());
+        w.fake.chooseFile(file);
+        w.main.findChild<QAction *>(u"OpenProfile1"_s)->trigger();
+        QCOMPARE(w.edit(Canonical)->text(), u"https://www.example.org/"_s);
+        QVERIFY(window->tick(Canonical)->isChecked());
+        QCOMPARE(window->alternatesInput()->toPlainText(),
+                 u"en=https://www.example.org/\nde=https://www.example.org/de/"_s);
+        QVERIFY(!w.main.workflow().TestModified());
+        QVERIFY2(w.fake.problems().isEmpty(), qPrintable(w.fake.problems()));
     }
 
     void valuesBeforeAndAfterTheWindowExists()
