@@ -110,8 +110,34 @@ xdotool mousemove --window "$wid" 653 136 click 1   # 73 in the field panel, + 4
 sleep 0.8
 import -window root -crop 702x560+30+6 "$out/hint-popup.png"
 
-# The tags viewer on a dark desktop: Fusion with a dark palette.
+# The Head window, last so that its lines stay out of the pictures above.
 xdotool key --clearmodifiers Escape
+sleep 0.3
+xdotool windowactivate --sync "$wid"
+key alt+t e                        # Head...
+headwin=$(timeout 10 xdotool search --sync --name '^Head$' | head -n 1)
+xdotool windowactivate --sync "$headwin" 2>/dev/null || true
+sleep 0.3
+# Each field's tick comes before its input; the viewport left empty takes
+# the usual text.
+key space Tab Tab space Tab
+xdotool type --delay 20 'https://www.example.org/'
+key Tab space Tab
+xdotool type --delay 20 'en=https://www.example.org/'
+key Return
+xdotool type --delay 20 'de=https://www.example.org/de/'
+key Tab space Tab
+xdotool type --delay 20 '#1d5c7a'
+key Tab space Tab
+xdotool type --delay 20 '/favicon.png'
+key Tab space Tab
+xdotool type --delay 20 'en-GB'
+key Tab space Tab
+xdotool type --delay 20 'WebSite'
+shot head-window
+key Escape
+
+# The tags viewer on a dark desktop: Fusion with a dark palette.
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 "$dark" >/dev/null 2>&1 &

@@ -5,6 +5,7 @@
 #include "buildinfo.h"
 #include "tags/metataggenerator.h"
 #include "ui/aboutbox.h"
+#include "ui/headwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
@@ -291,6 +292,8 @@ void Tovalinform::buildMenus()
         [this] { CreateTags(TagMode::Xhtml); });
     tagsMenu->addSeparator();
     add(tagsMenu, u"&Social Cards..."_s, u"SocialCards1"_s, [this] { showSocialCards(); });
+    // "&H" is Create for HTML's already.
+    add(tagsMenu, u"H&ead..."_s, u"Head1"_s, [this] { showHeadWindow(); });
 
     QMenu *info = menuBar()->addMenu(u"&Info"_s);
     info->setObjectName(u"Info1"_s);
@@ -367,7 +370,7 @@ void Tovalinform::btDefCharsetClick()
     cbCharsetChange();
 }
 
-void Tovalinform::CreateTags(TagMode mode)
+TagValues Tovalinform::tagValues() const
 {
     TagValues values;
     for (int t = 0; t < kTagCount; ++t)
@@ -375,11 +378,20 @@ void Tovalinform::CreateTags(TagMode mode)
     values.charsetItem = choice(Charset)->currentIndex();
     values.social = socialValues();
     values.head = headValues();
+    return values;
+}
+
+void Tovalinform::CreateTags(TagMode mode)
+{
+    const TagValues values = tagValues();
     RowTicks ticks{};
     for (int row = 0; row < kRowCount; ++row)
         ticks[std::size_t(row)] = taglis->IsRowChecked(row);
 
     const GeneratedTags generated = generateTags(values, ticks, mode);
+    m_pageMode = generated.pageMode;
+    if (m_headWindow)
+        m_headWindow->setPageMode(m_pageMode);
     for (int row : generated.rowsToUntick)
         taglis->SetRowChecked(row, false);
     m_viewer->clearLines();
@@ -469,6 +481,25 @@ void Tovalinform::showSocialCards()
     m_socialCards->showOver(this);
 }
 
+void Tovalinform::showHeadWindow()
+{
+    if (!m_headWindow) {
+        m_headWindow = new HeadWindow(this, m_hint);
+        m_headWindow->setValues(m_head);
+        m_headWindow->setPageMode(m_pageMode);
+        connect(m_headWindow, &HeadWindow::valuesChanged, this, &Tovalinform::headValuesChanged);
+        // The structured data takes its properties from the classic and
+        // social values.
+        const auto others = [this] { m_headWindow->setOtherValues(tagValues()); };
+        others();
+        for (int t = 0; t < kTextTagCount; ++t)
+            connect(static_cast<QLineEdit *>(m_inputs[std::size_t(t)]), &QLineEdit::textChanged, this,
+                    others);
+        connect(this, &Tovalinform::socialValuesChanged, this, others);
+    }
+    m_headWindow->showOver(this);
+}
+
 void Tovalinform::showHint(int listRow)
 {
     if (m_hint)
@@ -552,6 +583,20 @@ void Tovalinform::setSocialValues(const SocialValues &social)
         m_socialCards->setValues(social); // which tells of the change itself
     else
         emit socialValuesChanged();
+}
+
+HeadValues Tovalinform::headValues() const
+{
+    return m_headWindow ? m_headWindow->values() : m_head;
+}
+
+void Tovalinform::setHeadValues(const HeadValues &head)
+{
+    m_head = head;
+    if (m_headWindow)
+        m_headWindow->setValues(head); // which tells of the change itself
+    else
+        emit headValuesChanged();
 }
 
 void Tovalinform::setProfileStatus(const QString &text)

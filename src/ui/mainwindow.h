@@ -4,6 +4,7 @@
 // with their rows, the tool bar, the menus and the status bar.
 
 #include "profile/profileworkflow.h"
+#include "tags/metataggenerator.h"
 #include "tags/tagcatalogue.h"
 #include "tags/tagmode.h"
 
@@ -33,6 +34,7 @@ class Tfview;
 class Thintf;
 class Tfinfo;
 class SocialCardsWindow;
+class HeadWindow;
 
 class Tovalinform : public QMainWindow, public profile::ProfileView
 {
@@ -62,6 +64,11 @@ public:
     // Tags > Social Cards...: the window is made at its first showing.
     void showSocialCards();
     SocialCardsWindow *socialCardsWindow() const { return m_socialCards; }
+    // Tags > Head...: made at its first showing too.
+    void showHeadWindow();
+    HeadWindow *headWindow() const { return m_headWindow; }
+    // Every value the tags are made from now.
+    tags::TagValues tagValues() const;
     void showHint(int listRow);
     // The Open flow for a file named from outside (command line, drop).
     void openProfile(const QString &path);
@@ -84,6 +91,9 @@ public:
     void uncheckAllRows() override;
     tags::SocialValues socialValues() const override;
     void setSocialValues(const tags::SocialValues &social) override;
+    // The head values and their ticks, as the Head window shows them.
+    tags::HeadValues headValues() const override;
+    void setHeadValues(const tags::HeadValues &head) override;
     void setProfileStatus(const QString &text) override;
     QWidget *dialogParent() override { return this; }
 
@@ -93,6 +103,8 @@ signals:
     // The social card values changed, in the Social Cards window or by a
     // profile flow.
     void socialValuesChanged();
+    // The head values changed, in the Head window or by a profile flow.
+    void headValuesChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -124,6 +136,9 @@ private:
     Tfinfo *m_about = nullptr;
     SocialCardsWindow *m_socialCards = nullptr;
     tags::SocialValues m_social; // until the Social Cards window exists
+    HeadWindow *m_headWindow = nullptr;
+    tags::HeadValues m_head; // until the Head window exists
+    int m_pageMode = 1;      // of the tags made last, which the Head window previews
     std::unique_ptr<profile::ProfileWorkflow> m_workflow;
 };
 

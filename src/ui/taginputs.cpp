@@ -31,6 +31,8 @@ TagInputs *TagInputs::of(Tovalinform *mainWindow)
     auto *watcher = new TagInputs(inputs, mainWindow->tagList(), mainWindow);
     watcher->setSocialSource([mainWindow] { return mainWindow->socialValues(); });
     connect(mainWindow, &Tovalinform::socialValuesChanged, watcher, &TagInputs::changed);
+    watcher->setHeadSource([mainWindow] { return mainWindow->headValues(); });
+    connect(mainWindow, &Tovalinform::headValuesChanged, watcher, &TagInputs::changed);
     return watcher;
 }
 
@@ -50,6 +52,8 @@ tags::TagValues TagInputs::values() const
     values.charsetItem = choice(tags::Charset)->currentIndex();
     if (m_social)
         values.social = m_social();
+    if (m_head)
+        values.head = m_head();
     return values;
 }
 
@@ -64,6 +68,16 @@ tags::RowTicks TagInputs::ticks() const
 QStringList TagInputs::lines() const
 {
     tags::TagValues now = values();
+    for (int f = 0; f < tags::kHeadFieldCount; ++f) {
+        if (!tags::headValueProblem(f, now.head[f]).isEmpty())
+            now.head.used[std::size_t(f)] = false;
+    }
+    try {
+        tags::headLines(now, tags::TagMode::Html);
+    } catch (const Error &) {
+        // The structured data refuses a value it borrows from the social cards.
+        now.head.used[std::size_t(tags::StructuredData)] = false;
+    }
     // Refused values are written as they are, so that the checker names what is wrong.
     constexpr auto kAsTyped = tags::RefusedCharset::WrittenAsTyped;
     try {
@@ -72,11 +86,13 @@ QStringList TagInputs::lines() const
         const tags::SocialValues social = now.social;
         now.social.used = false;
         QStringList lines = tags::generateTags(now, ticks(), tags::TagMode::Html, kAsTyped).lines;
+        // The social lines go where they belong, before the head lines.
+        qsizetype at = lines.size() - tags::headLines(now, tags::TagMode::Html).size();
         for (int f = 0; f < tags::kSocialFieldCount; ++f) {
             const QString value =
                 tags::effectiveSocialValue(social, f, now.values[tags::Title], now.values[tags::Description]);
             if (!value.isEmpty())
-                lines << tags::socialLine(f, value, tags::TagMode::Html);
+                lines.insert(at++, tags::socialLine(f, value, tags::TagMode::Html));
         }
         return lines;
     }

@@ -30,15 +30,17 @@ public:
     // inputs by TagIndex: line edits for the text tags, drop-downs for the others.
     TagInputs(const std::array<QWidget *, tags::kTagCount> &inputs, widgets::TOvCheckList *list,
               QObject *parent = nullptr);
-    // With the main window's social card values as well.
+    // With the main window's social card and head values as well.
     static TagInputs *of(Tovalinform *mainWindow);
     void setSocialSource(std::function<tags::SocialValues()> source) { m_social = std::move(source); }
+    void setHeadSource(std::function<tags::HeadValues()> source) { m_head = std::move(source); }
 
     tags::TagValues values() const;
     tags::RowTicks ticks() const;
     // The lines "For HTML" would show now; no row is unticked by asking.
     // Social card values that "For HTML" would refuse are in them as typed,
-    // for the checker to name.
+    // for the checker to name; head values it would refuse are left out (the
+    // Head window names them).
     QStringList lines() const;
 
 signals:
@@ -50,6 +52,7 @@ private:
     std::array<QWidget *, tags::kTagCount> m_inputs;
     widgets::TOvCheckList *m_list;
     std::function<tags::SocialValues()> m_social;
+    std::function<tags::HeadValues()> m_head;
 };
 
 } // namespace brindle::ui

@@ -83,7 +83,7 @@ public:
 
 } // namespace
 
-ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
+ComboBox::ComboBox(QWidget *parent, QLineEdit *edit) : QComboBox(parent)
 {
     // Handing over an edit makes the box editable without setEditable(), which
     // would build the drop-down list long before anyone opens it. An edit
@@ -93,7 +93,8 @@ ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
     static QPointer<QCompleter> lent;
     if (!lent)
         lent = new QCompleter(QCoreApplication::instance());
-    auto *edit = new QLineEdit(this);
+    if (!edit)
+        edit = new QLineEdit(this);
     edit->setCompleter(lent);
     setLineEdit(edit);
     setInsertPolicy(QComboBox::NoInsert);

@@ -34,7 +34,9 @@ class ComboBox : public QComboBox
     Q_OBJECT
 
 public:
-    explicit ComboBox(QWidget *parent = nullptr);
+    // `edit`, when given, is the edit the box uses (one that tells of a
+    // refused value, say); it becomes the box's child.
+    explicit ComboBox(QWidget *parent = nullptr, QLineEdit *edit = nullptr);
 
     // 0 means no limit.
     void setMaxLength(int length);

@@ -77,14 +77,15 @@ class TestSocialCards : public QObject
     Q_OBJECT
 
 private slots:
-    void lastItemOfTheTagsMenu()
+    void afterTheCreateItemsOfTheTagsMenu()
     {
         Window w;
         QStringList texts;
         for (const QAction *action : w.main.findChild<QMenu *>(u"Tags1"_s)->actions())
             texts << (action->isSeparator() ? u"-"_s : action->text());
-        QCOMPARE(texts, (QStringList{u"Create for &HTML Documents"_s, u"-"_s,
-                                     u"Create for &XHTML Documents"_s, u"-"_s, u"&Social Cards..."_s}));
+        QCOMPARE(texts.mid(0, 5),
+                 (QStringList{u"Create for &HTML Documents"_s, u"-"_s, u"Create for &XHTML Documents"_s,
+                              u"-"_s, u"&Social Cards..."_s}));
     }
 
     void placedLikeTheOtherSecondaryWindows()
