@@ -258,11 +258,6 @@ void refuseBreakingLine(int kind, const QString &line, bool xhtml)
     }
 }
 
-bool isTagBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 // Where an attribute of a start tag is in the page's bytes, as the
 // tokenizer reads it.
 struct AttributeBytes
@@ -278,17 +273,17 @@ AttributeBytes attributeBytes(QByteArrayView page, qsizetype at, qsizetype tagEn
 {
     AttributeBytes a;
     qsizetype i = at;
-    while (i < tagEnd && !isTagBlank(page[i]) && page[i] != '/' && page[i] != '>' &&
+    while (i < tagEnd && !isAsciiBlank(page[i]) && page[i] != '/' && page[i] != '>' &&
            (page[i] != '=' || i == at))
         ++i;
     a.nameEnd = i;
     a.end = i;
-    while (i < tagEnd && isTagBlank(page[i]))
+    while (i < tagEnd && isAsciiBlank(page[i]))
         ++i;
     if (i >= tagEnd || page[i] != '=')
         return a;
     ++i;
-    while (i < tagEnd && isTagBlank(page[i]))
+    while (i < tagEnd && isAsciiBlank(page[i]))
         ++i;
     a.hasValue = true;
     if (i < tagEnd && (page[i] == '"' || page[i] == '\'')) {
@@ -301,7 +296,7 @@ AttributeBytes attributeBytes(QByteArrayView page, qsizetype at, qsizetype tagEn
         return a;
     }
     a.valueBegin = i;
-    while (i < tagEnd && !isTagBlank(page[i]) && page[i] != '>')
+    while (i < tagEnd && !isAsciiBlank(page[i]) && page[i] != '>')
         ++i;
     a.valueEnd = i;
     a.end = i;
@@ -314,14 +309,14 @@ qsizetype endOfAttributes(QByteArrayView page, const HeadElement &tag)
 {
     const qsizetype nameEnd = tag.start.offset + 1 + tag.name.size();
     qsizetype p = tag.startTagEnd - 1;
-    while (p > nameEnd && isTagBlank(page[p - 1]))
+    while (p > nameEnd && isAsciiBlank(page[p - 1]))
         --p;
     if (p > nameEnd && page[p - 1] == '/') {
         // A "/" ending an unquoted value belongs to the value.
         const char before = page[p - 2];
-        if (p - 1 == nameEnd || isTagBlank(before) || before == '"' || before == '\'') {
+        if (p - 1 == nameEnd || isAsciiBlank(before) || before == '"' || before == '\'') {
             --p;
-            while (p > nameEnd && isTagBlank(page[p - 1]))
+            while (p > nameEnd && isAsciiBlank(page[p - 1]))
                 --p;
         }
     }

@@ -64,9 +64,9 @@ int tagOfElement(const HeadElement &element)
 
 namespace {
 
-bool isAsciiBlank(QChar c)
+bool isTokenSeparator(QChar c)
 {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+    return c.unicode() < 0x80 && isAsciiBlank(char(c.unicode()));
 }
 
 // Whether a rel attribute's token list holds token: tokens are separated by
@@ -79,10 +79,10 @@ bool relHas(const HeadElement &element, QStringView token)
     const QStringView value(rel->value);
     qsizetype i = 0;
     while (i < value.size()) {
-        while (i < value.size() && isAsciiBlank(value[i]))
+        while (i < value.size() && isTokenSeparator(value[i]))
             ++i;
         const qsizetype from = i;
-        while (i < value.size() && !isAsciiBlank(value[i]))
+        while (i < value.size() && !isTokenSeparator(value[i]))
             ++i;
         if (i > from && value.sliced(from, i - from).compare(token, Qt::CaseInsensitive) == 0)
             return true;
