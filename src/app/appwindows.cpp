@@ -88,7 +88,7 @@ std::unique_ptr<ui::Tovalinform> createWindows()
     main->setHintPopup(w.hintf);
     main->setAboutBox(w.finfo);
     w.fview->setPageBuilder([](int pageMode, QWidget *over) {
-        windows().fcreaht->showFor(pageMode, windows().fview->text(), over);
+        windows().fcreaht->showFor(pageMode, windows().fview->text(), over, windows().fview->pageLanguage());
     });
     w.hintf->setMeasuredInputs(qobject_cast<QLineEdit *>(main->input(tags::Title)),
                                qobject_cast<QLineEdit *>(main->input(tags::Description)));

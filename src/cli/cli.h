@@ -33,7 +33,8 @@ inline constexpr int kExitUsage = 2;
 class TagOptions
 {
 public:
-    void addTo(QCommandLineParser &parser);
+    // withLanguage: --lang too, for the command that writes the <html> tag.
+    void addTo(QCommandLineParser &parser, bool withLanguage = false);
     // Values and ticks as the window would hold them. Starts from `base`
     // (a new profile, or one read from a file) and lets the command line
     // override single values; --use overrides the ticks.
@@ -45,10 +46,17 @@ public:
     static QString optionName(int tagIndex);
     // Option name of a social card field: its key ("og-title").
     static QString socialOptionName(int field);
-    // Parses a --use list: "all", "basic", "social" or tag names, separated
-    // by commas. *social tells whether the social group is in it; without
-    // social, "social" is a usage error.
-    static tags::RowTicks parseUse(const QString &list, bool *social = nullptr);
+    // Option name of a head field: its key ("theme-color").
+    static QString headOptionName(int field);
+    // Parses a --use list: "all", "basic", "social", "head", tag names or head
+    // field keys, separated by commas. *social tells whether the social group
+    // is in it, *head which head fields are ("head": all with a tick);
+    // without social or head, their names are a usage error.
+    static tags::RowTicks parseUse(const QString &list, bool *social = nullptr,
+                                   std::array<bool, tags::kHeadFieldCount> *head = nullptr);
+
+private:
+    bool m_withLanguage = false;
 };
 
 // --profile FILE and --save-profile FILE of the tags command: start from a

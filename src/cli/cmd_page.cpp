@@ -32,7 +32,7 @@ int runPage(const QStringList &arguments)
          u"Write the page to this file instead (replaced atomically); \"-\" is standard output."_s,
          u"file"_s});
     TagOptions options;
-    options.addTo(parser);
+    options.addTo(parser, true);
     if (!parseOrHelp(parser, arguments, u"page"_s))
         return kExitOk;
     if (!parser.positionalArguments().isEmpty())
@@ -58,7 +58,8 @@ int runPage(const QStringList &arguments)
         return kExitFailure;
     }
 
-    const QByteArray page = render::pageBytes(render::declarationText(row), tags::joinLines(generated.lines));
+    const QByteArray page = render::pageBytes(render::declarationText(row), tags::joinLines(generated.lines),
+                                              generated.pageLanguage);
     if (const QString output = parser.value(u"output"_s);
         parser.isSet(u"output"_s) && !isStandardStream(output))
         writeNamingTheFile(output, [&] { writeFileSafely(output, page); });

@@ -60,6 +60,7 @@ void ProfileOptions::loadFile(const QString &path, TagValues &values, RowTicks &
         values.values[std::size_t(t)] = view.texts[std::size_t(t)];
     values.charsetItem = view.items[Charset];
     values.social = view.social;
+    values.head = view.head;
     ticks = view.rows;
     if (items)
         *items = view.items;
@@ -82,6 +83,7 @@ bool ProfileOptions::save(const QCommandLineParser &parser, const TagValues &val
     }
     view.rows = ticks;
     view.social = values.social;
+    view.head = values.head;
     workflow.CaptureInputs();
     const QString path = parser.value(kSaveProfileOption);
     if (isStandardStream(path))

@@ -23,7 +23,40 @@ QString TagOptions::socialOptionName(int field)
     return toQString(socialFieldInfo(field).key);
 }
 
+QString TagOptions::headOptionName(int field)
+{
+    return toQString(headFieldInfo(field).key);
+}
+
 namespace {
+
+QString headHelp(int field)
+{
+    switch (HeadField(field)) {
+    case Viewport:
+        return u"Content of the viewport tag (empty: \"%1\")."_s.arg(QString::fromUtf16(kDefaultViewport));
+    case Canonical:
+        return u"The page's canonical address, absolute http:// or https://."_s;
+    case Alternates:
+        return u"An alternate page in another language, as LANG=URL with a BCP 47 language tag or "
+               u"x-default and an absolute address; repeat it for each language."_s;
+    case ThemeColor:
+        return u"Theme colour: CSS hex (#336699) or a CSS colour name."_s;
+    case Icon:
+        return u"The icon's address, or its path as the site serves it (/favicon.ico)."_s;
+    case Language:
+        return u"The page's language for <html lang>, a BCP 47 tag such as en-GB."_s;
+    case StructuredData:
+        return u"Write JSON-LD structured data of this type: WebSite, Organization or Article."_s;
+    case DatePublished:
+        return u"Date published (Article), ISO 8601: 2024-05-01 or 2024-05-01T09:30:00+02:00."_s;
+    case DateModified:
+        return u"Date modified (Article), ISO 8601."_s;
+    case Logo:
+        return u"Logo address (Organization), absolute http:// or https://."_s;
+    }
+    return {};
+}
 
 QString socialHelp(int field)
 {
@@ -54,8 +87,9 @@ QString socialHelp(int field)
 
 } // namespace
 
-void TagOptions::addTo(QCommandLineParser &parser)
+void TagOptions::addTo(QCommandLineParser &parser, bool withLanguage)
 {
+    m_withLanguage = withLanguage;
     parser.addOption({u"xhtml"_s, u"Write the tags for XHTML documents (closer \" />\")."_s});
     for (int t = 0; t < kTagCount; ++t) {
         QString help;
@@ -73,18 +107,29 @@ void TagOptions::addTo(QCommandLineParser &parser)
     }
     for (int f = 0; f < kSocialFieldCount; ++f)
         parser.addOption({socialOptionName(f), socialHelp(f), u"value"_s});
+    for (int f = 0; f < kHeadFieldCount; ++f) {
+        if (f == Language && !withLanguage)
+            continue;
+        const QString value = f == Alternates                            ? u"lang=url"_s
+                              : f == Canonical || f == Icon || f == Logo ? u"url"_s
+                                                                         : u"value"_s;
+        parser.addOption({headOptionName(f), headHelp(f), value});
+    }
     parser.addOption({u"use"_s,
                       u"Tags to use, separated by commas: \"all\" (the thirteen tags), \"basic\", "
-                      u"\"social\" (the social card tags) or tag names. "
-                      u"Without it, the tags given on the command line are used."_s,
+                      u"\"social\" (the social card tags), \"head\" (the head tags), tag names or "
+                      u"head tag names (viewport, canonical, alternate, theme-color, icon, lang, "
+                      u"structured-data). Without it, the tags given on the command line are used."_s,
                       u"list"_s});
 }
 
-RowTicks TagOptions::parseUse(const QString &list, bool *social)
+RowTicks TagOptions::parseUse(const QString &list, bool *social, std::array<bool, kHeadFieldCount> *head)
 {
     RowTicks ticks{};
     if (social)
         *social = false;
+    if (head)
+        head->fill(false);
     const QStringList names = list.trimmed().split(u',', Qt::SkipEmptyParts);
     for (const QString &raw : names) {
         const QString name = raw.trimmed();
@@ -102,6 +147,19 @@ RowTicks TagOptions::parseUse(const QString &list, bool *social)
             if (!social)
                 throw UsageError(u"\"social\" cannot be used here"_s);
             *social = true;
+            continue;
+        }
+        const int field = headFieldOfKey(name);
+        if (name == u"head"_s || field >= 0) {
+            if (!head)
+                throw UsageError(u"\"%1\" cannot be used here"_s.arg(name));
+            if (field >= 0 && !headFieldInfo(field).tickable)
+                throw UsageError(
+                    u"\"%1\" in --use: it goes with structured-data and has no tick of its own"_s.arg(name));
+            for (int f = 0; f < kHeadFieldCount; ++f) {
+                if (f == field || (field < 0 && headFieldInfo(f).tickable))
+                    (*head)[std::size_t(f)] = true;
+            }
             continue;
         }
         int found = -1;
@@ -155,11 +213,24 @@ void TagOptions::apply(const QCommandLineParser &parser, TagValues &values, RowT
         values.social[f] = value;
         socialGiven = true;
     }
+    std::array<bool, kHeadFieldCount> headGiven{};
+    for (int f = 0; f < kHeadFieldCount; ++f) {
+        const QString name = headOptionName(f);
+        if ((f == Language && !m_withLanguage) || !parser.isSet(name))
+            continue;
+        // Each --alternate is one language; together they are the field's text.
+        const QString value = f == Alternates ? parser.values(name).join(u' ') : parser.value(name);
+        if (const QString problem = headValueProblem(f, value); !problem.isEmpty())
+            throw UsageError(problem);
+        values.head[f] = value;
+        headGiven[std::size_t(f)] = headFieldInfo(f).tickable;
+    }
     if (parser.isSet(u"use"_s)) {
-        ticks = parseUse(parser.value(u"use"_s), &values.social.used);
+        ticks = parseUse(parser.value(u"use"_s), &values.social.used, &values.head.used);
     } else if (!baseHasTicks) {
         ticks = given;
         values.social.used = socialGiven;
+        values.head.used = headGiven;
     }
 }
 

@@ -19,6 +19,7 @@ public:
     std::array<bool, tags::kRowCount> rows{};
     QString status;
     tags::SocialValues social;
+    tags::HeadValues head;
 
     QString tagText(int tagIndex) const override { return texts.at(std::size_t(tagIndex)); }
     void setTagText(int tagIndex, const QString &text) override { texts.at(std::size_t(tagIndex)) = text; }
@@ -42,6 +43,8 @@ public:
     void uncheckAllRows() override { rows.fill(false); }
     tags::SocialValues socialValues() const override { return social; }
     void setSocialValues(const tags::SocialValues &values) override { social = values; }
+    tags::HeadValues headValues() const override { return head; }
+    void setHeadValues(const tags::HeadValues &values) override { head = values; }
     void setProfileStatus(const QString &text) override { status = text; }
     QWidget *dialogParent() override { return nullptr; }
 };

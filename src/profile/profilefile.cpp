@@ -28,6 +28,9 @@ constexpr char16_t kContentAttribute[] = u"content";
 constexpr char16_t kUsedAttribute[] = u"isused";
 constexpr char16_t kChoiceTextAttribute[] = u"text";
 constexpr char16_t kSocialName[] = u"social";
+constexpr char16_t kHeadName[] = u"head";
+// The head element's ticks: the keys of the ticked fields, one blank apart.
+constexpr char16_t kHeadUsedAttribute[] = u"used";
 constexpr qsizetype kSourceExcerptLength = 40;
 
 // A profile is a few hundred bytes; a file far larger is not one.
@@ -565,6 +568,52 @@ struct SocialRead
     }
 };
 
+// The "head" element, read by the same rule as the "social" element.
+struct HeadRead
+{
+    const ParserText &text;
+    tags::HeadValues head;
+    bool found = false;
+    bool refused = false; // a second element, an attribute or a tick of no field
+    bool missing = false; // a field or "used" not given
+
+    void read(const QXmlStreamAttributes &attributes)
+    {
+        if (found) {
+            refused = true;
+            return;
+        }
+        found = true;
+        std::array<bool, tags::kHeadFieldCount> seen{};
+        bool seenUsed = false;
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            const QStringView name = attribute.qualifiedName();
+            if (name == kHeadUsedAttribute) {
+                seenUsed = true;
+                readTicks(text.restore(attribute.value()));
+            } else if (const int field = tags::headFieldOfKey(name); field >= 0) {
+                head[field] = text.restore(attribute.value());
+                seen[std::size_t(field)] = true;
+            } else {
+                refused = true;
+            }
+        }
+        missing = !seenUsed || std::find(seen.begin(), seen.end(), false) != seen.end();
+    }
+
+private:
+    void readTicks(const QString &keys)
+    {
+        for (const QString &key : keys.split(u' ', Qt::SkipEmptyParts)) {
+            const int field = tags::headFieldOfKey(key);
+            if (field < 0 || !tags::headFieldInfo(field).tickable)
+                refused = true;
+            else
+                head.used[std::size_t(field)] = true;
+        }
+    }
+};
+
 } // namespace
 
 QString parseErrorMessage(const QString &reason, int line, const QString &source)
@@ -598,6 +647,20 @@ QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used
         text += u" isused=\""_s;
         appendAttributeValue(text, social.used);
         text += u"\"/>"_s;
+    }
+    const tags::HeadValues &head = extras.head;
+    if (head.hasValues() || head.anyUsed()) {
+        text += u"<head"_s;
+        QStringList ticked;
+        for (int f = 0; f < tags::kHeadFieldCount; ++f) {
+            const QString key = toQString(tags::headFieldInfo(f).key);
+            text += u' ' + key + u"=\""_s;
+            appendAttributeValue(text, head[f]);
+            text += u'"';
+            if (head.isUsed(f))
+                ticked.append(key);
+        }
+        text += u' ' + QString::fromUtf16(kHeadUsedAttribute) + u"=\""_s + ticked.join(u' ') + u"\"/>"_s;
     }
     text += kRootEnd;
     return text.toUtf8();
@@ -668,6 +731,7 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
     } first = FirstNode::None;
     Walk walk{values, used, extras ? extras->choiceTexts : TOvStringArray(), parsed};
     SocialRead socialRead{parsed, {}};
+    HeadRead headRead{parsed, {}};
     int depth = 0;
     QXmlStreamReader xml;
     // Names are compared whole, prefix and all, as plain XML 1.0 sees them.
@@ -697,6 +761,8 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
                 walk.visit(&attributes);
             } else if (depth == 2 && xml.qualifiedName() == kSocialName) {
                 socialRead.read(xml.attributes());
+            } else if (depth == 2 && xml.qualifiedName() == kHeadName) {
+                headRead.read(xml.attributes());
             }
             break;
         case QXmlStreamReader::EndElement:
@@ -743,14 +809,14 @@ ReadOutcome readDecoded(const DecodedText &decoded, TOvStringArray &values, TOvS
         return ReadOutcome::NotAProfile;
     if (walk.failed)
         throw Error(QString::fromUtf16(kMissingAttributeError));
-    if (socialRead.refused)
+    if (socialRead.refused || headRead.refused)
         return ReadOutcome::NotAProfile;
-    if (socialRead.missing)
+    if (socialRead.missing || headRead.missing)
         throw Error(QString::fromUtf16(kMissingAttributeError));
     values = walk.values;
     used = walk.used;
     if (extras)
-        *extras = {walk.choiceTexts, socialRead.entries};
+        *extras = {walk.choiceTexts, socialRead.entries, headRead.head};
     return ReadOutcome::Accepted;
 }
 

@@ -6,6 +6,7 @@
 
 #include "profile/socialentries.h"
 #include "profile/tagstringarray.h"
+#include "tags/headtags.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -26,6 +27,9 @@ struct ProfileExtras
     // text tags.
     TOvStringArray choiceTexts;
     SocialEntries social;
+    // Initialised here so that braces giving only the members above stay
+    // free of missing-initializer warnings.
+    tags::HeadValues head = {};
 
     bool operator==(const ProfileExtras &) const = default;
 };
@@ -39,8 +43,11 @@ struct ProfileExtras
 // and "isused" of the first thirteen nodes, read what they always read: a
 // choice text as a third attribute "text" of its "tagname", the social
 // values as one "social" element after the thirteenth "tagname", one
-// attribute per field (named by its key, "og-title") and "isused" last. A
-// profile without them is written byte for byte as before there were any.
+// attribute per field (named by its key, "og-title") and "isused" last, and
+// the head values as one "head" element after that (or after the thirteenth
+// "tagname"), one attribute per field ("theme-color") and "used" last, the
+// keys of the ticked fields one blank apart. A profile without them is
+// written byte for byte as before there were any.
 QByteArray profileBytes(const TOvStringArray &values, const TOvStringArray &used,
                         const ProfileExtras &extras = {});
 
@@ -54,8 +61,9 @@ enum class ReadOutcome
 {
     Accepted,
     // The first node is not the root element "OvalinBrindleProfile", or the
-    // "social" element is not one this version writes: a second one, or one
-    // with an attribute that is no field's key nor "isused".
+    // "social" or "head" element is not one this version writes: a second
+    // one, or one with an attribute that is no field's key nor "isused"
+    // ("used" for head, naming only fields that have a tick).
     NotAProfile,
 };
 
@@ -69,8 +77,8 @@ enum class ReadOutcome
 // are ignored, but for a "social" element among the root's children after
 // them: its attributes are the social entries, and a field or "isused" it
 // lacks is the conversion error. A file without one has no social values.
-// extras may be null when the caller has no use for them; the "social"
-// element is checked anyway.
+// A "head" element there is read the same way. extras may be null when the
+// caller has no use for them; both elements are checked anyway.
 ReadOutcome readProfileBytes(QByteArrayView data, TOvStringArray &values, TOvStringArray &used,
                              ProfileExtras *extras = nullptr);
 

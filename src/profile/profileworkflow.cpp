@@ -117,6 +117,7 @@ void ProfileWorkflow::CaptureInputs()
     for (int t = 0; t < kTagCount; ++t)
         m_currentUsed[t] = m_view.isRowChecked(tags::listRowOfTag(t)) ? kUsedYes : kUsedNo;
     m_currentExtras.social = SocialEntries::of(m_view.socialValues());
+    m_currentExtras.head = m_view.headValues();
 }
 
 void ProfileWorkflow::ApplyLoaded(const QString &path)
@@ -140,6 +141,7 @@ void ProfileWorkflow::ApplyLoaded(const QString &path)
     for (int t = 0; t < kTagCount; ++t)
         m_view.setRowChecked(tags::listRowOfTag(t), m_loadedUsed[t] == kUsedYes);
     m_view.setSocialValues(m_loadedExtras.social.toValues());
+    m_view.setHeadValues(m_loadedExtras.head);
     m_currentValues = m_loadedValues;
     m_currentUsed = m_loadedUsed;
     m_currentExtras = m_loadedExtras;
@@ -167,6 +169,7 @@ void ProfileWorkflow::ResetProfile()
         m_view.setChoiceItem(t, tags::tagInfo(t).defaultItem);
     m_view.uncheckAllRows();
     m_view.setSocialValues({});
+    m_view.setHeadValues({});
     m_currentValues = TOvStringArray();
     m_currentUsed = TOvStringArray(kUsedNo);
     m_loadedUsed = TOvStringArray(kUsedNo);
@@ -291,6 +294,7 @@ void ProfileWorkflow::showImported(const ImportedInputs &inputs)
         m_view.setRowChecked(row, inputs.rows[std::size_t(row)]);
     }
     m_view.setSocialValues(inputs.social);
+    m_view.setHeadValues(inputs.head);
     m_importedUnsaved = true;
 }
 

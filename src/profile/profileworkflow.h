@@ -58,6 +58,11 @@ public:
     // window shows them.
     virtual tags::SocialValues socialValues() const = 0;
     virtual void setSocialValues(const tags::SocialValues &social) = 0;
+    // The head values and their ticks, as the Head window shows them. A view
+    // without that window keeps none: a profile's head values then go
+    // unshown and are not written back.
+    virtual tags::HeadValues headValues() const { return {}; }
+    virtual void setHeadValues(const tags::HeadValues &) {}
     virtual void setProfileStatus(const QString &text) = 0; // left status pane
     virtual QWidget *dialogParent() = 0;
 };
@@ -81,6 +86,7 @@ struct ImportedInputs
     std::array<int, tags::kTagCount> items{};   // choice inputs' items; -1: the text as typed
     std::array<bool, tags::kRowCount> rows{};
     tags::SocialValues social;
+    tags::HeadValues head = {}; // initialised: braces may give only the members above
 };
 
 // The file name without its folder and with every ".wmp" removed, exactly
@@ -179,7 +185,7 @@ private:
     TOvStringArray m_currentUsed;
     TOvStringArray m_loadedValues;
     TOvStringArray m_loadedUsed;
-    // The choice texts and the social values go with the arrays: captured,
+    // The choice texts, the social and the head values go with the arrays: captured,
     // applied, compared and written with them.
     ProfileExtras m_currentExtras;
     ProfileExtras m_loadedExtras;

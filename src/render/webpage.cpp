@@ -51,40 +51,73 @@ int documentTypeRow(QStringView listText)
     return -1;
 }
 
-QString declarationText(int row)
+namespace {
+
+QString escapedAttribute(QString value)
+{
+    value.replace(u'&', u"&amp;"_s);
+    value.replace(u'<', u"&lt;"_s);
+    value.replace(u'"', u"&quot;"_s);
+    return value;
+}
+
+QString htmlStartTag(const DocumentType &type, const QString &language)
+{
+    QString tag = u"<html"_s;
+    if (type.xhtml)
+        tag += u" xmlns=\""_s + toQString(kXhtmlNamespace) + u'"';
+    if (!language.isEmpty()) {
+        const QString value = escapedAttribute(language);
+        if (type.xhtml)
+            tag += u" xml:lang=\""_s + value + u'"';
+        // XHTML 1.1 and the mobile profile dropped lang for xml:lang.
+        const bool hasLang = !type.xhtml || type.publicId.find(u"XHTML 1.0") != std::u16string_view::npos;
+        if (hasLang)
+            tag += u" lang=\""_s + value + u'"';
+    }
+    return tag + u'>';
+}
+
+} // namespace
+
+QString declarationText(int row, const QString &language)
 {
     if (row < 0 || row >= int(kDocumentTypes.size()))
         return {};
     const DocumentType &type = kDocumentTypes[std::size_t(row)];
     if (type.keyword.empty())
-        return u"<html>"_s;
+        return htmlStartTag(type, language);
     QString text = u"<!DOCTYPE "_s + toQString(type.keyword);
     if (!type.publicId.empty())
         text += u" PUBLIC \""_s + toQString(type.publicId) + u"\" \""_s + toQString(type.systemId) + u'"';
     text += u">\r"_s;
-    if (type.xhtml)
-        text += u"<html xmlns=\""_s + toQString(kXhtmlNamespace) + u"\">"_s;
-    else
-        text += u"<html>"_s;
-    return text;
+    return text + htmlStartTag(type, language);
 }
 
-QString pageText(const QString &declaration, const QString &tagsText)
+QString pageText(const QString &declaration, const QString &tagsText, const QString &language)
 {
+    QString withLanguage = declaration;
+    if (!language.isEmpty()) {
+        for (int row = 0; row < int(kDocumentTypes.size()); ++row) {
+            if (declarationText(row) == declaration)
+                withLanguage = declarationText(row, language);
+        }
+    }
+
     QString tags = tagsText;
     // Exact and case-sensitive on purpose: "</TITLE>" gets the placeholder too.
     if (!tags.contains(u"</title>"_s, Qt::CaseSensitive))
         tags.prepend(QString::fromUtf16(kPlaceholderTitle) + u'\r');
     QString page = QString::fromUtf16(kPageSkeleton);
     // The declaration first, so that "#DTD#" typed into a tag value stays as typed.
-    page.replace(u"#DTD#"_s, declaration);
+    page.replace(u"#DTD#"_s, withLanguage);
     page.replace(u"#TAGS#"_s, tags);
     return withCrLf(page + u"\r\n"_s);
 }
 
-QByteArray pageBytes(const QString &declaration, const QString &tagsText)
+QByteArray pageBytes(const QString &declaration, const QString &tagsText, const QString &language)
 {
-    return pageText(declaration, tagsText).toUtf8();
+    return pageText(declaration, tagsText, language).toUtf8();
 }
 
 } // namespace brindle::render

@@ -65,12 +65,16 @@ int documentTypeRow(bool xhtml, int item);
 int documentTypeRow(QStringView listText);
 
 // The stored declaration of a row: the DOCTYPE, a bare CR and the html start
-// tag, or only "<html>" for "None". Empty for a row out of range.
-QString declarationText(int row);
+// tag, or only "<html>" for "None". Empty for a row out of range. With a
+// language the start tag says it: lang for HTML; xml:lang and lang for
+// XHTML 1.0, xml:lang alone for the XHTML types whose DTD has no lang.
+QString declarationText(int row, const QString &language = {});
 
-// The whole page as text, every line end CR LF, the last line included.
-QString pageText(const QString &declaration, const QString &tagsText);
+// The whole page as text, every line end CR LF, the last line included. A
+// language goes into the html start tag of a declaration that
+// declarationText gives; any other declaration is written as it is.
+QString pageText(const QString &declaration, const QString &tagsText, const QString &language = {});
 // The same as the bytes written to the file (UTF-8, no byte-order mark).
-QByteArray pageBytes(const QString &declaration, const QString &tagsText);
+QByteArray pageBytes(const QString &declaration, const QString &tagsText, const QString &language = {});
 
 } // namespace brindle::render

@@ -105,6 +105,8 @@ GeneratedTags generateTags(const TagValues &input, const RowTicks &ticks, QStrin
     out.lines += social;
     const QStringList head = headLines(input, mode);
     out.lines += head;
+    if (input.head.isUsed(Language))
+        out.pageLanguage = input.head[Language];
 
     out.caption = u"Meta Tags For "_s + mode.toString() + u" Documents"_s;
     out.pageMode = mode == QStringView(kModeHtml) ? 1 : 2;

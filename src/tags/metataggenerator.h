@@ -46,6 +46,7 @@ struct GeneratedTags
     QString caption;               // of the viewer
     int pageMode = 1;              // 1 HTML, 2 XHTML
     bool noticeDue = false;        // no line: show kNoTagsNotice instead of the viewer
+    QString pageLanguage;          // the lang of the page's <html> when ticked; empty otherwise
 };
 
 // What the charset line names for the charset input: the code of its

@@ -374,6 +374,7 @@ void Tovalinform::CreateTags(QStringView mode)
         values.values[std::size_t(t)] = tagText(t);
     values.charsetItem = choice(Charset)->currentIndex();
     values.social = socialValues();
+    values.head = headValues();
     RowTicks ticks{};
     for (int row = 0; row < kRowCount; ++row)
         ticks[std::size_t(row)] = taglis->IsRowChecked(row);
@@ -386,6 +387,7 @@ void Tovalinform::CreateTags(QStringView mode)
         m_viewer->appendLine(line);
     m_viewer->setWindowTitle(generated.caption);
     m_viewer->setPageMode(generated.pageMode);
+    m_viewer->setPageLanguage(generated.pageLanguage);
     if (generated.noticeDue) {
         dialogs().information(this, QString::fromUtf16(kNoticeCaption), QString::fromUtf16(kNoTagsNotice));
         return;

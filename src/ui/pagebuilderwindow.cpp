@@ -94,12 +94,13 @@ void Tfcreaht::FormCreate()
         m_declarations[std::size_t(row)] = render::declarationText(row);
 }
 
-int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over)
+int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over, const QString &language)
 {
     const bool html = render::offersHtmlTypes(pageMode);
     cbHTM->setVisible(html);
     cbXHT->setVisible(!html);
     m_tagsText = tagsText;
+    m_language = language;
 
     m_place->place(parentWidget());
     if (over) {
@@ -148,7 +149,7 @@ bool Tfcreaht::GaeHTM(const QString &declaration, const QString &tagsText)
     const std::optional<QString> fileName = m_sadi.askSave(this);
     if (!fileName)
         return false;
-    writeFileSafely(*fileName, render::pageBytes(declaration, tagsText));
+    writeFileSafely(*fileName, render::pageBytes(declaration, tagsText, m_language));
     return true;
 }
 

@@ -34,8 +34,9 @@ public:
     // The viewer's Create HTML Page: offers the HTML types for page mode 1 and
     // the XHTML types for any other, then runs modally over `over` (the
     // viewer) until the page is written or the user gives up. tagsText is the
-    // viewer's whole text, every line followed by CR LF.
-    int showFor(int pageMode, const QString &tagsText, QWidget *over = nullptr);
+    // viewer's whole text, every line followed by CR LF; language, when not
+    // empty, goes into the page's html start tag.
+    int showFor(int pageMode, const QString &tagsText, QWidget *over = nullptr, const QString &language = {});
 
     // Shows the save dialog and writes the page; false when the user cancels
     // it. A failed write throws brindle::Error.
@@ -61,6 +62,7 @@ private:
     std::array<QString, render::kDocumentTypes.size()> m_declarations;
     QString m_selectedDeclaration;
     QString m_tagsText;
+    QString m_language;
     FileDialog m_sadi;
     SecondaryWindow *m_place = nullptr;
 

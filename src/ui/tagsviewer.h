@@ -40,6 +40,9 @@ public:
     // 1 for HTML documents; anything else means XHTML.
     void setPageMode(int mode) { m_pageMode = mode; }
     int pageMode() const { return m_pageMode; }
+    // The language the page's <html> start tag names; empty for none.
+    void setPageLanguage(const QString &language) { m_pageLanguage = language; }
+    const QString &pageLanguage() const { return m_pageLanguage; }
     void ColorizeTags();
     // Modal showing: centred over the main window the first time, then where it was.
     int showModalOver(QWidget *mainWindow);
@@ -74,6 +77,7 @@ private:
 
     QStringList m_lines;
     int m_pageMode = 1;
+    QString m_pageLanguage;
     FileDialog sadi;
     SecondaryWindow *m_place = nullptr;
     std::function<void(int, QWidget *)> m_openBuilder;
