@@ -60,7 +60,8 @@ int runImport(const QStringList &arguments)
     if (parser.isSet(u"save-profile"_s)) {
         profile::InputsView view;
         profile::ProfileWorkflow workflow(view);
-        workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
+        workflow.showImported(
+            {imported.texts, imported.items, imported.ticks, imported.social, imported.head});
         workflow.CaptureInputs();
         const QString file = parser.value(u"save-profile"_s);
         writeNamingTheFile(file, [&] { workflow.writeProfile(file); });
