@@ -75,6 +75,10 @@ _brindle_cli()
             COMPREPLY=($(compgen -W 'text json' -- "$cur"))
             return
             ;;
+        --structured-data)
+            COMPREPLY=($(compgen -W 'WebSite Organization Article' -- "$cur"))
+            return
+            ;;
         --twitter-card)
             COMPREPLY=($(compgen -W 'summary summary_large_image' -- "$cur"))
             return
@@ -82,6 +86,7 @@ _brindle_cli()
         --use)
             local tags="all basic social title description keywords author copyright owner distribution"
             tags+=" rating revisit-after robots cache-control charset content-language"
+            tags+=" head viewport canonical alternate theme-color icon lang structured-data"
             local head=
             [[ $cur == *,* ]] && head=${cur%,*},
             COMPREPLY=($(compgen -P "$head" -W "$tags" -- "${cur##*,}"))

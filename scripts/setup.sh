@@ -88,6 +88,22 @@ install_vnu() {
 }
 [ "$tests" = 0 ] || install_vnu
 
+# The structured-data validator for the head tags' JSON-LD
+# (tests/render/validate_head.sh), pinned, beside the Nu checker.
+sdtt_version=4.5.0
+sdtt_dir=${XDG_CACHE_HOME:-$HOME/.cache}/brindle/structured-data
+install_sdtt() {
+    local installed
+    installed=$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' \
+        "$sdtt_dir/node_modules/structured-data-testing-tool/package.json" 2>/dev/null || true)
+    [ "$installed" = "$sdtt_version" ] && [ -x "$sdtt_dir/node_modules/.bin/sdtt" ] && return
+    echo "setup.sh: installing structured-data-testing-tool $sdtt_version into $sdtt_dir" >&2
+    mkdir -p "$sdtt_dir"
+    npm install --prefix "$sdtt_dir" --no-audit --no-fund --ignore-scripts --no-save \
+        "structured-data-testing-tool@$sdtt_version" >/dev/null
+}
+[ "$tests" = 0 ] || install_sdtt
+
 # Line tables are all the debug information backtraces and the sanitizers'
 # reports need, and they build in two thirds of the time full information takes.
 cmake_args=(-S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)

@@ -68,12 +68,10 @@ QString htmlStartTag(const DocumentType &type, const QString &language)
         tag += u" xmlns=\""_s + toQString(kXhtmlNamespace) + u'"';
     if (!language.isEmpty()) {
         const QString value = escapedAttribute(language);
+        // XML reads xml:lang, HTML parsers lang: an XHTML page says it twice.
         if (type.xhtml)
             tag += u" xml:lang=\""_s + value + u'"';
-        // XHTML 1.1 and the mobile profile dropped lang for xml:lang.
-        const bool hasLang = !type.xhtml || type.publicId.find(u"XHTML 1.0") != std::u16string_view::npos;
-        if (hasLang)
-            tag += u" lang=\""_s + value + u'"';
+        tag += u" lang=\""_s + value + u'"';
     }
     return tag + u'>';
 }

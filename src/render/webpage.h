@@ -66,8 +66,7 @@ int documentTypeRow(QStringView listText);
 
 // The stored declaration of a row: the DOCTYPE, a bare CR and the html start
 // tag, or only "<html>" for "None". Empty for a row out of range. With a
-// language the start tag says it: lang for HTML; xml:lang and lang for
-// XHTML 1.0, xml:lang alone for the XHTML types whose DTD has no lang.
+// language the start tag says it: lang for HTML, xml:lang and lang for XHTML.
 QString declarationText(int row, const QString &language = {});
 
 // The whole page as text, every line end CR LF, the last line included. A

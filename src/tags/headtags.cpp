@@ -325,6 +325,16 @@ QString structuredDataJson(const TagValues &input)
             object.insert(u"author"_s,
                           QJsonObject{{u"@type"_s, u"Person"_s}, {u"name"_s, input.values[Author]}});
         insertIfGiven(object, u"url"_s, structuredDataUrl(input));
+        insertIfGiven(object, u"mainEntityOfPage"_s, structuredDataUrl(input));
+        // The site's name and logo say who publishes the article.
+        if (!siteName.isEmpty() || !head[Logo].isEmpty()) {
+            QJsonObject publisher{{u"@type"_s, u"Organization"_s}};
+            insertIfGiven(publisher, u"name"_s, siteName);
+            if (!head[Logo].isEmpty())
+                publisher.insert(u"logo"_s,
+                                 QJsonObject{{u"@type"_s, u"ImageObject"_s}, {u"url"_s, head[Logo]}});
+            object.insert(u"publisher"_s, publisher);
+        }
     } else {
         insertIfGiven(object, u"name"_s, siteName.isEmpty() ? title : siteName);
         insertIfGiven(object, u"url"_s, structuredDataUrl(input));

@@ -44,7 +44,9 @@ const QByteArray kHeadLines =
     "<link rel=\"icon\" href=\"/favicon.ico\">\r\n"
     "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\",\"@type\":\"Article\","
     "\"dateModified\":\"2024-05-02T08:00:00Z\",\"datePublished\":\"2024-05-01\",\"headline\":\"Home\","
-    "\"url\":\"https://example.org/en/?a=1&b=2\"}</script>\r\n";
+    "\"mainEntityOfPage\":\"https://example.org/en/?a=1&b=2\","
+    "\"publisher\":{\"@type\":\"Organization\",\"logo\":{\"@type\":\"ImageObject\","
+    "\"url\":\"https://example.org/logo.png\"}},\"url\":\"https://example.org/en/?a=1&b=2\"}</script>\r\n";
 
 } // namespace
 
@@ -91,17 +93,17 @@ private slots:
                                 << QByteArray("<!DOCTYPE html>\r\n<html lang=\"en-GB\">\r\n<head>\r\n");
         QTest::addRow("None") << u"None"_s << QStringList{u"--lang"_s, u"fr"_s}
                               << QByteArray("<html lang=\"fr\">\r\n<head>\r\n");
-        QTest::addRow("XHTML 1.0: xml:lang and lang")
+        QTest::addRow("XHTML: xml:lang and lang")
             << u"XHTML 1.0 Strict"_s << QStringList{u"--lang"_s, u"de-AT"_s}
             << QByteArray(
                    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
                    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\r\n"
                    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"de-AT\" lang=\"de-AT\">\r\n");
-        QTest::addRow("XHTML 1.1 has no lang attribute")
+        QTest::addRow("XHTML 1.1")
             << u"XHTML 1.1"_s << QStringList{u"--lang"_s, u"de"_s}
             << QByteArray("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.1//EN\" "
                           "\"http://www.w3.org/TR/xhtml11/DTD/xhtml11.dtd\">\r\n"
-                          "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"de\">\r\n");
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"de\" lang=\"de\">\r\n");
         QTest::addRow("not ticked: the page as before")
             << u"HTML 5"_s << QStringList{u"--lang"_s, u"en"_s, u"--use"_s, u"title"_s}
             << QByteArray("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n");

@@ -136,6 +136,38 @@ private slots:
         QCOMPARE(declarationText(documentTypeRow(xhtml, item)), QString());
     }
 
+    void language_data()
+    {
+        QTest::addColumn<QString>("listText");
+        QTest::addColumn<QString>("startTag");
+        const QString xmlns = u"<html xmlns=\"http://www.w3.org/1999/xhtml\""_s;
+        QTest::addRow("None") << u"None"_s << u"<html lang=\"en-GB\">"_s;
+        QTest::addRow("HTML 5") << u"HTML 5"_s << u"<html lang=\"en-GB\">"_s;
+        QTest::addRow("HTML 4.01") << u"HTML 4.01 Strict"_s << u"<html lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML 1.0") << u"XHTML 1.0 Transitional"_s
+                                   << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML 1.1") << u"XHTML 1.1"_s << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
+        QTest::addRow("XHTML Mobile")
+            << u"XHTML Mobile 1.0"_s << xmlns + u" xml:lang=\"en-GB\" lang=\"en-GB\">"_s;
+    }
+    void language()
+    {
+        QFETCH(QString, listText);
+        QFETCH(QString, startTag);
+        const int row = documentTypeRow(listText);
+        const QString plain = declarationText(row);
+        const QString withLanguage = declarationText(row, u"en-GB"_s);
+        QVERIFY(withLanguage.endsWith(startTag));
+        // Only the start tag changes, and only with a language.
+        QCOMPARE(withLanguage.left(withLanguage.size() - startTag.size()),
+                 plain.left(plain.lastIndexOf(u"<html"_s)));
+        QCOMPARE(pageText(plain, u"<title>T</title>\r\n"_s, u"en-GB"_s),
+                 pageText(withLanguage, u"<title>T</title>\r\n"_s));
+        QCOMPARE(pageText(plain, u"<title>T</title>\r\n"_s, {}), pageText(plain, u"<title>T</title>\r\n"_s));
+        // A declaration of no row is written as it is.
+        QCOMPARE(pageText(u"<html>x"_s, {}, u"en"_s), pageText(u"<html>x"_s, {}));
+    }
+
     void titleRule_data()
     {
         QTest::addColumn<QString>("tags");

@@ -290,12 +290,15 @@ private slots:
         article.values[Title] = u"Ten \"quick\" fish"_s;
         article.values[Author] = u"Ann Example"_s;
         article.social[OgImage] = u"https://example.org/fish.jpg"_s;
-        QTest::addRow("Article: headline, image, dates, author as a person")
+        article.social[OgSiteName] = u"Fish Weekly"_s;
+        QTest::addRow("Article: headline, image, dates, author as a person, the site as publisher")
             << article
             << u"{\"@context\":\"https://schema.org\",\"@type\":\"Article\","
                u"\"author\":{\"@type\":\"Person\",\"name\":\"Ann Example\"},"
                u"\"dateModified\":\"2024-05-02T10:00:00Z\",\"datePublished\":\"2024-05-01\","
-               u"\"headline\":\"Ten \\\"quick\\\" fish\",\"image\":\"https://example.org/fish.jpg\"}"_s;
+               u"\"headline\":\"Ten \\\"quick\\\" fish\",\"image\":\"https://example.org/fish.jpg\","
+               u"\"publisher\":{\"@type\":\"Organization\",\"logo\":{\"@type\":\"ImageObject\","
+               u"\"url\":\"https://example.org/logo.png\"},\"name\":\"Fish Weekly\"}}"_s;
 
         TagValues script = headOf({{StructuredData, u"Article"_s}}, {});
         script.values[Title] = u"</script><script>alert(1)</script>"_s;
