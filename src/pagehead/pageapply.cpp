@@ -465,9 +465,9 @@ std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const
         if (!tagLines[std::size_t(t)].isEmpty())
             text[std::size_t(t)] << tagLines[std::size_t(t)];
     }
-    for (int f = 0; f < kSocialFieldCount; ++f) {
-        if (!fieldLines[std::size_t(f)].isEmpty())
-            text[std::size_t(kSocialKinds + f)] << fieldLines[std::size_t(f)];
+    for (std::size_t f = 0; f < fieldLines.size(); ++f) {
+        if (!fieldLines[f].isEmpty())
+            text[kSocialKinds + f] << fieldLines[f];
     }
     std::copy(headFieldLines.begin(), headFieldLines.end(), text.begin() + kHeadKinds);
     std::array<std::vector<const HeadElement *>, kKinds> found;
