@@ -36,8 +36,9 @@ int runImport(const QStringList &arguments)
         u"Reads the head of a web page and prints its tags as Brindle writes them (for XHTML when the "
         u"page's doctype or xmlns says XHTML), each followed by CR LF; standard error tells which tags "
         u"were found on which line. Title, the nine <meta name> tags, cache-control, content-language, "
-        u"the charset and the social card tags (og:title, twitter:card, ...) are read; a tag that occurs "
-        u"twice counts once, at its first place."_s);
+        u"the charset, the social card tags (og:title, twitter:card, ...) and the head tags (viewport, "
+        u"canonical, alternates, theme-color, icon, the <html>'s lang, JSON-LD structured data) are read; a "
+        u"tag that occurs twice counts once, at its first place."_s);
     parser.addPositionalArgument(u"PAGE"_s, u"The web page."_s, u"PAGE"_s);
     parser.addOption({u"save-profile"_s,
                       u"Write the page's tags as a .wmp profile instead, byte for byte as the window's Save "
@@ -59,7 +60,8 @@ int runImport(const QStringList &arguments)
     if (parser.isSet(u"save-profile"_s)) {
         profile::InputsView view;
         profile::ProfileWorkflow workflow(view);
-        workflow.showImported({imported.texts, imported.items, imported.ticks, imported.social});
+        workflow.showImported(
+            {imported.texts, imported.items, imported.ticks, imported.social, imported.head});
         workflow.CaptureInputs();
         const QString file = parser.value(u"save-profile"_s);
         writeNamingTheFile(file, [&] { workflow.writeProfile(file); });

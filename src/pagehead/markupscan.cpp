@@ -70,7 +70,8 @@ bool isHeadTag(const TagName &name)
 
 bool isReaderAttribute(const TagName &name)
 {
-    for (std::string_view used : {"name", "content", "http-equiv", "charset", "property", "xmlns"}) {
+    for (std::string_view used : {"name", "content", "http-equiv", "charset", "property", "xmlns", "rel",
+                                  "href", "hreflang", "media", "sizes", "type", "lang", "xml:lang"}) {
         if (name.is(used))
             return true;
     }

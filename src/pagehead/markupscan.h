@@ -24,7 +24,8 @@ namespace brindle::pagehead {
 
 // A tag with more attributes than this keeps only the first of each
 // attribute that the reader uses: name, content, http-equiv, charset,
-// property and xmlns.
+// property, xmlns, and those of the links, scripts and <html> that import
+// and apply know (rel, href, hreflang, media, sizes, type, lang, xml:lang).
 inline constexpr int kTagAttributeLimit = 32;
 
 // A change the parser is to see: `length` bytes at `offset` become `bytes`,

@@ -8,6 +8,8 @@
 #include "pagehead/pageimport.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
 
 #include <sys/stat.h>
 
@@ -195,18 +197,56 @@ bool startsReference(QStringView text, qsizetype i)
     return ok && j < text.size() && text[j] == u';';
 }
 
+// The kinds of tag apply knows: the thirteen by TagIndex, then the social
+// fields, then the head fields.
+constexpr int kSocialKinds = kTagCount;
+constexpr int kHeadKinds = kSocialKinds + kSocialFieldCount;
+constexpr int kKinds = kHeadKinds + kHeadFieldCount;
+
+QString kindName(int kind)
+{
+    if (kind < kSocialKinds)
+        return tagName(kind);
+    if (kind < kHeadKinds)
+        return findingName({-1, kind - kSocialKinds, 0, false, -1});
+    return findingName({-1, -1, 0, false, kind - kHeadKinds});
+}
+
+int kindOfElement(const HeadElement &element)
+{
+    if (const int t = tagOfElement(element); t >= 0)
+        return t;
+    if (const int f = socialFieldOfElement(element); f >= 0)
+        return kSocialKinds + f;
+    if (const int f = headFieldOfElement(element); f >= 0)
+        return kHeadKinds + f;
+    return -1;
+}
+
 // Throws brindle::Error, naming the tag, when its line would break the page:
 // a title holding its own end tag ends early and leaves the rest of the
-// value as markup (and every later run adds it again); in an XHTML page a
-// "<" or a "&" that starts no character reference makes it malformed XML.
+// value as markup (and every later run adds it again), and so does a
+// script; "<!--" in a script can keep its end tag from ending it; in an
+// XHTML page a "<" or a "&" that starts no character reference makes it
+// malformed XML.
 void refuseBreakingLine(int kind, const QString &line, bool xhtml)
 {
-    const QString name = kind < kTagCount ? tagName(kind) : findingName({-1, kind - kTagCount, 0, false});
-    constexpr qsizetype kTitleTags = 15; // "<title>" and "</title>"
-    const QStringView value = kind == Title ? QStringView(line).sliced(7, line.size() - kTitleTags)
-                                            : QStringView(line).sliced(1); // after the template's "<"
-    if (kind == Title && value.contains(u"</title"_s, Qt::CaseInsensitive))
-        throw Error(u"the title holds \"</title\", which would end it early; left alone"_s);
+    const QString name = kindName(kind);
+    constexpr qsizetype kTitleTags = 15;             // "<title>" and "</title>"
+    QStringView value = QStringView(line).sliced(1); // after the template's "<"
+    if (kind == Title) {
+        value = QStringView(line).sliced(7, line.size() - kTitleTags);
+        if (value.contains(u"</title"_s, Qt::CaseInsensitive))
+            throw Error(u"the title holds \"</title\", which would end it early; left alone"_s);
+    } else if (kind == kHeadKinds + StructuredData) {
+        const qsizetype open = line.indexOf(u'>') + 1;
+        value = QStringView(line).sliced(open, line.lastIndexOf(u"</script>"_s) - open);
+        if (value.contains(u"</script"_s, Qt::CaseInsensitive))
+            throw Error(u"the %1 holds \"</script\", which would end it early; left alone"_s.arg(name));
+        if (value.contains(u"<!--"_s))
+            throw Error(
+                u"the %1 holds \"<!--\", which can keep its script from ending; left alone"_s.arg(name));
+    }
     if (!xhtml)
         return;
     if (value.contains(u'<'))
@@ -216,6 +256,133 @@ void refuseBreakingLine(int kind, const QString &line, bool xhtml)
             throw Error(u"the %1 holds a \"&\" that starts no character reference, which an XHTML page "
                         u"cannot hold; left alone"_s.arg(name));
     }
+}
+
+// Where an attribute of a start tag is in the page's bytes, as the
+// tokenizer reads it.
+struct AttributeBytes
+{
+    qsizetype nameEnd = 0;
+    bool hasValue = false;
+    qsizetype valueBegin = 0; // within the quotes
+    qsizetype valueEnd = 0;
+    qsizetype end = 0; // past the closing quote
+};
+
+AttributeBytes attributeBytes(QByteArrayView page, qsizetype at, qsizetype tagEnd)
+{
+    AttributeBytes a;
+    qsizetype i = at;
+    while (i < tagEnd && !isAsciiBlank(page[i]) && page[i] != '/' && page[i] != '>' &&
+           (page[i] != '=' || i == at))
+        ++i;
+    a.nameEnd = i;
+    a.end = i;
+    while (i < tagEnd && isAsciiBlank(page[i]))
+        ++i;
+    if (i >= tagEnd || page[i] != '=')
+        return a;
+    ++i;
+    while (i < tagEnd && isAsciiBlank(page[i]))
+        ++i;
+    a.hasValue = true;
+    if (i < tagEnd && (page[i] == '"' || page[i] == '\'')) {
+        const qsizetype close = page.sliced(0, tagEnd).indexOf(page[i], i + 1);
+        if (close < 0)
+            throw Error(u"its <html> start tag cannot be read for its lang; left alone"_s);
+        a.valueBegin = i + 1;
+        a.valueEnd = close;
+        a.end = close + 1;
+        return a;
+    }
+    a.valueBegin = i;
+    while (i < tagEnd && !isAsciiBlank(page[i]) && page[i] != '>')
+        ++i;
+    a.valueEnd = i;
+    a.end = i;
+    return a;
+}
+
+// Where an attribute added to a start tag goes: after its last one, before
+// the blanks and a self-closing "/" before its ">".
+qsizetype endOfAttributes(QByteArrayView page, const HeadElement &tag)
+{
+    const qsizetype nameEnd = tag.start.offset + 1 + tag.name.size();
+    qsizetype p = tag.startTagEnd - 1;
+    while (p > nameEnd && isAsciiBlank(page[p - 1]))
+        --p;
+    if (p > nameEnd && page[p - 1] == '/') {
+        // A "/" ending an unquoted value belongs to the value.
+        const char before = page[p - 2];
+        if (p - 1 == nameEnd || isAsciiBlank(before) || before == '"' || before == '\'') {
+            --p;
+            while (p > nameEnd && isAsciiBlank(page[p - 1]))
+                --p;
+        }
+    }
+    return p;
+}
+
+// The edits that give the page's <html> start tag the language: its lang
+// and an xml:lang it has set or replaced, an XHTML page's xml:lang added
+// too (before its lang, as the page builder writes them).
+void addLanguageEdits(const PageHead &head, QByteArrayView page, const QString &language,
+                      std::vector<PageEdit> &edits)
+{
+    if (!head.html)
+        throw Error(u"has no <html> start tag to give its lang; left alone"_s);
+    const HeadElement &html = *head.html;
+    const qsizetype tagEnd = html.startTagEnd;
+    if (tagEnd > page.size() || tagEnd <= html.start.offset || page[tagEnd - 1] != '>')
+        throw Error(u"its <html> start tag cannot be read for its lang; left alone"_s);
+    const QByteArray value = language.toUtf8();
+    const HeadAttribute *lang = html.attribute(u"lang");
+    const HeadAttribute *xmlLang = html.attribute(u"xml:lang");
+    const auto setValue = [&](const HeadAttribute &attribute) {
+        const AttributeBytes bytes = attributeBytes(page, attribute.offset, tagEnd);
+        if (bytes.hasValue)
+            edits.push_back({bytes.valueBegin, bytes.valueEnd, value});
+        else
+            edits.push_back({bytes.nameEnd, bytes.nameEnd, "=\"" + value + '"'});
+        return bytes;
+    };
+    const QByteArray newLang = "lang=\"" + value + '"';
+    const QByteArray newXmlLang = "xml:lang=\"" + value + '"';
+    qsizetype afterXmlLang = -1;
+    if (xmlLang)
+        afterXmlLang = setValue(*xmlLang).end;
+    if (lang)
+        setValue(*lang);
+    if (head.xhtml && !xmlLang && lang) {
+        edits.push_back({lang->offset, lang->offset, newXmlLang + ' '});
+    } else if (head.xhtml && !xmlLang) {
+        const qsizetype at = endOfAttributes(page, html);
+        edits.push_back({at, at, ' ' + newXmlLang + ' ' + newLang});
+    } else if (!lang) {
+        const qsizetype at = xmlLang ? afterXmlLang : endOfAttributes(page, html);
+        edits.push_back({at, at, ' ' + newLang});
+    }
+}
+
+// A title or script without end tag runs to the end of what was read: no
+// edit can keep its extent.
+void refuseUnclosed(const HeadElement &element)
+{
+    if (!element.endTagWritten && (element.name == u"title"_s || element.name == u"script"_s))
+        throw Error(u"its <%1> has no end tag"_s.arg(element.name));
+}
+
+// Which head field a line the generator made is, as the reader finds it
+// in a page: what it writes is what a later run must find again.
+int headFieldOfLine(const QString &line)
+{
+    const QByteArray page = "<head>" + line.toUtf8() + "</head>";
+    const std::optional<PageHead> head = parseHead(page, true);
+    if (head && head->elements.size() == 1) {
+        if (const int f = headFieldOfElement(head->elements.front()); f >= 0)
+            return f;
+    }
+    throw Error(u"the line %1 is none of the head tags apply finds in a page"_s.arg(line));
 }
 
 } // namespace
@@ -258,78 +425,125 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
         lines.socialHtml[std::size_t(f)] = socialLine(f, value, TagMode::Html);
         lines.socialXhtml[std::size_t(f)] = socialLine(f, value, TagMode::Xhtml);
     }
+    if (!values.head.anyUsed())
+        return lines;
+    // The generator's lines, as it makes them with everything they depend on.
+    const QStringList html = headLines(values, QString::fromUtf16(kModeHtml));
+    const QStringList xhtml = headLines(values, QString::fromUtf16(kModeXhtml));
+    for (qsizetype i = 0; i < html.size() && i < xhtml.size(); ++i) {
+        const auto f = std::size_t(headFieldOfLine(html[i]));
+        lines.headHtml[f] << html[i];
+        lines.headXhtml[f] << xhtml[i];
+    }
+    if (!lines.headHtml[StructuredData].isEmpty())
+        lines.structuredDataType = values.head[StructuredData];
+    // headLines has checked it: a BCP 47 tag needs no escape in an attribute.
+    if (values.head.isUsed(Language))
+        lines.language = values.head[Language];
     return lines;
 }
 
 bool ProfileLines::writesNothing() const
 {
     const auto empty = [](const QString &line) { return line.isEmpty(); };
+    const auto none = [](const QStringList &lines) { return lines.isEmpty(); };
     return std::all_of(html.begin(), html.end(), empty) &&
            std::all_of(socialHtml.begin(), socialHtml.end(), empty) &&
+           std::all_of(headHtml.begin(), headHtml.end(), none) && language.isEmpty() &&
            std::find(withoutText.begin(), withoutText.end(), true) == withoutText.end();
 }
 
 std::vector<PageEdit> planEdits(const PageHead &head, QByteArrayView page, const ProfileLines &lines,
                                 const QString &encoding)
 {
-    // The kinds of tag: the thirteen by TagIndex, then the social fields.
-    constexpr int kKinds = kTagCount + kSocialFieldCount;
-    std::array<QString, kKinds> text;
+    std::array<QStringList, kKinds> text;
     const auto &tagLines = head.xhtml ? lines.xhtml : lines.html;
     const auto &fieldLines = head.xhtml ? lines.socialXhtml : lines.socialHtml;
-    std::copy(tagLines.begin(), tagLines.end(), text.begin());
-    std::copy(fieldLines.begin(), fieldLines.end(), text.begin() + kTagCount);
+    const auto &headFieldLines = head.xhtml ? lines.headXhtml : lines.headHtml;
+    for (int t = 0; t < kTagCount; ++t) {
+        if (!tagLines[std::size_t(t)].isEmpty())
+            text[std::size_t(t)] << tagLines[std::size_t(t)];
+    }
+    for (std::size_t f = 0; f < fieldLines.size(); ++f) {
+        if (!fieldLines[f].isEmpty())
+            text[kSocialKinds + f] << fieldLines[f];
+    }
+    std::copy(headFieldLines.begin(), headFieldLines.end(), text.begin() + kHeadKinds);
     std::array<std::vector<const HeadElement *>, kKinds> found;
     for (const HeadElement &element : head.elements) {
-        int kind = tagOfElement(element);
-        if (const int f = socialFieldOfElement(element); kind < 0 && f >= 0)
-            kind = kTagCount + f;
-        if (kind >= 0)
+        if (const int kind = kindOfElement(element); kind >= 0)
             found[std::size_t(kind)].push_back(&element);
     }
 
     std::vector<PageEdit> edits;
-    std::vector<const HeadElement *> removed;
+    std::unordered_set<const HeadElement *> removed; // a head of many duplicates stays linear
     std::vector<QByteArray> missing;
+    // Alternates beyond the page's go after its last one, by the others.
+    const HeadElement *extraAnchor = nullptr;
+    std::vector<QByteArray> extra;
     for (int t = 0; t < kKinds; ++t) {
-        const QString &line = text[std::size_t(t)];
-        const std::vector<const HeadElement *> &same = found[std::size_t(t)];
+        const QStringList &kindLines = text[std::size_t(t)];
+        std::vector<const HeadElement *> same = found[std::size_t(t)];
+        // Structured data of another type is another script, not one to replace.
+        if (t == kHeadKinds + StructuredData) {
+            std::erase_if(same, [&](const HeadElement *element) {
+                return structuredDataTypeOf(*element) != lines.structuredDataType;
+            });
+        }
         if (t < kTagCount && lines.withoutText[std::size_t(t)] && !same.empty()) {
             throw Error(u"its %1 tag would be emptied: the profile's %2 has no text"_s.arg(
                 tagName(t), toQString(tagInfo(t).rowText)));
         }
-        if (line.isEmpty())
+        if (kindLines.isEmpty())
             continue;
-        if (same.empty()) {
-            refuseBreakingLine(t, line, head.xhtml);
-            missing.push_back(encodeLine(line, encoding));
-            continue;
+        for (qsizetype i = 0; i < kindLines.size(); ++i) {
+            const QString &line = kindLines[i];
+            if (std::size_t(i) >= same.size()) {
+                refuseBreakingLine(t, line, head.xhtml);
+                (same.empty() ? missing : extra).push_back(encodeLine(line, encoding));
+                continue;
+            }
+            const HeadElement &element = *same[std::size_t(i)];
+            refuseUnclosed(element);
+            QByteArray bytes = encodeLine(line, encoding);
+            if (page.sliced(element.start.offset, element.end - element.start.offset) !=
+                QByteArrayView(bytes))
+                refuseBreakingLine(t, line, head.xhtml);
+            edits.push_back({element.start.offset, element.end, std::move(bytes)});
         }
-        const HeadElement &first = *same.front();
-        if (t == Title && !first.endTagWritten)
-            throw Error(u"its <title> has no end tag"_s);
-        QByteArray bytes = encodeLine(line, encoding);
-        if (page.sliced(first.start.offset, first.end - first.start.offset) != QByteArrayView(bytes))
-            refuseBreakingLine(t, line, head.xhtml);
-        edits.push_back({first.start.offset, first.end, std::move(bytes)});
-        for (std::size_t k = 1; k < same.size(); ++k) {
+        if (!extra.empty() && !extraAnchor)
+            extraAnchor = same.back();
+        for (std::size_t k = std::size_t(kindLines.size()); k < same.size(); ++k) {
+            refuseUnclosed(*same[k]);
             edits.push_back(removalOf(page, *same[k]));
-            removed.push_back(same[k]);
+            removed.insert(same[k]);
         }
     }
+    if (!lines.language.isEmpty())
+        addLanguageEdits(head, page, lines.language, edits);
 
-    if (!missing.empty()) {
-        const HeadElement *last = nullptr;
-        for (const auto &same : found) {
-            for (const HeadElement *element : same) {
-                if (std::find(removed.begin(), removed.end(), element) == removed.end() &&
-                    (!last || element->start.offset > last->start.offset))
-                    last = element;
-            }
+    const QByteArray &eol = head.lineEnd;
+    // A profile without head fields puts its lines where it did before
+    // there were any: the head tags are no anchor for it.
+    const bool headUsed =
+        !lines.language.isEmpty() || std::any_of(headFieldLines.begin(), headFieldLines.end(),
+                                                 [](const QStringList &l) { return !l.isEmpty(); });
+    const HeadElement *last = nullptr;
+    for (int kind = 0; kind < (headUsed ? kKinds : kHeadKinds); ++kind) {
+        for (const HeadElement *element : found[std::size_t(kind)]) {
+            if (!removed.contains(element) && (!last || element->start.offset > last->start.offset))
+                last = element;
         }
-        const QByteArray &eol = head.lineEnd;
-        if (last && !last->endTagWritten && last->name == u"title"_s)
-            throw Error(u"its <title> has no end tag"_s);
+    }
+    if (extraAnchor == last && !missing.empty()) {
+        missing.insert(missing.begin(), extra.begin(), extra.end());
+    } else if (extraAnchor) {
+        edits.push_back(
+            insertionAfter(page, extraAnchor->end, indentOf(page, extraAnchor->start.offset), extra, eol));
+    }
+    if (!missing.empty()) {
+        if (last)
+            refuseUnclosed(*last);
         if (last) {
             edits.push_back(
                 insertionAfter(page, last->end, indentOf(page, last->start.offset), missing, eol));

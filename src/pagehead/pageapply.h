@@ -2,9 +2,11 @@
 
 // Writes a profile's ticked tags into existing pages: each replaces the
 // page's tag of its kind where it stands, later ones of that kind go, and a
-// tag the page lacks comes after the last tag of the thirteen, or before
-// </head>, on a line of its own indented like its neighbours. Every other
-// byte of the page stays as it was.
+// tag the page lacks comes after the last tag Brindle knows, or before
+// </head>, on a line of its own indented like its neighbours. The
+// alternates replace the page's in order, more of them go after its last
+// one. The language is the lang of the page's <html> start tag (and its
+// xml:lang). Every other byte of the page stays as it was.
 
 #include "base/filewriter.h"
 #include "pagehead/headreader.h"
@@ -31,13 +33,20 @@ struct ProfileLines
     std::array<QString, tags::kTagCount> xhtml;
     std::array<QString, tags::kSocialFieldCount> socialHtml;
     std::array<QString, tags::kSocialFieldCount> socialXhtml;
-    QString charsetCode; // the code the charset line names; empty when it is not written
+    // The head fields' lines by field: one each, an alternate's one per
+    // entry, none for Language (the <html>'s lang is no line).
+    std::array<QStringList, tags::kHeadFieldCount> headHtml;
+    std::array<QStringList, tags::kHeadFieldCount> headXhtml;
+    QString language;           // the lang the page's <html> gets; empty to leave it
+    QString structuredDataType; // the @type of the script the structured data line replaces
+    QString charsetCode;        // the code the charset line names; empty when it is not written
     // Ticked choice tags without text: they write nothing, and a page that
     // has such a tag is left alone rather than have its value emptied.
     std::array<bool, tags::kTagCount> withoutText{};
 
-    // Throws brindle::Error when a social value is refused (tags::socialLines)
-    // and when the charset is (tags::charsetChoice), but for an empty one.
+    // Throws brindle::Error when a social or head value is refused
+    // (tags::socialLines, tags::headLines) and when the charset is
+    // (tags::charsetChoice), but for an empty one.
     static ProfileLines of(const tags::TagValues &values, const tags::RowTicks &ticks);
     // No line, and no tag without text that would leave a page alone.
     bool writesNothing() const;

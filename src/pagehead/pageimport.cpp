@@ -5,6 +5,14 @@
 #include "base/textutil.h"
 #include "pagehead/pagecharset.h"
 
+#include <gumbo.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace brindle::pagehead {
@@ -54,6 +62,94 @@ int tagOfElement(const HeadElement &element)
     return element.attribute(u"charset") ? Charset : -1;
 }
 
+namespace {
+
+bool isTokenSeparator(QChar c)
+{
+    return c.unicode() < 0x80 && isAsciiBlank(char(c.unicode()));
+}
+
+// Whether a rel attribute's token list holds token: tokens are separated by
+// ASCII blanks and compared without regard to case, so "shortcut icon" is an icon.
+bool relHas(const HeadElement &element, QStringView token)
+{
+    const HeadAttribute *rel = element.attribute(u"rel");
+    if (!rel)
+        return false;
+    const QStringView value(rel->value);
+    qsizetype i = 0;
+    while (i < value.size()) {
+        while (i < value.size() && isTokenSeparator(value[i]))
+            ++i;
+        const qsizetype from = i;
+        while (i < value.size() && !isTokenSeparator(value[i]))
+            ++i;
+        if (i > from && value.sliced(from, i - from).compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool hasValue(const HeadElement &element, QStringView attribute)
+{
+    return nonEmpty(element.attribute(attribute)) != nullptr;
+}
+
+} // namespace
+
+QString structuredDataTypeOf(const HeadElement &element)
+{
+    if (element.name != u"script"_s)
+        return {};
+    const HeadAttribute *type = element.attribute(u"type");
+    if (!type || type->value.trimmed().compare(u"application/ld+json"_s, Qt::CaseInsensitive) != 0)
+        return {};
+    const QJsonDocument json = QJsonDocument::fromJson(element.text.toUtf8());
+    return json.isObject() ? json.object().value(u"@type"_s).toString() : QString();
+}
+
+int headFieldOfElement(const HeadElement &element)
+{
+    if (element.depth != 0)
+        return -1;
+    if (element.name == u"meta"_s) {
+        const HeadAttribute *name = nonEmpty(element.attribute(u"name"));
+        if (!name)
+            return -1;
+        const QString wanted = name->value.trimmed();
+        if (wanted.compare(u"viewport"_s, Qt::CaseInsensitive) == 0)
+            return Viewport;
+        if (wanted.compare(u"theme-color"_s, Qt::CaseInsensitive) == 0 && !hasValue(element, u"media"))
+            return ThemeColor;
+        return -1;
+    }
+    if (element.name == u"link"_s) {
+        if (relHas(element, u"canonical"))
+            return Canonical;
+        if (relHas(element, u"alternate") && element.attribute(u"hreflang"))
+            return Alternates;
+        if (relHas(element, u"icon") && !element.attribute(u"sizes") && !hasValue(element, u"media"))
+            return Icon;
+        return -1;
+    }
+    if (element.name == u"script"_s) {
+        const QString type = structuredDataTypeOf(element);
+        return !type.isEmpty() && headValueProblem(StructuredData, type).isEmpty() ? StructuredData : -1;
+    }
+    return -1;
+}
+
+QString languageOfPage(const PageHead &head)
+{
+    if (!head.html)
+        return {};
+    for (const QStringView name : {u"lang", u"xml:lang"}) {
+        if (const HeadAttribute *lang = head.html->attribute(name))
+            return lang->value.isNull() ? u""_s : lang->value;
+    }
+    return {};
+}
+
 int socialFieldOfElement(const HeadElement &element)
 {
     if (element.depth != 0 || element.name != u"meta"_s)
@@ -67,8 +163,11 @@ int socialFieldOfElement(const HeadElement &element)
 
 QString findingName(const TagFinding &finding)
 {
-    return finding.tagIndex >= 0 ? tagName(finding.tagIndex)
-                                 : toQString(socialFieldInfo(finding.socialField).property);
+    if (finding.tagIndex >= 0)
+        return tagName(finding.tagIndex);
+    if (finding.headField >= 0)
+        return toQString(headFieldInfo(finding.headField).key);
+    return toQString(socialFieldInfo(finding.socialField).property);
 }
 
 QString singleLineValue(const QString &value)
@@ -126,6 +225,7 @@ TagValues ImportedProfile::tagValues() const
     values.values = texts;
     values.charsetItem = items[Charset];
     values.social = social;
+    values.head = head;
     return values;
 }
 
@@ -141,19 +241,187 @@ ImportedProfile newProfileValues()
     return profile;
 }
 
+namespace {
+
+// An attribute value as browsers take it, its character references
+// decoded: the head lines escape what they write ("&" as "&amp;"), so the
+// value is what writes the page's bytes again.
+QString decodedAttribute(const QString &asWritten)
+{
+    if (!asWritten.contains(u'&'))
+        return asWritten;
+    QString quoted = asWritten;
+    quoted.replace(u'"', u"&quot;"_s);
+    const QByteArray document = "<meta content=\"" + quoted.toUtf8() + "\">";
+    GumboOutput *output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, document.constData(), std::size_t(document.size()));
+    QString decoded = asWritten;
+    // html > head > meta
+    const GumboNode *node = output->root;
+    for (int depth = 0; node && depth < 2; ++depth) {
+        const GumboVector &children = node->v.element.children;
+        node = children.length > 0 ? static_cast<const GumboNode *>(children.data[0]) : nullptr;
+        if (node && node->type != GUMBO_NODE_ELEMENT)
+            node = nullptr;
+    }
+    if (node && node->v.element.tag == GUMBO_TAG_META) {
+        if (const GumboAttribute *a = gumbo_get_attribute(&node->v.element.attributes, "content"))
+            decoded = QString::fromUtf8(a->value);
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return decoded;
+}
+
+// A URL of the structured data: a string, or an ImageObject's url.
+QString urlOf(const QJsonValue &value)
+{
+    return value.isObject() ? value.toObject().value(u"url"_s).toString() : value.toString();
+}
+
+// The head fields of a page, into profile.head: the first element of each
+// field (every alternate, in order), the <html>'s language, and the
+// structured data's type with its own fields. A value the window would
+// refuse is reported and left empty, and its field stays unticked, so
+// that applying the profile leaves the page's tag as it is.
+class HeadFieldImport
+{
+public:
+    HeadFieldImport(const PageHead &head, ImportedProfile &profile) : m_profile(profile)
+    {
+        if (const QString lang = languageOfPage(head); !lang.isNull()) {
+            m_profile.findings.push_back({-1, -1, head.html->start.line, false, Language});
+            take(Language, singleLineValue(decodedAttribute(lang)), head.html->start.line);
+        }
+    }
+
+    // Takes the element when it is a head field's.
+    void element(const HeadElement &element)
+    {
+        const int f = headFieldOfElement(element);
+        if (f < 0) {
+            warnOfOtherStructuredData(element);
+            return;
+        }
+        const bool repeated = f != Alternates && m_seen[std::size_t(f)];
+        m_profile.findings.push_back({-1, -1, element.start.line, repeated, f});
+        if (repeated)
+            return;
+        m_seen[std::size_t(f)] = true;
+        const int line = element.start.line;
+        const auto attribute = [&](QStringView name) {
+            const HeadAttribute *a = element.attribute(name);
+            return a ? singleLineValue(decodedAttribute(a->value)) : QString();
+        };
+        switch (f) {
+        case Viewport:
+        case ThemeColor:
+            take(f, attribute(u"content"), line);
+            break;
+        case Canonical:
+        case Icon:
+            take(f, attribute(u"href"), line);
+            break;
+        case Alternates:
+            if (m_alternates.isEmpty())
+                m_alternatesLine = line;
+            m_alternates.push_back({attribute(u"hreflang"), attribute(u"href")});
+            break;
+        case StructuredData: {
+            const QJsonObject json = QJsonDocument::fromJson(element.text.toUtf8()).object();
+            take(StructuredData, json.value(u"@type"_s).toString(), line);
+            take(DatePublished, json.value(u"datePublished"_s).toString(), line);
+            take(DateModified, json.value(u"dateModified"_s).toString(), line);
+            QString logo = urlOf(json.value(u"logo"_s));
+            if (logo.isEmpty())
+                logo = urlOf(json.value(u"publisher"_s).toObject().value(u"logo"_s));
+            take(Logo, logo, line);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    // The alternates are one field: one refused entry leaves all of them
+    // out, as applying only the others would remove it from the page.
+    void finish()
+    {
+        if (m_alternates.isEmpty())
+            return;
+        QString problem;
+        for (const Alternate &alternate : std::as_const(m_alternates)) {
+            // An entry the text cannot carry would come back as another one.
+            if (alternate.language.isEmpty() || alternate.address.isEmpty() ||
+                alternate.language.contains(u'=') || alternate.address.contains(u' ')) {
+                problem =
+                    u"alternate: \"%1=%2\" is not LANG=URL"_s.arg(alternate.language, alternate.address);
+                break;
+            }
+        }
+        const QString text = alternatesText(m_alternates);
+        if (problem.isEmpty())
+            problem = headValueProblem(Alternates, text);
+        if (!problem.isEmpty())
+            m_profile.warnings.push_back({m_alternatesLine, problem + u"; left empty"_s});
+        else
+            take(Alternates, text, m_alternatesLine);
+    }
+
+private:
+    void take(int field, const QString &value, int line)
+    {
+        if (value.isEmpty())
+            return;
+        if (const QString problem = headValueProblem(field, value); !problem.isEmpty()) {
+            m_profile.warnings.push_back({line, problem + u"; left empty"_s});
+            return;
+        }
+        m_profile.head[field] = value;
+        m_profile.head.used[std::size_t(field)] = headFieldInfo(field).tickable;
+    }
+
+    // Structured data of a type Brindle does not write, or no JSON it
+    // understands: told, and left to the page.
+    void warnOfOtherStructuredData(const HeadElement &element)
+    {
+        if (element.depth != 0 || element.name != u"script"_s)
+            return;
+        const HeadAttribute *type = element.attribute(u"type");
+        if (!type || type->value.trimmed().compare(u"application/ld+json"_s, Qt::CaseInsensitive) != 0)
+            return;
+        const QString dataType = structuredDataTypeOf(element);
+        m_profile.warnings.push_back(
+            {element.start.line,
+             dataType.isEmpty()
+                 ? u"structured-data: the script is no JSON object with a @type; left as it is"_s
+                 : u"structured-data: type \"%1\" is none that Brindle writes; left as it is"_s.arg(
+                       dataType)});
+    }
+
+    ImportedProfile &m_profile;
+    std::array<bool, kHeadFieldCount> m_seen{};
+    QList<Alternate> m_alternates;
+    int m_alternatesLine = 0;
+};
+
+} // namespace
+
 ImportedProfile importHead(const PageHead &head)
 {
     ImportedProfile profile = newProfileValues();
     profile.xhtml = head.xhtml;
     std::array<bool, kTagCount> seen{};
     std::array<bool, kSocialFieldCount> seenSocial{};
+    HeadFieldImport headFields(head, profile);
     for (const HeadElement &element : head.elements) {
         const int t = tagOfElement(element);
         if (t < 0) {
             const int f = socialFieldOfElement(element);
-            if (f < 0)
+            if (f < 0) {
+                headFields.element(element);
                 continue;
-            profile.findings.push_back({-1, f, element.start.line, seenSocial[std::size_t(f)]});
+            }
+            profile.findings.push_back({-1, f, element.start.line, seenSocial[std::size_t(f)], -1});
             if (seenSocial[std::size_t(f)])
                 continue;
             seenSocial[std::size_t(f)] = true;
@@ -169,7 +437,7 @@ ImportedProfile importHead(const PageHead &head)
             continue;
         }
         const auto slot = std::size_t(t);
-        profile.findings.push_back({t, -1, element.start.line, seen[slot]});
+        profile.findings.push_back({t, -1, element.start.line, seen[slot], -1});
         if (seen[slot])
             continue;
         seen[slot] = true;
@@ -189,6 +457,10 @@ ImportedProfile importHead(const PageHead &head)
                 profile.items[slot] = itemIndexOfText(t, toView(value.toUtf8()));
         }
     }
+    headFields.finish();
+    // The alternates are told at their first line, after the page's other tags.
+    std::stable_sort(profile.warnings.begin(), profile.warnings.end(),
+                     [](const ImportWarning &a, const ImportWarning &b) { return a.line < b.line; });
     return profile;
 }
 

@@ -27,6 +27,25 @@ int tagOfElement(const HeadElement &element);
 // other element, and for nested ones.
 int socialFieldOfElement(const HeadElement &element);
 
+// Which head field a head element is: <meta name=viewport>, <meta
+// name=theme-color> (one without a media query: those with one are
+// variants beside it), <link rel=canonical>, <link rel=alternate> with an
+// hreflang (every one of them: the alternates are one field),
+// <link rel=icon> or "shortcut icon" (one without sizes or media: sized
+// icons are variants), and a <script type="application/ld+json"> whose
+// @type is one the structured data field takes. Rel tokens and names
+// without regard to case. -1 for any other element, and for nested ones;
+// the language is the <html> element's, no element of the head.
+int headFieldOfElement(const HeadElement &element);
+
+// The @type of a <script type="application/ld+json"> whose text is a JSON
+// object with a string @type; empty for anything else.
+QString structuredDataTypeOf(const HeadElement &element);
+
+// The language a page's <html> start tag gives: its lang, or its xml:lang
+// when it has no lang; null when it has neither.
+QString languageOfPage(const PageHead &head);
+
 // The value of such an element as the user would have typed it: the title's
 // text, the content attribute, the charset of a content type or <meta charset>.
 // On one line, as an input holds it: CR LF, CR, LF, TAB and form feed become
@@ -49,13 +68,15 @@ struct ImportWarning
 
 struct TagFinding
 {
-    int tagIndex = -1; // -1 for a social card tag
+    int tagIndex = -1; // -1 for a social card or head tag
     int socialField = -1;
     int line = 0;
     bool repeated = false; // a later occurrence; the first one is used
+    int headField = -1;
 };
 
-// Report name of a finding: tagName, or the social tag's property ("og:title").
+// Report name of a finding: tagName, the social tag's property
+// ("og:title"), or the head field's key ("canonical", "lang").
 QString findingName(const TagFinding &finding);
 
 struct ImportedProfile
@@ -69,10 +90,13 @@ struct ImportedProfile
     tags::RowTicks ticks{};
     // The social card tags found; the group is ticked when there is one.
     tags::SocialValues social;
+    // The head fields found, each ticked when it has a value that is not
+    // refused.
+    tags::HeadValues head;
     std::vector<TagFinding> findings; // every tag found, in page order
     QString unknownCharset;           // a charset that is not in the table
     int unknownCharsetLine = 0;
-    // Social card values the windows would refuse, left empty.
+    // Social card and head values the windows would refuse, left empty.
     std::vector<ImportWarning> warnings;
     bool xhtml = false;
 

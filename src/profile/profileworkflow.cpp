@@ -275,6 +275,7 @@ void ProfileWorkflow::importFromWebPage()
     inputs.items = page.items;
     inputs.rows = page.ticks;
     inputs.social = page.social;
+    inputs.head = page.head;
     showImported(inputs);
 }
 

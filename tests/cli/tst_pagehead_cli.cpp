@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -164,6 +165,41 @@ private slots:
         const test::CliRun apply = runCli({u"apply"_s, u"--profile"_s, profile, page});
         QVERIFY2(apply.status == 0, apply.err.constData());
         QCOMPARE(readFile(page), bytes);
+    }
+
+    // A page with the head tags, imported into a profile: applied to the
+    // page with other addresses and another language, it gives the page
+    // back byte for byte, and applied again it changes nothing.
+    void headTagsThroughAProfile_data()
+    {
+        QTest::addColumn<QString>("file");
+        const QDir dir(QStringLiteral(BRINDLE_TEST_DATA "/pagehead/head"));
+        for (const QString &page : dir.entryList({u"*.html"_s}, QDir::Files, QDir::Name))
+            QTest::addRow("%s", qPrintable(page)) << dir.filePath(page);
+    }
+    void headTagsThroughAProfile()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(u"page.wmp"_s);
+        const QString page = dir.filePath(u"page.html"_s);
+        const QByteArray original = readFile(file);
+        const test::CliRun import = runCli({u"import"_s, file, u"--save-profile"_s, profile});
+        QVERIFY2(import.status == 0, import.err.constData());
+        QVERIFY2(!import.err.contains("left"), import.err.constData());
+
+        QByteArray other = original;
+        other.replace("https://example.", "https://old.example.");
+        QString text = QString::fromUtf8(other);
+        text.replace(QRegularExpression(u"lang=\"[^\"]*\""_s), u"lang=\"fr\""_s);
+        other = text.toUtf8();
+        QVERIFY(other != original);
+        QVERIFY(test::writeFile(page, other));
+        const test::CliRun apply = runCli({u"apply"_s, u"--profile"_s, profile, page});
+        QVERIFY2(apply.status == 0, apply.err.constData());
+        QCOMPARE(readFile(page), original);
+        const test::CliRun again = runCli({u"apply"_s, u"--profile"_s, profile, page});
+        QCOMPARE(again.err, QByteArray("0 pages changed, 1 unchanged, 0 failed\n"));
     }
 
     void importReport()

@@ -42,9 +42,11 @@ bool lessThanAt(QByteArrayView page, const PageHead &head, qsizetype offset)
     return page[offset] == '<';
 }
 
-const ProfileLines &profileLines()
+// The classic tags; with `head`, every head field as well (the <html>'s
+// lang, alternates in order, structured data as a whole script).
+const ProfileLines &profileLines(bool head)
 {
-    static const ProfileLines lines = [] {
+    static const auto make = [](bool withHead) {
         using namespace brindle::tags;
         TagValues values = TagValues::defaults();
         values.values[Title] = u"T \"1\" é"_s;
@@ -52,9 +54,22 @@ const ProfileLines &profileLines()
         RowTicks ticks{};
         for (int t : {Title, Description, Robots, Charset, ContentLanguage})
             ticks[std::size_t(listRowOfTag(t))] = true;
+        if (withHead) {
+            values.head[Canonical] = u"https://example.org/?a=1&b=2"_s;
+            values.head[Alternates] = u"de=https://example.org/de/ x-default=https://example.org/"_s;
+            values.head[ThemeColor] = u"#336699"_s;
+            values.head[Icon] = u"/i.png"_s;
+            values.head[Language] = u"de-AT"_s;
+            values.head[StructuredData] = u"Article"_s;
+            values.head[DatePublished] = u"2024-05-01"_s;
+            for (int f : {Viewport, Canonical, Alternates, ThemeColor, Icon, Language, StructuredData})
+                values.head.used[std::size_t(f)] = true;
+        }
         return ProfileLines::of(values, ticks);
-    }();
-    return lines;
+    };
+    static const ProfileLines classic = make(false);
+    static const ProfileLines withHead = make(true);
+    return head ? withHead : classic;
 }
 
 } // namespace
@@ -84,14 +99,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (head->problem != HeadProblem::None || (!head->headTagWritten && head->elements.empty()))
         return 0;
     importHead(*head);
+    const ProfileLines &lines = profileLines(size > 0 && (data[size - 1] & 1) != 0);
     try {
-        const QString charset = linesCharset(*head, page, profileLines());
-        const std::vector<PageEdit> edits = planEdits(*head, page, profileLines(), charset);
+        const QString charset = linesCharset(*head, page, lines);
+        const std::vector<PageEdit> edits = planEdits(*head, page, lines, charset);
         const QByteArray once = applyEdits(page, edits);
         const std::optional<PageHead> again = parseHead(once, true);
         if (!again || again->problem != HeadProblem::None)
             fail("the changed page cannot be read");
-        if (!planEdits(*again, once, profileLines(), linesCharset(*again, once, profileLines())).empty())
+        if (!planEdits(*again, once, lines, linesCharset(*again, once, lines)).empty())
             fail("a second run changes the page again");
     } catch (const brindle::Error &) {
         // A page left alone, with its reason.
