@@ -428,8 +428,8 @@ ProfileLines ProfileLines::of(const TagValues &values, const RowTicks &ticks)
     if (!values.head.anyUsed())
         return lines;
     // The generator's lines, as it makes them with everything they depend on.
-    const QStringList html = headLines(values, QString::fromUtf16(kModeHtml));
-    const QStringList xhtml = headLines(values, QString::fromUtf16(kModeXhtml));
+    const QStringList html = headLines(values, TagMode::Html);
+    const QStringList xhtml = headLines(values, TagMode::Xhtml);
     for (qsizetype i = 0; i < html.size() && i < xhtml.size(); ++i) {
         const auto f = std::size_t(headFieldOfLine(html[i]));
         lines.headHtml[f] << html[i];
