@@ -39,6 +39,9 @@ test_pkgs+=(acl)
 # An independent HTML5 parser that reads pages as browsers do, for the
 # differential test of the head reader (run with Debian's /usr/bin/python3).
 test_pkgs+=(python3-html5lib)
+# What a screen reader receives: the accessibility bus and its Python client,
+# and dbus-daemon for a session bus of the test's own.
+test_pkgs+=(at-spi2-core python3-pyatspi dbus-x11)
 # Style and static checks (scripts/lint.sh).
 test_pkgs+=(clang-format clang-tidy)
 

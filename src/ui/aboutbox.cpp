@@ -2,6 +2,7 @@
 
 #include "buildinfo.h"
 #include "ui/secondarywindow.h"
+#include "widgets/accessibleinterfaces.h"
 #include "widgets/fadinglinklabel.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -20,6 +21,7 @@ Tfinfo::Tfinfo(QWidget *mainWindow)
     : QDialog(mainWindow,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
+    widgets::installAccessibleInterfaces();
     setObjectName(u"finfo"_s);
     setWindowTitle(u"About"_s);
     setFont(widgets::uiFont(8));

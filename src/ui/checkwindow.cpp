@@ -48,6 +48,7 @@ CheckWindow::CheckWindow(ui::TagInputs *inputs, QWidget *mainWindow) : ToolWindo
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(u"lvfindings"_s);
+    m_list->setAccessibleName(u"Findings"_s);
     m_list->setHeaderLabels({u"Level"_s, u"Line"_s, u"Finding"_s, u"Rule"_s});
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -5,6 +5,7 @@
 #include "check/checker.h"
 #include "check/textmeasure.h"
 #include "ui/secondarywindow.h"
+#include "widgets/accessibleinterfaces.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/imagebutton.h"
@@ -113,6 +114,7 @@ QString lengthLine(int slot, const QString &text)
 Thintf::Thintf(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
+    widgets::installAccessibleInterfaces();
     setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(u"hintf"_s);
     setFont(widgets::uiFont(8));
@@ -135,7 +137,9 @@ Thintf::Thintf(QWidget *parent)
                            u":/images/hint-hover.png"_s);
     btHintTitle->setGeometry(8, 0, 20, 20);
     btHintTitle->setToolTip(u"Show Hint"_s);
-    btHintTitle->setAccessibleName(btHintTitle->toolTip());
+    // Only a picture: pressing it does nothing.
+    btHintTitle->setPicture(true);
+    btHintTitle->setAccessibleName(u"Hint"_s);
     btHintTitle->setFocusPolicy(Qt::NoFocus);
 
     m_caption = new QLabel(m_header);
@@ -181,9 +185,7 @@ void Thintf::ShowTagHint(int slot)
 {
     if (slot < 1 || slot > kSlotCount)
         return;
-    m_caption->setText(hintCaption(slot));
-    m_caption->adjustSize();
-    lbhint->setText(hintText(slot));
+    setTexts(hintCaption(slot), hintText(slot));
     m_slot = slot;
     // The popup grows by the length line for the two tags that have one.
     const bool measured = measuredInput() != nullptr;
@@ -239,9 +241,7 @@ void Thintf::showHint(int listRow, QWidget *mainWindow)
 
 void Thintf::showText(const QString &caption, const QString &text, QWidget *over)
 {
-    m_caption->setText(caption);
-    m_caption->adjustSize();
-    lbhint->setText(text);
+    setTexts(caption, text);
     // No length line: that belongs to the Title and Description hints.
     m_slot = 0;
     setFixedSize(515, kHeight);
@@ -260,6 +260,16 @@ void Thintf::showOver(QWidget *over)
     // Clicks elsewhere in the program close the popup: with the focus left
     // where it was, no change of the focus tells of them.
     qApp->installEventFilter(this);
+}
+
+void Thintf::setTexts(const QString &caption, const QString &text)
+{
+    m_caption->setText(caption);
+    m_caption->adjustSize();
+    lbhint->setText(text);
+    // The popup has no caption bar to carry a title.
+    setAccessibleName(u"Hint: "_s + caption);
+    setAccessibleDescription(text);
 }
 
 QString Thintf::captionText() const

@@ -64,6 +64,7 @@ private:
     void showOver(QWidget *over);
     void focusWindowChanged(QWindow *window);
     void applyColors();
+    void setTexts(const QString &caption, const QString &text);
     QLineEdit *measuredInput() const;
     void updateLength();
 

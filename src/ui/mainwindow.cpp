@@ -9,6 +9,7 @@
 #include "ui/hintpopup.h"
 #include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
+#include "widgets/accessibleinterfaces.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
@@ -79,6 +80,7 @@ Tovalinform::Tovalinform(QWidget *parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint)
 {
+    widgets::installAccessibleInterfaces();
     setObjectName(u"ovalinform"_s);
     setWindowTitle(u"Ovalin Brindle"_s);
     setFont(widgets::uiFont());

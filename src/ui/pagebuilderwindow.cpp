@@ -3,6 +3,7 @@
 #include "base/filewriter.h"
 #include "render/webpage.h"
 #include "ui/secondarywindow.h"
+#include "widgets/accessibleinterfaces.h"
 #include "widgets/fonts.h"
 #include "widgets/gradientpanel.h"
 
@@ -30,6 +31,7 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_sadi({u"Save as Web Page"_s, u"HTML Web Page"_s, u"*.html"_s, u"html"_s, true})
 {
+    widgets::installAccessibleInterfaces();
     setObjectName(u"fcreaht"_s);
     setWindowTitle(u"Create HTML"_s);
     setFont(widgets::uiFont(8));
@@ -60,6 +62,8 @@ Tfcreaht::Tfcreaht(QWidget *mainWindow)
         // The viewer shows the one its lines were made for.
         list->hide();
     }
+    // The label names the list on show (see showFor).
+    m_lbSelect->setBuddy(cbHTM);
     cbXHT->setCurrentIndex(render::kDefaultXhtmlItem);
     cbHTM->setCurrentIndex(render::kDefaultHtmlItem);
     connect(cbXHT, &QComboBox::activated, this, &Tfcreaht::cbXHTChange);
@@ -99,6 +103,7 @@ int Tfcreaht::showFor(int pageMode, const QString &tagsText, QWidget *over, cons
     const bool html = render::offersHtmlTypes(pageMode);
     cbHTM->setVisible(html);
     cbXHT->setVisible(!html);
+    m_lbSelect->setBuddy(html ? cbHTM : cbXHT);
     m_tagsText = tagsText;
     m_language = language;
 

@@ -5,6 +5,7 @@
 #include "ui/cardpreview.h"
 #include "ui/hintpopup.h"
 #include "ui/secondarywindow.h"
+#include "widgets/accessibleinterfaces.h"
 #include "widgets/checkededit.h"
 #include "widgets/edits.h"
 #include "widgets/fonts.h"
@@ -106,6 +107,7 @@ SocialCardsWindow::SocialCardsWindow(QWidget *mainWindow, Thintf *hint)
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_hint(hint)
 {
+    widgets::installAccessibleInterfaces();
     setObjectName(u"fsocial"_s);
     setWindowTitle(u"Social Cards"_s);
     setFont(widgets::uiFont());

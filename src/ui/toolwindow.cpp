@@ -1,6 +1,7 @@
 #include "ui/toolwindow.h"
 
 #include "ui/taginputs.h"
+#include "widgets/accessibleinterfaces.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -36,6 +37,7 @@ ToolWindow::ToolWindow(TagInputs *inputs, QWidget *mainWindow)
     // Without a parent the window is not kept above the main window; it
     // must neither keep the program running once the main window closes.
     setAttribute(Qt::WA_QuitOnClose, false);
+    widgets::installAccessibleInterfaces();
     allToolWindows().append(this);
     if (mainWindow)
         connect(mainWindow, &QObject::destroyed, this, [this] { delete this; });

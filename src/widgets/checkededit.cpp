@@ -25,7 +25,12 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Value ? edit()->text() : QAccessibleWidget::text(t);
+        if (t == QAccessible::Value)
+            return edit()->text();
+        // The message describes the input while its value is refused.
+        if (t == QAccessible::Description && !edit()->problem().isEmpty())
+            return edit()->problem();
+        return QAccessibleWidget::text(t);
     }
     void setText(QAccessible::Text t, const QString &text) override
     {
@@ -122,11 +127,13 @@ public:
     }
 };
 
-// The message label as an alert, named by its text.
+// The message label as a notification, named by its text: screen readers
+// on Linux speak a notification when it appears, and have no word for an
+// alert inside a window.
 class AlertLabelAccessible final : public QAccessibleWidget
 {
 public:
-    explicit AlertLabelAccessible(AlertLabel *label) : QAccessibleWidget(label, QAccessible::AlertMessage) {}
+    explicit AlertLabelAccessible(AlertLabel *label) : QAccessibleWidget(label, QAccessible::Notification) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -170,9 +177,9 @@ void CheckedEdit::setProblem(const QString &message)
         return;
     const bool wasValid = m_problem.isEmpty();
     m_problem = message;
-    // The message describes the input (and a description change is
-    // announced to assistive technology by Qt).
-    setAccessibleDescription(message);
+    // Not through setAccessibleDescription: Qt's Linux bridge sends that
+    // change with the object in place of the text, which a screen reader
+    // fails on. The message label announces the message instead.
     if (wasValid != message.isEmpty() && QAccessible::isActive()) {
         QAccessible::State changed;
         changed.invalid = true;
@@ -198,6 +205,10 @@ void AlertLabel::setMessages(const QStringList &messages, bool fresh)
             QAccessible::updateAccessibility(&event);
         }
     }
+    // A new message while others show appears anew, which is what readers
+    // announce; nothing is drawn in between.
+    if (fresh && isVisible() && QAccessible::isActive())
+        hide();
     setVisible(!messages.isEmpty());
     // Only what is on show is announced.
     if (fresh && !messages.isEmpty() && isVisible() && QAccessible::isActive()) {

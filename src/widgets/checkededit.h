@@ -3,8 +3,8 @@
 // A value that may be refused, told to everyone: CheckedEdit, an input that
 // carries why its value is refused, and AlertLabel, the message that says
 // it. Assistive technology finds the input marked invalid and described by
-// its message, and the label as an alert that speaks up when a value is
-// newly refused.
+// its message, and the label as a notification that appears anew, and so
+// is spoken, when a value is newly refused.
 
 #include "widgets/edits.h"
 

@@ -1,8 +1,13 @@
 #include "widgets/fadinglinklabel.h"
 
+#include "widgets/accessibleinterfaces.h"
+
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -12,8 +17,10 @@ FadingLinkLabel::FadingLinkLabel(QWidget *parent)
     : QWidget(parent), m_normal(0x17, 0x45, 0xAE), m_hot(0xC4, 0x3C, 0x1A),
       m_opener([](const QUrl &url) { QDesktopServices::openUrl(url); })
 {
+    installAccessibleInterfaces();
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // A link is reached with Tab like any other, but a click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     m_fadeTimer.setInterval(kFadeInterval);
     connect(&m_fadeTimer, &QTimer::timeout, this, &FadingLinkLabel::tick);
 }
@@ -74,7 +81,14 @@ void FadingLinkLabel::paintEvent(QPaintEvent *)
     f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::PreferQuality));
     painter.setFont(f);
     painter.setPen(currentColor());
-    painter.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, m_text);
+    QRect textRect;
+    painter.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, m_text, &textRect);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = textRect.intersected(rect());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 void FadingLinkLabel::enterEvent(QEnterEvent *event)
@@ -107,8 +121,39 @@ void FadingLinkLabel::mousePressEvent(QMouseEvent *event)
 void FadingLinkLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     // The whole box is the link, not only the right-aligned text in it.
-    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        activate();
+}
+
+void FadingLinkLabel::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Taken here, so that a dialog's default button does not answer Enter as well.
+        if (!event->isAutoRepeat())
+            activate();
+        event->accept();
         return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void FadingLinkLabel::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void FadingLinkLabel::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void FadingLinkLabel::activate()
+{
     if (!m_url.isEmpty() && m_opener)
         m_opener(QUrl(m_url));
 }

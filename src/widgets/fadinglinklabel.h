@@ -1,7 +1,8 @@
 #pragma once
 
 // A right-aligned, smoothed text link that fades between its normal and its
-// hot colour while the pointer is over it, and opens an address when clicked.
+// hot colour while the pointer is over it, and opens an address when clicked,
+// or when Enter is pressed on it.
 
 #include <QColor>
 #include <QString>
@@ -33,6 +34,8 @@ public:
 
     // Replaces the desktop's "open this address" (tests record it instead).
     void setUrlOpener(std::function<void(const QUrl &)> opener) { m_opener = std::move(opener); }
+    // Follows the link, as a click does.
+    void activate();
 
     // 0 shows the normal colour, 255 the hot one.
     int level() const { return m_level; }
@@ -50,6 +53,9 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void startFade(int direction);

@@ -23,6 +23,10 @@ public:
     // The image the button draws in its current state.
     QPixmap currentImage() const;
     bool isHovered() const { return m_hovered; }
+    // A picture that does nothing when pressed (the hint popup's icon): told
+    // to assistive technology as an image, not as a button.
+    void setPicture(bool picture) { m_picture = picture; }
+    bool isPicture() const { return m_picture; }
 
     QSize sizeHint() const override;
     // Room for the image and the whole caption, without margins.
@@ -40,6 +44,7 @@ private:
     QString m_hoverPath;
     QString m_pressedPath;
     bool m_hovered = false;
+    bool m_picture = false;
 };
 
 // How a window lays out one of its picture buttons.

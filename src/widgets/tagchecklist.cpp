@@ -792,7 +792,7 @@ void TOvCheckList::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
-    accessibleCurrentRowChanged(this, m_itemIndex);
+    accessibleListFocused(this);
 }
 
 void TOvCheckList::focusOutEvent(QFocusEvent *event)
@@ -812,7 +812,7 @@ void TOvCheckList::setCurrent(int row, bool notify)
         viewport()->update(rowRect(old));
     if (row >= 0)
         viewport()->update(rowRect(row));
-    accessibleCurrentRowChanged(this, row);
+    accessibleCurrentRowChanged(this, old, row);
     if (notify)
         emit currentRowChanged(row);
 }

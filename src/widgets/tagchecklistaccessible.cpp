@@ -193,7 +193,8 @@ void CheckListAccessible::forgetRows()
 
 void accessibleRowStateChanged(TOvCheckList *list, int row)
 {
-    if (!QAccessible::isActive())
+    // A heading has no tick to tell of, though Select All sets its state too.
+    if (!QAccessible::isActive() || list->IsGroupRow(row))
         return;
     QAccessible::State changed;
     changed.checked = true;
@@ -203,9 +204,17 @@ void accessibleRowStateChanged(TOvCheckList *list, int row)
     QAccessible::updateAccessibility(&event);
 }
 
-void accessibleCurrentRowChanged(TOvCheckList *list, int row)
+void accessibleCurrentRowChanged(TOvCheckList *list, int old, int row)
 {
-    if (!QAccessible::isActive() || row < 0)
+    if (!QAccessible::isActive())
+        return;
+    // The row left behind says so, or a reader keeps it selected.
+    if (old >= 0 && old < list->Count()) {
+        QAccessibleEvent removed(list, QAccessible::SelectionRemove);
+        removed.setChild(old);
+        QAccessible::updateAccessibility(&removed);
+    }
+    if (row < 0)
         return;
     QAccessibleEvent selection(list, QAccessible::Selection);
     selection.setChild(row);
@@ -215,6 +224,26 @@ void accessibleCurrentRowChanged(TOvCheckList *list, int row)
         focus.setChild(row);
         QAccessible::updateAccessibility(&focus);
     }
+}
+
+void accessibleListFocused(TOvCheckList *list)
+{
+    if (!QAccessible::isActive())
+        return;
+    // Qt tells of the list's focus after its focus-in event: the row's focus
+    // must come later still, or the list is left as the focused object and a
+    // tick on the row goes unheard.
+    QMetaObject::invokeMethod(
+        list,
+        [list] {
+            const int row = list->ItemIndex();
+            if (!list->hasFocus() || row < 0)
+                return;
+            QAccessibleEvent focus(list, QAccessible::Focus);
+            focus.setChild(row);
+            QAccessible::updateAccessibility(&focus);
+        },
+        Qt::QueuedConnection);
 }
 
 void accessibleRowsChanged(TOvCheckList *list)

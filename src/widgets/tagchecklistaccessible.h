@@ -39,7 +39,10 @@ private:
 // Notifications from the list, sent only while assistive technology listens:
 // nothing of this is built at start-up otherwise.
 void accessibleRowStateChanged(TOvCheckList *list, int row);
-void accessibleCurrentRowChanged(TOvCheckList *list, int row);
+// The current row moved from `old` to `row` (either may be -1).
+void accessibleCurrentRowChanged(TOvCheckList *list, int old, int row);
+// The list took the focus: its current row is what a reader must announce.
+void accessibleListFocused(TOvCheckList *list);
 void accessibleRowsChanged(TOvCheckList *list);
 
 } // namespace brindle::widgets

@@ -6,20 +6,26 @@
 #include "common/fakedialogs.h"
 #include "tags/tagcatalogue.h"
 #include "ui/aboutbox.h"
+#include "ui/checkwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
 #include "ui/pagebuilderwindow.h"
+#include "ui/searchpreviewwindow.h"
 #include "ui/socialcards.h"
 #include "ui/tagsviewer.h"
+#include "widgets/fadinglinklabel.h"
 #include "widgets/tagchecklist.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 #include <QtGui/private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
@@ -83,13 +89,21 @@ void collectNameless(QAccessibleInterface *iface, QStringList &nameless, int &co
 }
 
 std::vector<std::pair<QAccessible::Event, int>> g_events; // type, child
+std::vector<QObject *> g_sources;                         // the object of each
 QAccessible::State g_lastChanged;
 
 void recordEvent(QAccessibleEvent *event)
 {
     g_events.emplace_back(event->type(), event->child());
+    g_sources.push_back(event->object());
     if (event->type() == QAccessible::StateChanged)
         g_lastChanged = static_cast<QAccessibleStateChangeEvent *>(event)->changedStates();
+}
+
+void clearEvents()
+{
+    g_events.clear();
+    g_sources.clear();
 }
 
 } // namespace
@@ -125,7 +139,60 @@ private slots:
         m_main->DeselectAll1Click();
         m_main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
-        g_events.clear();
+        clearEvents();
+    }
+
+    // Named by the label beside them, not by their value, which is all Qt
+    // gives a combo box on Linux.
+    void choiceInputsAreNamedByTheirLabels()
+    {
+        QList<QComboBox *> combos = m_main->findChild<QWidget *>(u"pnfields"_s)->findChildren<QComboBox *>();
+        QCOMPARE(combos.size(), tags::kTagCount - tags::kTextTagCount);
+        for (QComboBox *combo : std::as_const(combos))
+            QCOMPARE(QAccessible::queryAccessibleInterface(combo)->text(QAccessible::Name),
+                     combo->accessibleName());
+
+        // The page builder's list, the one on show tied to the label.
+        ui::Tfcreaht *builder = app::windows().fcreaht;
+        for (auto *list : builder->findChildren<QComboBox *>()) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(list);
+            QVERIFY(!list->currentText().isEmpty());
+            QCOMPARE(iface->text(QAccessible::Value), list->currentText());
+            if (list->objectName() == u"cbHTM"_s) {
+                QCOMPARE(iface->text(QAccessible::Name), u"Select Document Type (DTD) :"_s);
+                const auto labels = iface->relations(QAccessible::Label);
+                QCOMPARE(labels.size(), 1);
+                QCOMPARE(labels.front().first->text(QAccessible::Name), u"Select Document Type (DTD) :"_s);
+            }
+        }
+
+        // What Qt's own combo box gives stays: the list and the edit as
+        // children, the caret in the edit, the list's actions.
+        QComboBox *charset = m_main->findChild<QComboBox *>(u"cbCharset"_s);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(charset);
+        QCOMPARE(iface->role(), QAccessible::ComboBox);
+        QCOMPARE(iface->text(QAccessible::Value), u"Unicode (UTF-8)"_s);
+        QCOMPARE(iface->childCount(), 2);
+        QCOMPARE(iface->child(1)->object(), charset->lineEdit());
+        QCOMPARE(iface->indexOfChild(iface->child(0)), 0);
+        QCOMPARE(iface->focusChild(), iface->child(1));
+        QVERIFY(iface->state().editable && iface->state().expandable && !iface->state().expanded);
+        QVERIFY(
+            iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+    }
+
+    void linkIsFollowedByItsAction()
+    {
+        widgets::FadingLinkLabel *link = app::windows().finfo->link();
+        QStringList opened;
+        link->setUrlOpener([&](const QUrl &url) { opened << url.toString(); });
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(link);
+        QVERIFY(iface->state().focusable);
+        QAccessibleActionInterface *action = iface->actionInterface();
+        QVERIFY(action);
+        QCOMPARE(action->actionNames().value(0), QAccessibleActionInterface::pressAction());
+        action->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(opened, QStringList{link->url()});
     }
 
     void everyControlHasAName_data()
@@ -164,7 +231,8 @@ private slots:
         collectNameless(QAccessible::queryAccessibleInterface(widget), nameless, controls);
         if (!wasVisible)
             widget->hide();
-        QVERIFY(controls > 0);
+        // The hint popup has nothing to act on.
+        QVERIFY(controls > 0 || widget == w.hintf);
         QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(u", "_s)));
     }
 
@@ -221,13 +289,13 @@ private slots:
                 g_events.end());
         QVERIFY(g_lastChanged.checked);
 
-        g_events.clear();
+        clearEvents();
         list->SetRowChecked(1, false);
         QVERIFY(!title->state().checked);
         QCOMPARE(g_events.size(), std::size_t(1));
         QCOMPARE(g_events.front(), (std::pair{QAccessible::StateChanged, 1}));
         // Setting the state a row already has announces nothing.
-        g_events.clear();
+        clearEvents();
         list->SetRowChecked(1, false);
         QVERIFY(g_events.empty());
         m_main->DeselectAll1Click();
@@ -257,12 +325,62 @@ private slots:
         QCOMPARE(changed.size(), 2);
     }
 
+    // A reader takes the last focus event as where the user is: entering
+    // the list must end on the current row, not on the list.
+    void enteringTheListEndsOnTheCurrentRow()
+    {
+        TOvCheckList *list = m_main->tagList();
+        m_main->input(tags::Description)->setFocus();
+        QTRY_COMPARE(list->ItemIndex(), 3);
+        clearEvents();
+        list->setFocus(Qt::BacktabFocusReason);
+        // The list's own focus, told by Qt, then the row's.
+        const auto focusEvents = [] {
+            QList<int> children;
+            for (const auto &[type, child] : g_events) {
+                if (type == QAccessible::Focus)
+                    children << child;
+            }
+            return children;
+        };
+        QTRY_VERIFY(focusEvents().size() >= 2);
+        QCOMPARE(focusEvents().mid(0, 2), (QList<int>{-1, 3}));
+        QVERIFY(listInterface()->child(3)->state().focused);
+    }
+
+    void theRowLeftBehindIsNoLongerSelected()
+    {
+        TOvCheckList *list = m_main->tagList();
+        list->setItemIndex(4);
+        clearEvents();
+        list->setItemIndex(5);
+        QVERIFY(std::find(g_events.begin(), g_events.end(), std::pair{QAccessible::SelectionRemove, 4}) !=
+                g_events.end());
+        QVERIFY(!listInterface()->child(4)->state().selected);
+        QVERIFY(listInterface()->child(5)->state().selected);
+    }
+
+    // Headings have no tick, though Select All sets their state too.
+    void selectAllTellsOfTagRowsOnly()
+    {
+        m_main->SelectAll1Click();
+        m_main->DeselectAll1Click();
+        QList<int> told;
+        for (const auto &[type, child] : g_events) {
+            if (type == QAccessible::StateChanged)
+                told << child;
+        }
+        QCOMPARE(told.size(), 2 * 13);
+        for (int heading : {0, 2, 12})
+            QVERIFY(!told.contains(heading));
+    }
+
     void currentRowIsSelectedAndFocused()
     {
         TOvCheckList *list = m_main->tagList();
         list->setFocus();
         QTRY_VERIFY(list->hasFocus());
-        g_events.clear();
+        clearEvents();
         QTest::keyClick(list, Qt::Key_Home);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->ItemIndex(), 1);
@@ -275,7 +393,8 @@ private slots:
     }
 
     // A refused social card value: the input is invalid and described by
-    // the message, which an alert announces when a value is newly refused.
+    // the message, a notification that appears anew, and so is spoken, and
+    // an alert for the platforms that have one, when a value is newly refused.
     void socialCardErrorsAreAnnounced()
     {
         m_main->showSocialCards();
@@ -283,7 +402,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         auto *problem = window->findChild<QLabel *>(u"lbproblem"_s);
         QAccessibleInterface *alert = QAccessible::queryAccessibleInterface(problem);
-        QCOMPARE(alert->role(), QAccessible::AlertMessage);
+        QCOMPARE(alert->role(), QAccessible::Notification);
         QLineEdit *url = window->lineEdit(tags::OgUrl);
         QAccessibleInterface *input = QAccessible::queryAccessibleInterface(url);
         QCOMPARE(input->role(), QAccessible::EditableText);
@@ -292,8 +411,14 @@ private slots:
             return std::count_if(g_events.begin(), g_events.end(),
                                  [](const auto &e) { return e.first == QAccessible::Alert; });
         };
+        const auto shows = [&] {
+            int n = 0;
+            for (std::size_t i = 0; i < g_events.size(); ++i)
+                n += g_events[i].first == QAccessible::ObjectShow && g_sources[i] == problem;
+            return n;
+        };
         url->setFocus();
-        g_events.clear();
+        clearEvents();
         QTest::keyClicks(url, u"zz"_s);
         const QString message = u"og:url: \"zz\" is not an absolute http:// or https:// address"_s;
         QVERIFY(input->state().invalid);
@@ -306,11 +431,14 @@ private slots:
         QVERIFY(!alert->state().invisible);
         // Once when the value is refused, not again at every key typed.
         QCOMPARE(alerts(), 1);
+        QCOMPARE(shows(), 1);
         QTest::keyClicks(url, u"z"_s);
         QCOMPARE(alerts(), 1);
-        // A second refused value is news.
+        QCOMPARE(shows(), 1);
+        // A second refused value is news, told while the first still shows.
         QTest::keyClicks(window->lineEdit(tags::OgLocale), u"english"_s);
         QCOMPARE(alerts(), 2);
+        QCOMPARE(shows(), 2);
         QVERIFY(alert->text(QAccessible::Name).contains(u"og:locale"_s));
 
         url->clear();
@@ -336,6 +464,59 @@ private slots:
         list.Items().remove(2);
         QCOMPARE(iface->childCount(), 2);
         QVERIFY(!iface->child(2));
+    }
+
+    // What a window, a line, a picture and a link are told as. Last, as the
+    // windows it shows take the activation from the main window for a while.
+    void rolesAndNames_data()
+    {
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addRow("tool bar separator")
+            << u"toolBarSeparator"_s << int(QAccessible::Separator) << QString();
+        QTest::addRow("hint popup") << u"hintf"_s << int(QAccessible::Window) << u"Hint: Title"_s;
+        QTest::addRow("hint icon") << u"hintf/btHintTitle"_s << int(QAccessible::Graphic) << u"Hint"_s;
+        QTest::addRow("search preview")
+            << u"searchPreview"_s << int(QAccessible::Window) << u"Search Preview"_s;
+        QTest::addRow("check") << u"checkWindow"_s << int(QAccessible::Window) << u"Check"_s;
+        QTest::addRow("findings") << u"checkWindow/lvfindings"_s << int(QAccessible::Tree) << u"Findings"_s;
+        QTest::addRow("homepage link")
+            << u"finfo/lbhomepage"_s << int(QAccessible::Link) << u"Visit Homepage"_s;
+    }
+    void rolesAndNames()
+    {
+        QFETCH(QString, object);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        app::AppWindows &w = app::windows();
+        w.hintf->showHint(1, w.ovalinform);
+        for (const char16_t *item : {u"SearchPreview1", u"Check1"}) {
+            w.fview->findChild<QAction *>(QString::fromUtf16(item))->trigger();
+        }
+        const QString windowName = object.section(u'/', 0, 0);
+        const QString childName = object.section(u'/', 1);
+        QWidget *window = windowName == u"hintf"_s           ? static_cast<QWidget *>(w.hintf)
+                          : windowName == u"searchPreview"_s ? static_cast<QWidget *>(w.searchPreview)
+                          : windowName == u"checkWindow"_s   ? static_cast<QWidget *>(w.checkWindow)
+                          : windowName == u"finfo"_s         ? static_cast<QWidget *>(w.finfo)
+                                                             : static_cast<QWidget *>(w.ovalinform);
+        QWidget *widget = window;
+        if (windowName == u"toolBarSeparator"_s)
+            widget = w.ovalinform->findChild<QFrame *>(windowName);
+        else if (!childName.isEmpty())
+            widget = window->findChild<QWidget *>(childName);
+        QVERIFY(widget);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+        QCOMPARE(int(iface->role()), role);
+        if (!name.isNull())
+            QCOMPARE(iface->text(QAccessible::Name), name);
+        // A picture does nothing, so offers nothing to do.
+        if (role == QAccessible::Graphic)
+            QVERIFY(!iface->actionInterface() || iface->actionInterface()->actionNames().isEmpty());
+        w.hintf->hide();
+        w.searchPreview->hide();
+        w.checkWindow->hide();
     }
 };
 

@@ -627,6 +627,37 @@ private slots:
         QCOMPARE(seen, opened);
     }
 
+    // A link is a link from the keyboard too: Tab reaches it, Enter follows
+    // it and leaves the box open (the OK button, the default, does not take it).
+    void linkFollowedWithTabAndEnter()
+    {
+        Tfinfo about(m_main);
+        FadingLinkLabel *link = about.link();
+        QStringList opened;
+        link->setUrlOpener([&](const QUrl &u) { opened << u.toString(); });
+        execWith(
+            [&] {
+                about.showOver(m_main);
+                return 0;
+            },
+            [&](QWidget *) {
+                auto *ok = child<QPushButton>(&about, u"btOk"_s);
+                QTest::keyClick(ok, Qt::Key_Tab);
+                QCOMPARE(about.focusWidget(), link);
+                QTest::keyClick(link, Qt::Key_Return);
+                QCOMPARE(opened, QStringList{link->url()});
+                QVERIFY(about.isVisible());
+                // A click leaves the focus where it is.
+                QTest::keyClick(link, Qt::Key_Tab);
+                QCOMPARE(about.focusWidget(), ok);
+                click(link, QPoint(240, 6));
+                QCOMPARE(about.focusWidget(), ok);
+                QCOMPARE(opened.size(), 2);
+                click(ok);
+            });
+        QVERIFY(about.isHidden());
+    }
+
     void aboutBox()
     {
         Tfinfo about(m_main);
@@ -643,9 +674,10 @@ private slots:
                 QCOMPARE(about.focusWidget(), ok);
                 QTest::keyClick(&about, Qt::Key_Escape);
                 QVERIFY(about.isVisible());
-                // Only the OK button takes the focus.
+                // Only the OK button takes the focus, and the link from the keyboard.
                 for (QWidget *w : about.findChildren<QWidget *>())
-                    QVERIFY2(w == ok || w->focusPolicy() == Qt::NoFocus, qPrintable(w->objectName()));
+                    QVERIFY2(w == ok || w->focusPolicy() == (w == about.link() ? Qt::TabFocus : Qt::NoFocus),
+                             qPrintable(w->objectName()));
                 about.move(first + QPoint(30, 40)); // the user drags it
                 click(ok);
             });
