@@ -1,7 +1,7 @@
 #include "widgets/checkededit.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include "widgets/checkedaccessible.h"
+
 #include <QFontMetrics>
 
 using namespace Qt::StringLiterals;
@@ -11,52 +11,17 @@ namespace brindle::widgets {
 namespace {
 
 // What assistive technology sees of a CheckedEdit: an editable text, as of
-// any line edit, that is marked invalid while its value is refused. Qt's own
-// interface of a line edit cannot be extended, so the text is served here
-// from the edit's public interface.
-class CheckedEditAccessible final : public QAccessibleWidget,
-                                    public QAccessibleTextInterface,
-                                    public QAccessibleEditableTextInterface
+// any line edit, served from the edit's public interface.
+class CheckedEditAccessible final : public CheckedAccessible<CheckedEdit>
 {
 public:
-    explicit CheckedEditAccessible(CheckedEdit *edit) : QAccessibleWidget(edit, QAccessible::EditableText) {}
+    using CheckedAccessible::CheckedAccessible;
 
-    CheckedEdit *edit() const { return static_cast<CheckedEdit *>(widget()); }
+protected:
+    QString value() const override { return edit()->text(); }
+    void setValue(const QString &text) override { edit()->setText(text); }
 
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return edit()->text();
-        // The message describes the input while its value is refused.
-        if (t == QAccessible::Description && !edit()->problem().isEmpty())
-            return edit()->problem();
-        return QAccessibleWidget::text(t);
-    }
-    void setText(QAccessible::Text t, const QString &text) override
-    {
-        if (t == QAccessible::Value)
-            edit()->setText(text);
-        else
-            QAccessibleWidget::setText(t, text);
-    }
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.readOnly = edit()->isReadOnly();
-        state.editable = !state.readOnly;
-        state.selectableText = true;
-        state.invalid = !edit()->problem().isEmpty();
-        return state;
-    }
-    void *interface_cast(QAccessible::InterfaceType t) override
-    {
-        if (t == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        if (t == QAccessible::EditableTextInterface)
-            return static_cast<QAccessibleEditableTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-
+public:
     // QAccessibleTextInterface
     void selection(int selectionIndex, int *startOffset, int *endOffset) const override
     {

@@ -1,7 +1,7 @@
 #include "widgets/checkedtextedit.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include "widgets/checkedaccessible.h"
+
 #include <QFontMetrics>
 
 #include <algorithm>
@@ -10,50 +10,26 @@ namespace brindle::widgets {
 
 namespace {
 
-// Qt's own interface of a plain text edit cannot be extended, so the text is
-// served here from the edit's document, with the invalid state added.
-class CheckedTextEditAccessible final : public QAccessibleWidget,
-                                        public QAccessibleTextInterface,
-                                        public QAccessibleEditableTextInterface
+// A multi-line input's text, served from the edit's document.
+class CheckedTextEditAccessible final : public CheckedAccessible<CheckedTextEdit>
 {
 public:
-    explicit CheckedTextEditAccessible(CheckedTextEdit *edit)
-        : QAccessibleWidget(edit, QAccessible::EditableText)
-    {}
+    using CheckedAccessible::CheckedAccessible;
 
-    CheckedTextEdit *edit() const { return static_cast<CheckedTextEdit *>(widget()); }
     QString all() const { return edit()->toPlainText(); }
 
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? all() : QAccessibleWidget::text(t);
-    }
-    void setText(QAccessible::Text t, const QString &text) override
-    {
-        if (t == QAccessible::Value)
-            edit()->setPlainText(text);
-        else
-            QAccessibleWidget::setText(t, text);
-    }
     QAccessible::State state() const override
     {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.readOnly = edit()->isReadOnly();
-        state.editable = !state.readOnly;
+        QAccessible::State state = CheckedAccessible::state();
         state.multiLine = true;
-        state.selectableText = true;
-        state.invalid = !edit()->problem().isEmpty();
         return state;
     }
-    void *interface_cast(QAccessible::InterfaceType t) override
-    {
-        if (t == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        if (t == QAccessible::EditableTextInterface)
-            return static_cast<QAccessibleEditableTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
 
+protected:
+    QString value() const override { return all(); }
+    void setValue(const QString &text) override { edit()->setPlainText(text); }
+
+public:
     // QAccessibleTextInterface
     void selection(int selectionIndex, int *startOffset, int *endOffset) const override
     {

@@ -316,8 +316,10 @@ window_manager=0
 mkdir -p "$(dirname "$conf")"
 printf '[Software]\n%s\\Left=100\n%s\\Top=80\n%s\\Width=680\n%s\\Height=501\n%s\\State=2\n' \
     "$key" "$key" "$key" "$key" "$key" >"$conf"
-# Placed once the wait for a frame that never comes is over.
+# Placed once the wait for a frame that never comes is over: the program
+# waits a second for one, and nothing outside it shows when that ends.
 start_brindle at "100 80 680 501"
+sleep 1.2
 xdotool windowmove --sync "$wid" 345 267 || true
 settle 30
 moved=$(frame_rect "$wid")

@@ -153,7 +153,7 @@ private slots:
         auto *label = window->findChild<QLabel *>(u"lbproblem"_s);
         QCOMPARE(label->text().split(u'\n'), (QStringList{canonical, alternates, colour, date}));
         QVERIFY(label->isVisible());
-        QCOMPARE(accessible(label)->role(), QAccessible::AlertMessage);
+        QCOMPARE(accessible(label)->role(), QAccessible::Notification);
 
         // Each refused input marked, for the eye and for assistive technology.
         const auto labelColour = [&](int f) {
