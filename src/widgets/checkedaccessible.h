@@ -21,6 +21,9 @@ public:
 
     Edit *edit() const { return static_cast<Edit *>(widget()); }
 
+    // The text interface's text(start, end) stays visible beside this one.
+    using QAccessibleTextInterface::text;
+
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)

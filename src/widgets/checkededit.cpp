@@ -16,6 +16,7 @@ class CheckedEditAccessible final : public CheckedAccessible<CheckedEdit>
 {
 public:
     using CheckedAccessible::CheckedAccessible;
+    using CheckedAccessible::text;
 
 protected:
     QString value() const override { return edit()->text(); }

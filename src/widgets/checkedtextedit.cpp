@@ -15,6 +15,7 @@ class CheckedTextEditAccessible final : public CheckedAccessible<CheckedTextEdit
 {
 public:
     using CheckedAccessible::CheckedAccessible;
+    using CheckedAccessible::text;
 
     QString all() const { return edit()->toPlainText(); }
 
