@@ -3,7 +3,7 @@
 // its values in the tags the main window makes.
 
 #include "base/textutil.h"
-#include "common/fakedialogs.h"
+#include "common/mainwindowfixture.h"
 #include "ui/headwindow.h"
 #include "ui/hintpopup.h"
 #include "ui/mainwindow.h"
@@ -35,20 +35,8 @@ using brindle::ui::Tovalinform;
 
 namespace {
 
-struct Window
+struct Window : test::MainWindowWithViewer
 {
-    test::FakeDialogs fake;
-    Tovalinform main;
-    ui::Tfview viewer{&main};
-    ui::Thintf hint{&main};
-
-    Window()
-    {
-        main.setViewer(&viewer);
-        main.setHintPopup(&hint);
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-    }
     HeadWindow *open()
     {
         main.findChild<QAction *>(u"Head1"_s)->trigger();

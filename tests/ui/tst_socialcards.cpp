@@ -1,7 +1,7 @@
 // The Social Cards window: reached from the Tags menu, placed like the other
 // secondary windows, its values part of the profile, and its card preview.
 
-#include "common/fakedialogs.h"
+#include "common/mainwindowfixture.h"
 #include "common/modal.h"
 #include "common/testfiles.h"
 #include "ui/cardpreview.h"
@@ -40,21 +40,8 @@ using brindle::ui::Tovalinform;
 
 namespace {
 
-struct Window
+struct Window : test::MainWindowWithViewer
 {
-    test::FakeDialogs fake;
-    QTemporaryDir dir;
-    Tovalinform main;
-    ui::Tfview viewer{&main};
-    ui::Thintf hint{&main};
-
-    Window()
-    {
-        main.setViewer(&viewer);
-        main.setHintPopup(&hint);
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-    }
     SocialCardsWindow *open()
     {
         main.findChild<QAction *>(u"SocialCards1"_s)->trigger();
